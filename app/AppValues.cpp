@@ -1,0 +1,5 @@
+#include "app/AppValues.h"
+
+namespace rw {
+AppValues App;
+}  // namespace rw

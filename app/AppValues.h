@@ -1,0 +1,84 @@
+// Application-wide values, settled once at start-up and read-only after.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/Platform.h"
+
+namespace rw {
+
+struct OsVersionInfo {
+    bool IsNT = true;
+    bool IsNT4 = false;
+    std::int32_t MajorVersion = 10;
+    std::int32_t MinorVersion = 0;
+    std::int32_t BuildNumber = 0;
+    bool HasForegroundLock = true;
+};
+
+struct AppValues {
+    std::string AppPath;
+    std::string ExePath;
+    std::string IniPath;
+    bool DebugMode = false;
+    bool UseEnglish = true;
+    OsVersionInfo OsVersion;
+    std::int32_t TwipsPerPixelX = 15;
+    std::int32_t TwipsPerPixelY = 15;
+    std::string AddItemCaption = "Add Item";
+    std::string EditItemCaption = "Edit Item";
+};
+
+extern AppValues App;
+
+constexpr const char* kProductName = "Replywick";
+constexpr int kVersionMajor = 0;
+constexpr int kVersionMinor = 9;
+constexpr int kVersionRevision = 73;
+
+OsVersionInfo ReadOsVersion(const OsVersionRaw& raw);
+std::string StripExtension(const std::string& name);
+std::string GetVersionText();
+// True for the system default language ids that get the German interface.
+bool IsGermanLangId(std::uint16_t langId);
+
+struct CommandLineSwitches {
+    bool debug = false;
+    bool hasIni = false;
+    std::string iniValue;  // verbatim, not trimmed
+};
+// posixPaths: the "/ini=" value ends at a blank followed by "/" (or the end)
+// instead of at the next "/", because every Linux path contains one.
+CommandLineSwitches ParseCommandLine(const std::string& args, bool posixPaths);
+
+// Everything start-up needs from outside, so the rules can be tested
+// without a platform.
+struct StartupInputs {
+    std::string exePath;      // full path of the executable
+    std::string args;         // command line without the program path
+    char sep = '\\';
+    OsVersionRaw os;
+    std::uint16_t langId = 1033;
+    std::int32_t twipsX = 15;
+    std::int32_t twipsY = 15;
+    std::function<bool(const std::string& path, const std::string& dir)> fileExists;
+    // Where a default settings file goes when the program's own directory
+    // cannot be written (empty: no fallback).
+    std::string configDir;
+    std::function<bool(const std::string& dir)> dirWritable;
+};
+AppValues ComputeAppValues(const StartupInputs& in);
+
+// Fills App from the platform (Sys()) and writes the start-up debug line.
+void InitApp();
+
+// The debug-line convention: nothing of the line is computed unless debug
+// mode is on.
+template <class MakeLine>
+inline void DebugLine(MakeLine&& make) {
+    if (App.DebugMode) Sys().DebugOutput(make());
+}
+
+}  // namespace rw

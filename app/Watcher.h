@@ -1,0 +1,75 @@
+// The foreground watcher: the logic of the hidden main window. The platform's
+// main window feeds its events in and renders what it asks for.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/Platform.h"
+
+namespace rw {
+
+// What the watcher asks of the window that hosts it.
+class WatcherHost {
+public:
+    virtual ~WatcherHost() = default;
+    enum class Icon { On, Off };
+    virtual void TrayIconAdd(Icon icon, const std::string& tip) = 0;
+    virtual void TrayIconModify(Icon icon, const std::string& tip) = 0;
+    virtual void TrayIconDelete() = 0;
+    virtual void EnablePollTimer(bool on) = 0;
+    // Shows the pop-up menu and carries out the chosen entry completely
+    // before returning.
+    virtual void ShowPopupMenu() = 0;
+};
+
+// Tooltip texts as the icon record holds them.
+std::string TrayTipForAdd(const std::string& tip);     // " tip ", at most 63 chars
+std::string TrayTipForModify(const std::string& tip);  // first 63 chars
+
+struct MenuCaptions {
+    std::string about, settings, active, close;
+};
+MenuCaptions GetMenuCaptions(bool english);
+
+class Watcher {
+public:
+    explicit Watcher(WatcherHost& host) : host_(host) {}
+
+    // Creation of the main window: icon, items, first examination.
+    void Create();
+    // Closing: the end-of-program line, settings written, icon removed.
+    void Close();
+
+    // Triggers.
+    void OnShellHook(std::uint32_t wParam, WinHandle lParam);
+    void OnPollTimer();
+    void OnExternalNotify(std::int32_t x, std::int32_t y);
+    // Icon callback: the mouse message in the low 16 bits.
+    void OnIconNotification(std::uint32_t lParam);
+    void OnTaskbarCreated();
+
+    void ToggleActive();
+    // After the item list window closed.
+    void AfterShowList();
+
+    void TestNewFGWin();
+    void HandleNewFG();
+
+    bool Active() const { return active_; }
+    WinHandle LastFG() const { return lastFG_; }
+    bool PopupMenuOpen() const { return popupMenuOpen_; }
+    void SetPopupMenuOpen(bool open) { popupMenuOpen_ = open; }
+
+private:
+    bool TriggersAllowed() const { return active_ && !popupMenuOpen_ && !examining_; }
+
+    WatcherHost& host_;
+    bool active_ = true;
+    bool popupMenuOpen_ = false;
+    bool examining_ = false;
+    bool iconGuard_ = false;
+    WinHandle lastFG_ = 0;
+};
+
+}  // namespace rw

@@ -1,0 +1,105 @@
+#include "backends/posix/PosixFiles.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace rw::posix {
+
+bool PathExists(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0;
+}
+
+bool ReadFileBytes(const std::string& path, std::string& bytes) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    std::string out;
+    if (st.st_size > 0) out.reserve(static_cast<std::size_t>(st.st_size));
+    char buf[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ::close(fd);
+            return false;
+        }
+        if (n == 0) break;
+        out.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    bytes.swap(out);
+    return true;
+}
+
+static bool WriteAll(int fd, const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool WriteNewFileDurably(const std::string& path, const std::string& bytes,
+                         const std::string& modeTemplate) {
+    // Macros may hold passwords: a file of our own is readable by its owner
+    // only, unless the user gave the old file other permissions.
+    mode_t mode = 0600;
+    struct stat st {};
+    if (!modeTemplate.empty() && ::stat(modeTemplate.c_str(), &st) == 0) mode = st.st_mode & 07777;
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd < 0) return false;
+    bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, bytes) && ::fsync(fd) == 0;
+    if (::close(fd) != 0) ok = false;
+    if (!ok) ::unlink(path.c_str());
+    return ok;
+}
+
+bool ReplaceFileWith(const std::string& source, const std::string& target) {
+    if (::rename(source.c_str(), target.c_str()) != 0) return false;
+    // Make the rename itself durable.
+    std::string dir = ".";
+    auto slash = target.rfind('/');
+    if (slash != std::string::npos) dir = slash == 0 ? "/" : target.substr(0, slash);
+    int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+    return true;
+}
+
+bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+bool IsDirectoryWritable(const std::string& dir) {
+    return ::access(dir.empty() ? "." : dir.c_str(), W_OK | X_OK) == 0;
+}
+
+std::size_t Utf8CharLength(const std::string& text, std::size_t pos) {
+    if (pos >= text.size()) return 0;
+    auto c = static_cast<unsigned char>(text[pos]);
+    std::size_t n = 1;
+    if (c >= 0xF0 && c <= 0xF4) n = 4;
+    else if (c >= 0xE0 && c <= 0xEF) n = 3;
+    else if (c >= 0xC2 && c <= 0xDF) n = 2;
+    if (n == 1 || pos + n > text.size()) return 1;
+    for (std::size_t k = 1; k < n; ++k) {
+        if ((static_cast<unsigned char>(text[pos + k]) & 0xC0) != 0x80) return 1;
+    }
+    return n;
+}
+
+}  // namespace rw::posix

@@ -1,0 +1,18 @@
+// File primitives shared by the Linux and the test backends.
+#pragma once
+
+#include <string>
+
+namespace rw::posix {
+
+bool PathExists(const std::string& path);
+bool ReadFileBytes(const std::string& path, std::string& bytes);
+bool WriteNewFileDurably(const std::string& path, const std::string& bytes,
+                         const std::string& modeTemplate);
+bool ReplaceFileWith(const std::string& source, const std::string& target);
+bool RemoveFile(const std::string& path);
+bool IsDirectoryWritable(const std::string& dir);
+// Length of the UTF-8 sequence at pos; 1 for a stray or truncated byte.
+std::size_t Utf8CharLength(const std::string& text, std::size_t pos);
+
+}  // namespace rw::posix

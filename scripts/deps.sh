@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages a build needs, once. Usage: deps.sh run|test
+set -euo pipefail
+
+run_pkgs=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libx11-dev libxtst-dev
+          libxi-dev libatspi2.0-dev at-spi2-core dbus dbus-x11)
+test_pkgs=("${run_pkgs[@]}" libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
+           g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
+           wine wine64 xvfb xauth openbox xdotool x11-utils x11-xserver-utils zenity trayer)
+
+case "${1:-test}" in
+    run) pkgs=("${run_pkgs[@]}") ;;
+    *) pkgs=("${test_pkgs[@]}") ;;
+esac
+
+missing=()
+for p in "${pkgs[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo_cmd=()
+[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
