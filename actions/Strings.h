@@ -26,7 +26,13 @@ bool EqualsNoCase(const std::string& a, const std::string& b);
 void AddBackslash(std::string& path, char sep = '\\');
 std::string RemoveBackslash(const std::string& path, char sep = '\\');
 // True for an existing file or directory given absolutely, relative to the
-// current directory, or relative to dir. Asks the platform (Sys()).
+// current directory, or relative to dir. Asks the platform (Sys()). No
+// search path and no file association is consulted: a bare name that only
+// the system's program search would find does not count as existing.
 bool FileExists(const std::string& path, const std::string& dir);
+
+// The user locale's decimal separator, trimmed and cut at a NUL; empty if
+// it cannot be read.
+std::string GetDecimalSeparator();
 
 }  // namespace rw
