@@ -23,5 +23,7 @@ bool TitleMatches(const std::string& pattern, const std::string& text, std::int3
 // Gathers the window's facts and searches gItems in list order; on a match
 // the item is left in CurItem.
 bool FindMatchingItem(WinHandle w);
+// The same; title receives the window title the search compared with.
+bool FindMatchingItem(WinHandle w, std::string& title);
 
 }  // namespace rw

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/Platform.h"
@@ -14,6 +15,9 @@ class WatcherHost {
 public:
     virtual ~WatcherHost() = default;
     enum class Icon { On, Off };
+    // tip is the text exactly as the icon record holds it: the watcher has
+    // already formatted it with TrayTipForAdd or TrayTipForModify, so the
+    // host shows it unchanged (" Replywick " when added).
     virtual void TrayIconAdd(Icon icon, const std::string& tip) = 0;
     virtual void TrayIconModify(Icon icon, const std::string& tip) = 0;
     virtual void TrayIconDelete() = 0;
@@ -50,10 +54,18 @@ public:
     void OnTaskbarCreated();
 
     void ToggleActive();
+    // The Settings menu entry: the poll timer stops, runListWindow shows the
+    // item list window modally, the timer runs again (if Active), and
+    // AfterShowList follows.
+    void ShowList(const std::function<void()>& runListWindow);
     // After the item list window closed.
     void AfterShowList();
 
+    // Takes up the foreground window if it is new. Does nothing while an
+    // examination runs: examinations never nest.
     void TestNewFGWin();
+    // Examines LastFG and plays the matching item's macro; called by
+    // TestNewFGWin.
     void HandleNewFG();
 
     bool Active() const { return active_; }
@@ -63,6 +75,10 @@ public:
 
 private:
     bool TriggersAllowed() const { return active_ && !popupMenuOpen_ && !examining_; }
+    // Waits at most maxRounds rounds of 10 ms or maxMs until handle is the
+    // foreground window, then 10 ms more, then tests the foreground.
+    void WaitThenTest(WinHandle handle, int maxRounds, std::uint32_t maxMs);
+    void TestNewFGWinBody();
 
     WatcherHost& host_;
     bool active_ = true;

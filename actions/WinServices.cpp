@@ -1,0 +1,166 @@
+#include "actions/WinServices.h"
+
+#include <cmath>
+
+#include "app/AppValues.h"
+
+namespace rw {
+
+WinHandle gMainWindow = 0;
+
+namespace {
+
+// The thread of our own main window. Before the main window exists (and in
+// tests that do not create one) the calling thread stands in for it: the
+// main window is always created by the thread that runs all of this.
+std::uint32_t OwnThread() {
+    std::uint32_t t = Sys().GetWindowThreadId(gMainWindow);
+    return t != 0 ? t : Sys().GetCurrentThreadId();
+}
+
+// Round to the nearest whole number, halves to the even neighbour.
+std::int32_t RoundHalfEven(double v) {
+    double fl = std::floor(v);
+    double diff = v - fl;
+    double r = fl;
+    if (diff > 0.5) {
+        r = fl + 1.0;
+    } else if (diff == 0.5) {
+        r = std::fmod(fl, 2.0) == 0.0 ? fl : fl + 1.0;
+    }
+    return static_cast<std::int32_t>(r);
+}
+
+}  // namespace
+
+std::string GetWinText(WinHandle w) {
+    if (w == 0) return {};
+    std::string t = Sys().GetWindowText(w);
+    return t.size() > 259 ? t.substr(0, 259) : t;
+}
+
+std::string GetWinClass(WinHandle w) {
+    if (w == 0) return {};
+    std::string t = Sys().GetClassName(w);
+    return t.size() > 259 ? t.substr(0, 259) : t;
+}
+
+std::string GetDialogText(WinHandle w) {
+    if (w == 0) return {};
+    Platform& sys = Sys();
+    WinHandle c = sys.GetFirstChild(w);
+    // The class comparison is exact: a text control whose class differs in
+    // letter case is not taken.
+    while (c != 0 && GetWinClass(c) != "Static") c = sys.GetNextSibling(c);
+    if (c == 0) return {};
+    // A message box's first static is its icon (no text) or a short label;
+    // the message then sits in the control after it, whatever its class.
+    if (GetWinText(c).size() < 4) c = sys.GetNextSibling(c);
+    return GetWinText(c);
+}
+
+bool IsUsableWin(WinHandle w) {
+    if (w == 0) return false;
+    Platform& sys = Sys();
+    if (sys.IsWindowVisible(w) != 1) return false;
+    Rect r;
+    if (!sys.GetWindowRect(w, r)) return false;
+    return r.right - r.left >= 1 && r.bottom - r.top >= 1;
+}
+
+WinHandle GetUsableFGWin() {
+    WinHandle fg = Sys().GetForegroundWindow();
+    return IsUsableWin(fg) ? fg : 0;
+}
+
+WinHandle GetFocusWin() {
+    WinHandle fg = GetUsableFGWin();
+    if (fg == 0) return 0;
+    Platform& sys = Sys();
+    std::uint32_t own = OwnThread();
+    std::uint32_t fgt = sys.GetWindowThreadId(GetUsableFGWin());
+    WinHandle focus = 0;
+    if (own == fgt) {
+        focus = sys.GetFocus();
+    } else {
+        // The focus of another thread is only visible while its input state
+        // is shared with ours; the attachment never outlives this call.
+        sys.AttachThreadInput(fgt, own, true);
+        focus = sys.GetFocus();
+        sys.AttachThreadInput(fgt, own, false);
+    }
+    return focus != 0 ? focus : fg;
+}
+
+bool ForceFGWin(WinHandle w) {
+    if (w == GetUsableFGWin()) return true;
+    Platform& sys = Sys();
+    bool ok = sys.SetForegroundWindow(w);
+    sys.Sleep(0);
+    if (ok) return true;
+    // The foreground lock lets only the thread that owns the foreground (or
+    // one attached to it) hand it on, so borrow its input state briefly.
+    WinHandle fg = GetUsableFGWin();
+    std::uint32_t t1 = fg != 0 ? sys.GetWindowThreadId(fg) : 0;
+    std::uint32_t t2 = sys.GetWindowThreadId(w);
+    if (t1 != t2) {
+        sys.AttachThreadInput(t1, t2, true);
+        sys.SetForegroundWindow(w);
+        sys.AttachThreadInput(t1, t2, false);
+    }
+    return sys.SetForegroundWindow(w);
+}
+
+void SetFGWin(WinHandle w) {
+    Platform& sys = Sys();
+    if (w == 0 || w == sys.GetForegroundWindow()) return;
+    if (!IsUsableWin(w) || sys.IsIconic(w) == 1) return;
+    if (App.OsVersion.HasForegroundLock) {
+        ForceFGWin(w);
+    } else {
+        sys.SetForegroundWindow(w);
+    }
+    SyncWin(w);
+    sys.Sleep(0);
+}
+
+void SyncWin(WinHandle w) {
+    if (w == 0) return;
+    // Bounded: a window whose thread never answers costs at most
+    // kSyncTimeoutMs, then the caller goes on as if it had answered.
+    Sys().SendNullMessage(w, kSyncTimeoutMs);
+}
+
+void MakeTopmost(WinHandle w, WinHandle insertAfter) {
+    if (w == 0) return;
+    Sys().SetWindowPosZOrder(w, insertAfter);
+}
+
+void BringToTopIfCovered(WinHandle w) {
+    if (w == 0) return;
+    Platform& sys = Sys();
+    Rect r;
+    sys.GetWindowRect(w, r);
+    // The centre is rounded toward zero, as integer division does.
+    auto mid = [](std::int32_t a, std::int32_t b) {
+        return static_cast<std::int32_t>((static_cast<std::int64_t>(a) + b) / 2);
+    };
+    const std::int32_t xs[5] = {r.left, r.right - 1, r.right - 1, r.left, mid(r.left, r.right)};
+    const std::int32_t ys[5] = {r.top, r.top, r.bottom - 1, r.bottom - 1, mid(r.top, r.bottom)};
+    for (int k = 0; k < 5; ++k) {
+        if (sys.WindowFromPoint(xs[k], ys[k]) != w) {
+            MakeTopmost(w, kHwndTopmost);
+            return;
+        }
+    }
+}
+
+void CenterForm(FormTwips& form) {
+    Platform& sys = Sys();
+    double sw = static_cast<double>(sys.GetScreenWidth()) * App.TwipsPerPixelX;
+    double sh = static_cast<double>(sys.GetScreenHeight()) * App.TwipsPerPixelY;
+    form.left = RoundHalfEven(sw / 2.0 - form.width / 2.0);
+    form.top = RoundHalfEven(sh / 2.0 - form.height / 2.0);
+}
+
+}  // namespace rw

@@ -1,0 +1,204 @@
+#include "app/Watcher.h"
+
+#include <algorithm>
+
+#include "actions/SendKeys.h"
+#include "actions/WinServices.h"
+#include "app/AppValues.h"
+#include "app/Matcher.h"
+#include "items/Items.h"
+#include "items/Settings.h"
+
+namespace rw {
+
+namespace {
+
+constexpr std::size_t kTipChars = 63;  // the icon record's 64 bytes with the NUL
+constexpr const char* kTipOn = "Replywick";
+constexpr const char* kTipOff = "Replywick (not active)";
+constexpr std::uint32_t kMouseMessageMask = 0xFFFF;
+
+// Browser windows show these while a page is still loading; the real title
+// follows.
+bool IsLoadingBrowserTitle(const std::string& t) {
+    return t == "about:blank - Microsoft Internet Explorer" || t == "Microsoft Internet Explorer";
+}
+
+// Sets a flag for the lifetime of a scope.
+class FlagScope {
+public:
+    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
+    ~FlagScope() { flag_ = false; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+
+private:
+    bool& flag_;
+};
+
+}  // namespace
+
+std::string TrayTipForAdd(const std::string& tip) {
+    std::string t = " " + tip + " ";
+    if (t.size() > kTipChars) t.resize(kTipChars);
+    return t;
+}
+
+std::string TrayTipForModify(const std::string& tip) {
+    return tip.size() > kTipChars ? tip.substr(0, kTipChars) : tip;
+}
+
+MenuCaptions GetMenuCaptions(bool english) {
+    if (english) return {"&About", "&Settings", "A&ctive", "&Close"};
+    return {"Info", "&Einstellungen", "&Aktiv", "&Beenden"};
+}
+
+void Watcher::Create() {
+    active_ = true;
+    lastFG_ = 0;
+    host_.TrayIconAdd(WatcherHost::Icon::On, TrayTipForAdd(kTipOn));
+    gItems.Clear();
+    LoadSettings();
+    host_.EnablePollTimer(true);
+    // The window in the foreground at start is examined once, whatever
+    // arrives later.
+    TestNewFGWin();
+}
+
+void Watcher::Close() {
+    DebugLine([] { return std::string("Replywick end -------------"); });
+    SaveSettings();
+    host_.TrayIconDelete();
+}
+
+void Watcher::OnShellHook(std::uint32_t wParam, WinHandle lParam) {
+    // Only the low byte counts, so a "rude" activation (0x8004) is one too.
+    const std::uint32_t code = wParam & 0xFF;
+    if (code != 1 && code != 4) return;  // window created, window activated
+    if (!TriggersAllowed()) return;
+    WaitThenTest(lParam, 10, 100);
+}
+
+void Watcher::OnPollTimer() {
+    if (!TriggersAllowed()) return;
+    TestNewFGWin();
+}
+
+void Watcher::OnExternalNotify(std::int32_t x, std::int32_t y) {
+    if (!TriggersAllowed()) return;
+    // The sender splits the handle into the two 16-bit coordinates. Taking
+    // both as unsigned 16-bit halves keeps a handle whose low word has its
+    // top bit set (and which a host reads as a negative x) intact.
+    const WinHandle handle = ((static_cast<std::uint32_t>(y) & 0xFFFFu) << 16) |
+                             (static_cast<std::uint32_t>(x) & 0xFFFFu);
+    WaitThenTest(handle, 100, 1000);
+}
+
+void Watcher::WaitThenTest(WinHandle handle, int maxRounds, std::uint32_t maxMs) {
+    // The whole trigger counts as one examination: nothing that arrives
+    // meanwhile may start another.
+    {
+        FlagScope busy(examining_);
+        Platform& sys = Sys();
+        const std::uint32_t start = sys.GetTickCount();
+        int rounds = 0;
+        while (sys.GetForegroundWindow() != handle && rounds <= maxRounds &&
+               sys.GetTickCount() - start <= maxMs) {
+            sys.Sleep(10);
+            ++rounds;
+        }
+        sys.Sleep(10);
+        TestNewFGWinBody();
+    }
+}
+
+void Watcher::OnIconNotification(std::uint32_t lParam) {
+    if (iconGuard_) return;
+    FlagScope guard(iconGuard_);
+    switch (lParam & kMouseMessageMask) {
+        case msg::LButtonDown:
+            ToggleActive();
+            break;
+        case msg::RButtonDown: {
+            // The menu only closes properly when our window is in front.
+            Sys().SetForegroundWindow(gMainWindow);
+            FlagScope menuOpen(popupMenuOpen_);
+            host_.ShowPopupMenu();
+            break;
+        }
+        default:
+            break;  // moves, releases, double clicks, the middle button
+    }
+}
+
+void Watcher::OnTaskbarCreated() {
+    // The shell restarted: the icon comes back as the active one, whatever
+    // the Active state.
+    host_.TrayIconAdd(WatcherHost::Icon::On, TrayTipForAdd(kTipOn));
+}
+
+void Watcher::ToggleActive() {
+    active_ = !active_;
+    host_.EnablePollTimer(active_);
+    if (active_) {
+        host_.TrayIconModify(WatcherHost::Icon::On, TrayTipForModify(kTipOn));
+        // The window in front now is examined at once, even if it had been
+        // taken up before.
+        lastFG_ = 0;
+        TestNewFGWin();
+    } else {
+        host_.TrayIconModify(WatcherHost::Icon::Off, TrayTipForModify(kTipOff));
+    }
+}
+
+void Watcher::ShowList(const std::function<void()>& runListWindow) {
+    host_.EnablePollTimer(false);
+    if (runListWindow) runListWindow();
+    // The timer follows Active: with the watcher off it stays stopped.
+    host_.EnablePollTimer(active_);
+    AfterShowList();
+}
+
+void Watcher::AfterShowList() {
+    // The items may have changed: the window in front is examined anew by
+    // the next trigger.
+    if (active_) lastFG_ = 0;
+}
+
+void Watcher::TestNewFGWin() {
+    if (examining_) return;
+    FlagScope busy(examining_);
+    TestNewFGWinBody();
+}
+
+void Watcher::TestNewFGWinBody() {
+    Platform& sys = Sys();
+    const WinHandle fg = sys.GetForegroundWindow();
+    if (fg == lastFG_) return;
+    // A browser window that is still loading gets about a second for its
+    // real title.
+    for (int rounds = 0; rounds < 100 && IsLoadingBrowserTitle(GetWinText(fg)); ++rounds) sys.Sleep(10);
+    // Taken up before it is examined: a window is examined once per time it
+    // comes to the foreground.
+    lastFG_ = fg;
+    if (fg != 0) HandleNewFG();
+}
+
+void Watcher::HandleNewFG() {
+    const WinHandle w = lastFG_;
+    std::string title;
+    if (!FindMatchingItem(w, title)) return;
+    DebugLine([&] { return " Hit: " + title; });
+    // Copies: CurItem is shared with the item windows.
+    const std::string macro = CurItem.Macro;
+    // A negative delay (hand-edited settings) is played as none.
+    const std::uint32_t delay = static_cast<std::uint32_t>(std::max<std::int32_t>(CurItem.Delay, 0));
+    Platform& sys = Sys();
+    sys.Sleep(delay);
+    // A window that left the foreground during the delay gets nothing.
+    if (sys.GetForegroundWindow() != w) return;
+    if (delay == 0) sys.Sleep(0);
+    SendKeys(macro);
+}
+
+}  // namespace rw
