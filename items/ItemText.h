@@ -19,9 +19,20 @@ std::int32_t RoundToInt32(double value);
 std::int32_t NumericValue(const std::string& value);
 
 // Text of one item: "[Item]" and the nine key lines, each ending in CR LF.
+// Values are written unchanged; every CR LF inside Text starts a new "Text="
+// line.
 std::string ItemToText(const ItemRec& item);
+// The same, appended to out.
+void AppendItemText(std::string& out, const ItemRec& item);
+// About how many bytes ItemToText gives for item (for reserving).
+std::size_t ItemTextSizeHint(const ItemRec& item);
+
 // Parses one item's text into rec, key by key (fields whose key does not
-// occur keep their value).
+// occur keep their value). Lines end at CR LF and are trimmed of spaces; a
+// line "[Item]" ends the parse; an empty Desc becomes "-". "Text=" lines are
+// collected into a buffer of kTextBufferChars, each followed by CR LF; a
+// line that does not fit is skipped, so at most kTextBufferChars - 2
+// characters of Text survive.
 void ParseItemText(const std::string& sItemString, ItemRec& rec);
 
 }  // namespace rw

@@ -23,7 +23,9 @@ struct ItemRec {
 
 // Ordered, zero-based list of items. Records are copied in and out by value.
 // AddItemAt, SetItemAt and GetItemAsString require a valid index and throw
-// std::out_of_range otherwise; the other operations ignore bad indices.
+// std::out_of_range otherwise (AddItemAtByString checks before it parses, so
+// CurItem is left alone then); the other operations ignore bad indices,
+// negative ones included.
 class clsItems {
 public:
     std::int32_t Count() const { return static_cast<std::int32_t>(items_.size()); }
@@ -33,10 +35,15 @@ public:
                    const std::string& Modul, const std::string& WinSize, const std::string& Macro,
                    std::int32_t Delay);
     void AddItemAt(std::int32_t n, const ItemRec& item);
+    // Appends a fresh item. Flags carries the item's Delay in milliseconds
+    // (0 when omitted); CurItem is not consulted, so the result never depends
+    // on whatever item was handled last.
     void AddItem(const std::string& Desc, const std::string& Title, std::int32_t TitleTestType = 0,
                  const std::string& WinClass = {}, const std::string& Text = {},
                  const std::string& Modul = {}, const std::string& WinSize = {},
                  const std::string& Macro = {}, std::int32_t Flags = 0);
+    // Parses the text into CurItem (fields whose key is absent keep their
+    // value) and inserts a copy of CurItem at n.
     void AddItemAtByString(std::int32_t n, const std::string& sItemString);
     void AddItemByString(const std::string& sItemString);
     void AddItemAtEndByString(const std::string& sItemString);
@@ -52,10 +59,20 @@ public:
     void RemoveItem(std::int32_t n);
     void MoveItem(std::int32_t Source, std::int32_t Target);
     void CopyItem(std::int32_t Source, std::int32_t Target);
+    // Snapshot of all items; a second UpdateBegin replaces the first.
     void UpdateBegin();
+    // Back to the snapshot, which is then dropped. Without a snapshot (none
+    // taken, or already confirmed or cancelled) it does nothing, so a stray
+    // call can never wipe the list.
     void UpdateCancel();
     void UpdateConfirm();
+    bool HasSnapshot() const { return hasSnapshot_; }
     std::string GetItemAsString(std::int32_t ItemIdx) const;
+    // Appends the text of item ItemIdx to out (no copy of the record); the
+    // settings writer builds the whole file this way.
+    void AppendItemText(std::int32_t ItemIdx, std::string& out) const;
+    // Rough size of the whole list as text, for reserving buffers.
+    std::size_t TextSizeHint() const;
 
 private:
     std::vector<ItemRec> items_;

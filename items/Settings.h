@@ -9,7 +9,9 @@ namespace rw {
 
 // The whole file text for a list.
 std::string SettingsFileText(const clsItems& items);
-// Reads the items of a settings file text into items (after Clear).
+// Reads the items of a settings file text into items (after Clear). Lines
+// end with CR LF or with LF alone; comments (";" first) and lines of spaces
+// are skipped; an exact "[Item]" line closes the item collected so far.
 void ReadSettingsText(const std::string& bytes, clsItems& items);
 
 // gItems from App.IniPath; a missing or unreadable file gives an empty list.

@@ -1,0 +1,292 @@
+#include "items/ItemText.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string_view>
+
+namespace rw {
+
+namespace {
+
+constexpr std::string_view kCrLf = "\r\n";
+
+bool IsIgnoredInNumber(char c) { return c == ' ' || c == '\t' || c == '\n'; }
+
+// Walks a value while skipping the blanks, tabs and line feeds that the
+// numeric rule ignores wherever they stand.
+class NumberCursor {
+public:
+    explicit NumberCursor(const std::string& s) : s_(s) { Skip(); }
+    bool AtEnd() const { return pos_ >= s_.size(); }
+    char Peek() const { return AtEnd() ? '\0' : s_[pos_]; }
+    void Next() {
+        ++pos_;
+        Skip();
+    }
+
+private:
+    void Skip() {
+        while (pos_ < s_.size() && IsIgnoredInNumber(s_[pos_])) ++pos_;
+    }
+    const std::string& s_;
+    std::size_t pos_ = 0;
+};
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+double ReadBased(NumberCursor& cur, int base) {
+    double value = 0;
+    for (;;) {
+        int d = HexDigit(cur.Peek());
+        if (d < 0 || d >= base) break;
+        // Grows to infinity on absurdly long input, which the clamp handles.
+        value = value * base + d;
+        cur.Next();
+    }
+    return value;
+}
+
+double ReadDecimal(NumberCursor& cur) {
+    bool negative = false;
+    if (cur.Peek() == '+' || cur.Peek() == '-') {
+        negative = cur.Peek() == '-';
+        cur.Next();
+    }
+    // The value is digits * 10^shift. Only the first kKeep significant digits
+    // are kept (plus a sticky 1 when a nonzero digit was dropped, so that a
+    // cut tail still lifts an exact half); from_chars then does a correctly
+    // rounded conversion that does not depend on the C locale's decimal
+    // point.
+    constexpr std::size_t kKeep = 40;
+    std::string digits;
+    long long shift = 0;
+    bool anyDigit = false;
+    bool droppedNonZero = false;
+    auto take = [&](char c, bool fraction) {
+        anyDigit = true;
+        if (digits.empty() && c == '0') {
+            if (fraction) --shift;
+        } else if (digits.size() < kKeep) {
+            digits.push_back(c);
+            if (fraction) --shift;
+        } else {
+            if (!fraction) ++shift;
+            if (c != '0') droppedNonZero = true;
+        }
+    };
+    while (IsDigit(cur.Peek())) {
+        take(cur.Peek(), false);
+        cur.Next();
+    }
+    if (cur.Peek() == '.') {
+        cur.Next();
+        while (IsDigit(cur.Peek())) {
+            take(cur.Peek(), true);
+            cur.Next();
+        }
+    }
+    if (!anyDigit) return 0;
+
+    // An exponent letter only counts when digits follow it (after an
+    // optional sign); otherwise reading stops before the letter, and since
+    // nothing after the number matters, there is no need to step back.
+    long long exponent = 0;
+    char c = cur.Peek();
+    if (c == 'E' || c == 'e' || c == 'D' || c == 'd') {
+        cur.Next();
+        bool expNegative = false;
+        if (cur.Peek() == '+' || cur.Peek() == '-') {
+            expNegative = cur.Peek() == '-';
+            cur.Next();
+        }
+        // Saturates: anything beyond lies far outside every result range.
+        constexpr long long kExpCap = 1'000'000'000LL;
+        while (IsDigit(cur.Peek())) {
+            exponent = std::min(kExpCap, exponent * 10 + (cur.Peek() - '0'));
+            cur.Next();
+        }
+        if (expNegative) exponent = -exponent;
+    }
+
+    const double sign = negative ? -1.0 : 1.0;
+    if (digits.empty()) return sign * 0.0;
+    if (droppedNonZero) {
+        digits.push_back('1');
+        --shift;
+    }
+    shift += exponent;
+    // The value lies in [10^(mag-1), 10^mag): decide the hopeless cases here
+    // instead of letting the conversion overflow.
+    long long mag = static_cast<long long>(digits.size()) + shift;
+    if (mag > 20) return sign * std::numeric_limits<double>::infinity();
+    if (mag < -20) return sign * 0.0;
+    digits.push_back('e');
+    digits += std::to_string(shift);
+    double value = 0;
+    auto res = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (res.ec != std::errc()) return 0;
+    return sign * value;
+}
+
+void AppendNumber(std::string& out, std::int32_t v) {
+    char buf[16];
+    auto res = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, res.ptr);
+}
+
+template <class Fn>
+void ForEachLine(const std::string& s, Fn&& fn) {
+    const char* data = s.data();
+    const std::size_t n = s.size();
+    std::size_t pos = 0;
+    while (pos < n) {
+        std::size_t e = s.find(kCrLf.data(), pos, kCrLf.size());
+        std::size_t end = e == std::string::npos ? n : e;
+        std::size_t next = e == std::string::npos ? n : e + kCrLf.size();
+        std::size_t b = pos;
+        while (b < end && data[b] == ' ') ++b;
+        while (end > b && data[end - 1] == ' ') --end;
+        pos = next;
+        if (!fn(std::string_view(data + b, end - b))) break;
+    }
+}
+
+}  // namespace
+
+double ReadLeadingNumber(const std::string& value) {
+    NumberCursor cur(value);
+    if (cur.Peek() == '&') {
+        cur.Next();
+        char c = cur.Peek();
+        if (c == 'H' || c == 'h') {
+            cur.Next();
+            return ReadBased(cur, 16);
+        }
+        if (c == 'O' || c == 'o') {
+            cur.Next();
+            return ReadBased(cur, 8);
+        }
+        return 0;
+    }
+    return ReadDecimal(cur);
+}
+
+std::int32_t RoundToInt32(double value) {
+    constexpr auto kMin = std::numeric_limits<std::int32_t>::min();
+    constexpr auto kMax = std::numeric_limits<std::int32_t>::max();
+    if (std::isnan(value)) return 0;
+    // Out of range is clamped, never wrapped: a delay typed far too large
+    // must not turn into a negative one.
+    if (value >= static_cast<double>(kMax)) return kMax;
+    if (value <= static_cast<double>(kMin)) return kMin;
+    double whole = std::floor(value);
+    double frac = value - whole;
+    if (frac > 0.5 || (frac == 0.5 && std::fmod(whole, 2.0) != 0.0)) whole += 1.0;
+    return static_cast<std::int32_t>(whole);
+}
+
+std::int32_t NumericValue(const std::string& value) { return RoundToInt32(ReadLeadingNumber(value)); }
+
+std::size_t ItemTextSizeHint(const ItemRec& item) {
+    return 128 + item.Desc.size() + item.Title.size() + item.WinClass.size() + item.Text.size() +
+           item.Text.size() / 4 + item.Modul.size() + item.WinSize.size() + item.Macro.size();
+}
+
+void AppendItemText(std::string& out, const ItemRec& item) {
+    out += "[Item]\r\nDesc=";
+    out += item.Desc;
+    out += "\r\nTitle=";
+    out += item.Title;
+    out += "\r\nTitleTestType=";
+    AppendNumber(out, item.TitleTestType);
+    out += "\r\nClass=";
+    out += item.WinClass;
+    out += "\r\nText=";
+    // Every line of Text gets a "Text=" line of its own.
+    const std::string& text = item.Text;
+    std::size_t pos = 0;
+    for (;;) {
+        std::size_t e = text.find(kCrLf.data(), pos, kCrLf.size());
+        if (e == std::string::npos) break;
+        out.append(text, pos, e - pos);
+        out += "\r\nText=";
+        pos = e + kCrLf.size();
+    }
+    out.append(text, pos, std::string::npos);
+    out += "\r\nModul=";
+    out += item.Modul;
+    out += "\r\nSize=";
+    out += item.WinSize;
+    out += "\r\nMacro=";
+    out += item.Macro;
+    out += "\r\nDelay=";
+    AppendNumber(out, item.Delay);
+    out += "\r\n";
+}
+
+std::string ItemToText(const ItemRec& item) {
+    std::string out;
+    out.reserve(ItemTextSizeHint(item));
+    AppendItemText(out, item);
+    return out;
+}
+
+void ParseItemText(const std::string& sItemString, ItemRec& rec) {
+    // The lines of Text go into one buffer of fixed capacity, reserved when
+    // the first "Text=" line comes (never more than the input could fill).
+    std::string textBuf;
+    bool reserved = false;
+    bool tookText = false;
+    ForEachLine(sItemString, [&](std::string_view line) {
+        if (line == "[Item]") return false;
+        std::size_t eq = line.find('=');
+        if (eq == std::string_view::npos) return true;
+        std::string_view key = line.substr(0, eq + 1);
+        std::string_view value = line.substr(eq + 1);
+        // Keys are matched exactly, case included.
+        switch (key.size()) {
+            case 5:
+                if (key == "Desc=") rec.Desc.assign(value);
+                else if (key == "Size=") rec.WinSize.assign(value);
+                else if (key == "Text=") {
+                    if (!reserved) {
+                        textBuf.reserve(std::min(kTextBufferChars, sItemString.size()));
+                        reserved = true;
+                    }
+                    if (textBuf.size() + value.size() + kCrLf.size() <= kTextBufferChars) {
+                        textBuf.append(value);
+                        textBuf.append(kCrLf);
+                        tookText = true;
+                    }
+                }
+                break;
+            case 6:
+                if (key == "Title=") rec.Title.assign(value);
+                else if (key == "Class=") rec.WinClass.assign(value);
+                else if (key == "Modul=") rec.Modul.assign(value);
+                else if (key == "Macro=") rec.Macro.assign(value);
+                else if (key == "Delay=") rec.Delay = NumericValue(std::string(value));
+                break;
+            case 14:
+                if (key == "TitleTestType=") rec.TitleTestType = NumericValue(std::string(value));
+                break;
+            default:
+                break;
+        }
+        return true;
+    });
+    if (rec.Desc.empty()) rec.Desc = "-";
+    if (tookText) rec.Text.assign(textBuf.data(), textBuf.size() - kCrLf.size());
+}
+
+}  // namespace rw

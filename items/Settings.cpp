@@ -1,0 +1,114 @@
+#include "items/Settings.h"
+
+#include <cstring>
+#include <string_view>
+
+#include "app/AppValues.h"
+#include "items/ItemText.h"
+#include "platform/Platform.h"
+
+namespace rw {
+
+namespace {
+
+constexpr std::string_view kHeader = "; Replywick\r\n\r\n\r\n";
+
+bool IsBlankLine(std::string_view line) { return line.find_first_not_of(' ') == std::string_view::npos; }
+
+}  // namespace
+
+std::string SettingsFileText(const clsItems& items) {
+    std::string out;
+    out.reserve(kHeader.size() + items.TextSizeHint() + 2 * static_cast<std::size_t>(items.Count()) + 2);
+    out.append(kHeader);
+    for (std::int32_t i = 0; i < items.Count(); ++i) {
+        items.AppendItemText(i, out);
+        out += "\r\n";
+    }
+    out += "\r\n";
+    return out;
+}
+
+void ReadSettingsText(const std::string& bytes, clsItems& items) {
+    items.Clear();
+    // Lines end at LF; a CR right before it belongs to the CR LF. So files
+    // edited with LF-only line ends read the same, and a lone CR inside a
+    // value (not followed by LF) stays part of that value. A CR at the very
+    // end of the file is taken as a line end cut short.
+    std::string collected;
+    collected.reserve(1024);
+    const char* data = bytes.data();
+    const std::size_t n = bytes.size();
+    std::size_t pos = 0;
+    while (pos < n) {
+        const void* lf = std::memchr(data + pos, '\n', n - pos);
+        std::size_t end = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - data) : n;
+        std::size_t next = lf ? end + 1 : n;
+        if (end > pos && data[end - 1] == '\r') --end;
+        std::string_view line(data + pos, end - pos);
+        pos = next;
+
+        if (IsBlankLine(line) || line.front() == ';') continue;
+        // The marker is compared as it stands: " [Item]" is an ordinary line,
+        // which the item parser then trims and stops at.
+        if (line == "[Item]") {
+            if (!collected.empty()) items.AddItemAtEndByString(collected);
+            collected.clear();
+            continue;
+        }
+        collected.append(line);
+        collected += "\r\n";
+    }
+    if (!collected.empty()) items.AddItemAtEndByString(collected);
+}
+
+void LoadSettings() {
+    gItems.Clear();
+    std::string bytes;
+    if (App.IniPath.empty() || !Sys().ReadFileBytes(App.IniPath, bytes)) return;
+    ReadSettingsText(bytes, gItems);
+}
+
+bool SaveSettings() {
+    const std::string& target = App.IniPath;
+    if (target.empty()) return false;
+    const std::string bytes = SettingsFileText(gItems);
+    const std::string tmp = target + ".tmp";
+    Platform& sys = Sys();
+    // Only this program writes that name; one left behind by an interrupted
+    // save would otherwise block every later save (the file is created
+    // exclusively).
+    sys.RemoveFile(tmp);
+    // The old file is the permission template, so a user's chosen mode
+    // survives; a new file is the owner's only. Nothing touches the old file
+    // until the new text is completely on disk.
+    if (!sys.WriteNewFileDurably(tmp, bytes, target)) {
+        sys.RemoveFile(tmp);
+        return false;
+    }
+    if (!sys.ReplaceFileWith(tmp, target)) {
+        sys.RemoveFile(tmp);
+        return false;
+    }
+    return true;
+}
+
+std::string GetClipText() {
+    std::string text;
+    if (Sys().ClipboardGetText(text)) return text;
+    // Another program may hold the clipboard for a moment.
+    Sys().Sleep(100);
+    text.clear();
+    if (Sys().ClipboardGetText(text)) return text;
+    return {};
+}
+
+void SetClipText(const std::string& text) {
+    if (!Sys().ClipboardEmpty()) {
+        Sys().Sleep(100);
+        Sys().ClipboardEmpty();
+    }
+    Sys().ClipboardSetText(text);
+}
+
+}  // namespace rw
