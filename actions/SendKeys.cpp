@@ -126,7 +126,8 @@ int DialogButtonId(const std::string& name) {
 class Player {
 public:
     explicit Player(std::string macro) : text_(std::move(macro)) {}
-    void Play();
+    // False when there was no target (no foreground or focus window).
+    bool Play();
 
 private:
     void BraceToken(std::size_t close);
@@ -145,15 +146,15 @@ private:
     bool braceMode_ = false;
 };
 
-void Player::Play() {
+bool Player::Play() {
     ReleaseModifiers();
     // The dialog is the window in the foreground now; button presses and
     // window commands go to it for the whole macro, even if the foreground
     // moves on meanwhile.
     dialog_ = sys_.GetForegroundWindow();
-    if (dialog_ == 0) return;
+    if (dialog_ == 0) return false;
     focus_ = GetFocusWin();
-    if (focus_ == 0) return;
+    if (focus_ == 0) return false;
 
     ReplaceAll(text_, "\r", "");
     const std::size_t length = text_.size();
@@ -199,6 +200,7 @@ void Player::Play() {
 
     sys_.TimeEndPeriod(1);
     if (braceMode_ && oldPriority == NORMAL_PRIORITY_CLASS_) sys_.SetPriorityClass(pid, NORMAL_PRIORITY_CLASS_);
+    return true;
 }
 
 void Player::BraceToken(std::size_t close) {
@@ -285,7 +287,8 @@ void Player::ReleasePending() {
 void SendKeys(const std::string& macro) {
     DebugLine([&] { return "  SendKeys: " + macro; });
     Player player(macro);
-    player.Play();
+    if (!player.Play()) return;  // nothing typed, and no closing line
+    DebugLine([] { return std::string("   SendKeys finished"); });
 }
 
 void PostText(WinHandle w, const std::string& text) {

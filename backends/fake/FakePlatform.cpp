@@ -203,6 +203,10 @@ bool FakePlatform::ClipboardSetText(const std::string& text) {
 bool FakePlatform::SetForegroundWindow(WinHandle w) {
     Record("setfg " + Hex(w));
     if (!Exists(w)) return false;
+    if (setForegroundFailures > 0) {
+        --setForegroundFailures;
+        return false;
+    }
     foreground_ = w;
     return true;
 }
@@ -368,6 +372,7 @@ void FakePlatform::KeyEvent(std::uint8_t vk, std::uint8_t scan, std::uint32_t fl
     if (vk == 0xA0 || vk == 0xA1) syncGeneric(0x10, 0xA0, 0xA1);
     if (vk == 0xA2 || vk == 0xA3) syncGeneric(0x11, 0xA2, 0xA3);
     if (vk == 0xA4 || vk == 0xA5) syncGeneric(0x12, 0xA4, 0xA5);
+    if (onKeyEvent) onKeyEvent(vk, flags);
 }
 
 std::int16_t FakePlatform::GetKeyState(int vk) {

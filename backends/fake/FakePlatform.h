@@ -155,6 +155,10 @@ public:
 
     std::uint32_t ownThread = 1000;
     bool utf8 = false;  // CharLength as on Linux
+    // The next n SetForegroundWindow calls fail (a foreground lock refusing).
+    int setForegroundFailures = 0;
+    // Runs after every injected key event, e.g. to move the focus on TAB.
+    std::function<void(std::uint8_t vk, std::uint32_t flags)> onKeyEvent;
 
 private:
     void Record(std::string line) { transcript.push_back(std::move(line)); }

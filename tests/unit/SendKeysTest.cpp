@@ -1,0 +1,384 @@
+// The macro player against the fake window system: what reaches the target,
+// in which order, with which pauses.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "actions/KeyTable.h"
+#include "actions/SendKeys.h"
+#include "actions/WinServices.h"
+#include "app/AppValues.h"
+#include "backends/fake/FakePlatform.h"
+
+using namespace rw;
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// Builds an expected transcript from pieces.
+struct Script {
+    Lines lines;
+    Script& operator<<(const std::string& line) {
+        lines.push_back(line);
+        return *this;
+    }
+    Script& operator<<(const Lines& more) {
+        lines.insert(lines.end(), more.begin(), more.end());
+        return *this;
+    }
+};
+
+class SendKeysTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetPlatform(&fake);
+        App = AppValues{};
+        App.DebugMode = true;
+        LoadKeyTable();
+        FakeWindow main;
+        main.title = "Replywick MainForm";
+        main.visible = 0;
+        main.thread = fake.ownThread;
+        main.pid = 5;
+        gMainWindow = fake.AddWindow(main);
+
+        FakeWindow d;
+        d.title = "Question";
+        d.cls = "#32770";
+        d.rect = {100, 100, 400, 250};
+        d.thread = 7;
+        d.pid = 70;
+        dlg = fake.AddWindow(d);
+        edit = fake.AddChild(dlg, "Edit", "", 0x3E9);
+        fake.SetForeground(dlg);
+        fake.SetFocusWindow(edit);
+        fake.priorities[70] = NORMAL_PRIORITY_CLASS_;
+    }
+    void TearDown() override {
+        gMainWindow = 0;
+        SetPlatform(nullptr);
+    }
+
+    // The focus lookup through the attached input of the dialog's thread.
+    static Lines Focus() { return {"attach 7 1000", "detach 7 1000"}; }
+    // WaitForTarget on the edit control.
+    Lines Wait() const { return {"sync " + Hex(edit), "idle pid 70 max 333"}; }
+    // ReleaseModifiers with nothing held.
+    static Lines Release() { return {"attach 7 1000", "detach 7 1000", "sleep 10"}; }
+    std::string Char(const std::string& c) const { return "char '" + c + "' -> " + Hex(edit); }
+    // Start of every playback up to the first step.
+    Lines Start(bool braceMode) const {
+        Script s;
+        s << Release() << Focus();
+        if (braceMode) s << "priority pid 70 = 0x80";
+        s << "timer begin 1";
+        return s.lines;
+    }
+    static Lines End(bool braceMode) {
+        if (braceMode) return {"timer end 1", "priority pid 70 = 0x20"};
+        return {"timer end 1"};
+    }
+    // The keys, characters and commands only.
+    Lines Input() const { return fake.Lines({"key", "char", "command", "close", "show"}); }
+
+    FakePlatform fake;
+    WinHandle dlg = 0;
+    WinHandle edit = 0;
+};
+
+TEST_F(SendKeysTest, WorkedExampleCharacterThenEnter) {
+    SendKeys("a{ENTER}");
+    Script s;
+    s << Start(true);
+    // a: yield, wait, type; a "{" follows, so wait and 10 ms; after-step.
+    s << "sleep 0" << Wait() << Char("a") << Wait() << "sleep 10" << "sleep 1" << Wait();
+    // {ENTER}: wait, press and release with Enter's own scan code, 1 ms, the
+    // focus check (no TAB yet: no waiting), focus read again, after-step.
+    s << Wait() << "keydown 0x0D scan 0x1C" << "keyup 0x0D scan 0x1C" << "sleep 1" << Focus() << Focus()
+      << "sleep 1" << Wait();
+    s << End(true);
+    EXPECT_EQ(fake.transcript, s.lines);
+    EXPECT_EQ(fake.debugLines, (Lines{"  SendKeys: a{ENTER}", "   SendKeys finished"}));
+}
+
+TEST_F(SendKeysTest, PlainTextTypesWithoutPriorityOrPreWait) {
+    SendKeys("abc");
+    Script s;
+    s << Start(false);
+    for (const char* c : {"a", "b", "c"}) s << Char(c) << "sleep 1" << Wait();
+    s << End(false);
+    EXPECT_EQ(fake.transcript, s.lines);
+}
+
+TEST_F(SendKeysTest, ShiftTabHoldsShiftAcrossTheTab) {
+    SendKeys("{SHIFT}{TAB}");
+    EXPECT_EQ(Input(), (Lines{"keydown 0x10 scan 0x2A", "keydown 0x09 scan 0x0F", "keyup 0x09 scan 0x0F",
+                              "keyup 0x10 scan 0x2A", "keyup 0xA1 scan 0x36 ext"}));
+    EXPECT_GE(fake.GetKeyState(0x10), 0) << "Shift is released at the end";
+}
+
+TEST_F(SendKeysTest, ShiftTabWholeTranscriptWithFocusMoving) {
+    WinHandle second = fake.AddChild(dlg, "Edit", "", 0x3EA);
+    fake.onKeyEvent = [&](std::uint8_t vk, std::uint32_t flags) {
+        if (vk == 0x09 && (flags & KEYEVENTF_KEYUP_)) fake.SetFocusWindow(second);
+    };
+    SendKeys("{SHIFT}{TAB}x");
+    Script s;
+    s << Start(true);
+    // {SHIFT}: pressed and left down; the step ends without after-step.
+    s << Wait() << "keydown 0x10 scan 0x2A" << "sleep 1" << Focus() << Focus();
+    // {TAB}: the pending pause first; the focus before the TAB is noted, the
+    // focus has moved after it, so no focus pauses; then Shift goes up.
+    s << "sleep 10" << Wait() << Focus() << "keydown 0x09 scan 0x0F" << "keyup 0x09 scan 0x0F" << "sleep 1"
+      << Focus() << Focus() << "keyup 0x10 scan 0x2A" << "keyup 0xA1 scan 0x36 ext" << "sleep 1"
+      << "sync " + Hex(second) << "idle pid 70 max 333";
+    // x goes to the new focus.
+    s << "sleep 10" << "sleep 0" << "sync " + Hex(second) << "idle pid 70 max 333"
+      << "char 'x' -> " + Hex(second) << "sleep 1" << "sync " + Hex(second) << "idle pid 70 max 333";
+    s << End(true);
+    EXPECT_EQ(fake.transcript, s.lines);
+}
+
+TEST_F(SendKeysTest, TabThatLeavesFocusWaitsElevenPauses) {
+    SendKeys("{TAB}");
+    // The focus stays put: 12 checks with 11 pauses of 10 ms between them.
+    Script s;
+    s << Start(true) << Wait() << Focus() << "keydown 0x09 scan 0x0F" << "keyup 0x09 scan 0x0F" << "sleep 1";
+    for (int k = 0; k < 11; ++k) s << Focus() << "sleep 10";
+    s << Focus() << Focus() << "sleep 1" << Wait() << End(true);
+    EXPECT_EQ(fake.transcript, s.lines);
+}
+
+TEST_F(SendKeysTest, TabWaitIsTheSameKeyAsTab) {
+    SendKeys("{tab+wait}");
+    EXPECT_EQ(Input(), (Lines{"keydown 0x09 scan 0x0F", "keyup 0x09 scan 0x0F"}));
+}
+
+TEST_F(SendKeysTest, CtrlAltDelReleasesAltBeforeCtrl) {
+    SendKeys("{CTRL}{ALT}{DEL}");
+    EXPECT_EQ(Input(), (Lines{"keydown 0x11 scan 0x1D", "keydown 0x12 scan 0x38", "keydown 0x2E scan 0x53",
+                              "keyup 0x2E scan 0x53", "keyup 0x12 scan 0x38", "keyup 0xA5 scan 0x38 ext",
+                              "keyup 0x11 scan 0x1D", "keyup 0xA3 scan 0x1D ext"}));
+}
+
+TEST_F(SendKeysTest, BareModifierAtTheEndStaysDownUntilNextPlayback) {
+    SendKeys("ab{SHIFT}");
+    EXPECT_LT(fake.GetKeyState(0x10), 0);
+    fake.transcript.clear();
+    SendKeys("c");
+    // The next playback lets go of it first (both scan codes), then types.
+    EXPECT_EQ(Input(), (Lines{"keyup 0x10 scan 0x2A", "keyup 0x10 scan 0x36 ext", Char("c")}));
+}
+
+TEST_F(SendKeysTest, EscapedBraceTypesOneBrace) {
+    SendKeys("{{");
+    Script s;
+    // Not brace mode (no "}"); the second "{" is consumed, but the wait that
+    // precedes a following "{" happens.
+    s << Start(false) << Char("{") << Wait() << "sleep 10" << "sleep 1" << Wait() << End(false);
+    EXPECT_EQ(fake.transcript, s.lines);
+}
+
+TEST_F(SendKeysTest, EscapedBraceBeforeNameTypesTheNameAsText) {
+    SendKeys("{{ENTER}");
+    EXPECT_EQ(Input(), (Lines{Char("{"), Char("E"), Char("N"), Char("T"), Char("E"), Char("R"), Char("}")}));
+}
+
+TEST_F(SendKeysTest, LoneClosingBraceIsTextButSwitchesToBraceMode) {
+    SendKeys("a}b");
+    EXPECT_EQ(Input(), (Lines{Char("a"), Char("}"), Char("b")}));
+    EXPECT_EQ(fake.Lines({"priority"}), (Lines{"priority pid 70 = 0x80", "priority pid 70 = 0x20"}));
+    // Brace mode: every character yields and waits first.
+    EXPECT_EQ(fake.Lines({"sleep 0"}).size(), 3u);
+}
+
+TEST_F(SendKeysTest, DelayPausesThenTenMoreBeforeNextStep) {
+    SendKeys("{DELAY=250}x");
+    Script s;
+    s << Start(true) << "sleep 250" << Focus() << "sleep 1" << Wait();
+    s << "sleep 10" << "sleep 0" << Wait() << Char("x") << "sleep 1" << Wait() << End(true);
+    EXPECT_EQ(fake.transcript, s.lines);
+}
+
+TEST_F(SendKeysTest, DelayValuesAreReadAndBounded) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"{delay=x}", "sleep 0"},           {"{DELAY=-5}", "sleep 0"},
+        {"{DELAY=99999999999}", "sleep 60000"}, {"{DELAY=60001}", "sleep 60000"},
+        {"{DELAY=2.5}", "sleep 2"},         {"{DELAY=3.5}", "sleep 4"},
+        {"{DELAY= 1 2}", "sleep 12"},       {"{DELAY=1e2}", "sleep 100"},
+        {"{DELAY=7ms}", "sleep 7"},         {"{DELAY=}", "sleep 0"},
+    };
+    for (const auto& [macro, pause] : cases) {
+        fake.transcript.clear();
+        SendKeys(macro);
+        // The token's pause is the first one after the timer is raised.
+        const auto& t = fake.transcript;
+        auto it = std::find(t.begin(), t.end(), "timer begin 1");
+        ASSERT_NE(it, t.end()) << macro;
+        ASSERT_NE(it + 1, t.end()) << macro;
+        EXPECT_EQ(*(it + 1), pause) << macro;
+    }
+}
+
+TEST_F(SendKeysTest, DialogOkFallsBackToCancelId) {
+    WinHandle only = fake.AddChild(dlg, "Button", "OK", 2);
+    SendKeys("{Dialog OK}");
+    EXPECT_EQ(Input(), (Lines{"command 2 -> " + Hex(dlg) + " button " + Hex(only)}));
+}
+
+TEST_F(SendKeysTest, DialogButtonsByIdAndUnknownNamesDoNothing) {
+    WinHandle ok = fake.AddChild(dlg, "Button", "OK", 1);
+    WinHandle yes = fake.AddChild(dlg, "Button", "Ja", 6);
+    SendKeys("{Dialog ok}{dialog YES}{Dialog No}{Dialog Help}");
+    EXPECT_EQ(Input(), (Lines{"command 1 -> " + Hex(dlg) + " button " + Hex(ok),
+                              "command 6 -> " + Hex(dlg) + " button " + Hex(yes)}));
+}
+
+TEST_F(SendKeysTest, DialogButtonGoesToTheStartingDialogEvenAfterForegroundMoved) {
+    WinHandle yes = fake.AddChild(dlg, "Button", "Yes", 6);
+    FakeWindow o;
+    o.title = "Other";
+    o.thread = 8;
+    WinHandle other = fake.AddWindow(o);
+    fake.At(15, [&] { fake.SetForeground(other); });  // during the DELAY
+    SendKeys("{DELAY=20}{Dialog Yes}");
+    EXPECT_EQ(Input(), (Lines{"command 6 -> " + Hex(dlg) + " button " + Hex(yes)}));
+}
+
+TEST_F(SendKeysTest, WindowCommands) {
+    SendKeys("{Window Minimize}{WINDOW MAXIMIZE}{Window Close}{Window Restore}");
+    EXPECT_EQ(Input(), (Lines{"show 2 -> " + Hex(dlg), "show 3 -> " + Hex(dlg), "close -> " + Hex(dlg)}));
+}
+
+TEST_F(SendKeysTest, NumLockOnOnlyWhenOffAndOffOnlyWhenOn) {
+    SendKeys("{NUMLOCK+}");
+    EXPECT_EQ(Input(), (Lines{"keydown 0x90 scan 0x45 ext", "keyup 0x90 scan 0x45 ext"}));
+    EXPECT_EQ(fake.keyState[0x90], 1);
+    fake.transcript.clear();
+    SendKeys("{NUMLOCK+}");
+    EXPECT_TRUE(Input().empty());
+    SendKeys("{numlock-}");
+    EXPECT_EQ(Input(), (Lines{"keydown 0x90 scan 0x45 ext", "keyup 0x90 scan 0x45 ext"}));
+    EXPECT_EQ(fake.keyState[0x90], 0);
+    fake.transcript.clear();
+    SendKeys("{NUMLOCK-}");
+    EXPECT_TRUE(Input().empty());
+}
+
+TEST_F(SendKeysTest, LockKeyTokenHasNoPressPauseOrFocusWait) {
+    SendKeys("{CAPSLOCK+}");
+    Script s;
+    s << Start(true) << Wait() << "keydown 0x14 scan 0x3A ext" << "keyup 0x14 scan 0x3A ext" << Focus()
+      << "sleep 1" << Wait() << End(true);
+    EXPECT_EQ(fake.transcript, s.lines);
+}
+
+TEST_F(SendKeysTest, LockKeyOnOlderSystemsWritesTheKeyStateTwice) {
+    App.OsVersion.IsNT = false;
+    SendKeys("{SCROLLLOCK+}");
+    Lines l = fake.Lines({"setkeyboardstate", "key"});
+    // Once by ReleaseModifiers, twice for the lock key; no key events.
+    EXPECT_EQ(l, (Lines{"setkeyboardstate", "setkeyboardstate", "setkeyboardstate"}));
+    EXPECT_EQ(fake.keyState[0x91], 1);
+}
+
+TEST_F(SendKeysTest, CarriageReturnsAreRemovedLineFeedsTyped) {
+    SendKeys("a\r\nb");
+    EXPECT_EQ(Input(), (Lines{Char("a"), "char 0x0A -> " + Hex(edit), Char("b")}));
+    EXPECT_EQ(fake.debugLines.front(), "  SendKeys: a\r\nb");
+}
+
+TEST_F(SendKeysTest, NoForegroundWindowTypesNothing) {
+    fake.SetForeground(0);
+    SendKeys("abc{ENTER}");
+    EXPECT_EQ(fake.transcript, (Lines{"sleep 10"}));
+    EXPECT_EQ(fake.debugLines, (Lines{"  SendKeys: abc{ENTER}"}));
+}
+
+TEST_F(SendKeysTest, UnusableForegroundWindowTypesNothing) {
+    fake.Win(dlg).rect = {100, 100, 100, 250};  // zero wide
+    SendKeys("abc");
+    EXPECT_TRUE(Input().empty());
+    EXPECT_EQ(fake.debugLines, (Lines{"  SendKeys: abc"}));
+}
+
+TEST_F(SendKeysTest, UnclosedBraceTypesTheRestAsText) {
+    SendKeys("x}{ab");
+    EXPECT_EQ(Input(), (Lines{Char("x"), Char("}"), Char("{"), Char("a"), Char("b")}));
+    fake.transcript.clear();
+    SendKeys("{ENTER}{");
+    EXPECT_EQ(Input(), (Lines{"keydown 0x0D scan 0x1C", "keyup 0x0D scan 0x1C", Char("{")}));
+    fake.transcript.clear();
+    SendKeys("{");
+    EXPECT_EQ(Input(), (Lines{Char("{")}));
+}
+
+TEST_F(SendKeysTest, UnknownNameIsPlayedAsCodeZero) {
+    SendKeys("{ ENTER }");
+    EXPECT_EQ(Input(), (Lines{"keydown 0x00 scan 0x00", "keyup 0x00 scan 0x00"}));
+}
+
+TEST_F(SendKeysTest, Utf8CharactersArePostedWhole) {
+    fake.utf8 = true;
+    SendKeys("\xC3\xA9\xE2\x82\xAC{ENTER}");
+    EXPECT_EQ(Input(), (Lines{Char("\xC3\xA9"), Char("\xE2\x82\xAC"), "keydown 0x0D scan 0x1C",
+                              "keyup 0x0D scan 0x1C"}));
+    // The character before the "{" is followed by the extra wait and pause.
+    Script s;
+    s << Start(true) << "sleep 0" << Wait() << Char("\xC3\xA9") << "sleep 1" << Wait() << "sleep 0" << Wait()
+      << Char("\xE2\x82\xAC") << Wait() << "sleep 10" << "sleep 1" << Wait();
+    Lines head(fake.transcript.begin(), fake.transcript.begin() + static_cast<long>(s.lines.size()));
+    EXPECT_EQ(head, s.lines);
+}
+
+TEST_F(SendKeysTest, PriorityLeftAloneUnlessNormal) {
+    fake.priorities[70] = HIGH_PRIORITY_CLASS_;
+    SendKeys("{ENTER}");
+    EXPECT_TRUE(fake.Lines({"priority"}).empty());
+    fake.priorities.erase(70);  // cannot be opened
+    SendKeys("{ENTER}");
+    EXPECT_TRUE(fake.Lines({"priority"}).empty());
+    EXPECT_EQ(Input().size(), 4u);
+}
+
+TEST_F(SendKeysTest, HungTargetCostsBoundedTimeAndPlaybackGoesOn) {
+    fake.Win(edit).hung = true;
+    SendKeys("ab");
+    EXPECT_EQ(Input(), (Lines{Char("a"), Char("b")}));
+    // One wait after each of the two steps, each cut off after a second.
+    EXPECT_EQ(fake.Lines({"sync"}), (Lines{"sync " + Hex(edit) + " timed out", "sync " + Hex(edit) + " timed out"}));
+    EXPECT_EQ(fake.Now(), 10u + 1 + kSyncTimeoutMs + 1 + kSyncTimeoutMs);
+}
+
+TEST_F(SendKeysTest, ReleaseModifiersLetsGoOfHeldKeys) {
+    fake.keyState[0x10] = 0x80;
+    fake.keyState[0x11] = 0x80;
+    fake.keyState[0x12] = 0x80;
+    ReleaseModifiers();
+    EXPECT_EQ(fake.transcript,
+              (Lines{"attach 7 1000", "keyup 0x10 scan 0x2A", "keyup 0x10 scan 0x36 ext", "keyup 0x11 scan 0x1D",
+                     "keyup 0x11 scan 0x1D ext", "keyup 0x12 scan 0x38", "keyup 0x12 scan 0x38 ext",
+                     "detach 7 1000", "sleep 10"}));
+}
+
+TEST_F(SendKeysTest, ReleaseModifiersOnOlderSystemsClearsTheKeyState) {
+    App.OsVersion.IsNT = false;
+    fake.keyState[0x11] = 0x80;
+    ReleaseModifiers();
+    EXPECT_EQ(fake.Lines({"setkeyboardstate"}).size(), 1u);
+    EXPECT_EQ(fake.keyState[0x10] | fake.keyState[0x11] | fake.keyState[0x12], 0);
+}
+
+TEST_F(SendKeysTest, PostTextTypesEveryCharacterWithoutPauses) {
+    PostText(edit, "{ENTER}");
+    EXPECT_EQ(fake.transcript, (Lines{Char("{"), Char("E"), Char("N"), Char("T"), Char("E"), Char("R"), Char("}")}));
+}
+
+TEST_F(SendKeysTest, DebugLinesOnlyInDebugMode) {
+    App.DebugMode = false;
+    SendKeys("a");
+    EXPECT_TRUE(fake.debugLines.empty());
+}
+
+}  // namespace
