@@ -1,0 +1,313 @@
+// replywick.exe: start-up, the hidden main window frmMain with its child
+// picCBTHook, the notification-area icon and its menu.
+#include "backends/win32/Win32Api.h"
+#include <shellapi.h>
+
+
+#include <cstring>
+#include <string>
+
+#include "actions/WinServices.h"
+#include "app/AppValues.h"
+#include "app/Watcher.h"
+#include "backends/win32/Win32Handle.h"
+#include "backends/win32/Win32Platform.h"
+#include "resources/ResourceIds.h"
+
+namespace rw {
+namespace {
+
+constexpr const char* kMainClass = "ReplywickMainForm";
+constexpr const char* kHookClass = "ReplywickCBTHook";
+constexpr const char* kMainCaption = "Replywick MainForm";
+// One instance per desktop session.
+constexpr const char* kInstanceMutex = "Local\\Replywick.SingleInstance";
+
+constexpr UINT_PTR kPollTimerId = 1;  // timPollingX
+constexpr UINT kPollIntervalMs = 500;
+constexpr UINT kTrayIconId = 1;
+
+enum MenuId : UINT { kMnuAbout = 1, kMnuSettings, kMnuActive, kMnuClose };
+
+// Menu captions are UTF-8 in the core; the menu takes ANSI text.
+std::string Utf8ToAnsi(const std::string& utf8) {
+    if (utf8.empty()) return {};
+    int wide = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    if (wide <= 0) return utf8;
+    std::wstring w(static_cast<std::size_t>(wide), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), wide);
+    int n = WideCharToMultiByte(CP_ACP, 0, w.data(), wide, nullptr, 0, nullptr, nullptr);
+    if (n <= 0) return utf8;
+    std::string out(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, w.data(), wide, out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+class MainForm;
+MainForm* gForm = nullptr;
+
+// The older shell-notification registration (systems before version 5),
+// exported by shell32 by ordinal only.
+using RegisterShellHookFn = BOOL(WINAPI*)(HWND, DWORD);
+
+RegisterShellHookFn OldShellHookRegistration() {
+    HMODULE shell = GetModuleHandleA("shell32.dll");
+    if (!shell) shell = LoadLibraryA("shell32.dll");
+    if (!shell) return nullptr;
+    return reinterpret_cast<RegisterShellHookFn>(
+        reinterpret_cast<void*>(GetProcAddress(shell, MAKEINTRESOURCEA(181))));
+}
+
+class MainForm : public WatcherHost {
+public:
+    explicit MainForm(HINSTANCE instance) : instance_(instance), watcher_(*this) {}
+
+    bool Create() {
+        imgOKonIcon_ = static_cast<HICON>(
+            LoadImageA(instance_, MAKEINTRESOURCEA(IDI_OKON), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+        imgOKoffIcon_ = static_cast<HICON>(
+            LoadImageA(instance_, MAKEINTRESOURCEA(IDI_OKOFF), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+        HICON bigIcon = LoadIconA(instance_, MAKEINTRESOURCEA(IDI_OKON));
+
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = FormProc;
+        wc.hInstance = instance_;
+        wc.hIcon = bigIcon;
+        wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+        wc.lpszClassName = kMainClass;
+        if (!RegisterClassA(&wc)) return false;
+
+        WNDCLASSA hc{};
+        hc.lpfnWndProc = HookProc;
+        hc.hInstance = instance_;
+        hc.lpszClassName = kHookClass;
+        if (!RegisterClassA(&hc)) return false;
+
+        // Never shown; a real top-level window (not message-only) so that it
+        // receives the shell's broadcasts and can be found by its caption.
+        hwnd_ = CreateWindowExA(0, kMainClass, kMainCaption, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                                200, 100, nullptr, nullptr, instance_, nullptr);
+        if (!hwnd_) return false;
+        picCBTHook_ = CreateWindowExA(0, kHookClass, "", WS_CHILD, 0, 0, 16, 16, hwnd_, nullptr, instance_,
+                                      nullptr);
+        gMainWindow = FromHwnd(hwnd_);
+        SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(imgOKonIcon_));
+        SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon));
+
+        BuildMenu();
+        taskbarCreatedMsg_ = RegisterWindowMessageA("TaskbarCreated");
+        Hook();
+        // Icon, items from the settings file, the polling timer, and the
+        // window in the foreground now.
+        watcher_.Create();
+        return true;
+    }
+
+    // ---- WatcherHost ----------------------------------------------------
+    void TrayIconAdd(Icon icon, const std::string& tip) override {
+        nid_.cbSize = NOTIFYICONDATAA_V1_SIZE;
+        nid_.hWnd = hwnd_;
+        nid_.uID = kTrayIconId;
+        SetTip(tip);
+        nid_.hIcon = IconHandle(icon);
+        nid_.uCallbackMessage = WM_MOUSEMOVE;
+        nid_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+        Shell_NotifyIconA(NIM_ADD, &nid_);
+    }
+
+    void TrayIconModify(Icon icon, const std::string& tip) override {
+        nid_.uFlags = NIF_ICON | NIF_TIP;
+        nid_.cbSize = NOTIFYICONDATAA_V1_SIZE;
+        SetTip(tip);
+        nid_.hIcon = IconHandle(icon);
+        Shell_NotifyIconA(NIM_MODIFY, &nid_);
+    }
+
+    void TrayIconDelete() override {
+        nid_.cbSize = NOTIFYICONDATAA_V1_SIZE;
+        nid_.hWnd = hwnd_;
+        nid_.uID = kTrayIconId;
+        Shell_NotifyIconA(NIM_DELETE, &nid_);
+    }
+
+    void EnablePollTimer(bool on) override {
+        if (on)
+            SetTimer(hwnd_, kPollTimerId, kPollIntervalMs, nullptr);
+        else
+            KillTimer(hwnd_, kPollTimerId);
+    }
+
+    void ShowPopupMenu() override {
+        CheckMenuItem(mnuPop_, kMnuActive, MF_BYCOMMAND | (watcher_.Active() ? MF_CHECKED : MF_UNCHECKED));
+        POINT pt{};
+        GetCursorPos(&pt);
+        UINT chosen = static_cast<UINT>(TrackPopupMenu(mnuPop_, TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY,
+                                                       pt.x, pt.y, 0, hwnd_, nullptr));
+        // Lets the menu close properly when the user clicks elsewhere.
+        PostMessageA(hwnd_, WM_NULL, 0, 0);
+        switch (chosen) {
+            case kMnuAbout:
+                break;  // the About window comes with the program's other windows
+            case kMnuSettings:
+                break;  // likewise the item list window
+            case kMnuActive:
+                watcher_.ToggleActive();
+                break;
+            case kMnuClose:
+                // Closed once the icon handler has returned.
+                PostMessageA(hwnd_, WM_CLOSE, 0, 0);
+                break;
+            default:
+                break;
+        }
+    }
+
+private:
+    void SetTip(const std::string& tip) {
+        std::memset(nid_.szTip, 0, sizeof nid_.szTip);
+        std::strncpy(nid_.szTip, tip.c_str(), 63);
+    }
+
+    HICON IconHandle(Icon icon) const { return icon == Icon::On ? imgOKonIcon_ : imgOKoffIcon_; }
+
+    void BuildMenu() {
+        const MenuCaptions c = GetMenuCaptions(App.UseEnglish);
+        mnuPop_ = CreatePopupMenu();
+        AppendMenuA(mnuPop_, MF_STRING, kMnuAbout, Utf8ToAnsi(c.about).c_str());
+        AppendMenuA(mnuPop_, MF_STRING, kMnuSettings, Utf8ToAnsi(c.settings).c_str());
+        AppendMenuA(mnuPop_, MF_SEPARATOR, 0, nullptr);
+        AppendMenuA(mnuPop_, MF_STRING | MF_CHECKED, kMnuActive, Utf8ToAnsi(c.active).c_str());
+        AppendMenuA(mnuPop_, MF_SEPARATOR, 0, nullptr);
+        AppendMenuA(mnuPop_, MF_STRING, kMnuClose, Utf8ToAnsi(c.close).c_str());
+    }
+
+    void Hook() {
+        shellHookMsg_ = RegisterWindowMessageA("SHELLHOOK");
+        if (App.OsVersion.MajorVersion >= 5) {
+            RegisterShellHookWindow(hwnd_);
+        } else if (auto reg = OldShellHookRegistration()) {
+            reg(hwnd_, 1);
+        }
+        oldWndProc_ = SetWindowLongPtrA(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(MainWndProc));
+    }
+
+    void Unhook() {
+        if (oldWndProc_ == 0) return;
+        SetWindowLongPtrA(hwnd_, GWLP_WNDPROC, oldWndProc_);
+        oldWndProc_ = 0;
+        if (App.OsVersion.MajorVersion >= 5) {
+            DeregisterShellHookWindow(hwnd_);
+        } else if (auto reg = OldShellHookRegistration()) {
+            reg(hwnd_, 0);
+        }
+    }
+
+    // Close, log-off and shut-down all end the program this way, once.
+    void Shutdown() {
+        if (closed_) return;
+        closed_ = true;
+        Unhook();
+        EnablePollTimer(false);
+        watcher_.Close();  // end line, settings file, icon removed
+    }
+
+    // The subclass installed by Hook: shell notifications and the shell's
+    // restart; everything goes on to the form's own procedure.
+    static LRESULT CALLBACK MainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+        MainForm& f = *gForm;
+        const LONG_PTR old = f.oldWndProc_;
+        if (msg == f.taskbarCreatedMsg_) {
+            f.watcher_.OnTaskbarCreated();
+        } else if (msg == f.shellHookMsg_) {
+            f.watcher_.OnShellHook(static_cast<std::uint32_t>(wParam), FromHwnd(reinterpret_cast<HWND>(lParam)));
+        }
+        if (old == 0) return DefWindowProcA(hwnd, msg, wParam, lParam);
+        return CallWindowProcA(reinterpret_cast<WNDPROC>(old), hwnd, msg, wParam, lParam);
+    }
+
+    // The form's own window procedure.
+    static LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+        MainForm* f = gForm;
+        if (f && f->hwnd_ == hwnd) {
+            switch (msg) {
+                case WM_TIMER:
+                    if (wParam == kPollTimerId) f->watcher_.OnPollTimer();
+                    return 0;
+                case WM_MOUSEMOVE:
+                    // The icon's callback: the mouse message in lParam.
+                    f->watcher_.OnIconNotification(static_cast<std::uint32_t>(lParam));
+                    return 0;
+                case WM_CLOSE:
+                    f->Shutdown();
+                    DestroyWindow(hwnd);
+                    return 0;
+                case WM_QUERYENDSESSION:
+                    return TRUE;  // closing is never refused
+                case WM_ENDSESSION:
+                    // The process may be ended as soon as this returns.
+                    if (wParam) f->Shutdown();
+                    return 0;
+                case WM_DESTROY:
+                    f->Shutdown();
+                    PostQuitMessage(0);
+                    return 0;
+                default:
+                    break;
+            }
+        }
+        return DefWindowProcA(hwnd, msg, wParam, lParam);
+    }
+
+    // picCBTHook: another program names a new window by sending a mouse
+    // move whose coordinates carry the handle's two 16-bit halves.
+    static LRESULT CALLBACK HookProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+        if (msg == WM_MOUSEMOVE && gForm) {
+            const auto x = static_cast<std::int32_t>(LOWORD(lParam));
+            const auto y = static_cast<std::int32_t>(HIWORD(lParam));
+            gForm->watcher_.OnExternalNotify(x, y);
+            return 0;
+        }
+        return DefWindowProcA(hwnd, msg, wParam, lParam);
+    }
+
+    HINSTANCE instance_;
+    Watcher watcher_;
+    HWND hwnd_ = nullptr;
+    HWND picCBTHook_ = nullptr;
+    HICON imgOKonIcon_ = nullptr;
+    HICON imgOKoffIcon_ = nullptr;
+    HMENU mnuPop_ = nullptr;
+    LONG_PTR oldWndProc_ = 0;
+    UINT shellHookMsg_ = 0;
+    UINT taskbarCreatedMsg_ = 0;
+    NOTIFYICONDATAA nid_{};
+    bool closed_ = false;
+};
+
+}  // namespace
+}  // namespace rw
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    // A second start ends at once, without a trace.
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, rw::kInstanceMutex);
+    if (mutex && GetLastError() == ERROR_ALREADY_EXISTS) {
+        CloseHandle(mutex);
+        return 0;
+    }
+
+    static rw::Win32Platform platform;
+    rw::SetPlatform(&platform);
+    rw::InitApp();
+
+    static rw::MainForm form(instance);
+    rw::gForm = &form;
+    if (!form.Create()) return 1;
+
+    MSG m;
+    while (GetMessageA(&m, nullptr, 0, 0) > 0) {
+        TranslateMessage(&m);
+        DispatchMessageA(&m);
+    }
+    if (mutex) CloseHandle(mutex);
+    return 0;
+}
