@@ -69,9 +69,22 @@ struct StartupInputs {
     std::string configDir;
     std::function<bool(const std::string& dir)> dirWritable;
 };
+// The start-up values from their inputs:
+//  - AppPath is the executable's directory without a trailing separator
+//    ("C:" for a program in C:\, "" for one in / on Linux).
+//  - ExePath is AppPath + "\" + base name + ".exe" on Windows; on Linux,
+//    where programs carry no extension, the executable's own file name.
+//  - IniPath defaults to AppPath + sep + StripExtension(base name) + ".ini";
+//    an "/ini=" file beside the program wins over the value as given, and
+//    a blank value counts as no choice (it would name the directory).
+//  - Where configDir is set and the program's directory is not writable,
+//    the default moves to configDir/replywick/replywick.ini, so that edits
+//    are not lost on a read-only install. Whoever writes the file there
+//    must create that folder first.
 AppValues ComputeAppValues(const StartupInputs& in);
 
-// Fills App from the platform (Sys()) and writes the start-up debug line.
+// Fills App from the platform (Sys()), builds the key table, then turns on
+// debug mode and writes the start-up debug line when "/d" was given.
 void InitApp();
 
 // The debug-line convention: nothing of the line is computed unless debug
