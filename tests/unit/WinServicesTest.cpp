@@ -1,0 +1,243 @@
+// Services on windows: texts, usability, focus, foreground switching,
+// synchronisation and the placement of our own forms.
+#include <gtest/gtest.h>
+
+#include "actions/WinServices.h"
+#include "app/AppValues.h"
+#include "backends/fake/FakePlatform.h"
+
+using namespace rw;
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class WinServicesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetPlatform(&fake);
+        App = AppValues{};
+        FakeWindow main;
+        main.visible = 0;
+        main.thread = fake.ownThread;
+        gMainWindow = fake.AddWindow(main);
+        FakeWindow d;
+        d.title = "Dialog";
+        d.cls = "#32770";
+        d.rect = {10, 20, 210, 120};
+        d.thread = 7;
+        d.pid = 70;
+        dlg = fake.AddWindow(d);
+    }
+    void TearDown() override {
+        gMainWindow = 0;
+        SetPlatform(nullptr);
+    }
+    WinHandle Top(int thread, Rect r = {0, 0, 50, 50}) {
+        FakeWindow w;
+        w.thread = static_cast<std::uint32_t>(thread);
+        w.rect = r;
+        return fake.AddWindow(w);
+    }
+
+    FakePlatform fake;
+    WinHandle dlg = 0;
+};
+
+TEST_F(WinServicesTest, TextAndClassAreCutAt259Characters) {
+    fake.Win(dlg).title = std::string(300, 't');
+    fake.Win(dlg).cls = std::string(260, 'c');
+    EXPECT_EQ(GetWinText(dlg), std::string(259, 't'));
+    EXPECT_EQ(GetWinClass(dlg), std::string(259, 'c'));
+    EXPECT_EQ(GetWinText(0), "");
+    EXPECT_EQ(GetWinClass(0xDEAD), "");
+}
+
+TEST_F(WinServicesTest, DialogTextOfAMessageBoxSkipsTheIcon) {
+    fake.AddChild(dlg, "Button", "OK", 1);
+    fake.AddChild(dlg, "Static", "");
+    fake.AddChild(dlg, "Static", "Do you want to save?");
+    EXPECT_EQ(GetDialogText(dlg), "Do you want to save?");
+}
+
+TEST_F(WinServicesTest, DialogTextAfterAShortLabelWhateverTheClass) {
+    fake.AddChild(dlg, "Static", "Abc");
+    fake.AddChild(dlg, "Edit", "the text box");
+    EXPECT_EQ(GetDialogText(dlg), "the text box");
+    WinHandle other = Top(7);
+    fake.AddChild(other, "Static", "Abcd");
+    fake.AddChild(other, "Edit", "not this");
+    EXPECT_EQ(GetDialogText(other), "Abcd");
+}
+
+TEST_F(WinServicesTest, DialogTextShortLabelAsLastChildGivesEmpty) {
+    fake.AddChild(dlg, "Static", "Hi");
+    EXPECT_EQ(GetDialogText(dlg), "");
+}
+
+TEST_F(WinServicesTest, DialogTextNeedsTheExactClassName) {
+    fake.AddChild(dlg, "STATIC", "Do you want to save?");
+    fake.AddChild(dlg, "static", "Do you want to save?");
+    EXPECT_EQ(GetDialogText(dlg), "");
+    EXPECT_EQ(GetDialogText(0), "");
+}
+
+TEST_F(WinServicesTest, UsableMeansVisibleExactlyOneAndNotEmpty) {
+    EXPECT_TRUE(IsUsableWin(dlg));
+    fake.Win(dlg).visible = 2;
+    EXPECT_FALSE(IsUsableWin(dlg));
+    fake.Win(dlg).visible = 1;
+    fake.Win(dlg).rect = {10, 20, 11, 21};
+    EXPECT_TRUE(IsUsableWin(dlg));
+    fake.Win(dlg).rect = {10, 20, 10, 120};
+    EXPECT_FALSE(IsUsableWin(dlg));
+    fake.Win(dlg).rect = {10, 20, 210, 20};
+    EXPECT_FALSE(IsUsableWin(dlg));
+    EXPECT_FALSE(IsUsableWin(0));
+    EXPECT_FALSE(IsUsableWin(0xDEAD));
+}
+
+TEST_F(WinServicesTest, UsableForegroundWindow) {
+    EXPECT_EQ(GetUsableFGWin(), 0u);
+    fake.SetForeground(dlg);
+    EXPECT_EQ(GetUsableFGWin(), dlg);
+    fake.Win(dlg).visible = 0;
+    EXPECT_EQ(GetUsableFGWin(), 0u);
+}
+
+TEST_F(WinServicesTest, FocusOfAnotherThreadThroughAttachedInput) {
+    WinHandle edit = fake.AddChild(dlg, "Edit", "");
+    fake.SetForeground(dlg);
+    fake.SetFocusWindow(edit);
+    EXPECT_EQ(GetFocusWin(), edit);
+    EXPECT_EQ(fake.transcript, (Lines{"attach 7 1000", "detach 7 1000"}));
+}
+
+TEST_F(WinServicesTest, FocusFallsBackToTheForegroundWindow) {
+    fake.SetForeground(dlg);
+    EXPECT_EQ(GetFocusWin(), dlg);
+}
+
+TEST_F(WinServicesTest, FocusOfOurOwnThreadNeedsNoAttachment) {
+    WinHandle own = Top(static_cast<int>(fake.ownThread));
+    WinHandle box = fake.AddChild(own, "Edit", "");
+    fake.SetForeground(own);
+    fake.SetFocusWindow(box);
+    EXPECT_EQ(GetFocusWin(), box);
+    EXPECT_TRUE(fake.transcript.empty());
+}
+
+TEST_F(WinServicesTest, NoFocusWithoutUsableForeground) {
+    EXPECT_EQ(GetFocusWin(), 0u);
+    fake.SetForeground(dlg);
+    fake.Win(dlg).rect = {0, 0, 0, 0};
+    EXPECT_EQ(GetFocusWin(), 0u);
+    EXPECT_TRUE(fake.transcript.empty());
+}
+
+TEST_F(WinServicesTest, ForceForegroundWhenAlreadyThere) {
+    fake.SetForeground(dlg);
+    EXPECT_TRUE(ForceFGWin(dlg));
+    EXPECT_TRUE(fake.transcript.empty());
+}
+
+TEST_F(WinServicesTest, ForceForegroundPlainSwitchSucceeds) {
+    WinHandle fg = Top(9);
+    fake.SetForeground(fg);
+    EXPECT_TRUE(ForceFGWin(dlg));
+    EXPECT_EQ(fake.transcript, (Lines{"setfg " + Hex(dlg), "sleep 0"}));
+}
+
+TEST_F(WinServicesTest, ForceForegroundAgainstTheLockBorrowsTheForegroundThread) {
+    WinHandle fg = Top(9);
+    fake.SetForeground(fg);
+    fake.setForegroundFailures = 2;
+    EXPECT_TRUE(ForceFGWin(dlg));
+    EXPECT_EQ(fake.transcript, (Lines{"setfg " + Hex(dlg), "sleep 0", "attach 9 7", "setfg " + Hex(dlg),
+                                      "detach 9 7", "setfg " + Hex(dlg)}));
+    EXPECT_EQ(fake.GetForegroundWindow(), dlg);
+}
+
+TEST_F(WinServicesTest, ForceForegroundReportsFailure) {
+    fake.setForegroundFailures = 3;
+    EXPECT_FALSE(ForceFGWin(dlg));
+    // No foreground window: thread 0 differs from the target's.
+    EXPECT_EQ(fake.transcript, (Lines{"setfg " + Hex(dlg), "sleep 0", "attach 0 7", "setfg " + Hex(dlg),
+                                      "detach 0 7", "setfg " + Hex(dlg)}));
+}
+
+TEST_F(WinServicesTest, SetForegroundDoesNothingForUnfitWindows) {
+    fake.SetForeground(dlg);
+    SetFGWin(dlg);
+    SetFGWin(0);
+    WinHandle hidden = Top(8);
+    fake.Win(hidden).visible = 0;
+    SetFGWin(hidden);
+    WinHandle minimised = Top(8);
+    fake.Win(minimised).iconic = 1;
+    SetFGWin(minimised);
+    EXPECT_TRUE(fake.transcript.empty());
+    EXPECT_EQ(fake.GetForegroundWindow(), dlg);
+}
+
+TEST_F(WinServicesTest, SetForegroundWithAndWithoutLock) {
+    WinHandle fg = Top(9);
+    fake.SetForeground(fg);
+    SetFGWin(dlg);
+    EXPECT_EQ(fake.transcript, (Lines{"setfg " + Hex(dlg), "sleep 0", "sync " + Hex(dlg), "sleep 0"}));
+    fake.transcript.clear();
+    App.OsVersion.HasForegroundLock = false;
+    fake.SetForeground(fg);
+    SetFGWin(dlg);
+    EXPECT_EQ(fake.transcript, (Lines{"setfg " + Hex(dlg), "sync " + Hex(dlg), "sleep 0"}));
+}
+
+TEST_F(WinServicesTest, SyncWinIsBoundedForAHungWindow) {
+    fake.Win(dlg).hung = true;
+    SyncWin(dlg);
+    EXPECT_EQ(fake.Now(), kSyncTimeoutMs);
+    EXPECT_EQ(fake.transcript, (Lines{"sync " + Hex(dlg) + " timed out"}));
+    SyncWin(0);
+    EXPECT_EQ(fake.transcript.size(), 1u);
+}
+
+TEST_F(WinServicesTest, BringToTopOnlyWhenCovered) {
+    BringToTopIfCovered(dlg);
+    EXPECT_TRUE(fake.transcript.empty()) << "nothing lies over the dialog";
+    // A small window over the bottom-right corner only.
+    Top(8, {200, 110, 260, 160});
+    BringToTopIfCovered(dlg);
+    EXPECT_EQ(fake.transcript, (Lines{"zorder " + Hex(dlg) + " after 0xFFFFFFFF"}));
+}
+
+TEST_F(WinServicesTest, BringToTopWhenNoWindowIsFoundAtAPoint) {
+    WinHandle w = Top(8, {-50, 20, 150, 120});
+    BringToTopIfCovered(w);
+    EXPECT_TRUE(fake.transcript.empty());
+    // Off the screen (or hidden) the platform finds no window at all.
+    fake.Win(w).visible = 0;
+    BringToTopIfCovered(w);
+    EXPECT_EQ(fake.transcript, (Lines{"zorder " + Hex(w) + " after 0xFFFFFFFF"}));
+}
+
+TEST_F(WinServicesTest, BringToTopChecksTheCentre) {
+    // A window over the centre alone: (10+210)/2 = 110, (20+120)/2 = 70.
+    Top(8, {110, 70, 111, 71});
+    BringToTopIfCovered(dlg);
+    EXPECT_EQ(fake.transcript.size(), 1u);
+}
+
+TEST_F(WinServicesTest, CenterFormRoundsHalvesToEven) {
+    // Screen 1024 x 768 pixels at 15 twips: 15360 x 11520 twips.
+    FormTwips f;
+    f.width = 4321;   // 7680 - 2160.5 = 5519.5 -> 5520
+    f.height = 4323;  // 5760 - 2161.5 = 3598.5 -> 3598
+    CenterForm(f);
+    EXPECT_EQ(f.left, 5520);
+    EXPECT_EQ(f.top, 3598);
+    f.width = 16000;  // wider than the screen: negative left
+    CenterForm(f);
+    EXPECT_EQ(f.left, -320);
+}
+
+}  // namespace
