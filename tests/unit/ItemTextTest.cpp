@@ -1,0 +1,364 @@
+// The text form of items: what the writer produces, what the parser takes
+// back, and how the two number fields are read.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <string>
+
+#include "items/ItemText.h"
+#include "items/Items.h"
+#include "tests/unit/ItemPrint.h"
+
+using namespace rw;
+
+namespace {
+
+constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+
+class ItemTextTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        gItems.Clear();
+        CurItem = ItemRec{};
+    }
+    void TearDown() override {
+        gItems.Clear();
+        CurItem = ItemRec{};
+    }
+    // Parses text the way a paste does: through CurItem into a list.
+    static ItemRec ParseFresh(const std::string& text) {
+        CurItem = ItemRec{};
+        clsItems l;
+        l.AddItemAtByString(0, text);
+        ItemRec r;
+        l.GetItem(0, r);
+        return r;
+    }
+    // Reads back a written item as a paste does: the text after the marker
+    // (the rest of the marker line, normally nothing, then the key lines).
+    static ItemRec ReadBack(const std::string& written) {
+        EXPECT_EQ(written.rfind("[Item]", 0), 0u);
+        return ParseFresh(written.substr(6));
+    }
+};
+
+// ---- Writer ---------------------------------------------------------------
+
+TEST_F(ItemTextTest, WriterProducesTheTenLinesInOrder) {
+    clsItems l;
+    l.AddItemAt(0, "My item", "Save?", 2, "#32770", "Line one\r\nLine two\r\nLine three",
+                "C:\\Apps\\x.exe", "400x150", "{ENTER}", 250);
+    EXPECT_EQ(l.GetItemAsString(0),
+              "[Item]\r\n"
+              "Desc=My item\r\n"
+              "Title=Save?\r\n"
+              "TitleTestType=2\r\n"
+              "Class=#32770\r\n"
+              "Text=Line one\r\n"
+              "Text=Line two\r\n"
+              "Text=Line three\r\n"
+              "Modul=C:\\Apps\\x.exe\r\n"
+              "Size=400x150\r\n"
+              "Macro={ENTER}\r\n"
+              "Delay=250\r\n");
+}
+
+TEST_F(ItemTextTest, WriterEmptyFieldsAndNegativeNumbers) {
+    ItemRec r;
+    r.TitleTestType = -3;
+    r.Delay = kMin;
+    EXPECT_EQ(ItemToText(r),
+              "[Item]\r\nDesc=\r\nTitle=\r\nTitleTestType=-3\r\nClass=\r\nText=\r\nModul=\r\n"
+              "Size=\r\nMacro=\r\nDelay=-2147483648\r\n");
+}
+
+TEST_F(ItemTextTest, WriterKeepsValuesUnchanged) {
+    ItemRec r;
+    r.Title = "a=b";
+    r.Macro = "  lead";
+    r.Desc = "x\r\ny";  // only Text is split; here the CR LF just ends the line early
+    std::string t = ItemToText(r);
+    EXPECT_NE(t.find("\r\nTitle=a=b\r\n"), std::string::npos);
+    EXPECT_NE(t.find("\r\nMacro=  lead\r\n"), std::string::npos);
+    EXPECT_NE(t.find("\r\nDesc=x\r\ny\r\nTitle="), std::string::npos);
+}
+
+TEST_F(ItemTextTest, AppendItemTextMatchesItemToText) {
+    ItemRec r{"d", "t", 1, "c", "a\r\n\r\nb", "m", "mac", "s", 5};
+    std::string out = "prefix";
+    AppendItemText(out, r);
+    EXPECT_EQ(out, "prefix" + ItemToText(r));
+}
+
+// ---- Round trips ----------------------------------------------------------
+
+TEST_F(ItemTextTest, RoundTripOfEveryField) {
+    ItemRec r{"Desc with = sign", "  leading blanks", 3, "Class=x", "a\r\nb=c\r\n  c",
+              "/usr/lib/x/app", "{ALT}{F4}=", "640x480", 1500};
+    EXPECT_EQ(ReadBack(ItemToText(r)), r);
+}
+
+TEST_F(ItemTextTest, RoundTripOfEightBitText) {
+    ItemRec r{"Übersicht \xE2\x82\xAC", "Datei speichern? \xC3\xA4\xC3\xB6", 0, "\xFF\xFE",
+              "\x80\x81\r\n\xE4", "/opt/\xC3\xA9", "\xE9", "1x1", 0};
+    EXPECT_EQ(ReadBack(ItemToText(r)), r);
+}
+
+TEST_F(ItemTextTest, RoundTripLosesTrailingSpacesAndEmptyDesc) {
+    ItemRec r{"", "title  ", 0, "cls ", "one  \r\ntwo ", "m", "mac ", "", 0};
+    ItemRec back = ReadBack(ItemToText(r));
+    ItemRec want{"-", "title", 0, "cls", "one\r\ntwo", "m", "mac", "", 0};
+    EXPECT_EQ(back, want);
+}
+
+TEST_F(ItemTextTest, TwoLineTextWrittenAsTwoLinesAndReadBack) {
+    ItemRec r;
+    r.Desc = "d";
+    r.Text = "a\r\nb";
+    std::string t = ItemToText(r);
+    EXPECT_NE(t.find("\r\nText=a\r\nText=b\r\n"), std::string::npos);
+    EXPECT_EQ(ReadBack(t).Text, "a\r\nb");
+}
+
+TEST_F(ItemTextTest, EmptyTextWrittenAsBareLineAndReadBackEmpty) {
+    ItemRec r;
+    r.Desc = "d";
+    std::string t = ItemToText(r);
+    EXPECT_NE(t.find("\r\nText=\r\n"), std::string::npos);
+    CurItem.Text = "stale";
+    clsItems l;
+    l.AddItemAtByString(0, t.substr(6));
+    ItemRec back;
+    l.GetItem(0, back);
+    EXPECT_EQ(back.Text, "");
+}
+
+TEST_F(ItemTextTest, EmptyLinesInsideTextSurvive) {
+    ItemRec r;
+    r.Desc = "d";
+    r.Text = "\r\nmid\r\n\r\n";
+    EXPECT_EQ(ReadBack(ItemToText(r)).Text, r.Text);
+}
+
+// ---- Parser ---------------------------------------------------------------
+
+TEST_F(ItemTextTest, ThreeTextLinesGiveThreeLineText) {
+    ItemRec r = ParseFresh("Text=one\r\nText=two\r\nText=three\r\n");
+    EXPECT_EQ(r.Text, "one\r\ntwo\r\nthree");
+}
+
+TEST_F(ItemTextTest, ValueWithEqualsAndLeadingSpace) {
+    ItemRec r = ParseFresh("Title=a=b\r\nClass= x\r\n");
+    EXPECT_EQ(r.Title, "a=b");
+    EXPECT_EQ(r.WinClass, " x");
+}
+
+TEST_F(ItemTextTest, LinesAreTrimmedOfSpacesOnlyNotTabs) {
+    ItemRec r = ParseFresh("   Title=x   \r\n\tClass=y\r\nMacro=z\t \r\n");
+    EXPECT_EQ(r.Title, "x");
+    EXPECT_EQ(r.WinClass, "");  // "\tClass=" is not a key
+    EXPECT_EQ(r.Macro, "z\t");
+}
+
+TEST_F(ItemTextTest, KeysAreCaseSensitiveAndUnknownOnesIgnored) {
+    ItemRec r = ParseFresh("title=lower\r\nTITLE=upper\r\nTitle =spaced\r\nFoo=bar\r\nno equals\r\n"
+                           "=value\r\n");
+    EXPECT_EQ(r.Title, "");
+    EXPECT_EQ(r.Desc, "-");
+}
+
+TEST_F(ItemTextTest, LastValueWins) {
+    ItemRec r = ParseFresh("Title=one\r\nDelay=5\r\nTitle=two\r\nDelay=7\r\n");
+    EXPECT_EQ(r.Title, "two");
+    EXPECT_EQ(r.Delay, 7);
+}
+
+TEST_F(ItemTextTest, KeysInAnyOrder) {
+    ItemRec r = ParseFresh("Delay=9\r\nMacro=m\r\nSize=1x2\r\nModul=mo\r\nText=t\r\nClass=c\r\n"
+                           "TitleTestType=1\r\nTitle=ti\r\nDesc=de\r\n");
+    EXPECT_EQ(r, (ItemRec{"de", "ti", 1, "c", "t", "mo", "m", "1x2", 9}));
+}
+
+TEST_F(ItemTextTest, ItemMarkerEndsTheParse) {
+    ItemRec r = ParseFresh("Title=first\r\n[Item]\r\nTitle=second\r\n");
+    EXPECT_EQ(r.Title, "first");
+    // The marker is recognised after trimming, too.
+    r = ParseFresh("Title=first\r\n  [Item]  \r\nTitle=second\r\n");
+    EXPECT_EQ(r.Title, "first");
+}
+
+TEST_F(ItemTextTest, LeadingMarkerLineEndsAtOnce) {
+    // A whole item text begins with its marker, so an item text handed in
+    // as written parses nothing but still inserts an item.
+    ItemRec r = ParseFresh("[Item]\r\nTitle=x\r\n");
+    EXPECT_EQ(r.Title, "");
+    EXPECT_EQ(r.Desc, "-");
+}
+
+TEST_F(ItemTextTest, EmptyTextInsertsAnItemWithDashDesc) {
+    clsItems l;
+    l.AddItemAtByString(0, "");
+    ASSERT_EQ(l.Count(), 1);
+    EXPECT_EQ(l.GetDesc(0), "-");
+}
+
+TEST_F(ItemTextTest, AbsentKeysKeepCurItemsPreviousValues) {
+    CurItem = ItemRec{"old", "old title", 2, "old class", "old text", "old mod", "old mac", "9x9", 42};
+    clsItems l;
+    l.AddItemAtByString(0, "Title=new\r\n");
+    ItemRec r;
+    l.GetItem(0, r);
+    EXPECT_EQ(r, (ItemRec{"old", "new", 2, "old class", "old text", "old mod", "old mac", "9x9", 42}));
+    EXPECT_EQ(CurItem, r);
+}
+
+TEST_F(ItemTextTest, EmptyDescBecomesDashEvenWhenGivenEmpty) {
+    CurItem.Desc = "previous";
+    EXPECT_EQ(ParseFresh("Desc=\r\n").Desc, "-");
+    EXPECT_EQ(ParseFresh("Desc=   \r\n").Desc, "-");
+}
+
+TEST_F(ItemTextTest, LastLineWithoutBreakCounts) {
+    EXPECT_EQ(ParseFresh("Title=x\r\nDelay=100").Delay, 100);
+}
+
+TEST_F(ItemTextTest, LoneLineFeedIsNotALineBreak) {
+    ItemRec r = ParseFresh("Title=a\nMacro=b\r\n");
+    EXPECT_EQ(r.Title, "a\nMacro=b");
+    EXPECT_EQ(r.Macro, "");
+}
+
+TEST_F(ItemTextTest, ByStringVariantsAppend) {
+    clsItems l;
+    l.AddItemByString("Desc=A\r\n");
+    l.AddItemAtEndByString("Desc=B\r\n");
+    l.AddItemAtByString(0, "Desc=C\r\n");
+    EXPECT_EQ(l.GetDesc(0), "C");
+    EXPECT_EQ(l.GetDesc(1), "A");
+    EXPECT_EQ(l.GetDesc(2), "B");
+}
+
+// ---- The Text buffer --------------------------------------------------------
+
+TEST_F(ItemTextTest, TextBufferHoldsAtMost66664Characters) {
+    std::string fits(kTextBufferChars - 2, 'x');
+    EXPECT_EQ(ParseFresh("Text=" + fits + "\r\n").Text, fits);
+    std::string tooLong(kTextBufferChars - 1, 'y');
+    CurItem = ItemRec{};
+    ItemRec r = ParseFresh("Text=" + tooLong + "\r\n");
+    EXPECT_EQ(r.Text, "");  // skipped, and no other Text= line taken
+}
+
+TEST_F(ItemTextTest, LongLineSkippedShortLaterLineTaken) {
+    std::string longLine(70000, 'L');
+    ItemRec r = ParseFresh("Text=" + longLine + "\r\nText=short\r\n");
+    EXPECT_EQ(r.Text, "short");
+}
+
+TEST_F(ItemTextTest, LinesThatNoLongerFitAreSkippedButSmallerOnesStillTaken) {
+    std::string a(40000, 'a');
+    std::string b(30000, 'b');
+    std::string c(20000, 'c');
+    ItemRec r = ParseFresh("Text=" + a + "\r\nText=" + b + "\r\nText=" + c + "\r\n");
+    EXPECT_EQ(r.Text, a + "\r\n" + c);
+    // Exactly filling the buffer: 66666 with both CR LFs.
+    std::string d(33331, 'd');
+    std::string e(33331, 'e');
+    r = ParseFresh("Text=" + d + "\r\nText=" + e + "\r\nText=\r\n");
+    EXPECT_EQ(r.Text, d + "\r\n" + e);
+    EXPECT_EQ(r.Text.size(), kTextBufferChars - 2);
+}
+
+TEST_F(ItemTextTest, SkippedTextOnlyKeepsPreviousText) {
+    CurItem.Text = "before";
+    clsItems l;
+    l.AddItemAtByString(0, "Text=" + std::string(kTextBufferChars, 'z') + "\r\n");
+    ItemRec r;
+    l.GetItem(0, r);
+    EXPECT_EQ(r.Text, "before");
+}
+
+// ---- Numeric rule -------------------------------------------------------------
+
+struct NumCase {
+    const char* text;
+    std::int32_t want;
+};
+
+class NumericRule : public ::testing::TestWithParam<NumCase> {};
+
+TEST_P(NumericRule, Reads) {
+    EXPECT_EQ(NumericValue(GetParam().text), GetParam().want) << '"' << GetParam().text << '"';
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Examples, NumericRule,
+    ::testing::Values(
+        NumCase{"2.5", 2}, NumCase{"3.5", 4}, NumCase{"1e3", 1000}, NumCase{"250 ms", 250},
+        NumCase{"&H10", 16}, NumCase{"abc", 0}, NumCase{"", 0}, NumCase{"0.5", 0}, NumCase{"1.5", 2},
+        NumCase{"-2.5", -2}, NumCase{"-3.5", -4}, NumCase{"-0.5", 0}, NumCase{"2.51", 3},
+        NumCase{"2.49", 2}, NumCase{"42", 42}, NumCase{"+42", 42}, NumCase{"-42", -42},
+        NumCase{"007", 7}, NumCase{".5", 0}, NumCase{".6", 1}, NumCase{"5.", 5},
+        NumCase{"1D3", 1000}, NumCase{"1d3", 1000}, NumCase{"1E+3", 1000}, NumCase{"15e-1", 2},
+        NumCase{"25E-1", 2}, NumCase{"1 2 3", 123}, NumCase{"\t1\n0\t", 10}, NumCase{"- 5", -5},
+        NumCase{"1\r0", 1}, NumCase{"12abc", 12}, NumCase{"1.2.3", 1}, NumCase{"1e", 1},
+        NumCase{"1e+", 1}, NumCase{"1ex", 1}, NumCase{"-", 0}, NumCase{"+", 0}, NumCase{".", 0},
+        NumCase{"-.", 0}, NumCase{"e5", 0}, NumCase{"&h1f", 31}, NumCase{"&HFF", 255},
+        NumCase{"&H", 0}, NumCase{"&", 0}, NumCase{"&HG", 0}, NumCase{"&H1G", 1},
+        NumCase{"&O17", 15}, NumCase{"&o17", 15}, NumCase{"&O8", 0}, NumCase{"&O78", 7},
+        NumCase{"& H 1 0", 16}, NumCase{"-&H10", 0}, NumCase{"&X10", 0}, NumCase{"1,5", 1},
+        NumCase{"2147483647", kMax}, NumCase{"-2147483648", kMin}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Clamped, NumericRule,
+    ::testing::Values(NumCase{"2147483648", kMax}, NumCase{"-2147483649", kMin},
+                      NumCase{"2147483647.5", kMax}, NumCase{"2147483646.5", 2147483646},
+                      NumCase{"-2147483648.5", kMin}, NumCase{"99999999999999999999", kMax},
+                      NumCase{"1e10", kMax}, NumCase{"-1e10", kMin}, NumCase{"1e308", kMax},
+                      NumCase{"1e309", kMax}, NumCase{"1e99999999999999999999", kMax},
+                      NumCase{"-1D99999", kMin}, NumCase{"1e-99999999999999999999", 0},
+                      NumCase{"-1e-400", 0}, NumCase{"&HFFFFFFFF", kMax},
+                      NumCase{"&H80000000", kMax}, NumCase{"&H7FFFFFFF", kMax},
+                      NumCase{"&O77777777777777777777", kMax}));
+
+TEST(NumericRuleLong, HugeInputsStayFinite) {
+    EXPECT_EQ(NumericValue(std::string(100000, '9')), kMax);
+    EXPECT_EQ(NumericValue("-" + std::string(100000, '9')), kMin);
+    EXPECT_EQ(NumericValue("&H" + std::string(100000, 'F')), kMax);
+    EXPECT_EQ(NumericValue("0." + std::string(100000, '0') + "1"), 0);
+    EXPECT_EQ(NumericValue(std::string(100000, '0') + "12"), 12);
+    // The number is read as a double: a tail of zeros keeps an exact half,
+    // a nonzero digit within double precision lifts it, one far beyond that
+    // precision cannot.
+    EXPECT_EQ(NumericValue("2.5" + std::string(100, '0')), 2);
+    EXPECT_EQ(NumericValue("2.50000000001"), 3);
+    EXPECT_EQ(NumericValue("2.5" + std::string(100, '0') + "1"), 2);
+    EXPECT_EQ(NumericValue("0.00025e4"), 2);
+    EXPECT_EQ(NumericValue("0.00035e4"), 4);
+}
+
+TEST(NumericRuleParts, RoundToInt32) {
+    EXPECT_EQ(RoundToInt32(0.5), 0);
+    EXPECT_EQ(RoundToInt32(1.5), 2);
+    EXPECT_EQ(RoundToInt32(-1.5), -2);
+    EXPECT_EQ(RoundToInt32(std::numeric_limits<double>::infinity()), kMax);
+    EXPECT_EQ(RoundToInt32(-std::numeric_limits<double>::infinity()), kMin);
+    EXPECT_EQ(RoundToInt32(std::numeric_limits<double>::quiet_NaN()), 0);
+    EXPECT_DOUBLE_EQ(ReadLeadingNumber("1.25"), 1.25);
+    EXPECT_DOUBLE_EQ(ReadLeadingNumber("&H10"), 16.0);
+}
+
+TEST_F(ItemTextTest, NumberFieldsUseTheRule) {
+    ItemRec r = ParseFresh("TitleTestType=3.5\r\nDelay=250 ms\r\n");
+    EXPECT_EQ(r.TitleTestType, 4);
+    EXPECT_EQ(r.Delay, 250);
+    r = ParseFresh("TitleTestType=99999999999\r\nDelay=-99999999999\r\n");
+    EXPECT_EQ(r.TitleTestType, kMax);
+    EXPECT_EQ(r.Delay, kMin);
+    r = ParseFresh("Delay=\r\n");
+    EXPECT_EQ(r.Delay, 0);
+}
+
+}  // namespace

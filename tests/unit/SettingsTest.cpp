@@ -1,0 +1,376 @@
+// The settings file on real files in a temporary directory (through the fake
+// backend, which can make a write or the final rename fail), and the
+// clipboard text routines with their one retry.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "app/AppValues.h"
+#include "backends/fake/FakePlatform.h"
+#include "items/ItemText.h"
+#include "items/Items.h"
+#include "tests/unit/ItemPrint.h"
+#include "items/Settings.h"
+
+using namespace rw;
+
+namespace {
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void WriteAll(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+bool Exists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+unsigned ModeOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return 0;
+    return static_cast<unsigned>(st.st_mode & 07777);
+}
+
+class SettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetPlatform(&fake);
+        std::string pattern = ::testing::TempDir() + "rw-settings-XXXXXX";
+        std::vector<char> buf(pattern.begin(), pattern.end());
+        buf.push_back('\0');
+        ASSERT_NE(::mkdtemp(buf.data()), nullptr);
+        dir = buf.data();
+        savedApp = App;
+        App.IniPath = dir + "/replywick.ini";
+        gItems.Clear();
+        gItems.UpdateConfirm();
+        CurItem = ItemRec{};
+    }
+    void TearDown() override {
+        for (const char* name : {"/replywick.ini", "/replywick.ini.tmp", "/other.ini"}) {
+            std::remove((dir + name).c_str());
+        }
+        ::rmdir(dir.c_str());
+        App = savedApp;
+        gItems.Clear();
+        CurItem = ItemRec{};
+        SetPlatform(nullptr);
+    }
+
+    std::vector<std::string> DirEntries() const {
+        std::vector<std::string> out;
+        for (const char* name : {"/replywick.ini", "/replywick.ini.tmp"}) {
+            if (Exists(dir + name)) out.push_back(name + 1);
+        }
+        return out;
+    }
+
+    static ItemRec Item(const std::string& tag, std::int32_t n) {
+        return ItemRec{"desc " + tag, "title " + tag, n % 4, "class " + tag,
+                       "text " + tag + "\r\nsecond line", "/usr/bin/" + tag, "{ENTER}" + tag,
+                       "400x150", n * 10};
+    }
+    static std::vector<ItemRec> All(const clsItems& l) {
+        std::vector<ItemRec> out;
+        for (std::int32_t i = 0; i < l.Count(); ++i) {
+            ItemRec r;
+            l.GetItem(i, r);
+            out.push_back(r);
+        }
+        return out;
+    }
+
+    FakePlatform fake;
+    std::string dir;
+    AppValues savedApp;
+};
+
+// ---- Writing ----------------------------------------------------------------
+
+TEST_F(SettingsTest, FileWithNoItems) {
+    EXPECT_EQ(SettingsFileText(gItems), "; Replywick\r\n\r\n\r\n\r\n");
+}
+
+TEST_F(SettingsTest, FileWithOneItemEndsWithTwoEmptyLines) {
+    gItems.AddItemAt(0, Item("a", 1));
+    EXPECT_EQ(SettingsFileText(gItems), "; Replywick\r\n\r\n\r\n" + gItems.GetItemAsString(0) + "\r\n\r\n");
+}
+
+TEST_F(SettingsTest, SaveWritesTheFileAndLeavesNoTemporary) {
+    gItems.AddItemAt(0, Item("a", 1));
+    gItems.AddItemAt(1, Item("b", 2));
+    ASSERT_TRUE(SaveSettings());
+    EXPECT_EQ(ReadAll(App.IniPath), SettingsFileText(gItems));
+    EXPECT_EQ(DirEntries(), std::vector<std::string>{"replywick.ini"});
+}
+
+TEST_F(SettingsTest, TwoItemsRoundTripThroughTheFile) {
+    std::vector<ItemRec> items{Item("a", 1), Item("b", 2)};
+    items[1].Desc = "";
+    items[1].Title = "a=b";
+    items[1].Macro = "  lead";
+    items[1].Text = "one\r\ntwo\r\nthree";
+    for (std::size_t i = 0; i < items.size(); ++i) gItems.AddItemAt(static_cast<std::int32_t>(i), items[i]);
+    ASSERT_TRUE(SaveSettings());
+    gItems.Clear();
+    CurItem = Item("stale", 3);
+    LoadSettings();
+    items[1].Desc = "-";
+    EXPECT_EQ(All(gItems), items);
+}
+
+TEST_F(SettingsTest, NewFileIsOwnerOnly) {
+    // Even with a permissive umask.
+    mode_t oldMask = ::umask(0);
+    bool saved = SaveSettings();
+    ::umask(oldMask);
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(ModeOf(App.IniPath), 0600u);
+}
+
+TEST_F(SettingsTest, ExistingFileKeepsItsMode) {
+    WriteAll(App.IniPath, "; old\r\n");
+    ASSERT_EQ(::chmod(App.IniPath.c_str(), 0640), 0);
+    ASSERT_TRUE(SaveSettings());
+    EXPECT_EQ(ModeOf(App.IniPath), 0640u);
+    EXPECT_EQ(ReadAll(App.IniPath), SettingsFileText(gItems));
+}
+
+TEST_F(SettingsTest, FailingWriteLeavesOldFileIntact) {
+    const std::string old = "; Replywick\r\n\r\n\r\n[Item]\r\nDesc=old\r\n\r\n\r\n";
+    WriteAll(App.IniPath, old);
+    gItems.AddItemAt(0, Item("new", 1));
+    fake.failNextWrite = true;
+    EXPECT_FALSE(SaveSettings());
+    EXPECT_EQ(ReadAll(App.IniPath), old);
+    EXPECT_EQ(DirEntries(), std::vector<std::string>{"replywick.ini"});
+    // The next save goes through.
+    EXPECT_TRUE(SaveSettings());
+    EXPECT_EQ(ReadAll(App.IniPath), SettingsFileText(gItems));
+}
+
+TEST_F(SettingsTest, FailingReplaceLeavesOldFileIntactAndRemovesTemporary) {
+    const std::string old = "; Replywick\r\n\r\n\r\n[Item]\r\nDesc=old\r\n\r\n\r\n";
+    WriteAll(App.IniPath, old);
+    gItems.AddItemAt(0, Item("new", 1));
+    fake.failNextReplace = true;
+    EXPECT_FALSE(SaveSettings());
+    EXPECT_EQ(ReadAll(App.IniPath), old);
+    EXPECT_EQ(DirEntries(), std::vector<std::string>{"replywick.ini"});
+}
+
+TEST_F(SettingsTest, FailingWriteOfNewFileCreatesNothing) {
+    fake.failNextWrite = true;
+    EXPECT_FALSE(SaveSettings());
+    EXPECT_TRUE(DirEntries().empty());
+}
+
+TEST_F(SettingsTest, StaleTemporaryDoesNotBlockSaving) {
+    WriteAll(App.IniPath + ".tmp", "half a file from a crash");
+    gItems.AddItemAt(0, Item("a", 1));
+    ASSERT_TRUE(SaveSettings());
+    EXPECT_EQ(ReadAll(App.IniPath), SettingsFileText(gItems));
+    EXPECT_EQ(DirEntries(), std::vector<std::string>{"replywick.ini"});
+}
+
+TEST_F(SettingsTest, UnwritableDirectoryFailsWithoutTouchingAnything) {
+    App.IniPath = dir + "/missing-subdir/replywick.ini";
+    EXPECT_FALSE(SaveSettings());
+    App.IniPath.clear();
+    EXPECT_FALSE(SaveSettings());
+}
+
+// ---- Reading ----------------------------------------------------------------
+
+TEST_F(SettingsTest, MissingFileGivesEmptyList) {
+    gItems.AddItem("left over", "");
+    LoadSettings();
+    EXPECT_EQ(gItems.Count(), 0);
+}
+
+TEST_F(SettingsTest, HeaderAndEmptyLinesOnlyGiveEmptyList) {
+    WriteAll(App.IniPath, "; Replywick\r\n\r\n\r\n\r\n   \r\n");
+    LoadSettings();
+    EXPECT_EQ(gItems.Count(), 0);
+}
+
+TEST_F(SettingsTest, LastLineWithoutLineBreakCounts) {
+    WriteAll(App.IniPath, "; Replywick\r\n\r\n[Item]\r\nDesc=d\r\nDelay=100");
+    LoadSettings();
+    ASSERT_EQ(gItems.Count(), 1);
+    ItemRec r;
+    gItems.GetItem(0, r);
+    EXPECT_EQ(r.Delay, 100);
+}
+
+TEST_F(SettingsTest, LinesBeforeFirstMarkerMakeAnItem) {
+    ReadSettingsText("; c\r\nTitle=early\r\n[Item]\r\nTitle=late\r\n", gItems);
+    ASSERT_EQ(gItems.Count(), 2);
+    ItemRec r;
+    gItems.GetItem(0, r);
+    EXPECT_EQ(r.Title, "early");
+    gItems.GetItem(1, r);
+    EXPECT_EQ(r.Title, "late");
+}
+
+TEST_F(SettingsTest, CommentsAndBlankLinesAnywhereAreSkipped) {
+    ReadSettingsText("[Item]\r\n; Title=commented\r\nTitle=t\r\n   \r\n\r\n;x\r\nMacro=m\r\n", gItems);
+    ASSERT_EQ(gItems.Count(), 1);
+    ItemRec r;
+    gItems.GetItem(0, r);
+    EXPECT_EQ(r.Title, "t");
+    EXPECT_EQ(r.Macro, "m");
+}
+
+TEST_F(SettingsTest, MarkerIsComparedWithoutTrimming) {
+    // " [Item]" is collected as a line of the first item; its parser then
+    // trims it and stops, so "Title=b" never counts.
+    ReadSettingsText("[Item]\r\nTitle=a\r\n [Item]\r\nTitle=b\r\n[Item]\r\nTitle=c\r\n", gItems);
+    ASSERT_EQ(gItems.Count(), 2);
+    ItemRec r;
+    gItems.GetItem(0, r);
+    EXPECT_EQ(r.Title, "a");
+    gItems.GetItem(1, r);
+    EXPECT_EQ(r.Title, "c");
+}
+
+TEST_F(SettingsTest, EmptyItemsBetweenMarkersAreDropped) {
+    ReadSettingsText("[Item]\r\n[Item]\r\n; only a comment\r\n[Item]\r\nDesc=x\r\n[Item]\r\n", gItems);
+    ASSERT_EQ(gItems.Count(), 1);
+    EXPECT_EQ(gItems.GetDesc(0), "x");
+}
+
+TEST_F(SettingsTest, LineFeedOnlyFileReadsLikeCrLf) {
+    std::string crlf = "; Replywick\r\n\r\n[Item]\r\nDesc=a\r\nText=1\r\nText=2\r\nDelay=5\r\n\r\n"
+                       "[Item]\r\nDesc=b\r\n";
+    std::string lf = "; Replywick\n\n[Item]\nDesc=a\nText=1\nText=2\nDelay=5\n\n[Item]\nDesc=b\n";
+    clsItems a;
+    ReadSettingsText(crlf, a);
+    CurItem = ItemRec{};
+    clsItems b;
+    ReadSettingsText(lf, b);
+    ASSERT_EQ(a.Count(), 2);
+    EXPECT_EQ(All(a), All(b));
+    ItemRec r;
+    b.GetItem(0, r);
+    EXPECT_EQ(r.Text, "1\r\n2");
+}
+
+TEST_F(SettingsTest, LoneCarriageReturnStaysInTheValue) {
+    gItems.AddItemAt(0, ItemRec{"d", "a\rb", 0, "c\r", "", "", "", "", 0});
+    ASSERT_TRUE(SaveSettings());
+    gItems.Clear();
+    LoadSettings();
+    ItemRec r;
+    gItems.GetItem(0, r);
+    EXPECT_EQ(r.Title, "a\rb");
+    EXPECT_EQ(r.WinClass, "c\r");
+}
+
+TEST_F(SettingsTest, LoneLineFeedEndsTheValueOnReading) {
+    gItems.AddItemAt(0, ItemRec{"d", "first\nsecond", 0, "", "", "", "", "", 0});
+    ASSERT_TRUE(SaveSettings());
+    gItems.Clear();
+    LoadSettings();
+    ASSERT_EQ(gItems.Count(), 1);
+    ItemRec r;
+    gItems.GetItem(0, r);
+    EXPECT_EQ(r.Title, "first");
+}
+
+TEST_F(SettingsTest, EightBitBytesPassThrough) {
+    std::string bytes = "[Item]\r\nDesc=K\xC3\xA4se \xE2\x82\xAC\r\nTitle=\xFF\xFE\x80\r\n";
+    WriteAll(App.IniPath, bytes);
+    LoadSettings();
+    ItemRec r;
+    gItems.GetItem(0, r);
+    EXPECT_EQ(r.Desc, "K\xC3\xA4se \xE2\x82\xAC");
+    EXPECT_EQ(r.Title, "\xFF\xFE\x80");
+    ASSERT_TRUE(SaveSettings());
+    EXPECT_NE(ReadAll(App.IniPath).find("Desc=K\xC3\xA4se \xE2\x82\xAC\r\nTitle=\xFF\xFE\x80\r\n"),
+              std::string::npos);
+}
+
+TEST_F(SettingsTest, ReadingReplacesEarlierContents) {
+    gItems.AddItem("old", "");
+    ReadSettingsText("[Item]\r\nDesc=new\r\n", gItems);
+    ASSERT_EQ(gItems.Count(), 1);
+    EXPECT_EQ(gItems.GetDesc(0), "new");
+}
+
+TEST_F(SettingsTest, SavedFileReadsBackToTheSameText) {
+    for (int i = 0; i < 20; ++i) gItems.AddItemAt(i, Item(std::to_string(i), i));
+    ASSERT_TRUE(SaveSettings());
+    std::string first = ReadAll(App.IniPath);
+    LoadSettings();
+    ASSERT_TRUE(SaveSettings());
+    EXPECT_EQ(ReadAll(App.IniPath), first);
+}
+
+// ---- Clipboard --------------------------------------------------------------
+
+TEST_F(SettingsTest, GetClipTextReadsOnce) {
+    fake.clipboard = "[Item]\r\nDesc=x\r\n";
+    EXPECT_EQ(GetClipText(), "[Item]\r\nDesc=x\r\n");
+    EXPECT_EQ(fake.transcript, std::vector<std::string>{"clipboard get"});
+}
+
+TEST_F(SettingsTest, GetClipTextRetriesOnceAfter100ms) {
+    fake.clipboard = "text";
+    fake.clipboardGetFailures = 1;
+    EXPECT_EQ(GetClipText(), "text");
+    EXPECT_EQ(fake.transcript, (std::vector<std::string>{"clipboard get", "sleep 100", "clipboard get"}));
+    EXPECT_EQ(fake.Now(), 100u);
+}
+
+TEST_F(SettingsTest, GetClipTextGivesUpQuietly) {
+    fake.clipboard = "text";
+    fake.clipboardGetFailures = 5;
+    EXPECT_EQ(GetClipText(), "");
+    EXPECT_EQ(fake.transcript, (std::vector<std::string>{"clipboard get", "sleep 100", "clipboard get"}));
+}
+
+TEST_F(SettingsTest, SetClipTextEmptiesThenSets) {
+    fake.clipboard = "old";
+    SetClipText("new");
+    EXPECT_EQ(fake.clipboard, "new");
+    EXPECT_EQ(fake.transcript, (std::vector<std::string>{"clipboard empty", "clipboard set"}));
+}
+
+TEST_F(SettingsTest, SetClipTextRetriesEmptyOnceThenSetsAnyway) {
+    fake.clipboardEmptyFailures = 1;
+    SetClipText("a");
+    EXPECT_EQ(fake.transcript,
+              (std::vector<std::string>{"clipboard empty", "sleep 100", "clipboard empty", "clipboard set"}));
+    fake.transcript.clear();
+    fake.clipboardEmptyFailures = 2;
+    SetClipText("b");
+    EXPECT_EQ(fake.transcript,
+              (std::vector<std::string>{"clipboard empty", "sleep 100", "clipboard empty", "clipboard set"}));
+    EXPECT_EQ(fake.clipboard, "b");
+}
+
+TEST_F(SettingsTest, ClipboardCarriesMultiItemTextUnchanged) {
+    gItems.AddItemAt(0, Item("a", 1));
+    gItems.AddItemAt(1, Item("b", 2));
+    std::string multi = gItems.GetItemAsString(0) + "\r\n" + gItems.GetItemAsString(1) + "\r\n";
+    SetClipText(multi);
+    EXPECT_EQ(GetClipText(), multi);
+}
+
+}  // namespace
