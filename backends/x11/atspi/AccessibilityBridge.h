@@ -1,0 +1,107 @@
+// Dialog contents of X11 programs through the accessibility bus (AT-SPI).
+//
+// X11 dialogs have no child windows for their controls: GTK and Qt draw them
+// themselves and publish them as accessible objects on the AT-SPI bus. This
+// bridge finds the accessible object that stands for one top-level X window
+// and reads or presses what it contains.
+//
+// Finding the window: the application is the one registered on the bus with
+// the window's process id; among its top-level accessibles (frames, dialogs,
+// ...) the one whose name equals the window title is taken, and when several
+// do, the one whose screen extents lie closest to the given rectangle. When
+// no name matches, a single top-level accessible that sits where the window
+// sits is taken instead (toolkits that name their windows differently).
+//
+// Time: every call is bounded. Each D-Bus call into a target carries a short
+// timeout and the whole call has a deadline (Options), so a hung or stopped
+// target costs at most about a second and never blocks the caller for good.
+// A target that failed to answer is skipped for a short while afterwards.
+//
+// No bus: when no session bus and no accessibility bus address is known, or
+// the bus cannot be reached, every call answers empty/false at once; the
+// connection is retried at most every few seconds.
+//
+// Threads: not thread-safe; use one bridge from one thread (the program's
+// user-interface thread). libatspi's connection is served from a private
+// GLib main context that the bridge pumps itself, so it never runs inside
+// the caller's event loop, nor does the caller's event loop run inside it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rw::x11 {
+
+// One accessible object below a top-level window.
+struct AccNode {
+    std::string role;  // AT-SPI role name: "label", "push button", "filler", ...
+    std::string name;  // accessible name (UTF-8), for a label its text
+    bool operator==(const AccNode&) const = default;
+};
+
+class AccessibilityBridge {
+public:
+    struct Options {
+        int callTimeoutMs = 400;   // one D-Bus call into a target
+        int deadlineMs = 900;      // one whole Snapshot/HasButton/PressButton
+        int hungBackoffMs = 3000;  // skip a target that timed out for this long
+        int maxNodes = 4000;       // a walk stops after this many nodes
+    };
+
+    AccessibilityBridge();
+    explicit AccessibilityBridge(const Options& options);
+    ~AccessibilityBridge();
+    AccessibilityBridge(const AccessibilityBridge&) = delete;
+    AccessibilityBridge& operator=(const AccessibilityBridge&) = delete;
+
+    // Accessible nodes below the top-level X window of process `pid` with
+    // title `title` and outer rectangle (x, y, w, h) in screen pixels, in
+    // document order (depth-first, parents before children), the window's
+    // own node excluded. w or h of 0: no rectangle test. Empty when there is
+    // no bus, no match, or time ran out.
+    std::vector<AccNode> Snapshot(std::uint32_t pid, const std::string& title, int x, int y, int w,
+                                  int h);
+
+    // Whether the window has a push button for dialog control `id`, and
+    // pressing it through its default action ("click"/"press"). Control ids
+    // and names: see ButtonNameMatches. PressButton is true when the target
+    // acknowledged the action.
+    bool HasButton(std::uint32_t pid, const std::string& title, int x, int y, int w, int h, int id);
+    bool PressButton(std::uint32_t pid, const std::string& title, int x, int y, int w, int h,
+                     int id);
+
+    // Whether an accessibility bus could be reached (connects on first use).
+    bool BusAvailable();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// ---- Pure helpers (no bus) --------------------------------------------
+
+// The name without mnemonic markers: a single "_" or "&" is dropped, a
+// doubled one ("__", "&&") stands for the character itself.
+std::string StripMnemonics(std::string_view name);
+
+// Whether an accessible button name stands for dialog control `id`:
+// 1 "OK"; 2 "Cancel"/"Abbrechen"; 4 "Retry"/"Wiederholen";
+// 5 "Ignore"/"Ignorieren"; 6 "Yes"/"Ja"; 7 "No"/"Nein". Compared after
+// StripMnemonics and without regard to (ASCII) letter case. Other ids: false.
+bool ButtonNameMatches(int id, std::string_view accessibleName);
+
+// At most 259 bytes of `text`, never cut inside a UTF-8 sequence.
+std::string CutText259(std::string_view text);
+
+// The message text of a dialog from its nodes, as a Win32 dialog's text is
+// read from its child controls: a node with role "label" stands for a
+// "Static" control and its name for the control's text. The first label is
+// taken; when its text (cut as above) has fewer than 4 bytes, the node right
+// after it instead, whatever its role. Empty when there is no label (or no
+// node after a short one). The result is cut as above.
+std::string DialogTextFromNodes(const std::vector<AccNode>& nodes);
+
+}  // namespace rw::x11

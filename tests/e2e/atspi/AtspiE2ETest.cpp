@@ -1,0 +1,349 @@
+// End-to-end tests of the accessibility bridge against real dialogs (zenity,
+// GTK 3, and a Qt 6 dialog of ours). Run by run_e2e.sh, which provides an X
+// display, a window manager, a D-Bus session and the accessibility bus.
+// The NoBus suite runs without any bus (see CMakeLists.txt).
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "AccessibilityBridge.h"
+#include "XWindows.h"
+
+namespace {
+
+using rw::x11::AccessibilityBridge;
+using rw::x11::AccNode;
+using rw::x11::DialogTextFromNodes;
+using Clock = std::chrono::steady_clock;
+using rwtest::XDisplay;
+using rwtest::XWin;
+
+// ---- Child processes ------------------------------------------------------
+
+class Child {
+public:
+    Child(std::vector<std::string> argv, std::vector<std::pair<std::string, std::string>> env = {},
+          bool withStdin = false) {
+        int fds[2] = {-1, -1};
+        if (withStdin && pipe(fds) != 0) return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            if (withStdin) {
+                dup2(fds[0], 0);
+                close(fds[0]);
+                close(fds[1]);
+            }
+            for (auto& [k, v] : env) setenv(k.c_str(), v.c_str(), 1);
+            std::vector<char*> args;
+            for (auto& a : argv) args.push_back(a.data());
+            args.push_back(nullptr);
+            // Keep the toolkits' chatter out of the test log.
+            if (FILE* null = std::fopen("/dev/null", "w")) dup2(fileno(null), 2);
+            execvp(args[0], args.data());
+            _exit(127);
+        }
+        if (withStdin) {
+            close(fds[0]);
+            stdin_ = fds[1];
+        }
+    }
+    ~Child() {
+        if (stdin_ >= 0) close(stdin_);
+        if (pid_ > 0 && !exited_) {
+            kill(pid_, SIGCONT);
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+    pid_t pid() const { return pid_; }
+    void Write(const std::string& text) {
+        ASSERT_EQ(write(stdin_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    }
+
+    // Exit code, or nothing when the process is still running after `ms`.
+    std::optional<int> WaitExit(int ms) {
+        const auto end = Clock::now() + std::chrono::milliseconds(ms);
+        while (Clock::now() < end) {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                exited_ = true;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return std::nullopt;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int stdin_ = -1;
+    bool exited_ = false;
+};
+
+// ---- Fixture --------------------------------------------------------------
+
+// One bridge for the whole run, as the program keeps one: applications that
+// start later must still be found.
+class AtspiE2E : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { bridge_ = new AccessibilityBridge(); }
+    static void TearDownTestSuite() {
+        delete bridge_;
+        bridge_ = nullptr;
+    }
+    void SetUp() override {
+        ASSERT_NE(x_.get(), nullptr) << "no X display";
+        ASSERT_TRUE(bridge_->BusAvailable()) << "no accessibility bus";
+    }
+
+    // The window of a freshly started dialog, once the bridge sees its
+    // contents (a toolkit registers on the bus shortly after mapping).
+    XWin Await(Child& c, std::vector<AccNode>* nodes = nullptr) {
+        auto win = x_.FindByPid(c.pid(), 10000);
+        EXPECT_TRUE(win.has_value()) << "window of pid " << c.pid() << " not found";
+        if (!win) return {};
+        std::vector<AccNode> got;
+        const auto end = Clock::now() + std::chrono::seconds(10);
+        while (Clock::now() < end) {
+            got = Snap(c, *win);
+            if (HasRole(got, "push button")) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        if (nodes) *nodes = got;
+        return *win;
+    }
+
+    std::vector<AccNode> Snap(Child& c, const XWin& w) {
+        return bridge_->Snapshot(static_cast<std::uint32_t>(c.pid()), w.title, w.x, w.y, w.w, w.h);
+    }
+    bool Press(Child& c, const XWin& w, int id) {
+        return bridge_->PressButton(static_cast<std::uint32_t>(c.pid()), w.title, w.x, w.y, w.w, w.h,
+                                    id);
+    }
+    bool Has(Child& c, const XWin& w, int id) {
+        return bridge_->HasButton(static_cast<std::uint32_t>(c.pid()), w.title, w.x, w.y, w.w, w.h,
+                                  id);
+    }
+    // The core's PressDialogButton: "OK" falls back to control 2.
+    bool PressDialogButton(Child& c, const XWin& w, int id) {
+        if (id == 1 && !Has(c, w, 1)) id = 2;
+        return Press(c, w, id);
+    }
+
+    static bool HasRole(const std::vector<AccNode>& nodes, const std::string& role) {
+        for (auto& n : nodes)
+            if (n.role == role) return true;
+        return false;
+    }
+    static std::vector<std::string> Buttons(const std::vector<AccNode>& nodes) {
+        std::vector<std::string> out;
+        for (auto& n : nodes)
+            if (n.role == "push button") out.push_back(n.name);
+        return out;
+    }
+
+    static std::vector<std::string> Zenity(const std::string& kind, const std::string& title,
+                                           const std::string& text) {
+        return {"zenity", "--" + kind, "--title=" + title, "--text=" + text, "--no-markup"};
+    }
+
+    static AccessibilityBridge* bridge_;
+    XDisplay x_;
+};
+
+AccessibilityBridge* AtspiE2E::bridge_ = nullptr;
+
+// Text tests as the matcher applies them to a dialog text: the pattern
+// matches when it is the start or the end of the text (or the other way).
+bool EitherEnd(const std::string& p, const std::string& t) {
+    if (p == t) return true;
+    if (p.empty() || t.empty()) return false;
+    const std::string& s = p.size() <= t.size() ? p : t;
+    const std::string& l = p.size() <= t.size() ? t : p;
+    return l.compare(0, s.size(), s) == 0 || l.compare(l.size() - s.size(), s.size(), s) == 0;
+}
+
+// ---- GTK 3 (zenity) -------------------------------------------------------
+
+TEST_F(AtspiE2E, ZenityQuestionTextAndYes) {
+    const std::string msg = "Do you want to save the changes to the document?";
+    Child z(Zenity("question", "Save changes", msg));
+    std::vector<AccNode> nodes;
+    XWin w = Await(z, &nodes);
+    EXPECT_EQ(DialogTextFromNodes(nodes), msg);
+    EXPECT_TRUE(EitherEnd("Do you want", DialogTextFromNodes(nodes)));
+    EXPECT_FALSE(EitherEnd("want to save", DialogTextFromNodes(nodes)));
+    EXPECT_EQ(Buttons(nodes), (std::vector<std::string>{"No", "Yes"}));
+    EXPECT_TRUE(Has(z, w, 6));
+    EXPECT_TRUE(Has(z, w, 7));
+    EXPECT_FALSE(Has(z, w, 1));
+    EXPECT_FALSE(Has(z, w, 2));
+    EXPECT_TRUE(Press(z, w, 6));
+    EXPECT_EQ(z.WaitExit(5000), std::optional<int>(0));
+}
+
+TEST_F(AtspiE2E, ZenityQuestionNo) {
+    Child z(Zenity("question", "Overwrite file", "The file exists. Overwrite it?"));
+    XWin w = Await(z);
+    EXPECT_TRUE(Press(z, w, 7));
+    EXPECT_EQ(z.WaitExit(5000), std::optional<int>(1));
+}
+
+TEST_F(AtspiE2E, ZenityInfoOk) {
+    Child z(Zenity("info", "Done", "The operation has finished."));
+    std::vector<AccNode> nodes;
+    XWin w = Await(z, &nodes);
+    EXPECT_EQ(DialogTextFromNodes(nodes), "The operation has finished.");
+    EXPECT_EQ(Buttons(nodes), std::vector<std::string>{"OK"});
+    EXPECT_TRUE(PressDialogButton(z, w, 1));
+    EXPECT_EQ(z.WaitExit(5000), std::optional<int>(0));
+}
+
+TEST_F(AtspiE2E, ZenityGermanButtons) {
+    Child z(Zenity("question", "Frage", "Soll die Datei gespeichert werden?"),
+            {{"LANG", "C.UTF-8"}, {"LANGUAGE", "de"}});
+    std::vector<AccNode> nodes;
+    XWin w = Await(z, &nodes);
+    EXPECT_EQ(Buttons(nodes), (std::vector<std::string>{"Nein", "Ja"}));
+    EXPECT_TRUE(Press(z, w, 7));
+    EXPECT_EQ(z.WaitExit(5000), std::optional<int>(1));
+}
+
+TEST_F(AtspiE2E, LongMessageIsCutLikeAWindowText) {
+    // 300 bytes: "Beginning of the message " + filler with multi-byte characters.
+    std::string msg = "Beginning of the message ";
+    while (msg.size() < 280) msg += "\xc3\xa4\xe2\x82\xac ";  // "ä€ "
+    msg += "end of the message";
+    Child z(Zenity("info", "Long", msg));
+    std::vector<AccNode> nodes;
+    XWin w = Await(z, &nodes);
+    const std::string text = DialogTextFromNodes(nodes);
+    EXPECT_LE(text.size(), 259u);
+    EXPECT_EQ(text, msg.substr(0, text.size()));
+    EXPECT_GE(text.size(), 257u);  // cut only to the last whole character
+    EXPECT_TRUE(EitherEnd("Beginning of the message", text));
+    EXPECT_FALSE(EitherEnd("end of the message", text));
+    EXPECT_TRUE(Press(z, w, 1));
+    EXPECT_EQ(z.WaitExit(5000), std::optional<int>(0));
+}
+
+// The bridge lives as long as the program: a label that changes must be
+// read anew, not from what an earlier examination saw.
+TEST_F(AtspiE2E, ChangedTextIsReadAnew) {
+    Child z({"zenity", "--progress", "--title=Progress", "--text=Preparing the job"}, {}, true);
+    std::vector<AccNode> nodes;
+    XWin w = Await(z, &nodes);
+    EXPECT_EQ(DialogTextFromNodes(nodes), "Preparing the job");
+    for (const std::string step : {"Copying the first file", "Copying the second file"}) {
+        z.Write("# " + step + "\n");
+        std::string text;
+        const auto end = Clock::now() + std::chrono::seconds(5);
+        while (text != step && Clock::now() < end) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            text = DialogTextFromNodes(Snap(z, w));
+        }
+        EXPECT_EQ(text, step);
+    }
+    EXPECT_TRUE(PressDialogButton(z, w, 2));
+    EXPECT_EQ(z.WaitExit(5000), std::optional<int>(1));
+}
+
+TEST_F(AtspiE2E, OtherTitleOrProcessFindsNothing) {
+    Child z(Zenity("info", "Match me", "Some message text."));
+    XWin w = Await(z);
+    EXPECT_FALSE(Snap(z, w).empty());
+    XWin other = w;
+    other.title = "Another title";
+    other.x += 400;  // and not where the dialog is
+    EXPECT_TRUE(Snap(z, other).empty());
+    EXPECT_TRUE(bridge_->Snapshot(static_cast<std::uint32_t>(getpid()), w.title, w.x, w.y, w.w, w.h)
+                    .empty());
+    EXPECT_FALSE(Press(z, other, 1));
+    EXPECT_EQ(z.WaitExit(300), std::nullopt);  // still open
+}
+
+// A target that is stopped must neither hang the bridge nor keep it from
+// answering the next dialog.
+TEST_F(AtspiE2E, StoppedTargetDoesNotBlock) {
+    Child stopped(Zenity("question", "Stopped", "This one stops answering."));
+    XWin ws = Await(stopped);
+    ASSERT_EQ(kill(stopped.pid(), SIGSTOP), 0);
+
+    auto t0 = Clock::now();
+    EXPECT_TRUE(Snap(stopped, ws).empty());
+    EXPECT_FALSE(Press(stopped, ws, 6));
+    const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0);
+    // Two examinations; the bound is generous, the point is not 2 x 25 s.
+    EXPECT_LT(spent.count(), 3000);
+
+    Child next(Zenity("question", "Next", "Is the next dialog still answered?"));
+    std::vector<AccNode> nodes;
+    XWin wn = Await(next, &nodes);
+    EXPECT_EQ(DialogTextFromNodes(nodes), "Is the next dialog still answered?");
+    EXPECT_TRUE(Press(next, wn, 6));
+    EXPECT_EQ(next.WaitExit(5000), std::optional<int>(0));
+
+    // Once it runs again it is answered as well.
+    kill(stopped.pid(), SIGCONT);
+    std::vector<AccNode> again;
+    const auto end = Clock::now() + std::chrono::seconds(8);
+    while (again.empty() && Clock::now() < end) {
+        again = Snap(stopped, ws);
+        if (again.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    EXPECT_EQ(DialogTextFromNodes(again), "This one stops answering.");
+    EXPECT_TRUE(Press(stopped, ws, 7));
+    EXPECT_EQ(stopped.WaitExit(5000), std::optional<int>(1));
+}
+
+// ---- Qt 6 -----------------------------------------------------------------
+
+std::string QtDialogPath() {
+    const char* p = std::getenv("RW_ATSPI_QT_DIALOG");
+    return p ? p : "";
+}
+
+TEST_F(AtspiE2E, QtDialogButtons) {
+    ASSERT_FALSE(QtDialogPath().empty()) << "RW_ATSPI_QT_DIALOG not set";
+    struct Case {
+        int id;
+        int exitCode;
+    };
+    for (const Case c : {Case{6, 10}, Case{7, 11}, Case{1, 12}, Case{2, 13}}) {
+        SCOPED_TRACE(c.id);
+        Child q({QtDialogPath(), "Qt question", "Shall the Qt dialog be answered?"});
+        std::vector<AccNode> nodes;
+        XWin w = Await(q, &nodes);
+        EXPECT_EQ(DialogTextFromNodes(nodes), "Shall the Qt dialog be answered?");
+        EXPECT_EQ(Buttons(nodes), (std::vector<std::string>{"Yes", "No", "OK", "Abbrechen"}));
+        EXPECT_TRUE(PressDialogButton(q, w, c.id));
+        EXPECT_EQ(q.WaitExit(5000), std::optional<int>(c.exitCode));
+    }
+}
+
+// ---- Without any bus ------------------------------------------------------
+
+TEST(NoBus, EmptyAndQuick) {
+    AccessibilityBridge bridge;
+    const auto t0 = Clock::now();
+    EXPECT_FALSE(bridge.BusAvailable());
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_TRUE(bridge.Snapshot(1, "Title", 0, 0, 100, 100).empty());
+        EXPECT_FALSE(bridge.HasButton(1, "Title", 0, 0, 100, 100, 1));
+        EXPECT_FALSE(bridge.PressButton(1, "Title", 0, 0, 100, 100, 6));
+    }
+    const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0);
+    EXPECT_LT(spent.count(), 1500);
+}
+
+}  // namespace

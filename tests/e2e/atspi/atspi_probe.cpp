@@ -1,0 +1,72 @@
+// Looks at a dialog through the accessibility bridge, as the X11 backend
+// will: finds the managed X window of a process, prints the accessible nodes
+// below it and the dialog text, optionally presses a dialog button, and can
+// time repeated examinations.
+//
+//   atspi_probe PID                 print nodes and dialog text
+//   atspi_probe PID --press ID      press the button of control ID (1 OK, 2 Cancel, 4 Retry,
+//                                   5 Ignore, 6 Yes, 7 No; OK falls back to 2)
+//   atspi_probe PID --bench N       N examinations (Snapshot + dialog text): min/median/p95
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "AccessibilityBridge.h"
+#include "XWindows.h"
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s PID [--press ID | --bench N]\n", argv[0]);
+        return 2;
+    }
+    const auto pid = static_cast<pid_t>(std::atoi(argv[1]));
+    rwtest::XDisplay x;
+    if (!x.get()) {
+        std::fprintf(stderr, "no X display\n");
+        return 1;
+    }
+    auto win = x.FindByPid(pid, 5000);
+    if (!win) {
+        std::fprintf(stderr, "no managed window of pid %d\n", static_cast<int>(pid));
+        return 1;
+    }
+    std::printf("window 0x%lx '%s' %d,%d %dx%d\n", win->id, win->title.c_str(), win->x, win->y,
+                win->w, win->h);
+    rw::x11::AccessibilityBridge bridge;
+    const auto upid = static_cast<std::uint32_t>(pid);
+
+    if (argc >= 4 && std::strcmp(argv[2], "--press") == 0) {
+        int id = std::atoi(argv[3]);
+        if (id == 1 && !bridge.HasButton(upid, win->title, win->x, win->y, win->w, win->h, 1)) id = 2;
+        const bool ok = bridge.PressButton(upid, win->title, win->x, win->y, win->w, win->h, id);
+        std::printf("press %d: %s\n", id, ok ? "pressed" : "not pressed");
+        return ok ? 0 : 1;
+    }
+    if (argc >= 4 && std::strcmp(argv[2], "--bench") == 0) {
+        const int n = std::max(1, std::atoi(argv[3]));
+        std::vector<double> ms;
+        std::string text;
+        for (int i = 0; i < n; ++i) {
+            const auto t0 = std::chrono::steady_clock::now();
+            text = rw::x11::DialogTextFromNodes(
+                bridge.Snapshot(upid, win->title, win->x, win->y, win->w, win->h));
+            ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
+                             .count());
+        }
+        const double first = ms.front();
+        std::sort(ms.begin(), ms.end());
+        std::printf("text '%s'\n", text.c_str());
+        std::printf("examinations %d: first %.2f ms, min %.2f ms, median %.2f ms, p95 %.2f ms, max %.2f ms\n",
+                    n, first, ms.front(), ms[ms.size() / 2],
+                    ms[std::min(ms.size() - 1, ms.size() * 95 / 100)], ms.back());
+        return 0;
+    }
+    const auto nodes = bridge.Snapshot(upid, win->title, win->x, win->y, win->w, win->h);
+    for (const auto& n : nodes) std::printf("[%s] '%s'\n", n.role.c_str(), n.name.c_str());
+    std::printf("text '%s'\n", rw::x11::DialogTextFromNodes(nodes).c_str());
+    return nodes.empty() ? 1 : 0;
+}

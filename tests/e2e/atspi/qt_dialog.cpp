@@ -1,0 +1,33 @@
+// A small Qt dialog with its own push buttons, as a target for the
+// accessibility bridge. Usage: rw_atspi_qt_dialog TITLE MESSAGE
+// Exit code: 10 Yes, 11 No, 12 OK, 13 Abbrechen, 0 closed otherwise.
+#include <QApplication>
+#include <QDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    QDialog dialog;
+    dialog.setWindowTitle(args.value(1, QStringLiteral("Replywick Qt dialog")));
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(new QLabel(args.value(2, QStringLiteral("Shall the Qt dialog be answered?"))));
+    auto* row = new QHBoxLayout;
+    layout->addLayout(row);
+    struct Button {
+        const char* caption;
+        int code;
+    };
+    for (const Button& b : {Button{"&Yes", 10}, Button{"&No", 11}, Button{"&OK", 12},
+                            Button{"Abbre&chen", 13}}) {
+        auto* button = new QPushButton(QString::fromUtf8(b.caption));
+        row->addWidget(button);
+        const int code = b.code;
+        QObject::connect(button, &QPushButton::clicked, &dialog, [&dialog, code] { dialog.done(code); });
+    }
+    dialog.show();
+    return dialog.exec();
+}

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Runs a command inside a private desktop: Xvfb, openbox, a D-Bus session and
+# the accessibility (AT-SPI) bus, all started here and stopped on exit.
+# Usage: run_e2e.sh [--display N] COMMAND [ARGS...]
+set -euo pipefail
+
+num=93
+if [ "${1:-}" = "--display" ]; then num=$2; shift 2; fi
+[ $# -gt 0 ] || { echo "usage: $0 [--display N] COMMAND..." >&2; exit 2; }
+
+work=$(mktemp -d /tmp/rw-atspi.XXXXXX)
+pids=()
+cleanup() {
+    local i
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do wait "${pids[i]}" 2>/dev/null || true; done
+    [ -n "${DBUS_SESSION_BUS_PID:-}" ] && kill "$DBUS_SESSION_BUS_PID" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT INT TERM
+
+# A display left behind by a crashed run is taken over only if its server is gone.
+lock=/tmp/.X$num-lock
+if [ -f "$lock" ] && ! kill -0 "$(tr -d ' ' <"$lock")" 2>/dev/null; then
+    rm -f "$lock" "/tmp/.X11-unix/X$num"
+fi
+Xvfb ":$num" -screen 0 1280x1024x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+export DISPLAY=":$num"
+for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.05; done
+xdpyinfo >/dev/null 2>&1 || { echo "Xvfb :$num did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
+
+# Private runtime dir: the accessibility bus socket lives there.
+export XDG_RUNTIME_DIR="$work/run"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+unset NO_AT_BRIDGE AT_SPI_BUS_ADDRESS DBUS_SESSION_BUS_PID
+eval "$(dbus-daemon --session --fork --print-address=1 --print-pid=1 | {
+    read -r addr; read -r pid; echo "DBUS_SESSION_BUS_ADDRESS='$addr' DBUS_SESSION_BUS_PID=$pid"; })"
+export DBUS_SESSION_BUS_ADDRESS DBUS_SESSION_BUS_PID
+
+openbox --sm-disable >"$work/openbox.log" 2>&1 &
+pids+=($!)
+
+# --a11y=1 reports accessibility as switched on, which Qt programs wait for.
+/usr/libexec/at-spi-bus-launcher --launch-immediately --a11y=1 >"$work/bus.log" 2>&1 &
+pids+=($!)
+ok=
+for _ in $(seq 100); do
+    if dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress \
+        >/dev/null 2>&1; then ok=1; break; fi
+    sleep 0.05
+done
+[ -n "$ok" ] || { echo "accessibility bus did not start" >&2; cat "$work/bus.log" >&2; exit 1; }
+for _ in $(seq 100); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    sleep 0.05
+done
+
+export LANG=C.UTF-8
+unset LC_ALL
+set +e
+"$@"
+rc=$?
+set -e
+exit $rc
