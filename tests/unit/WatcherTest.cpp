@@ -1,0 +1,468 @@
+// The foreground watcher: its triggers and waits, the Active state, the icon
+// and menu handling, and the reaction to a match.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+
+#include "actions/KeyTable.h"
+#include "actions/WinServices.h"
+#include "app/AppValues.h"
+#include "app/Watcher.h"
+#include "backends/fake/FakePlatform.h"
+#include "items/Items.h"
+#include "items/Settings.h"
+
+using namespace rw;
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// Renders what the watcher asks of its window into the fake's transcript,
+// so the order against everything else shows.
+class FakeHost : public WatcherHost {
+public:
+    explicit FakeHost(FakePlatform& fake) : fake_(fake) {}
+    void TrayIconAdd(Icon icon, const std::string& tip) override {
+        fake_.transcript.push_back("tray add " + Name(icon) + " '" + tip + "'");
+    }
+    void TrayIconModify(Icon icon, const std::string& tip) override {
+        fake_.transcript.push_back("tray modify " + Name(icon) + " '" + tip + "'");
+    }
+    void TrayIconDelete() override { fake_.transcript.push_back("tray delete"); }
+    void EnablePollTimer(bool on) override { fake_.transcript.push_back(on ? "poll on" : "poll off"); }
+    void ShowPopupMenu() override {
+        fake_.transcript.push_back("popup menu");
+        if (onMenu) onMenu();
+    }
+    std::function<void()> onMenu;
+
+private:
+    static std::string Name(Icon icon) { return icon == Icon::On ? "On" : "Off"; }
+    FakePlatform& fake_;
+};
+
+class WatcherTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetPlatform(&fake);
+        App = AppValues{};
+        App.DebugMode = true;
+        LoadKeyTable();
+        gItems.Clear();
+        CurItem = ItemRec{};
+
+        FakeWindow main;
+        main.title = "Replywick MainForm";
+        main.visible = 0;
+        main.thread = fake.ownThread;
+        gMainWindow = fake.AddWindow(main);
+
+        FakeWindow d;
+        d.title = "Question";
+        d.cls = "#32770";
+        d.rect = {100, 100, 400, 250};
+        d.thread = 7;
+        d.pid = 70;
+        dlg = fake.AddWindow(d);
+        edit = fake.AddChild(dlg, "Edit", "", 0x3E9);
+
+        FakeWindow o;
+        o.title = "Other";
+        o.cls = "OtherClass";
+        o.thread = 8;
+        o.pid = 80;
+        other = fake.AddWindow(o);
+
+        ItemRec q;
+        q.Desc = "Q";
+        q.Title = "Question";
+        q.WinClass = "#32770";
+        q.Macro = "a";
+        gItems.AddItemAt(0, q);
+        fake.SetFocusWindow(edit);
+    }
+    void TearDown() override {
+        gItems.Clear();
+        gMainWindow = 0;
+        SetPlatform(nullptr);
+    }
+
+    void SetDelay(std::int32_t delay) {
+        ItemRec r;
+        gItems.GetItem(0, r);
+        gItems.SetItemAt(0, r.Desc, r.Title, r.TitleTestType, r.WinClass, r.Text, r.Modul, r.WinSize, r.Macro,
+                         delay);
+    }
+    Lines Typed() const { return fake.Lines({"char"}); }
+    std::string CharA() const { return "char 'a' -> " + Hex(edit); }
+    std::vector<std::string> Hits() const {
+        Lines out;
+        for (const auto& l : fake.debugLines)
+            if (l.rfind(" Hit: ", 0) == 0 || l.rfind("NewFG: '", 0) == 0) out.push_back(l);
+        return out;
+    }
+
+    FakePlatform fake;
+    FakeHost host{fake};
+    Watcher watcher{host};
+    WinHandle dlg = 0, edit = 0, other = 0;
+};
+
+TEST(TrayTexts, TipsAreCutTo63Characters) {
+    EXPECT_EQ(TrayTipForAdd("Replywick"), " Replywick ");
+    EXPECT_EQ(TrayTipForModify("Replywick (not active)"), "Replywick (not active)");
+    const std::string longTip(70, 'x');
+    EXPECT_EQ(TrayTipForAdd(longTip), " " + std::string(62, 'x'));
+    EXPECT_EQ(TrayTipForAdd(std::string(61, 'x')), " " + std::string(61, 'x') + " ");
+    EXPECT_EQ(TrayTipForModify(longTip), std::string(63, 'x'));
+}
+
+TEST(MenuTexts, GermanAndEnglishCaptions) {
+    MenuCaptions de = GetMenuCaptions(false);
+    MenuCaptions en = GetMenuCaptions(true);
+    EXPECT_EQ((Lines{de.about, de.settings, de.active, de.close}), (Lines{"Info", "&Einstellungen", "&Aktiv", "&Beenden"}));
+    EXPECT_EQ((Lines{en.about, en.settings, en.active, en.close}), (Lines{"&About", "&Settings", "A&ctive", "&Close"}));
+}
+
+TEST_F(WatcherTest, CreationAddsIconLoadsItemsAndExaminesTheForeground) {
+    const std::string ini = ::testing::TempDir() + "watcher_create.ini";
+    {
+        clsItems items;
+        items.AddItem("From file", "Question", 0, "#32770", "", "", "", "z");
+        std::FILE* f = std::fopen(ini.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        const std::string text = SettingsFileText(items);
+        std::fwrite(text.data(), 1, text.size(), f);
+        std::fclose(f);
+    }
+    App.IniPath = ini;
+    fake.SetForeground(dlg);
+    watcher.Create();
+    EXPECT_EQ(gItems.Count(), 1);
+    EXPECT_EQ(fake.Lines({"tray", "poll", "char"}),
+              (Lines{"tray add On ' Replywick '", "poll on", "char 'z' -> " + Hex(edit)}));
+    EXPECT_EQ(watcher.LastFG(), dlg);
+    EXPECT_TRUE(watcher.Active());
+    std::remove(ini.c_str());
+}
+
+TEST_F(WatcherTest, ClosingWritesTheSettingsThenRemovesTheIcon) {
+    const std::string ini = ::testing::TempDir() + "watcher_close.ini";
+    std::remove(ini.c_str());
+    App.IniPath = ini;
+    watcher.Close();
+    EXPECT_EQ(fake.debugLines, (Lines{"Replywick end -------------"}));
+    EXPECT_EQ(fake.transcript.back(), "tray delete");
+    std::string bytes;
+    ASSERT_TRUE(fake.ReadFileBytes(ini, bytes));
+    clsItems back;
+    ReadSettingsText(bytes, back);
+    ASSERT_EQ(back.Count(), 1);
+    EXPECT_EQ(back.GetDesc(0), "Q");
+    std::remove(ini.c_str());
+}
+
+TEST_F(WatcherTest, ShellNotificationWaitsForTheWindowThenPlays) {
+    fake.SetForeground(other);
+    fake.At(30, [&] { fake.SetForeground(dlg); });
+    watcher.OnShellHook(1, dlg);
+    // Three rounds until the window is in front, 10 ms more, the zero delay
+    // and the yield, then the macro.
+    Lines head(fake.transcript.begin(), fake.transcript.begin() + 6);
+    EXPECT_EQ(head, (Lines{"sleep 10", "sleep 10", "sleep 10", "sleep 10", "sleep 0", "sleep 0"}));
+    EXPECT_EQ(Typed(), (Lines{CharA()}));
+    EXPECT_EQ(Hits(), (Lines{"NewFG: 'Question'", " Hit: Question"}));
+    EXPECT_EQ(watcher.LastFG(), dlg);
+}
+
+TEST_F(WatcherTest, ShellNotificationCodesByTheLowByte) {
+    fake.SetForeground(dlg);
+    for (std::uint32_t code : {0u, 2u, 0x8002u, 0x0105u, 6u}) watcher.OnShellHook(code, dlg);
+    EXPECT_TRUE(fake.transcript.empty());
+    EXPECT_EQ(watcher.LastFG(), 0u);
+    // A "rude" activation carries 4 in its low byte.
+    watcher.OnShellHook(0x8004, dlg);
+    EXPECT_EQ(Typed(), (Lines{CharA()}));
+}
+
+TEST_F(WatcherTest, ShellNotificationForAWindowThatNeverComes) {
+    gItems.Clear();
+    fake.SetForeground(dlg);
+    watcher.OnShellHook(1, 0xBEEF);
+    // 11 rounds of 10 ms, 10 ms more; then the window in front is examined.
+    EXPECT_EQ(fake.transcript, Lines(12, "sleep 10"));
+    EXPECT_EQ(fake.Now(), 120u);
+    EXPECT_EQ(watcher.LastFG(), dlg);
+}
+
+TEST_F(WatcherTest, ExternalNotificationCarriesTheHandleInTheCoordinates) {
+    gItems.Clear();
+    fake.At(200, [&] { fake.SetForeground(0x00010010); });
+    watcher.OnExternalNotify(16, 1);
+    EXPECT_EQ(watcher.LastFG(), 0x00010010u);
+    // 20 rounds, 10 ms; then the title wait of the window that has no title.
+    EXPECT_EQ(fake.Lines({"sleep"}).size(), 20u + 1 + 20);
+    EXPECT_EQ(fake.Now(), 210u + 200);
+}
+
+TEST_F(WatcherTest, ExternalNotificationWithTheLowWordsTopBitSet) {
+    gItems.Clear();
+    fake.SetForeground(0x00028000);
+    watcher.OnExternalNotify(-32768, 2);  // x read as a signed 16-bit value
+    EXPECT_EQ(fake.Now(), 10u + 200) << "no waiting: the window is already in front";
+    EXPECT_EQ(watcher.LastFG(), 0x00028000u);
+}
+
+TEST_F(WatcherTest, ExternalNotificationForAWindowThatNeverComes) {
+    gItems.Clear();
+    fake.SetForeground(dlg);
+    watcher.OnExternalNotify(0xBEEF, 0);
+    EXPECT_EQ(fake.transcript, Lines(102, "sleep 10"));
+    EXPECT_EQ(fake.Now(), 1020u);
+    EXPECT_EQ(watcher.LastFG(), dlg);
+}
+
+TEST_F(WatcherTest, PollingTakesAWindowUpOncePerVisitToTheForeground) {
+    fake.SetForeground(dlg);
+    watcher.OnPollTimer();
+    watcher.OnPollTimer();
+    EXPECT_EQ(Typed().size(), 1u);
+    fake.SetForeground(other);
+    watcher.OnPollTimer();
+    fake.SetForeground(dlg);
+    watcher.OnPollTimer();
+    EXPECT_EQ(Typed().size(), 2u) << "switched away and back: played again";
+}
+
+TEST_F(WatcherTest, WindowLeavingTheForegroundDuringTheDelayGetsNothing) {
+    SetDelay(2000);
+    fake.SetForeground(dlg);
+    fake.At(500, [&] { fake.SetForeground(other); });
+    watcher.OnPollTimer();
+    EXPECT_TRUE(Typed().empty());
+    EXPECT_TRUE(fake.Lines({"key", "command", "close"}).empty());
+    EXPECT_EQ(Hits(), (Lines{"NewFG: 'Question'", " Hit: Question"}));
+    EXPECT_EQ(fake.transcript, (Lines{"sleep 2000"}));
+    EXPECT_EQ(watcher.LastFG(), dlg);
+}
+
+TEST_F(WatcherTest, WindowClosedDuringTheDelayGetsNothing) {
+    SetDelay(2000);
+    fake.SetForeground(dlg);
+    fake.At(700, [&] { fake.DestroyWindow(dlg); });
+    watcher.OnPollTimer();
+    EXPECT_EQ(fake.transcript, (Lines{"sleep 2000"}));
+}
+
+TEST_F(WatcherTest, NegativeDelayIsPlayedAsNone) {
+    SetDelay(-5);
+    fake.SetForeground(dlg);
+    watcher.OnPollTimer();
+    Lines head(fake.transcript.begin(), fake.transcript.begin() + 2);
+    EXPECT_EQ(head, (Lines{"sleep 0", "sleep 0"}));
+    EXPECT_EQ(Typed(), (Lines{CharA()}));
+}
+
+TEST_F(WatcherTest, PositiveDelayHasNoExtraYield) {
+    SetDelay(40);
+    fake.SetForeground(dlg);
+    watcher.OnPollTimer();
+    // The delay, then the player begins (its first step attaches).
+    Lines head(fake.transcript.begin(), fake.transcript.begin() + 2);
+    EXPECT_EQ(head, (Lines{"sleep 40", "attach 7 1000"}));
+    EXPECT_EQ(Typed(), (Lines{CharA()}));
+}
+
+TEST_F(WatcherTest, ActiveOffHoldsEveryTriggerOnExaminesAtOnce) {
+    fake.SetForeground(dlg);
+    watcher.OnPollTimer();
+    fake.transcript.clear();
+
+    watcher.ToggleActive();
+    EXPECT_FALSE(watcher.Active());
+    EXPECT_EQ(fake.transcript, (Lines{"poll off", "tray modify Off 'Replywick (not active)'"}));
+    fake.transcript.clear();
+    const std::uint32_t t0 = fake.Now();
+    fake.SetForeground(other);
+    watcher.OnPollTimer();
+    watcher.OnShellHook(1, other);
+    watcher.OnExternalNotify(static_cast<std::int32_t>(other), 0);
+    EXPECT_TRUE(fake.transcript.empty());
+    EXPECT_EQ(fake.Now(), t0) << "no trigger waited";
+    EXPECT_EQ(watcher.LastFG(), dlg);
+
+    fake.SetForeground(dlg);
+    watcher.ToggleActive();
+    EXPECT_TRUE(watcher.Active());
+    // The window had been taken up before; it is examined again at once.
+    EXPECT_EQ(fake.Lines({"poll", "tray", "char"}), (Lines{"poll on", "tray modify On 'Replywick'", CharA()}));
+}
+
+TEST_F(WatcherTest, OpenMenuHoldsEveryTriggerAndFurtherClicksOff) {
+    fake.SetForeground(other);
+    bool openInside = false;
+    host.onMenu = [&] {
+        openInside = watcher.PopupMenuOpen();
+        fake.SetForeground(dlg);
+        watcher.OnPollTimer();
+        watcher.OnShellHook(4, dlg);
+        watcher.OnExternalNotify(static_cast<std::int32_t>(dlg), 0);
+        watcher.OnIconNotification(msg::LButtonDown);
+        watcher.OnIconNotification(msg::RButtonDown);
+    };
+    watcher.OnIconNotification(0x00010000u | msg::RButtonDown);
+    EXPECT_TRUE(openInside);
+    EXPECT_FALSE(watcher.PopupMenuOpen());
+    EXPECT_TRUE(watcher.Active()) << "the click during the menu was ignored";
+    EXPECT_EQ(watcher.LastFG(), 0u);
+    EXPECT_EQ(fake.transcript, (Lines{"setfg " + Hex(gMainWindow), "popup menu"}));
+    // Once the menu is gone the triggers act again.
+    watcher.OnPollTimer();
+    EXPECT_EQ(Typed(), (Lines{CharA()}));
+}
+
+TEST_F(WatcherTest, LeftDoubleClickTogglesOnce) {
+    fake.SetForeground(other);
+    for (std::uint32_t m : {0x0201u, 0x0202u, 0x0203u, 0x0202u}) watcher.OnIconNotification(m);
+    EXPECT_FALSE(watcher.Active());
+    for (std::uint32_t m : {0x0200u, 0x0205u, 0x0206u, 0x0207u, 0x0208u}) watcher.OnIconNotification(m);
+    EXPECT_FALSE(watcher.Active());
+    EXPECT_EQ(fake.Lines({"poll", "tray"}), (Lines{"poll off", "tray modify Off 'Replywick (not active)'"}));
+}
+
+TEST_F(WatcherTest, MomentWithoutForegroundWindowForgetsTheLastOne) {
+    fake.SetForeground(dlg);
+    watcher.OnPollTimer();
+    fake.SetForeground(0);
+    watcher.OnPollTimer();
+    EXPECT_EQ(watcher.LastFG(), 0u);
+    fake.SetForeground(dlg);
+    watcher.OnPollTimer();
+    EXPECT_EQ(Typed().size(), 2u);
+}
+
+TEST_F(WatcherTest, HungTargetCostsBoundedTimeAndPlaybackGoesOn) {
+    fake.Win(edit).hung = true;
+    fake.Win(dlg).hung = true;
+    ItemRec r;
+    gItems.GetItem(0, r);
+    gItems.SetItemAt(0, r.Desc, r.Title, r.TitleTestType, r.WinClass, r.Text, r.Modul, r.WinSize, "ab{ENTER}", 0);
+    fake.SetForeground(dlg);
+    watcher.OnPollTimer();
+    EXPECT_EQ(Typed(), (Lines{CharA(), "char 'b' -> " + Hex(edit)}));
+    EXPECT_EQ(fake.Lines({"key"}), (Lines{"keydown 0x0D scan 0x1C", "keyup 0x0D scan 0x1C"}));
+    const auto syncs = fake.Lines({"sync"});
+    // Every wait for the target timed out after its second; nothing more.
+    EXPECT_EQ(syncs.size(), 7u);
+    EXPECT_LE(fake.Now(), 7u * kSyncTimeoutMs + 200u);
+    // The watcher is free for the next window afterwards.
+    fake.SetForeground(other);
+    watcher.OnPollTimer();
+    EXPECT_EQ(watcher.LastFG(), other);
+}
+
+TEST_F(WatcherTest, TriggersDuringAnExaminationDoNothing) {
+    ItemRec o;
+    o.Desc = "O";
+    o.Title = "Other";
+    o.WinClass = "OtherClass";
+    o.Macro = "z";
+    gItems.AddItemAt(1, o);
+    SetDelay(100);
+    fake.SetForeground(dlg);
+    std::uint32_t nestedEnd = 0;
+    fake.At(50, [&] {
+        // Another window comes and goes while the first one's delay runs.
+        fake.SetForeground(other);
+        watcher.OnPollTimer();
+        watcher.OnShellHook(4, other);
+        watcher.OnExternalNotify(static_cast<std::int32_t>(other), 0);
+        watcher.TestNewFGWin();
+        nestedEnd = fake.Now();
+        fake.SetForeground(dlg);
+    });
+    watcher.OnPollTimer();
+    EXPECT_EQ(nestedEnd, 50u) << "no nested trigger waited or examined";
+    EXPECT_EQ(Typed(), (Lines{CharA()}));
+    EXPECT_EQ(Hits(), (Lines{"NewFG: 'Question'", " Hit: Question"}));
+    EXPECT_EQ(watcher.LastFG(), dlg);
+}
+
+TEST_F(WatcherTest, TriggersDuringPlaybackDoNothing) {
+    fake.SetForeground(dlg);
+    ItemRec r;
+    gItems.GetItem(0, r);
+    gItems.SetItemAt(0, r.Desc, r.Title, r.TitleTestType, r.WinClass, r.Text, r.Modul, r.WinSize,
+                     "a{DELAY=300}b", 0);
+    fake.At(100, [&] {
+        watcher.OnShellHook(1, dlg);
+        watcher.ToggleActive();
+        watcher.ToggleActive();  // switching on examines at once, but not inside an examination
+    });
+    watcher.OnPollTimer();
+    EXPECT_EQ(Typed(), (Lines{CharA(), "char 'b' -> " + Hex(edit)}));
+    EXPECT_EQ(Hits().size(), 2u);
+    EXPECT_TRUE(watcher.Active());
+}
+
+TEST_F(WatcherTest, LoadingBrowserIsGivenTimeForItsTitle) {
+    ItemRec r;
+    r.Title = "News - Microsoft Internet Explorer";
+    r.WinClass = "IEFrame";
+    r.Macro = "x";
+    gItems.AddItemAt(0, r);
+    FakeWindow b;
+    b.title = "about:blank - Microsoft Internet Explorer";
+    b.cls = "IEFrame";
+    b.thread = 9;
+    WinHandle browser = fake.AddWindow(b);
+    fake.At(150, [&] { fake.Win(browser).title = "Microsoft Internet Explorer"; });
+    fake.At(300, [&] { fake.Win(browser).title = "News - Microsoft Internet Explorer"; });
+    fake.SetForeground(browser);
+    fake.SetFocusWindow(browser);
+    watcher.OnPollTimer();
+    EXPECT_EQ(fake.Lines({"char"}), (Lines{"char 'x' -> " + Hex(browser)}));
+    EXPECT_EQ(Hits().front(), "NewFG: 'News - Microsoft Internet Explorer'");
+}
+
+TEST_F(WatcherTest, BrowserThatNeverLoadsIsExaminedAfterASecond) {
+    FakeWindow b;
+    b.title = "Microsoft Internet Explorer";
+    b.cls = "IEFrame";
+    WinHandle browser = fake.AddWindow(b);
+    fake.SetForeground(browser);
+    watcher.OnPollTimer();
+    EXPECT_EQ(fake.Now(), 1000u);
+    EXPECT_EQ(fake.transcript, Lines(100, "sleep 10"));
+    EXPECT_EQ(Hits(), (Lines{"NewFG: 'Microsoft Internet Explorer'"}));
+}
+
+TEST_F(WatcherTest, ItemListClosingForgetsTheLastWindowOnlyWhenActive) {
+    fake.SetForeground(dlg);
+    watcher.OnPollTimer();
+    bool ran = false;
+    fake.transcript.clear();
+    watcher.ShowList([&] { ran = true; });
+    EXPECT_TRUE(ran);
+    EXPECT_EQ(fake.transcript, (Lines{"poll off", "poll on"}));
+    EXPECT_EQ(watcher.LastFG(), 0u);
+
+    watcher.OnPollTimer();
+    watcher.ToggleActive();
+    fake.transcript.clear();
+    watcher.ShowList([] {});
+    EXPECT_EQ(fake.transcript, (Lines{"poll off", "poll off"})) << "the timer follows Active";
+    EXPECT_EQ(watcher.LastFG(), dlg);
+}
+
+TEST_F(WatcherTest, ShellRestartBringsTheActiveIconBackEvenWhenOff) {
+    watcher.ToggleActive();
+    fake.transcript.clear();
+    watcher.OnTaskbarCreated();
+    EXPECT_EQ(fake.transcript, (Lines{"tray add On ' Replywick '"}));
+    EXPECT_FALSE(watcher.Active());
+}
+
+}  // namespace
