@@ -399,7 +399,18 @@ std::uint32_t Win32Platform::GetWindowProcessId(WinHandle w) {
 std::uint32_t Win32Platform::GetCurrentThreadId() { return ::GetCurrentThreadId(); }
 
 bool Win32Platform::AttachThreadInput(std::uint32_t from, std::uint32_t to, bool attach) {
-    return ::AttachThreadInput(from, to, attach ? TRUE : FALSE) != 0;
+    if (attach) {
+        foregroundBeforeAttach_ = FromHwnd(::GetForegroundWindow());
+        return ::AttachThreadInput(from, to, TRUE) != 0;
+    }
+    const bool ok = ::AttachThreadInput(from, to, FALSE) != 0;
+    // Wine gives the detached thread a fresh input state and leaves no
+    // foreground window behind, so the next key stroke would go nowhere.
+    // Windows keeps the foreground; there this never applies.
+    const HWND before = ToHwnd(foregroundBeforeAttach_);
+    foregroundBeforeAttach_ = 0;
+    if (before && ::GetForegroundWindow() == nullptr && IsWindow(before)) ::SetForegroundWindow(before);
+    return ok;
 }
 
 WinHandle Win32Platform::GetFocus() { return FromHwnd(::GetFocus()); }

@@ -81,6 +81,8 @@ private:
     std::string ModulePathNt(std::uint32_t pid);
     std::string ModulePathSnapshot(std::uint32_t pid);
     bool ScreenCaps(int index, int& value);
+
+    WinHandle foregroundBeforeAttach_ = 0;
 };
 
 }  // namespace rw
