@@ -1,5 +1,15 @@
 // The foreground watcher: the logic of the hidden main window. The platform's
 // main window feeds its events in and renders what it asks for.
+//
+// What stays with the host: it sets gMainWindow (actions/WinServices.h)
+// before Create; it registers for the shell's window notifications (and the
+// taskbar-created message) after Create and removes that registration before
+// Close; it runs the 500 ms poll timer as EnablePollTimer says and calls
+// OnPollTimer on each tick; it builds the menu with GetMenuCaptions
+// (App.UseEnglish), shows the Active check mark from Active(), and carries
+// out the entries: About modally, Settings through ShowList, Active through
+// ToggleActive, Close by closing the main window (which calls Close).
+// Everything runs on the one user-interface thread.
 #pragma once
 
 #include <cstdint>
@@ -40,9 +50,10 @@ class Watcher {
 public:
     explicit Watcher(WatcherHost& host) : host_(host) {}
 
-    // Creation of the main window: icon, items, first examination.
+    // Creation of the main window: icon added, items loaded from the
+    // settings file, poll timer on, the foreground window examined once.
     void Create();
-    // Closing: the end-of-program line, settings written, icon removed.
+    // Closing: the end-of-program debug line, settings written, icon removed.
     void Close();
 
     // Triggers.
