@@ -150,6 +150,20 @@ TEST_F(SendKeysTest, TabThatLeavesFocusWaitsElevenPauses) {
     EXPECT_EQ(fake.transcript, s.lines);
 }
 
+TEST_F(SendKeysTest, KeysAfterATabThatLeftTheFocusWaitToo) {
+    SendKeys("{TAB}{ENTER}");
+    // 11 focus pauses after each key, 10 ms between the two tokens, and the
+    // 10 ms of ReleaseModifiers at the start.
+    EXPECT_EQ(fake.Lines({"sleep 10"}).size(), 11u + 11u + 1u + 1u);
+}
+
+TEST_F(SendKeysTest, WinKeyAndStackedModifiersAreReleasedInOrder) {
+    SendKeys("{SHIFT}{CTRL}{WINKEY}r");
+    EXPECT_EQ(Input(), (Lines{"keydown 0x10 scan 0x2A", "keydown 0x11 scan 0x1D", "keydown 0x5B scan 0x00", Char("r"),
+                              "keyup 0x5B scan 0x00", "keyup 0x11 scan 0x1D", "keyup 0xA3 scan 0x1D ext",
+                              "keyup 0x10 scan 0x2A", "keyup 0xA1 scan 0x36 ext"}));
+}
+
 TEST_F(SendKeysTest, TabWaitIsTheSameKeyAsTab) {
     SendKeys("{tab+wait}");
     EXPECT_EQ(Input(), (Lines{"keydown 0x09 scan 0x0F", "keyup 0x09 scan 0x0F"}));
