@@ -303,12 +303,14 @@ struct AccessibilityBridge::Impl {
                 }
                 const long dist = haveExt ? RectDistance(ext, rect) : -1;
                 if (TitleMatches(name, title)) {
-                    // Without extents a window still matches by its name,
-                    // but one that sits elsewhere does not.
-                    long score;
-                    if (!haveExt) score = 1L << 30;
-                    else if (dist < 0) continue;
-                    else score = dist;
+                    // The extents choose among windows of the same name: one
+                    // at the rectangle first, then one without usable
+                    // extents, then one elsewhere. They never reject a name
+                    // match on their own: GTK 4 reports window-relative
+                    // positions on X11, and scaled toolkits report logical
+                    // pixels.
+                    long score = kUnknownPlace;
+                    if (haveExt) score = dist >= 0 ? dist : kElsewhere;
                     if (!best || score < bestScore) {
                         best = std::move(win);
                         bestScore = score;
@@ -327,6 +329,8 @@ struct AccessibilityBridge::Impl {
     // Sum of edge distances within which a window counts as lying at the
     // rectangle: window-manager frames add a title bar and borders.
     static constexpr long kPlaceTolerance = 96;
+    static constexpr long kUnknownPlace = 1L << 29;
+    static constexpr long kElsewhere = 1L << 30;
 
     // Depth-first walk below `root` (root excluded). Stops at the first push
     // button that stands for `buttonId` when one is asked for (then returned).
@@ -376,17 +380,55 @@ struct AccessibilityBridge::Impl {
                 NoteFailure(root, started);
                 return {};
             }
-            AccNode node{RoleName(role), std::move(name)};
-            if (buttonId != 0 && role == ATSPI_ROLE_PUSH_BUTTON &&
-                ButtonNameMatches(buttonId, node.name)) {
-                complete = true;
-                return child;
+            if (role == ATSPI_ROLE_PUSH_BUTTON) {
+                // A button is one control, like a Win32 button: what a toolkit
+                // puts inside it (GTK 4: its label) is not walked.
+                if (buttonId != 0) {
+                    bool failed = false;
+                    if (ButtonNameMatches(buttonId, name) ||
+                        InnerLabelMatches(child.get(), count, buttonId, dl, failed)) {
+                        complete = true;
+                        return child;
+                    }
+                    if (failed) return {};
+                }
+                if (nodes) nodes->push_back({RoleName(role), std::move(name)});
+                continue;
             }
-            if (nodes) nodes->push_back(std::move(node));
+            if (nodes) nodes->push_back({RoleName(role), std::move(name)});
             if (stack.size() < 64 && count > 0) stack.push_back({std::move(child), 0, count});
         }
         complete = true;
         return {};
+    }
+
+    // GTK 4.8 names a button with a mnemonic "_Yes Yes" (its label text with
+    // the marker, then its inner label's name), so the inner label's name
+    // counts as the button's name as well.
+    bool InnerLabelMatches(AtspiAccessible* button, gint count, int buttonId, const Deadline& dl,
+                           bool& failed) {
+        Error err;
+        for (gint i = 0; i < count && i < 8 && !dl.Expired(); ++i) {
+            const auto started = Clock::now();
+            Ref<AtspiAccessible> inner(atspi_accessible_get_child_at_index(button, i, &err));
+            if (err || !inner) {
+                if (err) {
+                    NoteFailure(button, started);
+                    failed = true;
+                }
+                return false;
+            }
+            const AtspiRole role = atspi_accessible_get_role(inner.get(), &err);
+            std::string name;
+            if (!err) name = TakeString(atspi_accessible_get_name(inner.get(), &err));
+            if (err) {
+                NoteFailure(button, started);
+                failed = true;
+                return false;
+            }
+            if (role == ATSPI_ROLE_LABEL && ButtonNameMatches(buttonId, name)) return true;
+        }
+        return false;
     }
 
     Ref<AtspiAccessible> FindButton(std::uint32_t pid, const std::string& title, const Rect4& rect,

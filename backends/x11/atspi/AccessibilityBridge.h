@@ -7,10 +7,19 @@
 //
 // Finding the window: the application is the one registered on the bus with
 // the window's process id; among its top-level accessibles (frames, dialogs,
-// ...) the one whose name equals the window title is taken, and when several
-// do, the one whose screen extents lie closest to the given rectangle. When
-// no name matches, a single top-level accessible that sits where the window
-// sits is taken instead (toolkits that name their windows differently).
+// ...) the one whose name equals the window title is taken (a title of 259
+// bytes, which may have been cut, matches by its start), and when several
+// do, the one whose screen extents lie closest to the given rectangle.
+// Extents only choose: GTK 4 reports window-relative positions on X11 and
+// scaled toolkits report logical pixels, so a name match is never dropped for
+// its extents. When no name matches, a single top-level accessible that sits
+// where the window sits is taken instead.
+//
+// The walk: depth-first, parents before children, as the controls of a Win32
+// dialog follow each other. A push button counts as one control: what a
+// toolkit places inside it (GTK 4: a label) is not walked, but an inner
+// label's name also counts as the button's name (GTK 4.8 names a mnemonic
+// button "_Yes Yes").
 //
 // Time: every call is bounded. Each D-Bus call into a target carries a short
 // timeout and the whole call has a deadline (Options), so a hung or stopped

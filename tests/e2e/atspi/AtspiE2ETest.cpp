@@ -331,6 +331,31 @@ TEST_F(AtspiE2E, QtDialogButtons) {
     }
 }
 
+// ---- GTK 4 ----------------------------------------------------------------
+
+TEST_F(AtspiE2E, Gtk4WindowButtons) {
+    const char* script = std::getenv("RW_ATSPI_GTK4_DIALOG");
+    ASSERT_NE(script, nullptr) << "RW_ATSPI_GTK4_DIALOG not set";
+    struct Case {
+        int id;
+        int exitCode;
+    };
+    for (const Case c : {Case{6, 10}, Case{1, 12}}) {
+        SCOPED_TRACE(c.id);
+        Child g({"/usr/bin/python3", script, "GTK 4 question", "Shall the GTK 4 dialog be answered?"});
+        std::vector<AccNode> nodes;
+        XWin w = Await(g, &nodes);
+        EXPECT_EQ(DialogTextFromNodes(nodes), "Shall the GTK 4 dialog be answered?");
+        // The buttons' inner labels are part of the buttons, not nodes of their own.
+        std::size_t labels = 0;
+        for (auto& n : nodes) labels += n.role == "label";
+        EXPECT_EQ(labels, 1u);
+        EXPECT_EQ(Buttons(nodes).size(), 3u);
+        EXPECT_TRUE(PressDialogButton(g, w, c.id));
+        EXPECT_EQ(g.WaitExit(5000), std::optional<int>(c.exitCode));
+    }
+}
+
 // ---- Without any bus ------------------------------------------------------
 
 TEST(NoBus, EmptyAndQuick) {

@@ -30,9 +30,13 @@ export DISPLAY=":$num"
 for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.05; done
 xdpyinfo >/dev/null 2>&1 || { echo "Xvfb :$num did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
 
-# Private runtime dir: the accessibility bus socket lives there.
-export XDG_RUNTIME_DIR="$work/run"
+# Private runtime, config and cache dirs (the accessibility bus socket lives
+# in the runtime dir), and settings kept in memory: the bus launcher would
+# otherwise store "accessibility on" in the user's desktop settings.
+export XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache"
+export XDG_DATA_HOME="$work/data" GSETTINGS_BACKEND=memory
 mkdir -m 700 "$XDG_RUNTIME_DIR"
+mkdir -p "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_DATA_HOME"
 unset NO_AT_BRIDGE AT_SPI_BUS_ADDRESS DBUS_SESSION_BUS_PID
 eval "$(dbus-daemon --session --fork --print-address=1 --print-pid=1 | {
     read -r addr; read -r pid; echo "DBUS_SESSION_BUS_ADDRESS='$addr' DBUS_SESSION_BUS_PID=$pid"; })"
@@ -41,7 +45,9 @@ export DBUS_SESSION_BUS_ADDRESS DBUS_SESSION_BUS_PID
 openbox --sm-disable >"$work/openbox.log" 2>&1 &
 pids+=($!)
 
-# --a11y=1 reports accessibility as switched on, which Qt programs wait for.
+# --a11y=1 reports accessibility as switched on (org.a11y.Status IsEnabled),
+# which Qt programs wait for before they publish anything; GTK 3 programs
+# publish whenever the bus is there.
 /usr/libexec/at-spi-bus-launcher --launch-immediately --a11y=1 >"$work/bus.log" 2>&1 &
 pids+=($!)
 ok=
