@@ -191,8 +191,11 @@ void Watcher::HandleNewFG() {
     DebugLine([&] { return " Hit: " + title; });
     // Copies: CurItem is shared with the item windows.
     const std::string macro = CurItem.Macro;
-    // A negative delay (hand-edited settings) is played as none.
-    const std::uint32_t delay = static_cast<std::uint32_t>(std::max<std::int32_t>(CurItem.Delay, 0));
+    // The wait blocks the whole program, so a hand-edited delay is kept
+    // within the bounds a {DELAY=} has: negative plays as none, and nothing
+    // waits longer than a minute.
+    const std::uint32_t delay =
+        static_cast<std::uint32_t>(std::clamp<std::int32_t>(CurItem.Delay, 0, kMaxMacroDelayMs));
     Platform& sys = Sys();
     sys.Sleep(delay);
     // A window that left the foreground during the delay gets nothing.

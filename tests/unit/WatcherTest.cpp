@@ -265,6 +265,14 @@ TEST_F(WatcherTest, NegativeDelayIsPlayedAsNone) {
     EXPECT_EQ(Typed(), (Lines{CharA()}));
 }
 
+TEST_F(WatcherTest, HugeDelayIsCutToAMinute) {
+    SetDelay(2000000000);
+    fake.SetForeground(dlg);
+    watcher.OnPollTimer();
+    EXPECT_EQ(fake.transcript.front(), "sleep 60000");
+    EXPECT_EQ(Typed(), (Lines{CharA()}));
+}
+
 TEST_F(WatcherTest, PositiveDelayHasNoExtraYield) {
     SetDelay(40);
     fake.SetForeground(dlg);
