@@ -62,9 +62,10 @@ double ReadDecimal(NumberCursor& cur) {
         negative = cur.Peek() == '-';
         cur.Next();
     }
-    // The value is digits * 10^shift. Only the first kKeep significant digits
-    // are kept (plus a sticky 1 when a nonzero digit was dropped, so that a
-    // cut tail still lifts an exact half); from_chars then does a correctly
+    // The value is digits * 10^shift, read as a double. Only the first kKeep
+    // significant digits are kept (plus a sticky 1 when a nonzero digit was
+    // dropped, so the conversion still sees that the tail was not zero), which
+    // keeps absurdly long input cheap; from_chars then does a correctly
     // rounded conversion that does not depend on the C locale's decimal
     // point.
     constexpr std::size_t kKeep = 40;
