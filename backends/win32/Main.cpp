@@ -131,6 +131,10 @@ public:
     }
 
     void EnablePollTimer(bool on) override {
+#ifdef RW_TEST_WITHOUT_POLLING
+        // Test variant: the shell and external notifications act alone.
+        on = false;
+#endif
         if (on)
             SetTimer(hwnd_, kPollTimerId, kPollIntervalMs, nullptr);
         else

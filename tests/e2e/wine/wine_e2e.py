@@ -1,0 +1,482 @@
+#!/usr/bin/env python3
+"""End-to-end tests of replywick.exe under Wine on Xvfb with openbox.
+
+  wine_e2e.py --build DIR --work DIR prefix      make a fresh Wine prefix
+  wine_e2e.py --build DIR --work DIR run CASE    run one case (see CASES)
+  wine_e2e.py --build DIR --work DIR list        names of the cases
+
+Every case gets its own X server, window manager and tray, its own copy of
+replywick.exe with its own settings file, and the logging dialog program
+rwtarget.exe; the case reads the target's log and Replywick's debug lines
+(OutputDebugString, which Wine prints with WINEDEBUG=warn+debugstr).
+"""
+import argparse
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+class Failure(Exception):
+    pass
+
+
+def check(cond, what):
+    if not cond:
+        raise Failure(what)
+
+
+def wait_until(pred, timeout, what):
+    end = time.monotonic() + timeout
+    while True:
+        v = pred()
+        if v:
+            return v
+        if time.monotonic() > end:
+            raise Failure("timed out waiting for " + what)
+        time.sleep(0.05)
+
+
+def winpath(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def item(title, macro, desc="item", tt=0, cls="#32770", text="", modul="", size="", delay=0):
+    return (
+        "[Item]\r\nDesc=%s\r\nTitle=%s\r\nTitleTestType=%d\r\nClass=%s\r\nText=%s\r\n"
+        "Modul=%s\r\nSize=%s\r\nMacro=%s\r\nDelay=%d\r\n" % (desc, title, tt, cls, text, modul, size, macro, delay)
+    )
+
+
+def settings(*items):
+    return "; test settings\r\n\r\n" + "\r\n".join(items)
+
+
+class Session:
+    """X server, window manager, tray and the Wine prefix of one case."""
+
+    def __init__(self, args, case):
+        self.build = os.path.abspath(args.build)
+        self.prefix = os.path.join(os.path.abspath(args.work), "prefix")
+        self.dir = os.path.join(os.path.abspath(args.work), "cases", case)
+        self.display = args.display
+        self.procs = []
+        self.env = dict(os.environ)
+        self.env.update(
+            WINEPREFIX=self.prefix,
+            WINEDEBUG="-all,warn+debugstr",
+            WINEDLLOVERRIDES="mscoree,mshtml=",
+            DISPLAY=self.display,
+            LANG="en_US.UTF-8",
+            LC_ALL="en_US.UTF-8",
+        )
+        self.env.pop("WAYLAND_DISPLAY", None)
+        shutil.rmtree(self.dir, ignore_errors=True)
+        os.makedirs(self.dir)
+        self.logs = 0
+
+    # ---- processes ------------------------------------------------------
+    def spawn(self, argv, log_name, cwd=None):
+        out = open(os.path.join(self.dir, log_name), "ab")
+        p = subprocess.Popen(argv, env=self.env, cwd=cwd or self.dir, stdout=out, stderr=subprocess.STDOUT,
+                             start_new_session=True)
+        self.procs.append(p)
+        return p
+
+    def start_desktop(self, tray=True):
+        n = self.display.lstrip(":")
+        if os.path.exists("/tmp/.X11-unix/X" + n) or os.path.exists("/tmp/.X%s-lock" % n):
+            raise Failure("display %s is in use" % self.display)
+        self.spawn(["Xvfb", self.display, "-screen", "0", "1280x800x24", "-nolisten", "tcp"], "xvfb.log")
+        wait_until(lambda: os.path.exists("/tmp/.X11-unix/X" + n), 10, "Xvfb")
+        wait_until(lambda: subprocess.call(["xdpyinfo"], env=self.env, stdout=subprocess.DEVNULL,
+                                           stderr=subprocess.DEVNULL) == 0, 10, "the X server to answer")
+        self.spawn(["openbox"], "openbox.log")
+        if tray:
+            self.spawn(["trayer", "--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "100",
+                        "--heighttype", "pixel", "--height", "24"], "trayer.log")
+        time.sleep(0.3)
+
+    def stop(self):
+        subprocess.call(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        for p in reversed(self.procs):
+            if p.poll() is None:
+                try:
+                    os.killpg(p.pid, signal.SIGTERM)
+                except ProcessLookupError:
+                    pass
+        for p in self.procs:
+            try:
+                p.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                os.killpg(p.pid, signal.SIGKILL)
+        subprocess.call(["wineserver", "-w"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    # ---- Replywick ------------------------------------------------------
+    def install(self, exe="replywick.exe", folder="app", ini=None, ini_name=None):
+        d = os.path.join(self.dir, folder)
+        os.makedirs(d, exist_ok=True)
+        shutil.copy(os.path.join(self.build, exe), d)
+        if ini is not None:
+            name = ini_name or os.path.splitext(exe)[0] + ".ini"
+            with open(os.path.join(d, name), "wb") as f:
+                f.write(ini.encode("latin-1"))
+        return d
+
+    def start_rw(self, args=("/d",), exe="replywick.exe", folder="app", cwd=None, wait=True):
+        d = os.path.join(self.dir, folder)
+        self.logs += 1
+        name = "rw%d.log" % self.logs
+        p = self.spawn(["wine", os.path.join(d, exe)] + list(args), name, cwd=cwd or d)
+        p.log_path = os.path.join(self.dir, name)
+        if wait:
+            check(self.ctl("wait-main", "15000") == 0, "the main window did not appear")
+            wait_until(lambda: "Replywick started" in read(p.log_path) or "/d" not in args, 10, "start-up")
+        return p
+
+    def ctl(self, *args):
+        return subprocess.call(["wine", os.path.join(self.build, "e2e-wine", "rwctl.exe")] + list(args),
+                               env=self.env, cwd=self.dir, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                               timeout=30)
+
+    def debug_lines(self, p):
+        return [m.group(1) for m in re.finditer(r'OutputDebugStringA "(.*)"', read(p.log_path))]
+
+    # ---- the target -----------------------------------------------------
+    def target(self, log="target.log", **opts):
+        self.logs += 1
+        path = os.path.join(self.dir, log)
+        argv = ["wine", os.path.join(self.build, "e2e-wine", "rwtarget.exe"), "log=" + winpath(path)]
+        argv += ["%s=%s" % (k, v) for k, v in opts.items()]
+        p = self.spawn(argv, "target%d.out" % self.logs)
+        p.log_path = path
+        return p
+
+    def events(self, t, kinds=None):
+        out = []
+        for line in read(t.log_path).splitlines():
+            parts = line.split()
+            if len(parts) < 2:
+                continue
+            if kinds is None or parts[1] in kinds:
+                out.append(" ".join(parts[1:]))
+        return out
+
+    def wait_log(self, t, needle, timeout=15):
+        return wait_until(lambda: needle in read(t.log_path), timeout, "'%s' in the target log" % needle)
+
+    def tray_icon_state(self):
+        """'on' or 'off' from the pixels of our icon in the X tray."""
+        png = os.path.join(self.dir, "tray.txt")
+        subprocess.check_call(["import", "-window", "root", "-crop", "100x24+1180+0", "-depth", "8", "txt:" + png],
+                              env=self.env)
+        text = read(png)
+        red = len(re.findall(r"#FF0000", text, re.I))
+        grey = len(re.findall(r"#C0C0C0", text, re.I))
+        if grey == 0:
+            return "none"
+        return "off" if red > 0 else "on"
+
+    def popup_menu_geometry(self):
+        """x, y, width, height of Replywick's pop-up menu while it is open."""
+        out = subprocess.run(["xwininfo", "-root", "-tree"], env=self.env, capture_output=True,
+                             text=True).stdout
+        for line in out.splitlines():
+            m = re.search(r'\(has no name\): \("replywick[^"]*" "[^"]*"\)\s+(\d+)x(\d+)\+(-?\d+)\+(-?\d+)', line)
+            if m and int(m.group(2)) > 40:
+                w, h, x, y = map(int, m.groups())
+                return (x, y, w, h)
+        return None
+
+    def click_tray_icon(self, button=1):
+        # trayer sits at the top right; our icon is the only one in it.
+        subprocess.check_call(["xdotool", "mousemove", "1269", "12", "click", str(button)], env=self.env)
+
+
+def read(path):
+    try:
+        with open(path, "rb") as f:
+            return f.read().decode("latin-1")
+    except FileNotFoundError:
+        return ""
+
+
+# ---- the cases -------------------------------------------------------------
+
+def case_dialog_yes(s):
+    s.install(ini=settings(item("Confirm Yes", "{Dialog Yes}")))
+    rw = s.start_rw()
+    t = s.target(title="Confirm Yes")
+    s.wait_log(t, "GONE D1")
+    check(s.events(t, {"CHAR", "KEYDOWN", "COMMAND", "CLOSE", "GONE"}) == ["COMMAND D1 6", "GONE D1 answered"],
+          "events: %s" % s.events(t))
+    check(" Hit: Confirm Yes" in s.debug_lines(rw), "no hit line")
+
+
+def case_edit_then_enter(s):
+    s.install(ini=settings(item("Type Here", "Hello 1{ENTER}", cls="#32770", text="Please type")))
+    s.start_rw()
+    t = s.target(title="Type Here", text="Please type your name")
+    s.wait_log(t, "GONE D1")
+    got = s.events(t, {"CHAR", "KEYDOWN", "COMMAND"})
+    want = ["CHAR D1 %d" % ord(c) for c in "Hello 1"] + ["KEYDOWN D1 0D", "COMMAND D1 1"]
+    check(got == want, "events: %s" % got)
+
+
+def case_named_keys_in_order(s):
+    macro = "{HOME}{SHIFT}{END}{DEL}ab{LEFT}{BACK}{Dialog Cancel}"
+    s.install(ini=settings(item("Keys", macro)))
+    s.start_rw()
+    t = s.target(title="Keys")
+    s.wait_log(t, "GONE D1")
+    got = s.events(t, {"CHAR", "KEYDOWN", "KEYUP", "COMMAND"})
+    downs = [e for e in got if e.startswith(("KEYDOWN", "CHAR", "COMMAND"))]
+    # Backspace also arrives as the character 8, as a real key press does.
+    check(downs == ["KEYDOWN D1 24", "KEYDOWN D1 10", "KEYDOWN D1 23", "KEYDOWN D1 2E", "CHAR D1 97",
+                    "CHAR D1 98", "KEYDOWN D1 25", "KEYDOWN D1 08", "CHAR D1 8", "COMMAND D1 2"],
+          "order: %s" % got)
+    # Shift is held for End only: released after End goes up, before Delete.
+    i_end_up = got.index("KEYUP D1 23")
+    i_shift_up = got.index("KEYUP D1 10")
+    i_del = got.index("KEYDOWN D1 2E")
+    check(i_end_up < i_shift_up < i_del, "shift release out of place: %s" % got)
+
+
+def case_module_and_size(s):
+    target_exe = winpath(os.path.join(s.build, "e2e-wine", "rwtarget.exe"))
+    s.install(ini=settings(
+        item("Sized", "{Dialog No}", desc="other program", modul="C:\\Program Files\\other\\other.exe"),
+        item("Sized", "{Dialog Retry}", desc="other size", size="401x220"),
+        item("Sized", "{Dialog Yes}", desc="this one", modul=target_exe.upper(), size="400x220"),
+        item("Sized", "{Dialog Cancel}", desc="later"),
+    ))
+    s.start_rw()
+    t = s.target(title="Sized", size="400x220")
+    s.wait_log(t, "GONE D1")
+    check("SHOWN D1" in read(t.log_path) and "400x220" in read(t.log_path), "the target has another size")
+    check(s.events(t, {"COMMAND", "CHAR"}) == ["COMMAND D1 6"], "events: %s" % s.events(t))
+
+
+def case_first_match_wins(s):
+    s.install(ini=settings(
+        item("First", "{Dialog No}", desc="from the left", tt=1),
+        item("First match", "{Dialog Yes}", desc="exact"),
+    ))
+    s.start_rw()
+    t = s.target(title="First match")
+    s.wait_log(t, "GONE D1")
+    check(s.events(t, {"COMMAND", "CHAR"}) == ["COMMAND D1 7"], "events: %s" % s.events(t))
+
+
+def case_delay_dialog_closes(s):
+    s.install(ini=settings(item("Slow", "zz{ENTER}", delay=2000)))
+    rw = s.start_rw()
+    # The dialog closes itself after 0.5 s; the witness window behind it
+    # comes to the foreground and must not receive anything either.
+    t = s.target(title="Slow", autoclose=500, witness=1, linger=3000)
+    s.wait_log(t, "END", timeout=20)
+    check(" Hit: Slow" in s.debug_lines(rw), "the dialog was not matched")
+    got = s.events(t, {"CHAR", "KEYDOWN", "COMMAND", "CLOSE"})
+    check(got == [], "something was sent: %s" % got)
+    check("  SendKeys: zz{ENTER}" not in s.debug_lines(rw), "the macro was played")
+
+
+def case_no_match(s):
+    s.install(ini=settings(item("Something else", "{Dialog Yes}"), item("Nothing", "{Dialog Yes}", cls="Other")))
+    rw = s.start_rw()
+    t = s.target(title="Nothing", timeout=4000)
+    wait_until(lambda: "NewFG: 'Nothing'" in s.debug_lines(rw), 10, "the dialog to be examined")
+    # The answer would come right after the examination; give it time.
+    time.sleep(1.0)
+    check(s.events(t, {"CHAR", "KEYDOWN", "COMMAND"}) == [], "events: %s" % s.events(t))
+    check(not any(l.startswith(" Hit:") for l in s.debug_lines(rw)), "a hit")
+
+
+def case_active_off_by_icon_click(s):
+    s.install(ini=settings(item("While Off", "{Dialog Yes}")))
+    rw = s.start_rw()
+    wait_until(lambda: s.tray_icon_state() == "on", 10, "the active icon in the tray")
+    s.click_tray_icon(1)
+    wait_until(lambda: s.tray_icon_state() == "off", 10, "the inactive icon")
+    t = s.target(title="While Off", timeout=15000)
+    s.wait_log(t, "SHOWN D1")
+    time.sleep(1.5)  # three polling rounds
+    check(s.events(t, {"COMMAND", "CHAR", "KEYDOWN"}) == [], "answered while off: %s" % s.events(t))
+    check("NewFG: 'While Off'" not in s.debug_lines(rw), "examined while off")
+    # Switched on again: the click made the tray the foreground window, so
+    # the dialog is answered once it is in front again.
+    s.click_tray_icon(1)
+    wait_until(lambda: s.tray_icon_state() == "on", 10, "the active icon")
+    subprocess.check_call(["xdotool", "search", "--name", "^While Off$", "windowactivate"], env=s.env)
+    s.wait_log(t, "GONE D1")
+    check(s.events(t, {"COMMAND"}) == ["COMMAND D1 6"], "events: %s" % s.events(t))
+    check(s.tray_icon_state() == "on", "the icon did not come back on")
+
+
+def case_menu_close_writes_settings(s):
+    ini = "; mine\n[Item]\nDesc=kept\nTitle=Kept\nClass=#32770\nMacro={Dialog OK}\nDelay=0\n"
+    d = s.install(ini=ini)
+    rw = s.start_rw()
+    wait_until(lambda: s.tray_icon_state() == "on", 10, "the icon in the tray")
+    s.click_tray_icon(3)
+    x, y, w, h = wait_until(s.popup_menu_geometry, 10, "the pop-up menu")
+    # The last entry is Close.
+    subprocess.check_call(["xdotool", "mousemove", str(x + w // 2), str(y + h - 11), "click", "1"], env=s.env)
+    rw.wait(timeout=15)
+    check("Replywick end -------------" in s.debug_lines(rw), "no end line")
+    text = read(os.path.join(d, "replywick.ini"))
+    check(text != ini, "the settings file was not rewritten")
+    check("\r\n[Item]\r\nDesc=kept\r\nTitle=Kept\r\n" in text and "Macro={Dialog OK}\r\n" in text,
+          "settings file: %r" % text)
+    check(s.ctl("wait-gone", "5000") == 0, "the main window is still there")
+
+
+def case_close_message_writes_settings(s):
+    ini = "[Item]\nDesc=one\nTitle=One\nClass=#32770\nMacro=x\n"
+    d = s.install(ini=ini)
+    rw = s.start_rw()
+    check(s.ctl("close") == 0, "could not post WM_CLOSE")
+    rw.wait(timeout=15)
+    text = read(os.path.join(d, "replywick.ini"))
+    check("\r\nDesc=one\r\nTitle=One\r\n" in text, "settings file: %r" % text)
+    check(not [f for f in os.listdir(d) if f not in ("replywick.exe", "replywick.ini")],
+          "left-overs: %s" % os.listdir(d))
+
+
+def case_end_session_writes_settings(s):
+    ini = "[Item]\nDesc=two\nTitle=Two\nClass=#32770\nMacro=y\n"
+    d = s.install(ini=ini)
+    rw = s.start_rw()
+    check(s.ctl("endsession") == 0, "could not send the session messages")
+    wait_until(lambda: "\r\nDesc=two\r\n" in read(os.path.join(d, "replywick.ini")), 10, "the settings file")
+    check("Replywick end -------------" in s.debug_lines(rw), "no end line")
+    s.ctl("close")
+    rw.wait(timeout=15)
+    check(s.debug_lines(rw).count("Replywick end -------------") == 1, "ended twice")
+
+
+def case_second_instance(s):
+    s.install(ini=settings(item("Still Here", "{Dialog Yes}")))
+    first = s.start_rw()
+    second = s.start_rw(wait=False)
+    check(second.wait(timeout=20) == 0, "the second instance failed")
+    check(s.debug_lines(second) == [], "the second instance started: %s" % s.debug_lines(second))
+    check(first.poll() is None, "the first instance ended")
+    t = s.target(title="Still Here")
+    s.wait_log(t, "GONE D1")
+    check(s.events(t, {"COMMAND"}) == ["COMMAND D1 6"], "events: %s" % s.events(t))
+
+
+def case_ini_beside_exe_wins(s):
+    d = s.install(ini=settings(item("Which Ini", "{Dialog Yes}", desc="beside")), ini_name="other.ini")
+    cwd = os.path.join(s.dir, "cwd")
+    os.makedirs(cwd)
+    with open(os.path.join(cwd, "other.ini"), "wb") as f:
+        f.write(settings(item("Which Ini", "{Dialog No}", desc="current dir")).encode())
+    with open(os.path.join(d, "replywick.ini"), "wb") as f:
+        f.write(settings(item("Which Ini", "{Dialog Cancel}", desc="default")).encode())
+    s.start_rw(args=("/ini=other.ini", "/d"), cwd=cwd)
+    t = s.target(title="Which Ini")
+    s.wait_log(t, "GONE D1")
+    check(s.events(t, {"COMMAND"}) == ["COMMAND D1 6"], "events: %s" % s.events(t))
+
+
+def case_shell_hook(s):
+    # The variant without the polling timer: only the shell notification
+    # (which Wine never sends by itself) can bring the dialog up.
+    s.install(exe="replywick_nopoll.exe", ini=settings(item("Hooked", "ok{Dialog OK}")))
+    rw = s.start_rw(exe="replywick_nopoll.exe")
+    t = s.target(title="Hooked", timeout=15000)
+    s.wait_log(t, "SHOWN D1")
+    time.sleep(1.0)
+    check(s.events(t, {"CHAR", "COMMAND"}) == [], "answered without a trigger")
+    # Window destroyed (2) is not a reason to look.
+    check(s.ctl("shellhook", "2", "Hooked") == 0, "could not post")
+    time.sleep(0.7)
+    check("NewFG: 'Hooked'" not in s.debug_lines(rw), "examined on a destroy notification")
+    # A rude activation (0x8004) counts as an activation.
+    check(s.ctl("shellhook", "0x8004", "Hooked") == 0, "could not post")
+    s.wait_log(t, "GONE D1")
+    check(s.events(t, {"CHAR", "COMMAND"}) == ["CHAR D1 111", "CHAR D1 107", "COMMAND D1 1"],
+          "events: %s" % s.events(t))
+
+
+def case_external_notification(s):
+    s.install(exe="replywick_nopoll.exe", ini=settings(item("Named", "{Window Close}")))
+    rw = s.start_rw(exe="replywick_nopoll.exe")
+    t = s.target(title="Named", timeout=15000)
+    s.wait_log(t, "SHOWN D1")
+    time.sleep(1.0)
+    check(s.events(t, {"CLOSE", "COMMAND"}) == [], "answered without a trigger")
+    check(s.ctl("notify", "Named") == 0, "could not notify")
+    s.wait_log(t, "GONE D1")
+    check(s.events(t, {"CLOSE", "COMMAND", "CHAR"}) == ["CLOSE D1"], "events: %s" % s.events(t))
+    check(" Hit: Named" in s.debug_lines(rw), "no hit line")
+
+
+CASES = {name[5:]: fn for name, fn in globals().items() if name.startswith("case_")}
+
+
+def make_prefix(args):
+    prefix = os.path.join(os.path.abspath(args.work), "prefix")
+    shutil.rmtree(prefix, ignore_errors=True)
+    os.makedirs(os.path.dirname(prefix), exist_ok=True)
+    env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+    env.pop("DISPLAY", None)
+    subprocess.check_call(["wineboot", "-i"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                          timeout=300)
+    subprocess.call(["wineserver", "-w"], env=env, timeout=120)
+    print("prefix ready:", prefix)
+
+
+def run_case(args, name):
+    for exe in ("replywick.exe", "replywick_nopoll.exe", "e2e-wine/rwtarget.exe", "e2e-wine/rwctl.exe"):
+        if not os.path.exists(os.path.join(args.build, exe)):
+            print("missing %s in %s: build the windows preset first" % (exe, args.build))
+            return 1
+    if not os.path.isdir(os.path.join(args.work, "prefix", "drive_c")):
+        print("no Wine prefix in %s: run the 'prefix' step first" % args.work)
+        return 1
+    s = Session(args, name)
+    try:
+        s.start_desktop()
+        CASES[name](s)
+        print("PASS", name)
+        return 0
+    except Exception as e:  # a failed check, a time-out, a process that hung
+        print("FAIL %s: %s: %s" % (name, type(e).__name__, e))
+        for f in sorted(os.listdir(s.dir)):
+            if f.endswith((".log", ".out")) and not f.startswith(("xvfb", "openbox", "trayer")):
+                print("---- %s\n%s" % (f, read(os.path.join(s.dir, f))[-3000:]))
+        return 1
+    finally:
+        s.stop()
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--build", required=True, help="the windows build directory")
+    ap.add_argument("--work", required=True, help="where the prefix and the case folders go")
+    ap.add_argument("--display", default=os.environ.get("RW_WINE_DISPLAY", ":91"))
+    ap.add_argument("command", choices=["prefix", "run", "list"])
+    ap.add_argument("cases", nargs="*")
+    args = ap.parse_args()
+    if args.command == "prefix":
+        make_prefix(args)
+        return 0
+    if args.command == "list":
+        print("\n".join(CASES))
+        return 0
+    rc = 0
+    for name in args.cases or list(CASES):
+        rc |= run_case(args, name)
+    return rc
+
+
+if __name__ == "__main__":
+    sys.exit(main())
