@@ -3,6 +3,7 @@
 
 #include <dbus/dbus.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <atspi/atspi.h>
 
@@ -167,19 +168,32 @@ bool TitleMatches(const std::string& accName, const std::string& title) {
 
 struct AccessibilityBridge::Impl {
     Options opt;
-    enum class Bus { Unknown, Up, Down } bus = Bus::Unknown;
+    enum class Bus { Unknown, Up, Down, Lost } bus = Bus::Unknown;
     Clock::time_point retryAt{};
     GMainContext* context = nullptr;
     std::unordered_map<std::string, std::uint32_t> pidByBusName;  // unique names never recur
     std::unordered_map<std::string, Clock::time_point> hungUntil;
 
     ~Impl() {
-        // libatspi keeps process-wide state; it stays connected until exit.
+        // libatspi stays initialised (see Lost); it ends with the process.
+        if (a11yBus) dbus_connection_unref(a11yBus);
         if (context) g_main_context_unref(context);
     }
 
+    DBusConnection* a11yBus = nullptr;  // libatspi's connection, to notice its loss
+
     bool Connect() {
-        if (bus == Bus::Up) return true;
+        if (bus == Bus::Up) {
+            if (dbus_connection_get_is_connected(a11yBus)) return true;
+            // The accessibility bus went away (its launcher ended; it normally
+            // lives as long as the session). libatspi keeps the registry of
+            // the old bus for good, even across atspi_exit/atspi_init, so a
+            // new bus cannot be used from this process: answer empty from
+            // now on instead of calling into a dead connection.
+            bus = Bus::Lost;
+            return false;
+        }
+        if (bus == Bus::Lost) return false;
         const auto now = Clock::now();
         if (bus == Bus::Down && now < retryAt) return false;
         bus = Bus::Down;
@@ -197,9 +211,16 @@ struct AccessibilityBridge::Impl {
         atspi_set_timeout(opt.callTimeoutMs, 0);
         if (!context) context = g_main_context_new();
         atspi_set_main_context(context);
+        a11yBus = atspi_get_a11y_bus();
+        if (!a11yBus) {
+            atspi_exit();
+            return false;
+        }
+        dbus_connection_ref(a11yBus);
         bus = Bus::Up;
         return true;
     }
+
 
     // Handles what the bus delivered since the last call (application
     // registrations, tree and name changes), without blocking.
@@ -239,6 +260,9 @@ struct AccessibilityBridge::Impl {
     // The accessible of the top-level window, or none.
     Ref<AtspiAccessible> FindWindow(std::uint32_t pid, const std::string& title, const Rect4& rect,
                                     const Deadline& dl) {
+        // This process serves its own accessibility calls on the thread that
+        // would be waiting here: its windows could only time out.
+        if (pid == 0 || pid == static_cast<std::uint32_t>(getpid())) return {};
         if (!Connect()) return {};
         Pump(dl);
         Ref<AtspiAccessible> desktop(atspi_get_desktop(0));

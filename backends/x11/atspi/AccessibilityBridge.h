@@ -28,10 +28,13 @@
 //
 // No bus: when no session bus and no accessibility bus address is known, or
 // the bus cannot be reached, every call answers empty/false at once; the
-// connection is retried at most every few seconds.
+// connection is retried at most every few seconds. Once connected, a bus
+// that goes away is not replaced (libatspi cannot reconnect within one
+// process): calls answer empty/false from then on.
 //
 // Threads: not thread-safe; use one bridge from one thread (the program's
-// user-interface thread). libatspi's connection is served from a private
+// user-interface thread), and only one bridge per process: libatspi's
+// connection is process-wide and stays open until the process ends. libatspi's connection is served from a private
 // GLib main context that the bridge pumps itself, so it never runs inside
 // the caller's event loop, nor does the caller's event loop run inside it.
 #pragma once

@@ -356,6 +356,29 @@ TEST_F(AtspiE2E, Gtk4WindowButtons) {
     }
 }
 
+// ---- The accessibility bus ends -----------------------------------------
+
+// Runs last: it ends the harness's accessibility bus. A bridge whose bus is
+// gone answers nothing, quickly, and does not crash; the dialogs themselves
+// keep working.
+TEST_F(AtspiE2E, ZzBusLost) {
+    const char* launcher = std::getenv("RW_ATSPI_LAUNCHER_PID");
+    ASSERT_NE(launcher, nullptr) << "RW_ATSPI_LAUNCHER_PID not set";
+    Child before(Zenity("info", "Before", "Seen before the bus ends."));
+    XWin wb = Await(before);
+    ASSERT_EQ(kill(static_cast<pid_t>(std::atoi(launcher)), SIGTERM), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+
+    const auto t0 = Clock::now();
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_TRUE(Snap(before, wb).empty());
+        EXPECT_FALSE(Press(before, wb, 1));
+    }
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count(),
+              3000);
+    EXPECT_EQ(before.WaitExit(200), std::nullopt);  // not pressed, still open
+}
+
 // ---- Without any bus ------------------------------------------------------
 
 TEST(NoBus, EmptyAndQuick) {

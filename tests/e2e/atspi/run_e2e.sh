@@ -50,6 +50,7 @@ pids+=($!)
 # publish whenever the bus is there.
 /usr/libexec/at-spi-bus-launcher --launch-immediately --a11y=1 >"$work/bus.log" 2>&1 &
 pids+=($!)
+export RW_ATSPI_LAUNCHER_PID=$!
 ok=
 for _ in $(seq 100); do
     if dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress \
