@@ -70,8 +70,10 @@ void LoadSettings() {
 }
 
 bool SaveSettings() {
-    const std::string& target = App.IniPath;
-    if (target.empty()) return false;
+    if (App.IniPath.empty()) return false;
+    // A settings file that is a link to the user's own copy elsewhere stays
+    // a link: the new text replaces the file it points to.
+    const std::string target = Sys().ResolveFilePath(App.IniPath);
     const std::string bytes = SettingsFileText(gItems);
     const std::string tmp = target + ".tmp";
     Platform& sys = Sys();

@@ -85,6 +85,10 @@ public:
     // Atomically replaces target by source (rename over it).
     virtual bool ReplaceFileWith(const std::string& source, const std::string& target) = 0;
     virtual bool RemoveFile(const std::string& path) = 0;
+    // The file a path finally names, with symbolic links followed, so that
+    // a replacement lands on the real file and not on the link; the path
+    // itself where nothing needs resolving.
+    virtual std::string ResolveFilePath(const std::string& path) { return path; }
     // Whether the program may create files in dir.
     virtual bool IsDirectoryWritable(const std::string& dir) = 0;
     // Per-user configuration directory (XDG) where the platform has one,

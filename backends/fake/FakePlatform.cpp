@@ -143,6 +143,7 @@ bool FakePlatform::ReplaceFileWith(const std::string& source, const std::string&
     return posix::ReplaceFileWith(source, target);
 }
 bool FakePlatform::RemoveFile(const std::string& path) { return posix::RemoveFile(path); }
+std::string FakePlatform::ResolveFilePath(const std::string& path) { return posix::ResolveFilePath(path); }
 bool FakePlatform::IsDirectoryWritable(const std::string& dir) {
     if (std::find(unwritableDirs.begin(), unwritableDirs.end(), dir) != unwritableDirs.end()) return false;
     return true;

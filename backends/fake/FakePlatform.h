@@ -92,6 +92,7 @@ public:
                              const std::string& modeTemplate) override;
     bool ReplaceFileWith(const std::string& source, const std::string& target) override;
     bool RemoveFile(const std::string& path) override;
+    std::string ResolveFilePath(const std::string& path) override;
     bool IsDirectoryWritable(const std::string& dir) override;
     std::string UserConfigDir() override { return configDir; }
     OsVersionRaw GetVersionEx() override { return os; }

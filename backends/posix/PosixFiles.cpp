@@ -84,6 +84,25 @@ bool ReplaceFileWith(const std::string& source, const std::string& target) {
 
 bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
+std::string ResolveFilePath(const std::string& path) {
+    // Follow links one at a time (a dangling last link still names the file
+    // to create); give up on a loop.
+    std::string current = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        char buf[4096];
+        ssize_t n = ::readlink(current.c_str(), buf, sizeof buf - 1);
+        if (n < 0) return current;
+        std::string target(buf, static_cast<std::size_t>(n));
+        if (target.empty()) return current;
+        if (target[0] != '/') {
+            auto slash = current.rfind('/');
+            if (slash != std::string::npos) target = current.substr(0, slash + 1) + target;
+        }
+        current = target;
+    }
+    return path;
+}
+
 bool IsDirectoryWritable(const std::string& dir) {
     return ::access(dir.empty() ? "." : dir.c_str(), W_OK | X_OK) == 0;
 }

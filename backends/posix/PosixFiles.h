@@ -11,6 +11,9 @@ bool WriteNewFileDurably(const std::string& path, const std::string& bytes,
                          const std::string& modeTemplate);
 bool ReplaceFileWith(const std::string& source, const std::string& target);
 bool RemoveFile(const std::string& path);
+// The final target of a chain of symbolic links; path itself when it is no
+// link (or the chain cannot be followed).
+std::string ResolveFilePath(const std::string& path);
 bool IsDirectoryWritable(const std::string& dir);
 // Length of the UTF-8 sequence at pos; 1 for a stray or truncated byte.
 std::size_t Utf8CharLength(const std::string& text, std::size_t pos);

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -62,10 +63,8 @@ protected:
         CurItem = ItemRec{};
     }
     void TearDown() override {
-        for (const char* name : {"/replywick.ini", "/replywick.ini.tmp", "/other.ini"}) {
-            std::remove((dir + name).c_str());
-        }
-        ::rmdir(dir.c_str());
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
         App = savedApp;
         gItems.Clear();
         CurItem = ItemRec{};
@@ -149,6 +148,22 @@ TEST_F(SettingsTest, ExistingFileKeepsItsMode) {
     ASSERT_TRUE(SaveSettings());
     EXPECT_EQ(ModeOf(App.IniPath), 0640u);
     EXPECT_EQ(ReadAll(App.IniPath), SettingsFileText(gItems));
+}
+
+TEST_F(SettingsTest, LinkedSettingsFileStaysALinkAndItsTargetIsReplaced) {
+    // Users keep their settings elsewhere and link them in; saving must not
+    // turn the link into a copy that the real file never sees.
+    ASSERT_EQ(::mkdir((dir + "/real").c_str(), 0700), 0);
+    const std::string real = dir + "/real/mine.ini";
+    WriteAll(real, "; old\r\n");
+    ASSERT_EQ(::symlink("real/mine.ini", App.IniPath.c_str()), 0);
+    gItems.AddItemAt(0, Item("a", 1));
+    ASSERT_TRUE(SaveSettings());
+    char buf[256] = {};
+    ASSERT_GT(::readlink(App.IniPath.c_str(), buf, sizeof buf - 1), 0);
+    EXPECT_EQ(std::string(buf), "real/mine.ini");
+    EXPECT_EQ(ReadAll(real), SettingsFileText(gItems));
+    EXPECT_FALSE(Exists(real + ".tmp"));
 }
 
 TEST_F(SettingsTest, FailingWriteLeavesOldFileIntact) {
