@@ -220,9 +220,10 @@ private:
     static LRESULT CALLBACK MainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         MainForm& f = *gForm;
         const LONG_PTR old = f.oldWndProc_;
-        if (msg == f.taskbarCreatedMsg_) {
+        // A registration that failed leaves 0, which must not catch WM_NULL.
+        if (msg == f.taskbarCreatedMsg_ && msg != 0) {
             f.watcher_.OnTaskbarCreated();
-        } else if (msg == f.shellHookMsg_) {
+        } else if (msg == f.shellHookMsg_ && msg != 0) {
             f.watcher_.OnShellHook(static_cast<std::uint32_t>(wParam), FromHwnd(reinterpret_cast<HWND>(lParam)));
         }
         if (old == 0) return DefWindowProcA(hwnd, msg, wParam, lParam);

@@ -419,6 +419,15 @@ def case_external_notification(s):
     check(" Hit: Named" in s.debug_lines(rw), "no hit line")
 
 
+def case_backend_checks(s):
+    # The backend against the real system: string table, files, clipboard,
+    # module lookup, window texts and the messages the player posts.
+    exe = os.path.join(s.build, "e2e-wine", "backend_check.exe")
+    r = subprocess.run(["wine", exe, "/ini=a", "b", "/D"], env=s.env, cwd=s.dir, capture_output=True, timeout=60)
+    out = r.stdout.decode("latin-1")
+    check(r.returncode == 0 and "PASS" in out, "backend checks:\n" + out)
+
+
 CASES = {name[5:]: fn for name, fn in globals().items() if name.startswith("case_")}
 
 
@@ -435,7 +444,8 @@ def make_prefix(args):
 
 
 def run_case(args, name):
-    for exe in ("replywick.exe", "replywick_nopoll.exe", "e2e-wine/rwtarget.exe", "e2e-wine/rwctl.exe"):
+    for exe in ("replywick.exe", "replywick_nopoll.exe", "e2e-wine/rwtarget.exe", "e2e-wine/rwctl.exe",
+                "e2e-wine/backend_check.exe"):
         if not os.path.exists(os.path.join(args.build, exe)):
             print("missing %s in %s: build the windows preset first" % (exe, args.build))
             return 1

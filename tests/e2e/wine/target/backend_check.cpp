@@ -1,0 +1,143 @@
+// Checks of the Win32 backend against the real system (run under Wine by the
+// end-to-end suite). Prints one line per failed check and exits non-zero.
+#include "backends/win32/Win32Api.h"
+
+#include <cstdio>
+#include <string>
+
+#include "actions/KeyTable.h"
+#include "backends/win32/Win32Handle.h"
+#include "backends/win32/Win32Platform.h"
+#include "resources/KeyStrings.h"
+
+namespace {
+
+int gFailures = 0;
+
+void Check(bool ok, const std::string& what) {
+    if (!ok) {
+        std::printf("FAIL %s\n", what.c_str());
+        ++gFailures;
+    }
+}
+
+template <class A, class B>
+void Equal(const A& got, const B& want, const std::string& what) {
+    if (!(got == want)) {
+        std::printf("FAIL %s: got '%s', want '%s'\n", what.c_str(), std::string(got).c_str(),
+                    std::string(want).c_str());
+        ++gFailures;
+    }
+}
+
+std::string Num(long long v) { return std::to_string(v); }
+
+LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM w, LPARAM l) { return DefWindowProcA(h, m, w, l); }
+
+}  // namespace
+
+int main() {
+    rw::Win32Platform sys;
+    rw::SetPlatform(&sys);
+
+    // String table: the 28 fixed key entries, nothing behind them.
+    for (int id = 1; id <= 28; ++id) Equal(sys.LoadResString(id), rw::FixedKeyString(id), "string " + Num(id));
+    Equal(sys.LoadResString(29), std::string(), "string 29");
+    rw::LoadKeyTable();
+    Equal(Num(rw::LookupKeyCode("enter")), Num(0x0D), "key enter");
+    Equal(Num(rw::LookupKeyCode("TAB+WAIT")), Num(0x09), "key TAB+WAIT");
+    Equal(Num(rw::LookupKeyCode("F5")), Num(0x74), "key F5 from the layout");
+    Equal(Num(rw::LookupKeyCode("no such key")), Num(0), "unknown key");
+
+    // Process and system.
+    const std::string exe = sys.ExecutablePath();
+    Check(exe.size() > 18 && exe.substr(exe.size() - 17) == "backend_check.exe", "executable path " + exe);
+    Equal(sys.CommandLineArgs(), std::string("/ini=a b /D"), "command line arguments");
+    Equal(std::string(1, sys.PathSeparator()), std::string("\\"), "separator");
+    const rw::OsVersionRaw v = sys.GetVersionEx();
+    Check(v.platformId == 2 && v.major >= 5, "version " + Num(v.platformId) + " " + Num(v.major));
+    Equal(sys.GetDecimalSeparator(), std::string("."), "decimal separator");
+    Equal(Num(sys.TwipsPerPixelX()), Num(15), "twips x");
+    Equal(Num(sys.TwipsPerPixelY()), Num(15), "twips y");
+    Equal(Num(sys.GetScreenWidth()), Num(1280), "screen width");
+    Equal(Num(sys.GetScreenHeight()), Num(800), "screen height");
+    Equal(sys.UserConfigDir(), std::string(), "no config dir");
+
+    // Module lookup: this process, none, a process that does not exist.
+    const std::string module = sys.GetProcessModulePath(GetCurrentProcessId());
+    Check(lstrcmpiA(module.c_str(), exe.c_str()) == 0, "module of this process: " + module);
+    Equal(sys.GetProcessModulePath(0), std::string(), "module of pid 0");
+    Equal(sys.GetProcessModulePath(0x7FFFFFF0u), std::string(), "module of a missing pid");
+    Check(sys.EnumVdmTaskFiles(GetCurrentProcessId()).empty(), "no 16-bit tasks");
+
+    // Files: create new only, durable write, replace, remove.
+    const std::string a = "bc_test_a.tmp", b = "bc_test_b.tmp";
+    sys.RemoveFile(a);
+    sys.RemoveFile(b);
+    Check(sys.WriteNewFileDurably(a, "one\r\n", ""), "write new");
+    Check(!sys.WriteNewFileDurably(a, "two\r\n", ""), "a second write of the same new file fails");
+    std::string bytes;
+    Check(sys.ReadFileBytes(a, bytes) && bytes == "one\r\n", "read back");
+    Check(sys.WriteNewFileDurably(b, "three", ""), "write b");
+    Check(sys.ReplaceFileWith(b, a), "replace");
+    Check(sys.ReadFileBytes(a, bytes) && bytes == "three" && !sys.PathExists(b), "replaced");
+    Check(sys.RemoveFile(a) && !sys.PathExists(a), "remove");
+    Check(!sys.ReadFileBytes(a, bytes), "read of a missing file fails");
+    Check(sys.IsDirectoryWritable("."), "current directory writable");
+
+    // Clipboard as text.
+    Check(sys.ClipboardSetText("[Item]\r\nDesc=x\r\n"), "clipboard set");
+    std::string clip;
+    Check(sys.ClipboardGetText(clip) && clip == "[Item]\r\nDesc=x\r\n", "clipboard get: " + clip);
+    Check(sys.ClipboardEmpty(), "clipboard empty");
+    Check(sys.ClipboardGetText(clip) && clip.empty(), "clipboard is empty");
+
+    // Windows: texts cut at 259 bytes, children in order, dialog items.
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = Proc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "BackendCheckWindow";
+    RegisterClassA(&wc);
+    const std::string longTitle(300, 'a');
+    HWND top = CreateWindowExA(0, "BackendCheckWindow", longTitle.c_str(), WS_OVERLAPPEDWINDOW, 10, 20, 300, 200,
+                               nullptr, nullptr, wc.hInstance, nullptr);
+    HWND c1 = CreateWindowExA(0, "Static", "first", WS_CHILD | WS_VISIBLE, 0, 0, 50, 20, top,
+                              reinterpret_cast<HMENU>(11), wc.hInstance, nullptr);
+    HWND c2 = CreateWindowExA(0, "Button", "second", WS_CHILD | WS_VISIBLE, 0, 30, 50, 20, top,
+                              reinterpret_cast<HMENU>(12), wc.hInstance, nullptr);
+    const rw::WinHandle w = rw::FromHwnd(top);
+    Equal(Num(static_cast<long long>(sys.GetWindowText(w).size())), Num(259), "long title cut");
+    Equal(sys.GetClassName(w), std::string("BackendCheckWindow"), "class");
+    Equal(sys.GetWindowText(0), std::string(), "text of none");
+    Check(sys.IsWindowVisible(w) == 0, "hidden");
+    ShowWindow(top, SW_SHOWNORMAL);
+    Check(sys.IsWindowVisible(w) == 1, "visible");
+    rw::Rect r;
+    Check(sys.GetWindowRect(w, r) && r.right - r.left == 300 && r.bottom - r.top == 200, "rectangle");
+    Check(sys.GetFirstChild(w) == rw::FromHwnd(c1), "first child");
+    Check(sys.GetNextSibling(rw::FromHwnd(c1)) == rw::FromHwnd(c2), "next sibling");
+    Check(sys.GetDlgItem(w, 12) == rw::FromHwnd(c2), "dialog item");
+    Check(sys.GetDlgItem(w, 13) == 0, "no dialog item");
+    Check(sys.GetParent(rw::FromHwnd(c1)) == w, "parent");
+    Check(rw::ToHwnd(rw::FromHwnd(HWND_TOPMOST)) == HWND_TOPMOST, "HWND_TOPMOST round trip");
+    Check(sys.SendNullMessage(w, 1000), "WM_NULL answered");
+    Check(sys.GetWindowThreadId(w) == GetCurrentThreadId(), "thread of the window");
+    Check(sys.GetWindowProcessId(w) == GetCurrentProcessId(), "process of the window");
+
+    // Posted messages as the player sends them.
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+    sys.PostChar(w, std::string(1, static_cast<char>(0xE4)));  // a-umlaut in Latin-1
+    Check(PeekMessageA(&m, top, WM_CHAR, WM_CHAR, PM_REMOVE) && m.wParam == 0xE4 && m.lParam == 0x00010001,
+          "WM_CHAR " + Num(static_cast<long long>(m.wParam)));
+    sys.PostCommand(w, 6, rw::FromHwnd(c2));
+    Check(PeekMessageA(&m, top, WM_COMMAND, WM_COMMAND, PM_REMOVE) && m.wParam == 6 &&
+              m.lParam == reinterpret_cast<LPARAM>(c2),
+          "WM_COMMAND");
+    sys.PostClose(w);
+    Check(PeekMessageA(&m, top, WM_CLOSE, WM_CLOSE, PM_REMOVE) && m.wParam == 0 && m.lParam == 0, "WM_CLOSE");
+    DestroyWindow(top);
+
+    std::printf("%s (%d failed)\n", gFailures == 0 ? "PASS" : "FAIL", gFailures);
+    return gFailures == 0 ? 0 : 1;
+}
