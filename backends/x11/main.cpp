@@ -1,0 +1,250 @@
+// The Linux program: the X11 platform, the watcher and a Qt tray icon.
+//
+// One process per user and X display. The watcher runs on the Qt event loop
+// of the one thread: root property changes of the backend's own X
+// connection are its shell notifications, a QTimer is its polling timer, and
+// the tray icon's clicks are its icon notifications.
+
+#include <QAbstractEventDispatcher>
+#include <QAction>
+#include <QApplication>
+#include <QCursor>
+#include <QIcon>
+#include <QMenu>
+#include <QSessionManager>
+#include <QSocketNotifier>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <string>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "actions/WinServices.h"
+#include "app/AppValues.h"
+#include "app/Watcher.h"
+#include "backends/x11/X11Platform.h"
+#include "backends/x11/X11Util.h"
+
+namespace {
+
+int gSignalPipe[2] = {-1, -1};
+
+void OnSignal(int sig) {
+    const char c = static_cast<char>(sig);
+    // Nothing else is safe here; the event loop reads the byte.
+    ssize_t ignored = write(gSignalPipe[1], &c, 1);
+    (void)ignored;
+}
+
+// Holds the per-user, per-display lock for the life of the process; false
+// when another instance holds it.
+bool TakeInstanceLock(const char* display) {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    std::string path = rw::x11::LockFilePath(runtime != nullptr ? runtime : "", getuid(),
+                                             display != nullptr ? display : "");
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) return true;  // no place for a lock: run rather than never start
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        close(fd);
+        return errno != EWOULDBLOCK;
+    }
+    return true;  // fd stays open: the lock lives as long as the process
+}
+
+// The settings file of a program installed where the user cannot write
+// lives in a folder of its own under the user's configuration directory.
+void EnsureSettingsDir(const std::string& iniPath) {
+    auto slash = iniPath.rfind('/');
+    if (slash == std::string::npos || slash == 0) return;
+    std::string dir = iniPath.substr(0, slash);
+    struct stat st {};
+    if (stat(dir.c_str(), &st) == 0) return;
+    std::string parent = dir.substr(0, dir.rfind('/'));
+    if (!parent.empty() && stat(parent.c_str(), &st) != 0) mkdir(parent.c_str(), 0700);
+    mkdir(dir.c_str(), 0700);
+}
+
+class TrayHost final : public rw::WatcherHost {
+public:
+    TrayHost() : on_(LoadIcon("OKon")), off_(LoadIcon("OKoff")) {
+        poll_.setInterval(500);
+    }
+
+    rw::Watcher* watcher = nullptr;
+    std::function<void()> onClose;
+
+    QSystemTrayIcon& Tray() { return tray_; }
+    QTimer& PollTimer() { return poll_; }
+
+    void TrayIconAdd(Icon icon, const std::string& tip) override {
+        tray_.setIcon(icon == Icon::On ? on_ : off_);
+        tray_.setToolTip(QString::fromStdString(tip));
+        tray_.show();
+    }
+    void TrayIconModify(Icon icon, const std::string& tip) override {
+        tray_.setIcon(icon == Icon::On ? on_ : off_);
+        tray_.setToolTip(QString::fromStdString(tip));
+    }
+    void TrayIconDelete() override { tray_.hide(); }
+    void EnablePollTimer(bool on) override {
+        if (on) {
+            poll_.start();
+        } else {
+            poll_.stop();
+        }
+    }
+    void ShowPopupMenu() override {
+        rw::MenuCaptions caps = rw::GetMenuCaptions(rw::App.UseEnglish);
+        QMenu menu;
+        QAction* about = menu.addAction(QString::fromStdString(caps.about));
+        QAction* settings = menu.addAction(QString::fromStdString(caps.settings));
+        menu.addSeparator();
+        QAction* active = menu.addAction(QString::fromStdString(caps.active));
+        active->setCheckable(true);
+        active->setChecked(watcher != nullptr && watcher->Active());
+        menu.addSeparator();
+        QAction* closeAction = menu.addAction(QString::fromStdString(caps.close));
+        QAction* chosen = menu.exec(QCursor::pos());
+        if (chosen == active && watcher != nullptr) {
+            watcher->ToggleActive();
+        } else if (chosen == closeAction && onClose) {
+            onClose();
+        } else if (chosen == about || chosen == settings) {
+            // The About and settings windows come with the program's own
+            // windows; until then these entries do nothing.
+        }
+    }
+
+private:
+    static QIcon LoadIcon(const char* name) {
+        QIcon icon;
+        icon.addFile(QString(":/icons/%1-16.png").arg(name), QSize(16, 16));
+        icon.addFile(QString(":/icons/%1-32.png").arg(name), QSize(32, 32));
+        return icon;
+    }
+
+    QIcon on_, off_;
+    QSystemTrayIcon tray_;
+    QTimer poll_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The command line as given, before Qt takes its own options out.
+    std::vector<std::string> args(argv, argv + argc);
+    std::vector<char*> argvCopy;
+    for (auto& a : args) argvCopy.push_back(a.data());
+
+    const char* display = std::getenv("DISPLAY");
+    if (display == nullptr || *display == '\0') {
+        std::fputs("replywick: no X display (DISPLAY is not set)\n", stderr);
+        return 1;
+    }
+    // A second instance ends at once, silently.
+    if (!TakeInstanceLock(display)) return 0;
+
+    rw::x11::X11Platform platform(nullptr, argc, argvCopy.data());
+    if (!platform.Ok()) {
+        std::fprintf(stderr, "replywick: cannot open the X display %s\n", display);
+        return 1;
+    }
+
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setApplicationName("Replywick");
+
+    rw::SetPlatform(&platform);
+    rw::InitApp();
+    EnsureSettingsDir(rw::App.IniPath);
+    rw::gMainWindow = platform.CreateMainWindow();
+
+    TrayHost host;
+    rw::Watcher watcher(host);
+    host.watcher = &watcher;
+
+    bool closed = false;
+    auto closeMain = [&]() {
+        if (closed) return;
+        closed = true;
+        host.PollTimer().stop();
+        watcher.Close();
+        platform.RestoreSpareKeys(true);
+        QApplication::quit();
+    };
+    host.onClose = closeMain;
+
+    platform.onShellHook = [&](std::uint32_t code, rw::WinHandle w) {
+        if (!closed) watcher.OnShellHook(code, w);
+    };
+    platform.onExternalNotify = [&](std::int32_t x, std::int32_t y) {
+        if (!closed) watcher.OnExternalNotify(x, y);
+    };
+
+    // Events of the backend's connection: readable socket, and events that
+    // Xlib already read into its queue while the watcher made requests.
+    QSocketNotifier xNotifier(platform.ConnectionFd(), QSocketNotifier::Read);
+    QObject::connect(&xNotifier, &QSocketNotifier::activated, [&] { platform.DispatchEvents(); });
+    QTimer dispatchSoon;
+    dispatchSoon.setSingleShot(true);
+    dispatchSoon.setInterval(0);
+    QObject::connect(&dispatchSoon, &QTimer::timeout, [&] { platform.DispatchEvents(); });
+    // Keycodes lent for characters go back once a macro has ended.
+    QTimer restoreKeys;
+    restoreKeys.setSingleShot(true);
+    restoreKeys.setInterval(100);
+    QObject::connect(&restoreKeys, &QTimer::timeout, [&] {
+        if (!platform.RestoreSpareKeys(false)) restoreKeys.start();
+    });
+    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, [&] {
+        if (platform.HasQueuedEvents() && !dispatchSoon.isActive()) dispatchSoon.start();
+        if (platform.SpareKeysLent() && !restoreKeys.isActive()) restoreKeys.start();
+    });
+
+    QObject::connect(&host.PollTimer(), &QTimer::timeout, [&] {
+        if (!closed) watcher.OnPollTimer();
+    });
+    QObject::connect(&host.Tray(), &QSystemTrayIcon::activated,
+                     [&](QSystemTrayIcon::ActivationReason reason) {
+                         if (closed) return;
+                         if (reason == QSystemTrayIcon::Trigger) watcher.OnIconNotification(rw::msg::LButtonDown);
+                         if (reason == QSystemTrayIcon::Context) watcher.OnIconNotification(rw::msg::RButtonDown);
+                     });
+
+    // SIGTERM, SIGINT and SIGHUP end the program as the Close entry does.
+    if (pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+        struct sigaction sa {};
+        sa.sa_handler = OnSignal;
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = SA_RESTART;
+        sigaction(SIGTERM, &sa, nullptr);
+        sigaction(SIGINT, &sa, nullptr);
+        sigaction(SIGHUP, &sa, nullptr);
+    }
+    QSocketNotifier signalNotifier(gSignalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, [&] {
+        char buf[16];
+        while (read(gSignalPipe[0], buf, sizeof buf) > 0) {
+        }
+        closeMain();
+    });
+    // The session ending closes the program the same way.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, [&](QSessionManager&) { closeMain(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, [&] { closeMain(); });
+
+    watcher.Create();
+    platform.DispatchEvents();
+    int rc = QApplication::exec();
+    closeMain();
+    rw::SetPlatform(nullptr);
+    return rc;
+}
