@@ -90,7 +90,15 @@ class Session:
 
     def start_desktop(self, tray=True):
         n = self.display.lstrip(":")
-        if os.path.exists("/tmp/.X11-unix/X" + n) or os.path.exists("/tmp/.X%s-lock" % n):
+        lock = "/tmp/.X%s-lock" % n
+        if os.path.exists(lock) and not self.lock_owner_alive(lock):
+            # Left behind by a run that was killed.
+            for stale in (lock, "/tmp/.X11-unix/X" + n):
+                try:
+                    os.remove(stale)
+                except OSError:
+                    pass
+        if os.path.exists("/tmp/.X11-unix/X" + n) or os.path.exists(lock):
             raise Failure("display %s is in use" % self.display)
         self.spawn(["Xvfb", self.display, "-screen", "0", "1280x800x24", "-nolisten", "tcp"], "xvfb.log")
         wait_until(lambda: os.path.exists("/tmp/.X11-unix/X" + n), 10, "Xvfb")
@@ -101,6 +109,17 @@ class Session:
             self.spawn(["trayer", "--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "100",
                         "--heighttype", "pixel", "--height", "24"], "trayer.log")
         time.sleep(0.3)
+
+    @staticmethod
+    def lock_owner_alive(lock):
+        try:
+            pid = int(read(lock).strip())
+            os.kill(pid, 0)
+            return True
+        except (ValueError, ProcessLookupError):
+            return False
+        except PermissionError:
+            return True
 
     def stop(self):
         subprocess.call(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)

@@ -3,7 +3,7 @@
 // everything it receives, one line per event:
 //   <ms> <EVENT> <window> <args>     window: D<n> for dialog n, W for the witness
 // Arguments (name=value): log= title= text= size=WxH count= gap= autoclose=
-//   timeout= witness=1 linger= keep=1
+//   timeout= witness=1 linger= keep=1 jitter=
 #include <windows.h>
 
 #include <cstdarg>
@@ -37,7 +37,7 @@ void Log(const char* fmt, ...) {
 
 struct Options {
     std::string log, title = "Target", text = "Target message", witnessTitle = "Witness";
-    int width = 0, height = 0, count = 1, gap = 300, autoclose = 0, timeout = 10000, linger = 0;
+    int width = 0, height = 0, count = 1, gap = 300, jitter = 0, autoclose = 0, timeout = 10000, linger = 0;
     bool witness = false, keep = false;
 };
 
@@ -174,6 +174,7 @@ void ParseArgs() {
         else if (k == "size") std::sscanf(v.c_str(), "%dx%d", &gOpt.width, &gOpt.height);
         else if (k == "count") gOpt.count = std::atoi(v.c_str());
         else if (k == "gap") gOpt.gap = std::atoi(v.c_str());
+        else if (k == "jitter") gOpt.jitter = std::atoi(v.c_str());
         else if (k == "autoclose") gOpt.autoclose = std::atoi(v.c_str());
         else if (k == "timeout") gOpt.timeout = std::atoi(v.c_str());
         else if (k == "linger") gOpt.linger = std::atoi(v.c_str());
@@ -189,6 +190,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     QueryPerformanceFrequency(&gFreq);
     QueryPerformanceCounter(&gStart);
     ParseArgs();
+    std::srand(static_cast<unsigned>(gStart.QuadPart));
     if (!gOpt.log.empty()) gLog = std::fopen(gOpt.log.c_str(), "a");
     Log("START pid=%lu", GetCurrentProcessId());
 
@@ -231,7 +233,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         if (gOpt.autoclose > 0) SetTimer(gDialog, kAutoCloseTimer, static_cast<UINT>(gOpt.autoclose), nullptr);
         if (gOpt.timeout > 0) SetTimer(gDialog, kTimeoutTimer, static_cast<UINT>(gOpt.timeout), nullptr);
         Pump(-1, true);
-        if (gIndex < gOpt.count) Pump(NowMs() + gOpt.gap, false);
+        // A random part in the gap keeps the dialogs from locking onto the
+        // phase of a polling timer.
+        const int extra = gOpt.jitter > 0 ? std::rand() % gOpt.jitter : 0;
+        if (gIndex < gOpt.count) Pump(NowMs() + gOpt.gap + extra, false);
     }
     if (gOpt.linger > 0) Pump(NowMs() + gOpt.linger, false);
     Log("END");
