@@ -73,12 +73,20 @@ private:
     HMODULE h_;
 };
 
+// The clipboard needs an owner window: opened without one, EmptyClipboard
+// leaves it ownerless and SetClipboardData then fails on Windows.
+HWND ClipboardOwner() {
+    static HWND owner = CreateWindowExA(0, "Static", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                        GetModuleHandleA(nullptr), nullptr);
+    return owner;
+}
+
 class Clipboard {
 public:
     Clipboard() {
         // Another program may hold the clipboard for a moment.
         for (int i = 0; i < 10 && !open_; ++i) {
-            open_ = OpenClipboard(nullptr) != 0;
+            open_ = OpenClipboard(ClipboardOwner()) != 0;
             if (!open_) ::Sleep(10);
         }
     }
