@@ -337,6 +337,41 @@ def case_active_off_by_icon_click(s):
     check(s.tray_icon_state() == "on", "the icon did not come back on")
 
 
+def case_icon_back_after_shell_restart(s):
+    # With Active off, a restarted shell gets the active icon back, though
+    # the watcher stays off until the next toggle.
+    s.install(ini=settings(item("Restarted", "{Dialog Yes}")))
+    rw = s.start_rw()
+    wait_until(lambda: s.tray_icon_state() == "on", 10, "the active icon")
+    s.click_tray_icon(1)
+    wait_until(lambda: s.tray_icon_state() == "off", 10, "the inactive icon")
+    check(s.ctl("trayremove") == 0, "could not remove the icon")
+    wait_until(lambda: s.tray_icon_state() == "none", 10, "the icon to go")
+    check(s.ctl("taskbarcreated") == 0, "could not post TaskbarCreated")
+    wait_until(lambda: s.tray_icon_state() == "on", 10, "the icon to come back active")
+    t = s.target(title="Restarted", timeout=15000)
+    s.wait_log(t, "SHOWN D1")
+    time.sleep(1.5)
+    check(s.events(t, {"COMMAND"}) == [], "answered while off")
+    check("NewFG: 'Restarted'" not in s.debug_lines(rw), "examined while off")
+
+
+def case_menu_active_entry(s):
+    s.install(ini=settings(item("Menu Off", "{Dialog Yes}")))
+    rw = s.start_rw()
+    wait_until(lambda: s.tray_icon_state() == "on", 10, "the icon in the tray")
+    s.click_tray_icon(3)
+    x, y, w, h = wait_until(s.popup_menu_geometry, 10, "the pop-up menu")
+    # Entries: About, Settings, separator, Active, separator, Close.
+    subprocess.check_call(["xdotool", "mousemove", str(x + w // 2), str(y + h - 37), "click", "1"], env=s.env)
+    wait_until(lambda: s.tray_icon_state() == "off", 10, "the inactive icon")
+    t = s.target(title="Menu Off", timeout=15000)
+    s.wait_log(t, "SHOWN D1")
+    time.sleep(1.5)
+    check(s.events(t, {"COMMAND"}) == [], "answered while off")
+    check("NewFG: 'Menu Off'" not in s.debug_lines(rw), "examined while off")
+
+
 def case_menu_close_writes_settings(s):
     ini = "; mine\n[Item]\nDesc=kept\nTitle=Kept\nClass=#32770\nMacro={Dialog OK}\nDelay=0\n"
     d = s.install(ini=ini)

@@ -9,7 +9,10 @@
 //   rwctl notify TITLE          external notification to the child window
 //   rwctl icon MSG              the icon callback with a mouse message
 //   rwctl find TITLE            print the handle of a window
+//   rwctl trayremove            remove Replywick's icon, as a shell that lost it
+//   rwctl taskbarcreated        post "TaskbarCreated", as a restarted shell
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -70,6 +73,16 @@ int main(int argc, char** argv) {
         if (!w || !hook) return 1;
         const auto h = static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(w));
         return PostMessageA(hook, WM_MOUSEMOVE, 0, MAKELPARAM(LOWORD(h), HIWORD(h))) ? 0 : 1;
+    }
+    if (!std::strcmp(cmd, "trayremove")) {
+        NOTIFYICONDATAA nid{};
+        nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
+        nid.hWnd = main;
+        nid.uID = 1;
+        return Shell_NotifyIconA(NIM_DELETE, &nid) ? 0 : 1;
+    }
+    if (!std::strcmp(cmd, "taskbarcreated")) {
+        return PostMessageA(main, RegisterWindowMessageA("TaskbarCreated"), 0, 0) ? 0 : 1;
     }
     if (!std::strcmp(cmd, "find") && argc > 2) {
         HWND w = ByTitle(argv[2], 0);
