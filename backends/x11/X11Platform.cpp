@@ -155,6 +155,7 @@ WinHandle X11Platform::CreateMainWindow() {
     mainWin_ = static_cast<WinHandle>(w);
     notifyWin_ = static_cast<WinHandle>(child);
     knownClients_ = ClientList();
+    WatchClients(knownClients_);
     XSync(dpy_, False);
     return mainWin_;
 }
@@ -190,6 +191,7 @@ void X11Platform::HandleEvent(void* event) {
                     if (!known) added.push_back(w);
                 }
                 knownClients_ = now;
+                WatchClients(added);
                 for (WinHandle w : added) {
                     if (onShellHook) onShellHook(1, w);
                 }
@@ -199,6 +201,11 @@ void X11Platform::HandleEvent(void* event) {
             if (ev.xmotion.window == notifyWin_ && onExternalNotify) {
                 onExternalNotify(ev.xmotion.x & 0xFFFF, ev.xmotion.y & 0xFFFF);
             }
+            break;
+        case DestroyNotify:
+            // Only the windows we watch report their own destruction.
+            if (ev.xdestroywindow.event == ev.xdestroywindow.window && onClientGone)
+                onClientGone(static_cast<WinHandle>(ev.xdestroywindow.window));
             break;
         case MappingNotify:
             XRefreshKeyboardMapping(&ev.xmapping);
@@ -356,6 +363,14 @@ std::vector<WinHandle> X11Platform::ClientList() {
     for (unsigned long w : GetAtomList(static_cast<WinHandle>(root_), atoms_->netClientList))
         out.push_back(static_cast<WinHandle>(w));
     return out;
+}
+
+void X11Platform::WatchClients(const std::vector<WinHandle>& clients) {
+    // The destruction of a client arrives in order with everything else, so
+    // a window that gets the id of a closed one is never taken for it.
+    for (WinHandle w : clients) {
+        if (w != mainWin_) XSelectInput(dpy_, w, StructureNotifyMask);
+    }
 }
 
 bool X11Platform::IsAncestorOrSelf(WinHandle ancestor, WinHandle w) {

@@ -48,6 +48,10 @@ public:
     // HasQueuedEvents says that events wait in the library's queue.
     std::function<void(std::uint32_t code, WinHandle w)> onShellHook;
     std::function<void(std::int32_t x, std::int32_t y)> onExternalNotify;
+    // A client window was destroyed. X reuses window ids at once (the next
+    // program often gets the same one), so whoever remembers a window by
+    // its id must forget it here.
+    std::function<void(WinHandle w)> onClientGone;
     void DispatchEvents();
     bool HasQueuedEvents() const;
 
@@ -146,6 +150,7 @@ private:
     bool GetCardinal(WinHandle w, unsigned long atom, std::uint32_t& value);
     std::vector<unsigned long> GetAtomList(WinHandle w, unsigned long prop);
     std::vector<WinHandle> ClientList();
+    void WatchClients(const std::vector<WinHandle>& clients);
     WinHandle ClientOf(WinHandle w);
     WinHandle FindClientBelow(WinHandle w, int depth);
     bool IsAncestorOrSelf(WinHandle ancestor, WinHandle w);

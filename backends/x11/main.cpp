@@ -183,11 +183,23 @@ int main(int argc, char** argv) {
     };
     host.onClose = closeMain;
 
+    // RW_X11_TRACE=1 traces the triggers of the X connection on standard
+    // error, apart from the debug lines of "/d".
+    const bool trace = std::getenv("RW_X11_TRACE") != nullptr;
     platform.onShellHook = [&](std::uint32_t code, rw::WinHandle w) {
+        if (trace) std::fprintf(stderr, "x11: shell notification %u 0x%x\n", code, w);
         if (!closed) watcher.OnShellHook(code, w);
     };
     platform.onExternalNotify = [&](std::int32_t x, std::int32_t y) {
+        if (trace) std::fprintf(stderr, "x11: external notification x=%d y=%d\n", x, y);
         if (!closed) watcher.OnExternalNotify(x, y);
+    };
+
+    platform.onClientGone = [&](rw::WinHandle w) {
+        if (trace) std::fprintf(stderr, "x11: client gone 0x%x\n", w);
+        // The next window may get the same id: it must count as new.
+        // AfterShowList clears LastFG (while Active), which is exactly that.
+        if (!closed && watcher.LastFG() == w) watcher.AfterShowList();
     };
 
     // Events of the backend's connection: readable socket, and events that

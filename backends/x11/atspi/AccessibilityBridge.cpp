@@ -122,6 +122,13 @@ bool A11yBusAnswers(int timeoutMs) {
     return ok;
 }
 
+// The GLib main context that serves libatspi's connection, one per process
+// like that connection; never freed, since libatspi keeps sources on it.
+GMainContext* SharedContext() {
+    static GMainContext* context = g_main_context_new();
+    return context;
+}
+
 const char* BusNameOf(AtspiAccessible* a) {
     AtspiObject* o = ATSPI_OBJECT(a);
     return (o && o->app && o->app->bus_name) ? o->app->bus_name : "";
@@ -175,9 +182,9 @@ struct AccessibilityBridge::Impl {
     std::unordered_map<std::string, Clock::time_point> hungUntil;
 
     ~Impl() {
-        // libatspi stays initialised (see Lost); it ends with the process.
+        // libatspi stays initialised (see Lost), and its connection stays on
+        // the shared context; both end with the process.
         if (a11yBus) dbus_connection_unref(a11yBus);
-        if (context) g_main_context_unref(context);
     }
 
     DBusConnection* a11yBus = nullptr;  // libatspi's connection, to notice its loss
@@ -209,7 +216,7 @@ struct AccessibilityBridge::Impl {
         }
         // No grace period for starting applications: every call is bounded.
         atspi_set_timeout(opt.callTimeoutMs, 0);
-        if (!context) context = g_main_context_new();
+        context = SharedContext();
         atspi_set_main_context(context);
         a11yBus = atspi_get_a11y_bus();
         if (!a11yBus) {

@@ -32,9 +32,10 @@
 // that goes away is not replaced (libatspi cannot reconnect within one
 // process): calls answer empty/false from then on.
 //
-// Threads: not thread-safe; use one bridge from one thread (the program's
-// user-interface thread), and only one bridge per process: libatspi's
-// connection is process-wide and stays open until the process ends. libatspi's connection is served from a private
+// Threads: not thread-safe; use bridges from one thread only (the program's
+// user-interface thread): libatspi's connection is process-wide, shared by
+// all bridges, and stays open until the process ends. One long-lived bridge
+// is the intended use (it caches process ids of applications). libatspi's connection is served from a private
 // GLib main context that the bridge pumps itself, so it never runs inside
 // the caller's event loop, nor does the caller's event loop run inside it.
 #pragma once

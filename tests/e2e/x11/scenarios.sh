@@ -1,0 +1,153 @@
+# The X11 end-to-end scenarios; run.sh NAME runs one of them.
+
+scenario_typing() {
+    ini_begin
+    ini_item "entry" "RW Entry" 0 Zenity "" "" "" "Grüße, 10 €{ENTER}" 0
+    start_rw
+    timeout 20 zenity --entry --title="RW Entry" --text="Type here" >"$WORK/out.txt" 2>/dev/null
+    local rc=$?
+    [ $rc -eq 0 ] || fail "zenity ended with $rc (not answered with Enter)"
+    [ "$(cat "$WORK/out.txt")" = "Grüße, 10 €" ] || fail "typed text arrived as '$(cat "$WORK/out.txt")'"
+}
+
+scenario_namedkeys() {
+    ini_begin
+    ini_item "edit" "RW Edit" 0 Zenity "" "" "" "abcd{LEFT}{LEFT}{BACK}X{END}e{HOME}{DEL}{ENTER}" 0
+    ini_item "mods" "RW Mods" 0 RwKeylog "" "" "" "{SHIFT}{TAB}{CTRL}{ALT}{DEL}z{ESC}" 0
+    start_rw
+    timeout 20 zenity --entry --title="RW Edit" --text="Edit" >"$WORK/out.txt" 2>/dev/null ||
+        fail "zenity was not answered"
+    [ "$(cat "$WORK/out.txt")" = "Xcde" ] || fail "edited text is '$(cat "$WORK/out.txt")', wanted 'Xcde'"
+    keylog "RW Mods" "$WORK/mods.log"
+    wait_for 10 grep -q "up Escape" "$WORK/mods.log" || fail "keys did not arrive: $(presses "$WORK/mods.log")"
+    local seq
+    seq=$(grep -v '^up Shift_R\|^up Alt_R\|^up Control_R' "$WORK/mods.log" | tr '\n' ' ')
+    local want="down Shift_L  down ISO_Left_Tab  up ISO_Left_Tab up Shift_L down Control_L  down Alt_L  down Delete  up Delete up Alt_L up Control_L down z z up z down Escape  up Escape "
+    [ "$seq" = "$want" ] || fail "key order: '$seq' (wanted '$want')"
+}
+
+scenario_windowcmds() {
+    ini_begin
+    ini_item "close" "RW Close" 0 RwKeylog "" "" "" "{Window Close}" 0
+    ini_item "min" "RW Min" 0 RwKeylog "" "" "" "{Window Minimize}" 0
+    ini_item "max" "RW Max" 0 RwKeylog "" "" "" "{Window Maximize}" 0
+    start_rw
+    keylog_start "RW Close" "$WORK/close.log"
+    local closePid=$LAST_PID
+    wait_for 10 grep -q close "$WORK/close.log" || fail "{Window Close} did not close the window"
+    wait_for 5 sh -c "! kill -0 $closePid" || fail "closed window's program still runs"
+    keylog_start "RW Max" "$WORK/max.log"
+    local id
+    wait_for 10 xdotool search --name '^RW Max$' || fail "no window RW Max"
+    id=$(xdotool search --name '^RW Max$' | head -1)
+    wait_for 10 sh -c "xprop -id $id _NET_WM_STATE | grep -q MAXIMIZED_VERT && xprop -id $id _NET_WM_STATE | grep -q MAXIMIZED_HORZ" ||
+        fail "{Window Maximize}: $(xprop -id "$id" _NET_WM_STATE)"
+    keylog_start "RW Min" "$WORK/min.log"
+    wait_for 10 xdotool search --name '^RW Min$' || fail "no window RW Min"
+    id=$(xdotool search --name '^RW Min$' | head -1)
+    wait_for 10 sh -c "xprop -id $id _NET_WM_STATE | grep -q _NET_WM_STATE_HIDDEN" ||
+        fail "{Window Minimize}: $(xprop -id "$id" _NET_WM_STATE)"
+}
+
+scenario_module_size_firstmatch() {
+    # The window is there first, so that its outer size is known; the
+    # program examines it at start.
+    keylog "RW Mod" "$WORK/mod.log" 300x200
+    local id ext w h
+    id=$(xdotool search --name '^RW Mod$' | head -1)
+    wait_for 5 sh -c "xprop -id $id _NET_FRAME_EXTENTS | grep -q '='" || fail "no frame extents"
+    ext=$(xprop -id "$id" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')
+    read -r l r t b <<<"$ext"
+    w=$((300 + l + r))
+    h=$((200 + t + b))
+    local keylogPath
+    keylogPath=$(readlink -f "$KEYLOG" | tr '[:lower:]' '[:upper:]')
+    ini_begin
+    ini_item "wrong module" "RW Mod" 0 RwKeylog "" "/usr/bin/not-this-one" "" "a" 0
+    ini_item "wrong size" "RW Mod" 0 RwKeylog "" "" "$((w + 1))x$h" "b" 0
+    ini_item "module and size" "RW Mod" 0 RwKeylog "" "$keylogPath" "${w}x${h}" "c" 0
+    ini_item "also matches" "RW Mod" 3 RwKeylog "" "" "" "d" 0
+    start_rw
+    wait_for 10 grep -q "down c" "$WORK/mod.log" || fail "module/size item did not answer: '$(presses "$WORK/mod.log")'"
+    sleep 0.5
+    [ "$(presses "$WORK/mod.log")" = "c " ] || fail "keys: '$(presses "$WORK/mod.log")' (only c expected)"
+}
+
+scenario_gone_during_delay() {
+    ini_begin
+    ini_item "slow" "RW Gone" 0 RwKeylog "" "" "" "gone" 1500
+    start_rw
+    keylog "RW Base" "$WORK/base.log"
+    keylog "RW Gone" "$WORK/gone.log"
+    local gonePid=$LAST_PID
+    sleep 0.4
+    kill "$gonePid"
+    wait_for 10 active_is "RW Base" || fail "the base window did not come back to the front"
+    sleep 2.5
+    [ -z "$(presses "$WORK/gone.log")$(presses "$WORK/base.log")" ] ||
+        fail "keys were sent: gone='$(presses "$WORK/gone.log")' base='$(presses "$WORK/base.log")'"
+    grep -q " Hit: RW Gone" "$WORK/rw.log" || fail "the window was not matched at all"
+}
+
+scenario_tray_toggle() {
+    ini_begin
+    ini_item "tray" "RW Tray" 0 RwKeylog "" "" "" "t" 0
+    start_rw
+    click_tray_icon
+    sleep 0.5
+    keylog "RW Tray" "$WORK/tray.log"
+    sleep 1.2
+    [ -z "$(presses "$WORK/tray.log")" ] || fail "answered while not active: '$(presses "$WORK/tray.log")'"
+    click_tray_icon
+    # Switched on, the window in front is examined at once.
+    wait_for 10 grep -q "down t" "$WORK/tray.log" || fail "not answered after switching on again"
+}
+
+scenario_sigterm_saves() {
+    # A hand-edited file with LF line ends and a comment: written back in the
+    # program's own form when the program ends.
+    printf '; my notes\n[Item]\nDesc=kept\nTitle=Some Title\nTitleTestType=1\nClass=Zenity\nMacro=x{ENTER}\nDelay=250\n' >"$INI"
+    start_rw
+    kill -TERM "$RW_PID"
+    wait_for 10 sh -c "! kill -0 $RW_PID" || fail "replywick did not end on SIGTERM"
+    wait "$RW_PID"
+    local rc=$?
+    RW_PID=""
+    [ $rc -eq 0 ] || fail "exit code $rc"
+    local want
+    want=$(printf '; Replywick\r\n\r\n\r\n[Item]\r\nDesc=kept\r\nTitle=Some Title\r\nTitleTestType=1\r\nClass=Zenity\r\nText=\r\nModul=\r\nSize=\r\nMacro=x{ENTER}\r\nDelay=250\r\n\r\n\r\n' | od -c)
+    [ "$(od -c <"$INI")" = "$want" ] || fail "settings file not rewritten: $(od -c <"$INI" | head -5)"
+    grep -q "Replywick end -------------" "$WORK/rw.log" || fail "no end line"
+}
+
+scenario_second_instance() {
+    ini_begin
+    start_rw
+    local t0 rc
+    t0=$(now_ms)
+    timeout 10 "$WORK/app/replywick" /d >"$WORK/second.log" 2>&1
+    rc=$?
+    [ $rc -eq 0 ] || fail "second instance ended with $rc"
+    [ $(( $(now_ms) - t0 )) -lt 3000 ] || fail "second instance did not end at once"
+    [ ! -s "$WORK/second.log" ] || fail "second instance wrote: $(cat "$WORK/second.log")"
+    kill -0 "$RW_PID" || fail "first instance is gone"
+    [ "$(xwininfo -root -tree | grep -c '"Replywick MainForm"')" -eq 1 ] || fail "two main windows"
+}
+
+scenario_external_notify() {
+    ini_begin
+    ini_item "ext" "RW Ext" 0 RwKeylog "" "" "" "e" 0
+    start_rw
+    keylog "RW Ext" "$WORK/ext.log"
+    wait_for 10 grep -q "down e" "$WORK/ext.log" || fail "not answered"
+    # A handle whose low half has its top bit set travels intact.
+    "$KEYLOG" --notify 0x0123ABCD || fail "could not send the notification"
+    wait_for 5 grep -q "external notification x=43981 y=291" "$WORK/rw.log" ||
+        fail "notification not received: $(grep 'x11:' "$WORK/rw.log" | tail -3)"
+    local id
+    id=$(xdotool search --name '^RW Ext$' | head -1)
+    "$KEYLOG" --notify "$id" || fail "could not send the notification"
+    wait_for 5 grep -q "external notification x=$((id & 0xFFFF)) y=$((id >> 16))" "$WORK/rw.log" ||
+        fail "notification for the window not received"
+    kill -0 "$RW_PID" || fail "replywick ended"
+}
