@@ -3,7 +3,9 @@
 // everything it receives, one line per event:
 //   <ms> <EVENT> <window> <args>     window: D<n> for dialog n, W for the witness
 // Arguments (name=value): log= title= text= size=WxH count= gap= autoclose=
-//   timeout= witness=1 linger= keep=1 jitter=
+//   timeout= witness=1 linger= keep=1 jitter= announce=1
+// announce=1: each shown dialog is announced to Replywick the way a shell
+// does it (the "SHELLHOOK" message, window activated).
 #include <windows.h>
 
 #include <cstdarg>
@@ -38,7 +40,7 @@ void Log(const char* fmt, ...) {
 struct Options {
     std::string log, title = "Target", text = "Target message", witnessTitle = "Witness";
     int width = 0, height = 0, count = 1, gap = 300, jitter = 0, autoclose = 0, timeout = 10000, linger = 0;
-    bool witness = false, keep = false;
+    bool witness = false, keep = false, announce = false;
 };
 
 Options gOpt;
@@ -181,6 +183,7 @@ void ParseArgs() {
         else if (k == "witness") gOpt.witness = v == "1";
         else if (k == "witnesstitle") gOpt.witnessTitle = v;
         else if (k == "keep") gOpt.keep = v == "1";
+        else if (k == "announce") gOpt.announce = v == "1";
     }
 }
 
@@ -230,6 +233,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         GetWindowRect(gDialog, &r);
         Log("SHOWN D%d %lu %ldx%ld", gIndex, static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(gDialog)),
             r.right - r.left, r.bottom - r.top);
+        if (gOpt.announce) {
+            if (HWND rw = FindWindowA(nullptr, "Replywick MainForm"))
+                PostMessageA(rw, RegisterWindowMessageA("SHELLHOOK"), HSHELL_WINDOWACTIVATED,
+                             reinterpret_cast<LPARAM>(gDialog));
+        }
         if (gOpt.autoclose > 0) SetTimer(gDialog, kAutoCloseTimer, static_cast<UINT>(gOpt.autoclose), nullptr);
         if (gOpt.timeout > 0) SetTimer(gDialog, kTimeoutTimer, static_cast<UINT>(gOpt.timeout), nullptr);
         Pump(-1, true);
