@@ -4,11 +4,13 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "actions/KeyTable.h"
 #include "backends/win32/Win32Handle.h"
 #include "backends/win32/Win32Platform.h"
 #include "resources/KeyStrings.h"
+#include "resources/ResourceIds.h"
 
 namespace {
 
@@ -48,6 +50,40 @@ int main() {
     Equal(Num(rw::LookupKeyCode("TAB+WAIT")), Num(0x09), "key TAB+WAIT");
     Equal(Num(rw::LookupKeyCode("F5")), Num(0x74), "key F5 from the layout");
     Equal(Num(rw::LookupKeyCode("no such key")), Num(0), "unknown key");
+
+    // Icons (16 and 32 pixels), cursors and the version record.
+    HINSTANCE self = GetModuleHandleA(nullptr);
+    for (int id : {IDI_OKON, IDI_OKOFF}) {
+        for (int size : {16, 32}) {
+            HICON icon = static_cast<HICON>(LoadImageA(self, MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, 0));
+            ICONINFO info{};
+            BITMAP bm{};
+            Check(icon && GetIconInfo(icon, &info) && GetObjectA(info.hbmColor, sizeof bm, &bm) &&
+                      bm.bmWidth == size,
+                  "icon " + Num(id) + " at " + Num(size));
+        }
+    }
+    Check(LoadCursorA(self, "T") != nullptr, "cross-hair cursor T");
+    Check(LoadCursorA(self, MAKEINTRESOURCEA(IDC_HANDPOINT)) != nullptr, "hand cursor");
+    {
+        char path[MAX_PATH];
+        GetModuleFileNameA(nullptr, path, MAX_PATH);
+        DWORD ignored = 0;
+        DWORD size = GetFileVersionInfoSizeA(path, &ignored);
+        std::string data(size, '\0');
+        Check(size > 0 && GetFileVersionInfoA(path, 0, size, data.data()), "version record");
+        const std::pair<const char*, const char*> fields[] = {{"ProductName", "Replywick"},
+                                                              {"InternalName", "Replywick"},
+                                                              {"FileVersion", "0.09.0073"},
+                                                              {"ProductVersion", "0.09.0073"}};
+        for (const auto& [key, want] : fields) {
+            char* value = nullptr;
+            UINT len = 0;
+            const std::string q = std::string("\\StringFileInfo\\040704B0\\") + key;
+            const bool ok = size > 0 && VerQueryValueA(data.data(), q.c_str(), reinterpret_cast<void**>(&value), &len);
+            Equal(ok && value ? std::string(value) : std::string(), std::string(want), std::string("version ") + key);
+        }
+    }
 
     // Process and system.
     const std::string exe = sys.ExecutablePath();
