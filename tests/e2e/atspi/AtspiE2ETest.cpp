@@ -9,12 +9,14 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <map>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "AccessibilityBridge.h"
+#include "DialogChildren.h"
 #include "XWindows.h"
 
 namespace {
@@ -119,6 +121,12 @@ protected:
             if (HasRole(got, "push button")) break;
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
+        if (!HasRole(got, "push button")) {
+            const char* launcher = std::getenv("RW_ATSPI_LAUNCHER_PID");
+            ADD_FAILURE() << "no buttons of pid " << c.pid() << " '" << win->title << "' ("
+                          << got.size() << " nodes); bus launcher "
+                          << (launcher && kill(std::atoi(launcher), 0) == 0 ? "running" : "gone");
+        }
         if (nodes) *nodes = got;
         return *win;
     }
@@ -171,6 +179,11 @@ bool EitherEnd(const std::string& p, const std::string& t) {
     const std::string& s = p.size() <= t.size() ? p : t;
     const std::string& l = p.size() <= t.size() ? t : p;
     return l.compare(0, s.size(), s) == 0 || l.compare(l.size() - s.size(), s.size(), s) == 0;
+}
+
+std::string QtDialogPath() {
+    const char* p = std::getenv("RW_ATSPI_QT_DIALOG");
+    return p ? p : "";
 }
 
 // ---- GTK 3 (zenity) -------------------------------------------------------
@@ -308,11 +321,6 @@ TEST_F(AtspiE2E, StoppedTargetDoesNotBlock) {
 
 // ---- Qt 6 -----------------------------------------------------------------
 
-std::string QtDialogPath() {
-    const char* p = std::getenv("RW_ATSPI_QT_DIALOG");
-    return p ? p : "";
-}
-
 TEST_F(AtspiE2E, QtDialogButtons) {
     ASSERT_FALSE(QtDialogPath().empty()) << "RW_ATSPI_QT_DIALOG not set";
     struct Case {
@@ -329,6 +337,114 @@ TEST_F(AtspiE2E, QtDialogButtons) {
         EXPECT_TRUE(PressDialogButton(q, w, c.id));
         EXPECT_EQ(q.WaitExit(5000), std::optional<int>(c.exitCode));
     }
+}
+
+// ---- Pseudo child windows, walked as the program's logic walks a dialog ----
+
+class PseudoChildren : public AtspiE2E {
+protected:
+    using H = rw::x11::DialogChildren::Handle;
+    PseudoChildren()
+        : children_(*bridge_, [this](H w, rw::x11::DialogChildren::WindowFacts& f) {
+              auto it = known_.find(w);
+              if (it == known_.end()) return false;
+              f = it->second;
+              return true;
+          }) {}
+
+    H Track(Child& c, const XWin& w) {
+        const H h = static_cast<H>(w.id);
+        known_[h] = {static_cast<std::uint32_t>(c.pid()), w.title, w.x, w.y, w.w, w.h};
+        return h;
+    }
+
+    // The dialog text as the logic reads it from child windows: the first
+    // "Static"; when its text is shorter than 4 bytes, the next control.
+    std::string GetDialogText(H w) {
+        H c = children_.FirstChild(w);
+        while (c != 0 && children_.ClassName(c) != "Static") c = children_.NextSibling(c);
+        if (c == 0) return {};
+        if (children_.Text(c).size() < 4) c = children_.NextSibling(c);
+        return c == 0 ? std::string() : children_.Text(c);
+    }
+    // Pressing a dialog button as the logic does: control id, OK falling
+    // back to Cancel, then the button command.
+    bool PressDialogButton(H w, int id) {
+        H b = children_.DlgItem(w, id);
+        if (b == 0 && id == 1) {
+            id = 2;
+            b = children_.DlgItem(w, id);
+        }
+        return b != 0 && children_.Press(w, id, b);
+    }
+
+    std::map<H, rw::x11::DialogChildren::WindowFacts> known_;
+    rw::x11::DialogChildren children_;
+};
+
+TEST_F(PseudoChildren, ZenityTextAndButtons) {
+    Child z(Zenity("question", "Pseudo", "Do you want to save the changes?"));
+    const H w = Track(z, Await(z));
+    EXPECT_EQ(GetDialogText(w), "Do you want to save the changes?");
+
+    std::vector<std::string> classes;
+    for (H c = children_.FirstChild(w); c != 0; c = children_.NextSibling(c)) {
+        EXPECT_TRUE(rw::x11::DialogChildren::IsPseudo(c));
+        EXPECT_EQ(children_.Parent(c), w);
+        EXPECT_EQ(children_.FirstChild(c), 0u);
+        classes.push_back(children_.ClassName(c));
+    }
+    EXPECT_EQ(classes, (std::vector<std::string>{"filler", "filler", "icon", "Static", "filler",
+                                                 "filler", "Button", "Button"}));
+    EXPECT_EQ(children_.DlgItem(w, 1), 0u);
+    EXPECT_EQ(children_.DlgItem(w, 2), 0u);
+    EXPECT_NE(children_.DlgItem(w, 7), 0u);
+    const H yes = children_.DlgItem(w, 6);
+    ASSERT_NE(yes, 0u);
+    EXPECT_EQ(children_.ClassName(yes), "Button");
+    EXPECT_FALSE(children_.Press(w, 7, yes));  // a handle of another control
+    EXPECT_TRUE(children_.Press(w, 6, yes));
+    EXPECT_EQ(z.WaitExit(5000), std::optional<int>(0));
+}
+
+TEST_F(PseudoChildren, OkFallsBackToCancel) {
+    Child z({"zenity", "--entry", "--title=Pseudo entry", "--text=Name of the new folder"});
+    const H w = Track(z, Await(z));
+    EXPECT_EQ(GetDialogText(w), "Name of the new folder");
+    EXPECT_NE(children_.DlgItem(w, 2), 0u);  // zenity --entry has OK and Cancel
+    EXPECT_TRUE(PressDialogButton(w, 1));
+    EXPECT_EQ(z.WaitExit(5000), std::optional<int>(0));
+
+    Child q({QtDialogPath(), "Qt pseudo", "Qt text", "NA"});  // No and Abbrechen only
+    const H wq = Track(q, Await(q));
+    EXPECT_EQ(GetDialogText(wq), "Qt text");
+    Child e({"zenity", "--question", "--title=Pseudo question", "--text=No OK and no Cancel here"});
+    const H we = Track(e, Await(e));
+    EXPECT_FALSE(PressDialogButton(we, 1));  // neither OK nor Cancel: nothing pressed
+    EXPECT_EQ(e.WaitExit(300), std::nullopt);
+    EXPECT_EQ(children_.DlgItem(wq, 1), 0u);
+    EXPECT_TRUE(PressDialogButton(wq, 1));
+    EXPECT_EQ(q.WaitExit(5000), std::optional<int>(13));
+}
+
+TEST_F(PseudoChildren, UnknownWindowsAndStaleHandles) {
+    EXPECT_EQ(children_.FirstChild(0), 0u);
+    EXPECT_EQ(children_.FirstChild(0x123456), 0u);  // no facts: not a managed window
+    EXPECT_EQ(children_.DlgItem(0x123456, 1), 0u);
+    EXPECT_FALSE(children_.Press(0x123456, 1, 0));
+    EXPECT_EQ(children_.NextSibling(0xE0000000u | (99u << 12)), 0u);
+    EXPECT_EQ(children_.Text(0xFFFFFFFFu), "");
+    EXPECT_EQ(children_.ClassName(0xFFFFFFFFu), "");
+    EXPECT_EQ(children_.Parent(0xFFFFFFFFu), 0u);
+
+    Child z(Zenity("info", "Stale", "Handles of old walks expire."));
+    const H w = Track(z, Await(z));
+    const H first = children_.FirstChild(w);
+    ASSERT_NE(first, 0u);
+    for (int i = 0; i < 10; ++i) children_.FirstChild(w);
+    EXPECT_EQ(children_.ClassName(first), "");
+    EXPECT_EQ(children_.NextSibling(first), 0u);
+    EXPECT_EQ(children_.Parent(first), 0u);
 }
 
 // ---- GTK 4 ----------------------------------------------------------------
@@ -358,10 +474,13 @@ TEST_F(AtspiE2E, Gtk4WindowButtons) {
 
 // ---- The accessibility bus ends -----------------------------------------
 
-// Runs last: it ends the harness's accessibility bus. A bridge whose bus is
+class ZzAtspiE2E : public AtspiE2E {};
+
+// Runs last (gtest runs suites in the order they appear): it ends the
+// harness's accessibility bus. A bridge whose bus is
 // gone answers nothing, quickly, and does not crash; the dialogs themselves
 // keep working.
-TEST_F(AtspiE2E, ZzBusLost) {
+TEST_F(ZzAtspiE2E, BusLost) {
     const char* launcher = std::getenv("RW_ATSPI_LAUNCHER_PID");
     ASSERT_NE(launcher, nullptr) << "RW_ATSPI_LAUNCHER_PID not set";
     Child before(Zenity("info", "Before", "Seen before the bus ends."));

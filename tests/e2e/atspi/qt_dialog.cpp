@@ -1,5 +1,6 @@
 // A small Qt dialog with its own push buttons, as a target for the
-// accessibility bridge. Usage: rw_atspi_qt_dialog TITLE MESSAGE
+// accessibility bridge. Usage: rw_atspi_qt_dialog TITLE MESSAGE [BUTTONS]
+// BUTTONS: which of Y(es), N(o), O(K), A(bbrechen) to show, default "YNOA".
 // Exit code: 10 Yes, 11 No, 12 OK, 13 Abbrechen, 0 closed otherwise.
 #include <QApplication>
 #include <QDialog>
@@ -17,12 +18,15 @@ int main(int argc, char** argv) {
     layout->addWidget(new QLabel(args.value(2, QStringLiteral("Shall the Qt dialog be answered?"))));
     auto* row = new QHBoxLayout;
     layout->addLayout(row);
+    const QString which = args.value(3, QStringLiteral("YNOA"));
     struct Button {
+        char key;
         const char* caption;
         int code;
     };
-    for (const Button& b : {Button{"&Yes", 10}, Button{"&No", 11}, Button{"&OK", 12},
-                            Button{"Abbre&chen", 13}}) {
+    for (const Button& b : {Button{'Y', "&Yes", 10}, Button{'N', "&No", 11}, Button{'O', "&OK", 12},
+                            Button{'A', "Abbre&chen", 13}}) {
+        if (!which.contains(QLatin1Char(b.key))) continue;
         auto* button = new QPushButton(QString::fromUtf8(b.caption));
         row->addWidget(button);
         const int code = b.code;

@@ -51,10 +51,17 @@ pids+=($!)
 /usr/libexec/at-spi-bus-launcher --launch-immediately --a11y=1 >"$work/bus.log" 2>&1 &
 pids+=($!)
 export RW_ATSPI_LAUNCHER_PID=$!
+# Wait until it owns its name. Only NameHasOwner is asked: a call to
+# org.a11y.Bus itself would have the session bus start a second launcher (by
+# D-Bus activation, without --a11y=1), and the two would race for the name.
+owner() {
+    dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+        org.freedesktop.DBus.NameHasOwner string:org.a11y.Bus 2>/dev/null | grep -q 'boolean true'
+}
 ok=
-for _ in $(seq 100); do
-    if dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress \
-        >/dev/null 2>&1; then ok=1; break; fi
+for _ in $(seq 200); do
+    if owner; then ok=1; break; fi
+    kill -0 "$RW_ATSPI_LAUNCHER_PID" 2>/dev/null || break
     sleep 0.05
 done
 [ -n "$ok" ] || { echo "accessibility bus did not start" >&2; cat "$work/bus.log" >&2; exit 1; }
@@ -69,4 +76,8 @@ set +e
 "$@"
 rc=$?
 set -e
+if [ $rc -ne 0 ]; then
+    kill -0 "$RW_ATSPI_LAUNCHER_PID" 2>/dev/null || echo "note: the bus launcher has ended" >&2
+    for log in bus openbox; do echo "--- $log.log" >&2; tail -20 "$work/$log.log" >&2; done
+fi
 exit $rc
