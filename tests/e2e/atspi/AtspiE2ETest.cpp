@@ -339,6 +339,20 @@ TEST_F(AtspiE2E, QtDialogButtons) {
     }
 }
 
+TEST_F(AtspiE2E, QtMessageBox) {
+    ASSERT_FALSE(QtDialogPath().empty()) << "RW_ATSPI_QT_DIALOG not set";
+    // A standard question box: icon, message, Yes/No/Cancel; {Dialog OK}
+    // finds no OK and falls back to Cancel.
+    Child q({QtDialogPath(), "Qt box", "Do you want to save the changes?", "msgbox"});
+    std::vector<AccNode> nodes;
+    XWin w = Await(q, &nodes);
+    EXPECT_EQ(DialogTextFromNodes(nodes), "Do you want to save the changes?");
+    EXPECT_EQ(Buttons(nodes), (std::vector<std::string>{"Yes", "No", "Cancel"}));
+    EXPECT_FALSE(Has(q, w, 1));
+    EXPECT_TRUE(PressDialogButton(q, w, 1));
+    EXPECT_EQ(q.WaitExit(5000), std::optional<int>(13));
+}
+
 // ---- Pseudo child windows, walked as the program's logic walks a dialog ----
 
 class PseudoChildren : public AtspiE2E {

@@ -1,17 +1,26 @@
 // A small Qt dialog with its own push buttons, as a target for the
 // accessibility bridge. Usage: rw_atspi_qt_dialog TITLE MESSAGE [BUTTONS]
-// BUTTONS: which of Y(es), N(o), O(K), A(bbrechen) to show, default "YNOA".
-// Exit code: 10 Yes, 11 No, 12 OK, 13 Abbrechen, 0 closed otherwise.
+// BUTTONS: which of Y(es), N(o), O(K), A(bbrechen) to show, default "YNOA";
+// "msgbox": a standard QMessageBox question with Yes, No and Cancel instead.
+// Exit code: 10 Yes, 11 No, 12 OK, 13 Abbrechen/Cancel, 0 closed otherwise.
 #include <QApplication>
 #include <QDialog>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
+    if (args.value(3) == QStringLiteral("msgbox")) {
+        const auto answer = QMessageBox::question(
+            nullptr, args.value(1), args.value(2),
+            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        return answer == QMessageBox::Yes ? 10 : answer == QMessageBox::No ? 11
+             : answer == QMessageBox::Cancel ? 13 : 0;
+    }
     QDialog dialog;
     dialog.setWindowTitle(args.value(1, QStringLiteral("Replywick Qt dialog")));
     auto* layout = new QVBoxLayout(&dialog);
