@@ -266,6 +266,14 @@ def case_named_keys_in_order(s):
     check(i_end_up < i_shift_up < i_del, "shift release out of place: %s" % got)
 
 
+def case_window_minimize(s):
+    s.install(ini=settings(item("Minimize Me", "{Window Minimize}")))
+    s.start_rw()
+    t = s.target(title="Minimize Me", timeout=8000)
+    s.wait_log(t, "MINIMIZED D1")
+    check(s.events(t, {"CHAR", "KEYDOWN", "COMMAND", "CLOSE"}) == [], "events: %s" % s.events(t))
+
+
 def case_module_and_size(s):
     target_exe = winpath(os.path.join(s.build, "e2e-wine", "rwtarget.exe"))
     s.install(ini=settings(
