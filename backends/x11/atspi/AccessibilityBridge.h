@@ -58,9 +58,9 @@ struct AccNode {
 class AccessibilityBridge {
 public:
     struct Options {
-        int callTimeoutMs = 400;   // one D-Bus call into a target
-        int deadlineMs = 900;      // one whole Snapshot/HasButton/PressButton
-        int hungBackoffMs = 3000;  // skip a target that timed out for this long
+        int callTimeoutMs = 600;   // one D-Bus call into a target
+        int deadlineMs = 1000;     // one whole Snapshot/HasButton/PressButton
+        int hungBackoffMs = 1500;  // skip a target that timed out for this long
         int maxNodes = 4000;       // a walk stops after this many nodes
     };
 

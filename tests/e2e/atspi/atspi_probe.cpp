@@ -7,6 +7,7 @@
 //   atspi_probe PID --press ID      press the button of control ID (1 OK, 2 Cancel, 4 Retry,
 //                                   5 Ignore, 6 Yes, 7 No; OK falls back to 2)
 //   atspi_probe PID --bench N       N examinations (Snapshot + dialog text): min/median/p95
+//   atspi_probe PID --ready         ms from the window being managed until its text is seen
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -45,6 +46,20 @@ int main(int argc, char** argv) {
         const bool ok = bridge.PressButton(upid, win->title, win->x, win->y, win->w, win->h, id);
         std::printf("press %d: %s\n", id, ok ? "pressed" : "not pressed");
         return ok ? 0 : 1;
+    }
+    if (argc >= 3 && std::strcmp(argv[2], "--ready") == 0) {
+        const auto t0 = std::chrono::steady_clock::now();
+        int tries = 0;
+        std::string text;
+        while (text.empty() && std::chrono::steady_clock::now() - t0 < std::chrono::seconds(10)) {
+            ++tries;
+            text = rw::x11::DialogTextFromNodes(
+                bridge.Snapshot(upid, win->title, win->x, win->y, win->w, win->h));
+        }
+        std::printf("text '%s' after %.1f ms, %d examinations\n", text.c_str(),
+                    std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count(),
+                    tries);
+        return text.empty() ? 1 : 0;
     }
     if (argc >= 4 && std::strcmp(argv[2], "--bench") == 0) {
         const int n = std::max(1, std::atoi(argv[3]));
