@@ -365,9 +365,26 @@ struct AccessibilityBridge::Impl {
 
     // Depth-first walk below `root` (root excluded). Stops at the first push
     // button that stands for `buttonId` when one is asked for (then returned).
+    // With untilText the walk ends at the node that holds the dialog text
+    // (DialogTextFromNodes gives the same answer on what was walked).
     Ref<AtspiAccessible> Walk(AtspiAccessible* root, std::vector<AccNode>* nodes, int buttonId,
-                              const Deadline& dl, bool& complete) {
+                              const Deadline& dl, bool& complete, bool untilText = false) {
         complete = false;
+        std::size_t firstLabel = 0;
+        bool haveLabel = false;
+        // Appends a node; true when the text node has been reached.
+        auto emit = [&](AccNode node) {
+            if (!nodes) return false;
+            nodes->push_back(std::move(node));
+            if (!untilText) return false;
+            const AccNode& last = nodes->back();
+            if (!haveLabel && last.role == "label") {
+                haveLabel = true;
+                firstLabel = nodes->size() - 1;
+                return CutText259(last.name).size() >= 4;
+            }
+            return haveLabel && nodes->size() == firstLabel + 2;
+        };
         struct Frame {
             Ref<AtspiAccessible> node;
             gint next = 0;
@@ -423,10 +440,16 @@ struct AccessibilityBridge::Impl {
                     }
                     if (failed) return {};
                 }
-                if (nodes) nodes->push_back({RoleName(role), std::move(name)});
+                if (emit({RoleName(role), std::move(name)})) {
+                    complete = true;
+                    return {};
+                }
                 continue;
             }
-            if (nodes) nodes->push_back({RoleName(role), std::move(name)});
+            if (emit({RoleName(role), std::move(name)})) {
+                complete = true;
+                return {};
+            }
             if (stack.size() < 64 && count > 0) stack.push_back({std::move(child), 0, count});
         }
         complete = true;
@@ -491,6 +514,18 @@ std::vector<AccNode> AccessibilityBridge::Snapshot(std::uint32_t pid, const std:
     bool complete = false;
     impl_->Walk(win.get(), &nodes, 0, dl, complete);
     // A walk cut short by a timeout would yield a misleading prefix.
+    if (!complete) nodes.clear();
+    return nodes;
+}
+
+std::vector<AccNode> AccessibilityBridge::TextNodes(std::uint32_t pid, const std::string& title,
+                                                    int x, int y, int w, int h) {
+    const Deadline dl(impl_->opt.deadlineMs);
+    std::vector<AccNode> nodes;
+    Ref<AtspiAccessible> win = impl_->FindWindow(pid, title, {x, y, w, h}, dl);
+    if (!win) return nodes;
+    bool complete = false;
+    impl_->Walk(win.get(), &nodes, 0, dl, complete, true);
     if (!complete) nodes.clear();
     return nodes;
 }

@@ -78,6 +78,13 @@ public:
     std::vector<AccNode> Snapshot(std::uint32_t pid, const std::string& title, int x, int y, int w,
                                   int h);
 
+    // The same nodes, but only up to the one that holds the dialog text
+    // (see DialogTextFromNodes, which answers the same on both): cheaper on
+    // big windows, whose text label usually comes early. All nodes when
+    // there is no label.
+    std::vector<AccNode> TextNodes(std::uint32_t pid, const std::string& title, int x, int y, int w,
+                                   int h);
+
     // Whether the window has a push button for dialog control `id`, and
     // pressing it through its default action ("click"/"press"). Control ids
     // and names: see ButtonNameMatches. PressButton is true when the target

@@ -33,7 +33,7 @@ DialogChildren::Handle DialogChildren::FirstChild(Handle parent) {
     if (parent == 0 || IsPseudo(parent)) return 0;  // nodes have no children
     WindowFacts f;
     if (!facts_ || !facts_(parent, f) || f.pid == 0) return 0;
-    auto nodes = bridge_.Snapshot(f.pid, f.title, f.x, f.y, f.w, f.h);
+    auto nodes = bridge_.TextNodes(f.pid, f.title, f.x, f.y, f.w, f.h);
     if (nodes.empty()) return 0;
     if (nodes.size() > kButtonBase) nodes.resize(kButtonBase);
     Snap& s = NewSnap(parent);

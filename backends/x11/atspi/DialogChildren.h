@@ -4,8 +4,11 @@
 // button command).
 //
 // Model: a top-level window's children are the accessible nodes below it,
-// flat and in document order (AccessibilityBridge::Snapshot); a node has no
-// children of its own and its parent is the top-level window. The class name
+// flat and in document order, up to the node that holds the dialog text
+// (AccessibilityBridge::TextNodes: the logic's walk for the dialog text
+// never goes further, and big windows stay cheap); a node has no children of
+// its own and its parent is the top-level window. Buttons are reached by
+// control id (DlgItem), not by the walk. The class name
 // of a node with role "label" is "Static", of a push button "Button"; any
 // other node's class name is its role name ("filler", "icon", ...). A node's
 // text is its accessible name, cut at 259 bytes on a character boundary.

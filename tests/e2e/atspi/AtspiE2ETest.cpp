@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <map>
@@ -127,6 +128,13 @@ protected:
                           << got.size() << " nodes); bus launcher "
                           << (launcher && kill(std::atoi(launcher), 0) == 0 ? "running" : "gone");
         }
+        // The shorter walk ends at the text node: a prefix with the same text.
+        const auto text = bridge_->TextNodes(static_cast<std::uint32_t>(c.pid()), win->title, win->x,
+                                             win->y, win->w, win->h);
+        EXPECT_LE(text.size(), got.size());
+        EXPECT_TRUE(std::equal(text.begin(), text.end(), got.begin(),
+                               got.begin() + static_cast<std::ptrdiff_t>(std::min(text.size(), got.size()))));
+        EXPECT_EQ(DialogTextFromNodes(text), DialogTextFromNodes(got));
         if (nodes) *nodes = got;
         return *win;
     }
@@ -339,6 +347,19 @@ TEST_F(AtspiE2E, QtDialogButtons) {
     }
 }
 
+TEST_F(AtspiE2E, QtShortLabelGivesTheNextControl) {
+    // A first label of fewer than 4 bytes: the text is the next control's,
+    // here the first button's caption.
+    Child q({QtDialogPath(), "Qt short", "Id:", "NA"});
+    std::vector<AccNode> nodes;
+    XWin w = Await(q, &nodes);
+    EXPECT_EQ(DialogTextFromNodes(nodes), "No");
+    const auto text = bridge_->TextNodes(static_cast<std::uint32_t>(q.pid()), w.title, w.x, w.y,
+                                         w.w, w.h);
+    ASSERT_EQ(text.size(), 2u);
+    EXPECT_EQ(text[1], (AccNode{"push button", "No"}));
+}
+
 TEST_F(AtspiE2E, QtMessageBox) {
     ASSERT_FALSE(QtDialogPath().empty()) << "RW_ATSPI_QT_DIALOG not set";
     // A standard question box: icon, message, Yes/No/Cancel; {Dialog OK}
@@ -408,8 +429,8 @@ TEST_F(PseudoChildren, ZenityTextAndButtons) {
         EXPECT_EQ(children_.FirstChild(c), 0u);
         classes.push_back(children_.ClassName(c));
     }
-    EXPECT_EQ(classes, (std::vector<std::string>{"filler", "filler", "icon", "Static", "filler",
-                                                 "filler", "Button", "Button"}));
+    // The walk ends at the node with the text.
+    EXPECT_EQ(classes, (std::vector<std::string>{"filler", "filler", "icon", "Static"}));
     EXPECT_EQ(children_.DlgItem(w, 1), 0u);
     EXPECT_EQ(children_.DlgItem(w, 2), 0u);
     EXPECT_NE(children_.DlgItem(w, 7), 0u);
