@@ -67,7 +67,7 @@ public:
     // The managed, titled window of a process, once it is mapped and framed.
     std::optional<XWin> FindByPid(pid_t pid, int timeoutMs) {
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (std::chrono::steady_clock::now() < end) {
+        for (;;) {
             for (unsigned long w : Cardinals(DefaultRootWindow(d_), "_NET_CLIENT_LIST")) {
                 auto p = Cardinals(w, "_NET_WM_PID");
                 if (p.empty() || p[0] != static_cast<unsigned long>(pid)) continue;
@@ -88,9 +88,9 @@ public:
                 win.h = a.height + static_cast<int>(frame[2] + frame[3]);
                 return win;
             }
+            if (std::chrono::steady_clock::now() >= end) return std::nullopt;
             std::this_thread::sleep_for(std::chrono::milliseconds(25));
         }
-        return std::nullopt;
     }
 
 private:
