@@ -374,6 +374,21 @@ TEST_F(AtspiE2E, QtMessageBox) {
     EXPECT_EQ(q.WaitExit(5000), std::optional<int>(13));
 }
 
+TEST_F(AtspiE2E, SameTitleToldApartByPlace) {
+    Child q({QtDialogPath(), "Twins", "", "twins"});
+    ASSERT_TRUE(x_.FindByPid(q.pid(), 10000, 2).has_value());
+    auto wins = x_.AllOfPid(q.pid());
+    ASSERT_EQ(wins.size(), 2u);
+    std::sort(wins.begin(), wins.end(), [](const XWin& a, const XWin& b) { return a.x < b.x; });
+    std::vector<AccNode> left;
+    const auto end = Clock::now() + std::chrono::seconds(10);
+    while (left.empty() && Clock::now() < end) left = Snap(q, wins[0]);
+    EXPECT_EQ(DialogTextFromNodes(left), "The left twin");
+    EXPECT_EQ(DialogTextFromNodes(Snap(q, wins[1])), "The right twin");
+    EXPECT_TRUE(Press(q, wins[1], 6));
+    EXPECT_EQ(q.WaitExit(5000), std::optional<int>(21));
+}
+
 // ---- Pseudo child windows, walked as the program's logic walks a dialog ----
 
 class PseudoChildren : public AtspiE2E {

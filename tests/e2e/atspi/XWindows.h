@@ -64,30 +64,37 @@ public:
         return out;
     }
 
-    // The managed, titled window of a process, once it is mapped and framed.
-    std::optional<XWin> FindByPid(pid_t pid, int timeoutMs) {
+    // The managed, mapped windows of a process, in client-list order.
+    std::vector<XWin> AllOfPid(pid_t pid) {
+        std::vector<XWin> out;
+        for (unsigned long w : Cardinals(DefaultRootWindow(d_), "_NET_CLIENT_LIST")) {
+            auto p = Cardinals(w, "_NET_WM_PID");
+            if (p.empty() || p[0] != static_cast<unsigned long>(pid)) continue;
+            auto frame = Cardinals(w, "_NET_FRAME_EXTENTS");
+            XWindowAttributes a{};
+            if (frame.size() != 4 || !XGetWindowAttributes(d_, w, &a) || a.map_state != IsViewable)
+                continue;
+            int rx = 0, ry = 0;
+            Window child;
+            XTranslateCoordinates(d_, w, DefaultRootWindow(d_), 0, 0, &rx, &ry, &child);
+            XWin win;
+            win.id = w;
+            win.title = Utf8(w, "_NET_WM_NAME");
+            win.x = rx - static_cast<int>(frame[0]);
+            win.y = ry - static_cast<int>(frame[2]);
+            win.w = a.width + static_cast<int>(frame[0] + frame[1]);
+            win.h = a.height + static_cast<int>(frame[2] + frame[3]);
+            out.push_back(win);
+        }
+        return out;
+    }
+
+    // The first managed window of a process, once it is mapped and framed.
+    std::optional<XWin> FindByPid(pid_t pid, int timeoutMs, std::size_t atLeast = 1) {
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         for (;;) {
-            for (unsigned long w : Cardinals(DefaultRootWindow(d_), "_NET_CLIENT_LIST")) {
-                auto p = Cardinals(w, "_NET_WM_PID");
-                if (p.empty() || p[0] != static_cast<unsigned long>(pid)) continue;
-                auto frame = Cardinals(w, "_NET_FRAME_EXTENTS");
-                XWindowAttributes a{};
-                if (frame.size() != 4 || !XGetWindowAttributes(d_, w, &a) ||
-                    a.map_state != IsViewable)
-                    continue;
-                int rx = 0, ry = 0;
-                Window child;
-                XTranslateCoordinates(d_, w, DefaultRootWindow(d_), 0, 0, &rx, &ry, &child);
-                XWin win;
-                win.id = w;
-                win.title = Utf8(w, "_NET_WM_NAME");
-                win.x = rx - static_cast<int>(frame[0]);
-                win.y = ry - static_cast<int>(frame[2]);
-                win.w = a.width + static_cast<int>(frame[0] + frame[1]);
-                win.h = a.height + static_cast<int>(frame[2] + frame[3]);
-                return win;
-            }
+            auto all = AllOfPid(pid);
+            if (all.size() >= atLeast && !all.empty()) return all.front();
             if (std::chrono::steady_clock::now() >= end) return std::nullopt;
             std::this_thread::sleep_for(std::chrono::milliseconds(25));
         }

@@ -1,7 +1,9 @@
 // A small Qt dialog with its own push buttons, as a target for the
 // accessibility bridge. Usage: rw_atspi_qt_dialog TITLE MESSAGE [BUTTONS]
 // BUTTONS: which of Y(es), N(o), O(K), A(bbrechen) to show, default "YNOA";
-// "msgbox": a standard QMessageBox question with Yes, No and Cancel instead.
+// "msgbox": a standard QMessageBox question with Yes, No and Cancel instead;
+// "twins": two windows of the same title at different places (exit 20 when
+// the left one's Yes is pressed, 21 for the right one's).
 // Exit code: 10 Yes, 11 No, 12 OK, 13 Abbrechen/Cancel, 0 closed otherwise.
 #include <QApplication>
 #include <QDialog>
@@ -20,6 +22,24 @@ int main(int argc, char** argv) {
             QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         return answer == QMessageBox::Yes ? 10 : answer == QMessageBox::No ? 11
              : answer == QMessageBox::Cancel ? 13 : 0;
+    }
+    if (args.value(3) == QStringLiteral("twins")) {
+        // Two windows of the same title side by side, told apart only by
+        // where they are; each says where it is.
+        auto* left = new QDialog;
+        auto* right = new QDialog;
+        for (QDialog* d : {left, right}) {
+            const bool isLeft = d == left;
+            d->setWindowTitle(args.value(1));
+            auto* l = new QVBoxLayout(d);
+            l->addWidget(new QLabel(isLeft ? QStringLiteral("The left twin") : QStringLiteral("The right twin")));
+            auto* yes = new QPushButton(QStringLiteral("&Yes"));
+            l->addWidget(yes);
+            QObject::connect(yes, &QPushButton::clicked, [isLeft] { QApplication::exit(isLeft ? 20 : 21); });
+            d->move(isLeft ? 100 : 700, 300);
+            d->show();
+        }
+        return app.exec();
     }
     QDialog dialog;
     dialog.setWindowTitle(args.value(1, QStringLiteral("Replywick Qt dialog")));
