@@ -247,8 +247,11 @@ struct AccessibilityBridge::Impl {
     // Called after a failed call into an application: a call that used up
     // its timeout means the application does not answer.
     void NoteFailure(AtspiAccessible* a, Clock::time_point started) {
-        if (Clock::now() - started >= std::chrono::milliseconds(opt.callTimeoutMs * 3 / 4))
-            hungUntil[BusNameOf(a)] = Clock::now() + std::chrono::milliseconds(opt.hungBackoffMs);
+        const auto now = Clock::now();
+        if (now - started < std::chrono::milliseconds(opt.callTimeoutMs * 3 / 4)) return;
+        if (hungUntil.size() >= 64)
+            std::erase_if(hungUntil, [&](const auto& e) { return e.second <= now; });
+        hungUntil[BusNameOf(a)] = now + std::chrono::milliseconds(opt.hungBackoffMs);
     }
 
     std::uint32_t PidOf(AtspiAccessible* app) {
@@ -256,10 +259,30 @@ struct AccessibilityBridge::Impl {
         if (name.empty()) return 0;
         auto it = pidByBusName.find(name);
         if (it != pidByBusName.end()) return it->second;
-        Error err;
-        // Answered by the bus daemon, not by the application.
-        const guint pid = atspi_accessible_get_process_id(app, &err);
-        if (err) return 0;
+        // Answered by the bus daemon, not by the application. Asked here
+        // rather than through libatspi, which would wait up to 25 s.
+        DBusMessage* msg = dbus_message_new_method_call("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                                        "org.freedesktop.DBus",
+                                                        "GetConnectionUnixProcessID");
+        if (!msg) return 0;
+        const char* cname = name.c_str();
+        dbus_message_append_args(msg, DBUS_TYPE_STRING, &cname, DBUS_TYPE_INVALID);
+        DBusError err;
+        dbus_error_init(&err);
+        DBusMessage* reply =
+            dbus_connection_send_with_reply_and_block(a11yBus, msg, opt.callTimeoutMs, &err);
+        dbus_message_unref(msg);
+        dbus_uint32_t pid = 0;
+        bool ok = false;
+        if (reply) {
+            ok = dbus_message_get_args(reply, nullptr, DBUS_TYPE_UINT32, &pid, DBUS_TYPE_INVALID);
+            dbus_message_unref(reply);
+        }
+        dbus_error_free(&err);
+        if (!ok) return 0;
+        // Applications come and go; their names are never reused, so the
+        // cache is simply started afresh now and then.
+        if (pidByBusName.size() >= 1024) pidByBusName.clear();
         pidByBusName.emplace(name, pid);
         return pid;
     }
