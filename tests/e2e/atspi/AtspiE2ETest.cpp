@@ -389,6 +389,24 @@ TEST_F(AtspiE2E, SameTitleToldApartByPlace) {
     EXPECT_EQ(q.WaitExit(5000), std::optional<int>(21));
 }
 
+TEST_F(AtspiE2E, QtMessageBoxOwnedByAMainWindow) {
+    Child q({QtDialogPath(), "Owned question", "Save the document?", "child"});
+    std::optional<XWin> box;
+    const auto end = Clock::now() + std::chrono::seconds(10);
+    while (!box && Clock::now() < end) {
+        for (const XWin& w : x_.AllOfPid(q.pid()))
+            if (w.title == "Owned question") box = w;
+        if (!box) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ASSERT_TRUE(box.has_value());
+    std::string text;
+    while (text.empty() && Clock::now() < end + std::chrono::seconds(5))
+        text = DialogTextFromNodes(Snap(q, *box));
+    EXPECT_EQ(text, "Save the document?");
+    EXPECT_TRUE(Press(q, *box, 7));
+    EXPECT_EQ(q.WaitExit(5000), std::optional<int>(11));
+}
+
 // ---- Pseudo child windows, walked as the program's logic walks a dialog ----
 
 class PseudoChildren : public AtspiE2E {

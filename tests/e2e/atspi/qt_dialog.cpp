@@ -2,6 +2,7 @@
 // accessibility bridge. Usage: rw_atspi_qt_dialog TITLE MESSAGE [BUTTONS]
 // BUTTONS: which of Y(es), N(o), O(K), A(bbrechen) to show, default "YNOA";
 // "msgbox": a standard QMessageBox question with Yes, No and Cancel instead;
+// "child": a message box owned by a main window (exit 10 Yes, 11 No);
 // "twins": two windows of the same title at different places (exit 20 when
 // the left one's Yes is pressed, 21 for the right one's).
 // Exit code: 10 Yes, 11 No, 12 OK, 13 Abbrechen/Cancel, 0 closed otherwise.
@@ -9,6 +10,7 @@
 #include <QDialog>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -22,6 +24,17 @@ int main(int argc, char** argv) {
             QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         return answer == QMessageBox::Yes ? 10 : answer == QMessageBox::No ? 11
              : answer == QMessageBox::Cancel ? 13 : 0;
+    }
+    if (args.value(3) == QStringLiteral("child")) {
+        // A message box owned by a main window, as most programs ask.
+        QMainWindow main;
+        main.setWindowTitle(QStringLiteral("Main window"));
+        main.setCentralWidget(new QLabel(QStringLiteral("The main window's own label")));
+        main.show();
+        QMessageBox box(QMessageBox::Question, args.value(1), args.value(2),
+                        QMessageBox::Yes | QMessageBox::No, &main);
+        const int answer = box.exec();
+        return answer == QMessageBox::Yes ? 10 : answer == QMessageBox::No ? 11 : 0;
     }
     if (args.value(3) == QStringLiteral("twins")) {
         // Two windows of the same title side by side, told apart only by
