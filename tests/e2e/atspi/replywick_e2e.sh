@@ -1,0 +1,155 @@
+#!/usr/bin/env bash
+# Replywick answering real dialogs through the accessibility bus: dialog text
+# tests and {Dialog ...} buttons. Runs inside run_e2e.sh (X display, window
+# manager, D-Bus session, accessibility bus).
+# Usage: run_e2e.sh replywick_e2e.sh SCENARIO
+# Environment: REPLYWICK (the program), QTDIALOG (rw_atspi_qt_dialog).
+set -u
+: "${REPLYWICK:?REPLYWICK must name the replywick program}"
+: "${QTDIALOG:?QTDIALOG must name the Qt test dialog}"
+
+WORK=$(mktemp -d /tmp/rw-atspi-rw.XXXXXX)
+PIDS=()
+RW_PID=""
+
+cleanup() {
+    local p
+    for p in "${PIDS[@]}" $RW_PID; do kill -CONT "$p" 2>/dev/null; kill "$p" 2>/dev/null; done
+    wait 2>/dev/null
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    [ -f "$WORK/rw.log" ] && { echo "--- replywick output" >&2; tail -n 30 "$WORK/rw.log" >&2; }
+    exit 1
+}
+
+now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
+
+# wait_for SECONDS COMMAND...: polls until COMMAND succeeds; false on time-out.
+wait_for() {
+    local end=$(( $(now_ms) + $1 * 1000 ))
+    shift
+    until "$@" >/dev/null 2>&1; do
+        [ "$(now_ms)" -ge "$end" ] && return 1
+        sleep 0.05
+    done
+}
+
+mkdir -p "$WORK/app"
+cp "$REPLYWICK" "$WORK/app/replywick"
+INI="$WORK/app/replywick.ini"
+printf '; Replywick\r\n\r\n\r\n' >"$INI"
+
+# item DESC TITLE CLASS TEXT MACRO: title compared exactly, no delay.
+item() {
+    printf '[Item]\r\nDesc=%s\r\nTitle=%s\r\nTitleTestType=0\r\nClass=%s\r\nText=%s\r\nModul=\r\nSize=\r\nMacro=%s\r\nDelay=0\r\n\r\n' \
+        "$@" >>"$INI"
+}
+
+start_rw() {
+    "$WORK/app/replywick" /d >"$WORK/rw.log" 2>&1 &
+    RW_PID=$!
+    wait_for 10 sh -c 'xwininfo -root -tree | grep -q "\"Replywick MainForm\""' ||
+        fail "replywick did not start"
+}
+
+# exit_of SECONDS PID: the exit code of a dialog program; 255 when it is
+# still open after SECONDS.
+exit_of() {
+    local end=$(( $(now_ms) + $1 * 1000 )) pid=$2
+    while kill -0 "$pid" 2>/dev/null; do
+        [ "$(now_ms)" -ge "$end" ] && return 255
+        sleep 0.05
+    done
+    wait "$pid"
+}
+
+zenity_bg() {
+    zenity "$@" 2>/dev/null &
+    PIDS+=($!)
+    LAST=$!
+}
+
+# One dialog per program run: a dialog program started right after another
+# ended may get the very same X window id.
+scenario_question_yes() {
+    item "yes" "RW Save" Zenity "Do you want to save" "{Dialog Yes}"
+    start_rw
+    zenity_bg --question --title="RW Save" --text="Do you want to save the changes?"
+    exit_of 10 "$LAST"; rc=$?
+    [ $rc -eq 0 ] || fail "{Dialog Yes}: zenity ended with $rc (0 wanted)"
+}
+
+scenario_question_no() {
+    item "no" "RW Overwrite" Zenity "" "{Dialog No}"
+    start_rw
+    zenity_bg --question --title="RW Overwrite" --text="Overwrite the file?"
+    exit_of 10 "$LAST"; rc=$?
+    [ $rc -eq 1 ] || fail "{Dialog No}: zenity ended with $rc (1 wanted)"
+}
+
+scenario_info_ok() {
+    item "ok" "RW Info" Zenity "The job is done." "{Dialog OK}"
+    start_rw
+    zenity_bg --info --title="RW Info" --text="The job is done."
+    exit_of 10 "$LAST"; rc=$?
+    [ $rc -eq 0 ] || fail "{Dialog OK}: zenity ended with $rc (0 wanted)"
+}
+
+# A text from the middle of the message does not match; one from its start does.
+scenario_text_start_not_middle() {
+    item "middle" "RW Text" Zenity "want to save" "{Dialog Yes}"
+    item "start" "RW Text" Zenity "Do you want" "{Dialog No}"
+    start_rw
+    zenity_bg --question --title="RW Text" --text="Do you want to save the changes?"
+    exit_of 10 "$LAST"; rc=$?
+    [ $rc -eq 1 ] || fail "zenity ended with $rc: 1 wanted (the start item, not the middle one)"
+}
+
+scenario_qt_dialog() {
+    item "qt" "RW Qt" rw_atspi_qt_dialog "Shall the Qt dialog" "{Dialog Yes}"
+    start_rw
+    "$QTDIALOG" "RW Qt" "Shall the Qt dialog be answered?" 2>/dev/null &
+    PIDS+=($!)
+    exit_of 10 $!; rc=$?
+    [ $rc -eq 10 ] || fail "Qt dialog {Dialog Yes}: ended with $rc (10 wanted)"
+}
+
+# No OK button: {Dialog OK} presses Cancel ("Abbrechen").
+scenario_qt_ok_falls_back() {
+    item "qt ok" "RW Qt OK" rw_atspi_qt_dialog "" "{Dialog OK}"
+    start_rw
+    "$QTDIALOG" "RW Qt OK" "Nothing to confirm here" NA 2>/dev/null &
+    PIDS+=($!)
+    exit_of 10 $!; rc=$?
+    [ $rc -eq 13 ] || fail "Qt dialog {Dialog OK} without OK: ended with $rc (13 wanted)"
+}
+
+# A stopped target costs the program about a second; the next dialog is
+# still answered.
+scenario_stopped_target() {
+    item "stopped" "RW Stopped" Zenity "This program" "{Dialog Yes}"
+    item "next" "RW Next" Zenity "The next dialog" "{Dialog Yes}"
+    zenity_bg --question --title="RW Stopped" --text="This program stops answering."
+    local stopped=$LAST
+    wait_for 10 xdotool search --name '^RW Stopped$' || fail "no window RW Stopped"
+    kill -STOP "$stopped"
+    start_rw   # examines the stopped dialog, the foreground window, at start
+    sleep 0.3
+    local t0
+    t0=$(now_ms)
+    zenity_bg --question --title="RW Next" --text="The next dialog is answered."
+    exit_of 10 "$LAST"; rc=$?
+    [ $rc -eq 0 ] || fail "the next dialog: zenity ended with $rc (0 wanted)"
+    echo "next dialog answered after $(( $(now_ms) - t0 )) ms"
+    kill -0 "$stopped" || fail "the stopped dialog ended"
+    kill -CONT "$stopped"
+}
+
+name=${1:?scenario name}
+declare -F "scenario_$name" >/dev/null || fail "no scenario $name"
+"scenario_$name"
+echo "PASS: $name"
