@@ -407,6 +407,27 @@ TEST_F(AtspiE2E, QtMessageBoxOwnedByAMainWindow) {
     EXPECT_EQ(q.WaitExit(5000), std::optional<int>(11));
 }
 
+TEST_F(AtspiE2E, QtPressThatOpensAModalBox) {
+    Child q({QtDialogPath(), "First box", "Save now?", "chain"});
+    XWin first = Await(q);
+    // Acknowledged at once, not when the second box's modal loop ends (the
+    // call would time out and the program be taken for hung).
+    EXPECT_TRUE(Press(q, first, 6));
+    std::optional<XWin> second;
+    const auto end = Clock::now() + std::chrono::seconds(10);
+    while (!second && Clock::now() < end) {
+        for (const XWin& w : x_.AllOfPid(q.pid()))
+            if (w.title == "Second box") second = w;
+        if (!second) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ASSERT_TRUE(second.has_value());
+    std::string text;
+    while (text.empty() && Clock::now() < end) text = DialogTextFromNodes(Snap(q, *second));
+    EXPECT_EQ(text, "Saved.");
+    EXPECT_TRUE(Press(q, *second, 1));
+    EXPECT_EQ(q.WaitExit(5000), std::optional<int>(30));
+}
+
 // ---- Pseudo child windows, walked as the program's logic walks a dialog ----
 
 class PseudoChildren : public AtspiE2E {

@@ -3,6 +3,7 @@
 // BUTTONS: which of Y(es), N(o), O(K), A(bbrechen) to show, default "YNOA";
 // "msgbox": a standard QMessageBox question with Yes, No and Cancel instead;
 // "child": a message box owned by a main window (exit 10 Yes, 11 No);
+// "chain": Yes opens a second modal box "Second box"; exit 30 after its OK;
 // "twins": two windows of the same title at different places (exit 20 when
 // the left one's Yes is pressed, 21 for the right one's).
 // Exit code: 10 Yes, 11 No, 12 OK, 13 Abbrechen/Cancel, 0 closed otherwise.
@@ -35,6 +36,18 @@ int main(int argc, char** argv) {
                         QMessageBox::Yes | QMessageBox::No, &main);
         const int answer = box.exec();
         return answer == QMessageBox::Yes ? 10 : answer == QMessageBox::No ? 11 : 0;
+    }
+    if (args.value(3) == QStringLiteral("chain")) {
+        // Yes opens a second, modal box from inside the click: the press of
+        // Yes must not wait for it.
+        QMessageBox first(QMessageBox::Question, args.value(1), args.value(2),
+                          QMessageBox::Yes | QMessageBox::No);
+        QObject::connect(first.button(QMessageBox::Yes), &QPushButton::clicked, [&] {
+            QMessageBox::information(&first, QStringLiteral("Second box"), QStringLiteral("Saved."));
+            QApplication::exit(30);
+        });
+        first.show();
+        return app.exec();
     }
     if (args.value(3) == QStringLiteral("twins")) {
         // Two windows of the same title side by side, told apart only by
