@@ -582,12 +582,11 @@ bool AccessibilityBridge::PressButton(std::uint32_t pid, const std::string& titl
         }
     }
     if (dl.Expired()) return false;
-    const auto started = Clock::now();
+    // A toolkit that clicks synchronously may answer only when what the
+    // click opened (a modal box) has closed, while it still serves other
+    // calls: a time-out here does not mean the program hangs.
     const gboolean done = atspi_action_do_action(action.get(), chosen, &err);
-    if (err) {
-        impl_->NoteFailure(button.get(), started);
-        return false;
-    }
+    if (err) return false;
     return done != FALSE;
 }
 
