@@ -180,14 +180,13 @@ struct AccessibilityBridge::Impl {
     GMainContext* context = nullptr;
     std::unordered_map<std::string, std::uint32_t> pidByBusName;  // unique names never recur
     std::unordered_map<std::string, Clock::time_point> hungUntil;
+    DBusConnection* a11yBus = nullptr;  // libatspi's connection, to notice its loss
 
     ~Impl() {
         // libatspi stays initialised (see Lost), and its connection stays on
         // the shared context; both end with the process.
         if (a11yBus) dbus_connection_unref(a11yBus);
     }
-
-    DBusConnection* a11yBus = nullptr;  // libatspi's connection, to notice its loss
 
     bool Connect() {
         if (bus == Bus::Up) {
@@ -227,7 +226,6 @@ struct AccessibilityBridge::Impl {
         bus = Bus::Up;
         return true;
     }
-
 
     // Handles what the bus delivered since the last call (application
     // registrations, tree and name changes), without blocking.
