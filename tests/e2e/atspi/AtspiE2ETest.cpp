@@ -293,6 +293,18 @@ TEST_F(AtspiE2E, OtherTitleOrProcessFindsNothing) {
     EXPECT_EQ(z.WaitExit(300), std::nullopt);  // still open
 }
 
+// A program that does not publish itself (GTK with NO_AT_BRIDGE=1, as
+// programs of toolkits without accessibility): nothing, and at once.
+TEST_F(AtspiE2E, ProgramWithoutAccessibilityGivesNothing) {
+    Child z(Zenity("question", "Unpublished", "Nobody can read this."), {{"NO_AT_BRIDGE", "1"}});
+    auto w = x_.FindByPid(z.pid(), 10000);
+    ASSERT_TRUE(w.has_value());
+    EXPECT_TRUE(Snap(z, *w).empty());
+    EXPECT_FALSE(Has(z, *w, 6));
+    EXPECT_FALSE(Press(z, *w, 6));
+    EXPECT_EQ(z.WaitExit(300), std::nullopt);
+}
+
 // A target that is stopped must neither hang the bridge nor keep it from
 // answering the next dialog.
 TEST_F(AtspiE2E, StoppedTargetDoesNotBlock) {
