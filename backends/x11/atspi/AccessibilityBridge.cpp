@@ -146,6 +146,34 @@ std::string Lower(std::string s) {
     return s;
 }
 
+// Containers whose contents are items rather than controls (rows, cells,
+// menu entries, document content), as a Win32 list view's rows are not child
+// windows. They count as one node; their contents are not walked, which also
+// keeps a dialog with a long list as quick as any other.
+bool HoldsItems(AtspiRole role) {
+    switch (role) {
+        case ATSPI_ROLE_LIST:
+        case ATSPI_ROLE_LIST_BOX:
+        case ATSPI_ROLE_TABLE:
+        case ATSPI_ROLE_TREE:
+        case ATSPI_ROLE_TREE_TABLE:
+        case ATSPI_ROLE_MENU_BAR:
+        case ATSPI_ROLE_MENU:
+        case ATSPI_ROLE_POPUP_MENU:
+        case ATSPI_ROLE_COMBO_BOX:
+        case ATSPI_ROLE_DOCUMENT_FRAME:
+        case ATSPI_ROLE_DOCUMENT_WEB:
+        case ATSPI_ROLE_DOCUMENT_TEXT:
+        case ATSPI_ROLE_DOCUMENT_EMAIL:
+        case ATSPI_ROLE_DOCUMENT_SPREADSHEET:
+        case ATSPI_ROLE_DOCUMENT_PRESENTATION:
+        case ATSPI_ROLE_TERMINAL:
+            return true;
+        default:
+            return false;
+    }
+}
+
 struct Rect4 {
     int x = 0, y = 0, w = 0, h = 0;
 };
@@ -471,7 +499,8 @@ struct AccessibilityBridge::Impl {
                 complete = true;
                 return {};
             }
-            if (stack.size() < 64 && count > 0) stack.push_back({std::move(child), 0, count});
+            if (stack.size() < 64 && count > 0 && !HoldsItems(role))
+                stack.push_back({std::move(child), 0, count});
         }
         complete = true;
         return {};

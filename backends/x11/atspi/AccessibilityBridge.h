@@ -19,7 +19,9 @@
 // dialog follow each other. A push button counts as one control: what a
 // toolkit places inside it (GTK 4: a label) is not walked, but an inner
 // label's name also counts as the button's name (GTK 4.8 names a mnemonic
-// button "_Yes Yes").
+// button "_Yes Yes"). Lists, tables, trees, menus, combo boxes, documents
+// and terminals count as one node each: their rows and entries are items,
+// not controls (and a dialog with a long list stays quick).
 //
 // Time: every call is bounded. Each D-Bus call into a target carries a short
 // timeout and the whole call has a deadline (Options), so a hung or stopped

@@ -279,6 +279,23 @@ TEST_F(AtspiE2E, ChangedTextIsReadAnew) {
     EXPECT_EQ(z.WaitExit(5000), std::optional<int>(1));
 }
 
+// A list's rows are items, not controls: the table is one node, and a
+// dialog with thousands of rows is read and answered like any other.
+TEST_F(AtspiE2E, LongListIsOneNode) {
+    std::vector<std::string> args = {"zenity", "--list", "--title=Long list",
+                                     "--text=Pick one of the rows", "--column=Row"};
+    for (int i = 0; i < 3000; ++i) args.push_back("row " + std::to_string(i));
+    Child z(args);
+    std::vector<AccNode> nodes;
+    XWin w = Await(z, &nodes);
+    EXPECT_EQ(DialogTextFromNodes(nodes), "Pick one of the rows");
+    EXPECT_TRUE(HasRole(nodes, "table"));
+    EXPECT_FALSE(HasRole(nodes, "table cell"));
+    EXPECT_LT(nodes.size(), 30u);
+    EXPECT_TRUE(PressDialogButton(z, w, 1));
+    EXPECT_EQ(z.WaitExit(5000), std::optional<int>(0));
+}
+
 TEST_F(AtspiE2E, OtherTitleOrProcessFindsNothing) {
     Child z(Zenity("info", "Match me", "Some message text."));
     XWin w = Await(z);
