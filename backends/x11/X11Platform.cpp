@@ -462,6 +462,9 @@ WinHandle X11Platform::GetForegroundWindow() {
     if (dpy_ == nullptr) return 0;
     std::uint32_t w = 0;
     if (!GetCardinal(static_cast<WinHandle>(root_), atoms_->netActiveWindow, w)) return 0;
+    // Window managers may leave the id of a destroyed window in the property
+    // until something else is activated; that window is no foreground window.
+    if (w != 0 && !WindowExists(w)) return 0;
     return w;
 }
 
@@ -924,8 +927,11 @@ std::uint8_t X11Platform::LendKeycode(std::uint32_t keysym) {
             if (since < kUnsyncedKeyGraceMs) Sleep(kUnsyncedKeyGraceMs - since);
         }
     }
-    KeySym ks = keysym;
-    XChangeKeyboardMapping(dpy_, pick, 1, &ks, 1);
+    // The keysym on both levels: given once, the server would make a letter
+    // key of it (lower case plain, upper case shifted) and an upper-case
+    // letter would arrive in lower case.
+    KeySym ks[2] = {keysym, keysym};
+    XChangeKeyboardMapping(dpy_, pick, 2, ks, 1);
     // The server applies the mapping before it handles our next request;
     // XSync makes sure it has, and that the MappingNotify every client gets
     // is queued ahead of the key events that follow.
@@ -949,8 +955,8 @@ bool X11Platform::RestoreSpareKeys(bool force) {
         }
     }
     for (auto& [kc, lent] : lent_) {
-        KeySym none = NoSymbol;
-        XChangeKeyboardMapping(dpy_, kc, 1, &none, 1);
+        KeySym none[2] = {NoSymbol, NoSymbol};
+        XChangeKeyboardMapping(dpy_, kc, 2, none, 1);
     }
     lent_.clear();
     XSync(dpy_, False);

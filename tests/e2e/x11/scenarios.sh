@@ -10,6 +10,21 @@ scenario_typing() {
     [ "$(cat "$WORK/out.txt")" = "Grüße, 10 €" ] || fail "typed text arrived as '$(cat "$WORK/out.txt")'"
 }
 
+scenario_typing_other_scripts() {
+    # Characters the US layout lacks, upper and lower case, more of them than
+    # there are spare keycodes, some repeated after their keycode was reused.
+    local text="ŁódźŻÓŁTYΩωЖжЯяŠšČčŘřĞğ中文日本ŁŻΩЖ"
+    ini_begin
+    ini_item "scripts" "RW Scripts" 0 Zenity "" "" "" "$text{ENTER}" 0
+    start_rw
+    timeout 30 zenity --entry --title="RW Scripts" --text="Type here" >"$WORK/out.txt" 2>/dev/null ||
+        fail "zenity was not answered"
+    [ "$(cat "$WORK/out.txt")" = "$text" ] || fail "typed text arrived as '$(cat "$WORK/out.txt")'"
+    # The keycodes lent for them go back to having no keysym.
+    wait_for 5 sh -c '[ "$(xmodmap -pke | grep -c "=.*[ŁΩЖ]\|Lstroke\|Greek_OMEGA\|Cyrillic_ZHE")" -eq 0 ]' ||
+        fail "lent keycodes were not restored: $(xmodmap -pke | grep -i 'Lstroke\|Greek\|Cyrillic' | head -3)"
+}
+
 scenario_namedkeys() {
     ini_begin
     ini_item "edit" "RW Edit" 0 Zenity "" "" "" "abcd{LEFT}{LEFT}{BACK}X{END}e{HOME}{DEL}{ENTER}" 0
