@@ -279,6 +279,41 @@ TEST_F(AtspiE2E, ChangedTextIsReadAnew) {
     EXPECT_EQ(z.WaitExit(5000), std::optional<int>(1));
 }
 
+// The program reads window titles cut at 259 bytes; such a title still
+// finds its window by the start of the accessible name.
+TEST_F(AtspiE2E, CutTitleFindsItsWindow) {
+    std::string title = "A very long title ";
+    while (title.size() < 300) title += "\xc3\xa4\xe2\x82\xac ";
+    Child z(Zenity("info", title, "Found by a cut title."));
+    XWin w = Await(z);
+    ASSERT_EQ(w.title, title);
+    XWin cut = w;
+    cut.title = rw::x11::CutText259(w.title);
+    ASSERT_LT(cut.title.size(), title.size());
+    EXPECT_EQ(DialogTextFromNodes(Snap(z, cut)), "Found by a cut title.");
+    // A shorter title was not cut and must match whole (elsewhere on the
+    // screen, so that the window is not taken for its place either).
+    cut.title.resize(100);
+    cut.x += 400;
+    EXPECT_TRUE(Snap(z, cut).empty());
+    EXPECT_TRUE(Press(z, w, 1));
+    EXPECT_EQ(z.WaitExit(5000), std::optional<int>(0));
+}
+
+// A toolkit that names its window otherwise than the X title: the one
+// window at the place is taken.
+TEST_F(AtspiE2E, WindowFoundByPlaceWhenNamesDiffer) {
+    Child z(Zenity("info", "Named one way", "Found by its place."));
+    XWin w = Await(z);
+    XWin renamed = w;
+    renamed.title = "Named another way";
+    EXPECT_EQ(DialogTextFromNodes(Snap(z, renamed)), "Found by its place.");
+    renamed.w = 0;  // no place to go by: nothing
+    EXPECT_TRUE(Snap(z, renamed).empty());
+    EXPECT_TRUE(Press(z, w, 1));
+    EXPECT_EQ(z.WaitExit(5000), std::optional<int>(0));
+}
+
 // A list's rows are items, not controls: the table is one node, and a
 // dialog with thousands of rows is read and answered like any other.
 TEST_F(AtspiE2E, LongListIsOneNode) {
