@@ -69,6 +69,9 @@ constexpr std::uint32_t kPingLimitMs = 333;
 // through a lent keycode before that keycode changes again.
 constexpr std::uint32_t kUnsyncedKeyGraceMs = 60;
 constexpr std::size_t kMaxLentKeys = 8;
+// Root events: foreground and client list changes; StructureNotify brings
+// the MANAGER message of a tray host that starts.
+constexpr long kRootMask = PropertyChangeMask | StructureNotifyMask;
 
 }  // namespace
 
@@ -76,7 +79,7 @@ struct X11Platform::Atoms {
     Atom netActiveWindow, netClientList, netWmName, utf8String, netFrameExtents, netWmState,
         netWmStateHidden, netWmStateMaxVert, netWmStateMaxHorz, netWmStateAbove, wmState,
         netWmPid, netCloseWindow, wmProtocols, wmDeleteWindow, netWmPing, netSupported,
-        scrollLockIndicator;
+        scrollLockIndicator, manager, trayAtom;
 };
 
 X11Platform::X11Platform(const char* displayName, int argc, char** argv) {
@@ -110,6 +113,8 @@ X11Platform::X11Platform(const char* displayName, int argc, char** argv) {
     atoms_->netWmPing = A("_NET_WM_PING");
     atoms_->netSupported = A("_NET_SUPPORTED");
     atoms_->scrollLockIndicator = A("Scroll Lock");
+    atoms_->manager = A("MANAGER");
+    atoms_->trayAtom = A(("_NET_SYSTEM_TRAY_S" + std::to_string(screen_)).c_str());
     XDisplayKeycodes(dpy_, &minKeycode_, &maxKeycode_);
     // Keymap changes of others (a layout switch) reach us as XKB events.
     XkbSelectEvents(dpy_, XkbUseCoreKbd, XkbNewKeyboardNotifyMask | XkbMapNotifyMask,
@@ -151,7 +156,7 @@ WinHandle X11Platform::CreateMainWindow() {
     // it (with or without an event mask) carries a window id in x and y.
     Window child = XCreateWindow(dpy_, w, 0, 0, 1, 1, 0, 0, InputOnly, CopyFromParent, 0, nullptr);
     XSelectInput(dpy_, child, PointerMotionMask);
-    XSelectInput(dpy_, root_, PropertyChangeMask);
+    XSelectInput(dpy_, root_, kRootMask);
     mainWin_ = static_cast<WinHandle>(w);
     notifyWin_ = static_cast<WinHandle>(child);
     knownClients_ = ClientList();
@@ -201,6 +206,12 @@ void X11Platform::HandleEvent(void* event) {
             if (ev.xmotion.window == notifyWin_ && onExternalNotify) {
                 onExternalNotify(ev.xmotion.x & 0xFFFF, ev.xmotion.y & 0xFFFF);
             }
+            break;
+        case ClientMessage:
+            // A tray host announces itself: the "TaskbarCreated" of X11.
+            if (ev.xclient.window == root_ && ev.xclient.message_type == atoms_->manager &&
+                static_cast<Atom>(ev.xclient.data.l[1]) == atoms_->trayAtom && onTrayHostStarted)
+                onTrayHostStarted();
             break;
         case DestroyNotify:
             // Only the windows we watch report their own destruction.
@@ -755,7 +766,7 @@ bool X11Platform::SendNullMessage(WinHandle w, std::uint32_t timeoutMs) {
     // events before it have been read.
     std::uint32_t limit = timeoutMs < kPingLimitMs ? timeoutMs : kPingLimitMs;
     const long serial = ++pingSerial_;
-    XSelectInput(dpy_, root_, PropertyChangeMask | SubstructureNotifyMask);
+    XSelectInput(dpy_, root_, kRootMask | SubstructureNotifyMask);
     XEvent ev{};
     ev.xclient.type = ClientMessage;
     ev.xclient.window = client;
@@ -767,7 +778,7 @@ bool X11Platform::SendNullMessage(WinHandle w, std::uint32_t timeoutMs) {
     XSendEvent(dpy_, client, False, NoEventMask, &ev);
     XFlush(dpy_);
     bool answered = WaitForPingReply(client, serial, start + limit);
-    XSelectInput(dpy_, root_, PropertyChangeMask);
+    XSelectInput(dpy_, root_, kRootMask);
     if (answered) {
         for (auto& [kc, lent] : lent_) lent.targetSynced = true;
     }

@@ -52,6 +52,8 @@ public:
     // program often gets the same one), so whoever remembers a window by
     // its id must forget it here.
     std::function<void(WinHandle w)> onClientGone;
+    // A notification-area host (system tray) started.
+    std::function<void()> onTrayHostStarted;
     void DispatchEvents();
     bool HasQueuedEvents() const;
 

@@ -116,7 +116,9 @@ public:
         if (chosen == active && watcher != nullptr) {
             watcher->ToggleActive();
         } else if (chosen == closeAction && onClose) {
-            onClose();
+            // We are inside the tray icon's own mouse handler: closing removes
+            // that icon, so it happens once the handler has returned.
+            QTimer::singleShot(0, onClose);
         } else if (chosen == about || chosen == settings) {
             // The About and settings windows come with the program's own
             // windows; until then these entries do nothing.
@@ -200,6 +202,13 @@ int main(int argc, char** argv) {
         // The next window may get the same id: it must count as new.
         // AfterShowList clears LastFG (while Active), which is exactly that.
         if (!closed && watcher.LastFG() == w) watcher.AfterShowList();
+    };
+
+    // Qt embeds its icon in a tray host that starts later by itself; the
+    // watcher then shows the active icon again, as after a shell restart.
+    platform.onTrayHostStarted = [&] {
+        if (trace) std::fprintf(stderr, "x11: tray host started\n");
+        if (!closed) QTimer::singleShot(0, [&] { watcher.OnTaskbarCreated(); });
     };
 
     // Events of the backend's connection: readable socket, and events that

@@ -47,13 +47,24 @@ stop_env() {
 }
 trap stop_env EXIT
 
+start_trayer() {
+    trayer --edge top --align right --widthtype pixel --width 100 --heighttype pixel --height 24 \
+        >>"$WORK/trayer.log" 2>&1 &
+    TRAYER_PID=$!
+    ENV_PIDS+=($!)
+    wait_for 10 sh -c 'xwininfo -root -tree | grep -q "\"panel\""' || fail "trayer did not start"
+}
+
 start_env() {
     local n started=""
     for n in 92 95 $(seq 100 140); do
         [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
         Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
         local xpid=$!
-        if DISPLAY=":$n" wait_for 10 xdpyinfo && kill -0 "$xpid" 2>/dev/null; then
+        # A server that is still ending on that display would answer for a
+        # moment while ours gives up: ours must still run a little later.
+        if DISPLAY=":$n" wait_for 10 xdpyinfo && sleep 0.3 && kill -0 "$xpid" 2>/dev/null &&
+            DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
             ENV_PIDS+=("$xpid")
             export DISPLAY=":$n"
             started=1
@@ -68,10 +79,7 @@ start_env() {
     ENV_PIDS+=($!)
     wait_for 10 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
         fail "openbox did not start: $(cat "$WORK/openbox.log")"
-    trayer --edge top --align right --widthtype pixel --width 100 --heighttype pixel --height 24 \
-        >"$WORK/trayer.log" 2>&1 &
-    ENV_PIDS+=($!)
-    wait_for 10 sh -c 'xwininfo -root -tree | grep -q "\"panel\""' || fail "trayer did not start"
+    start_trayer
     mkdir -p "$WORK/app"
     cp "$REPLYWICK" "$WORK/app/replywick"
     INI="$WORK/app/replywick.ini"

@@ -118,6 +118,73 @@ scenario_tray_toggle() {
     wait_for 10 grep -q "down t" "$WORK/tray.log" || fail "not answered after switching on again"
 }
 
+scenario_tray_restart() {
+    ini_begin
+    ini_item "tray" "RW Tray" 0 RwKeylog "" "" "" "t" 0
+    start_rw
+    click_tray_icon
+    sleep 0.5
+    kill "$TRAYER_PID"
+    wait "$TRAYER_PID" 2>/dev/null
+    wait_for 5 sh -c '! xwininfo -root -tree | grep -q "\"panel\""' || fail "trayer did not end"
+    start_trayer
+    wait_for 10 tray_icon_pos || fail "the icon did not come back to the new tray"
+    wait_for 5 grep -q "x11: tray host started" "$WORK/rw.log" || fail "the new tray host went unnoticed"
+    # The icon is back as the active one, but the watcher stays off...
+    keylog "RW Tray" "$WORK/tray.log"
+    sleep 1.2
+    [ -z "$(presses "$WORK/tray.log")" ] || fail "answered while not active: '$(presses "$WORK/tray.log")'"
+    # ...until the next click switches it on.
+    click_tray_icon
+    wait_for 10 grep -q "down t" "$WORK/tray.log" || fail "not answered after switching on"
+}
+
+# The geometry "X Y W H" of the program's open pop-up menu.
+menu_geometry() {
+    local id
+    for id in $(xdotool search --class replywick 2>/dev/null); do
+        xwininfo -id "$id" | grep -q "Map State: IsViewable" || continue
+        xwininfo -id "$id" | grep -q "Override Redirect State: yes" || continue
+        xwininfo -id "$id" | awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF }
+            /Width:/ { w = $NF } /Height:/ { h = $NF } END { print x, y, w, h; exit !(w > 40 && h > 40) }' &&
+            return 0
+    done
+    return 1
+}
+
+no_menu() { ! menu_geometry; }
+
+scenario_menu() {
+    ini_begin
+    ini_item "menu" "RW Menu" 0 RwKeylog "" "" "" "m" 0
+    start_rw
+    local pos geo x y w h
+    pos=$(tray_icon_pos)
+    # shellcheck disable=SC2086
+    xdotool mousemove $pos click 3
+    wait_for 5 menu_geometry || fail "no menu after a right click"
+    read -r x y w h <<<"$(menu_geometry)"
+    # The entries, top to bottom: About, Settings, -, Active, -, Close.
+    # Active is the fourth row; the menu has five rows and two separators.
+    xdotool mousemove $((x + w / 2)) $((y + h * 58 / 100)) click 1
+    wait_for 5 no_menu || fail "the menu stayed open"
+    sleep 0.5
+    keylog "RW Menu" "$WORK/menu.log"
+    sleep 1.2
+    [ -z "$(presses "$WORK/menu.log")" ] || fail "Active from the menu did not switch the watcher off"
+    xdotool mousemove $pos click 3
+    wait_for 5 menu_geometry || fail "no menu after the second right click"
+    read -r x y w h <<<"$(menu_geometry)"
+    xdotool mousemove $((x + w / 2)) $((y + h - 8)) click 1
+    wait_for 10 sh -c "! kill -0 $RW_PID" || fail "Close did not end the program"
+    wait "$RW_PID"
+    local rc=$?
+    RW_PID=""
+    [ $rc -eq 0 ] || fail "the program ended with $rc"
+    grep -q "Replywick end -------------" "$WORK/rw.log" || fail "no end line"
+    head -c 11 "$INI" | grep -q "; Replywick" || fail "settings file not written"
+}
+
 scenario_sigterm_saves() {
     # A hand-edited file with LF line ends and a comment: written back in the
     # program's own form when the program ends.
