@@ -27,6 +27,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "actions/KeyTable.h"
 #include "actions/WinServices.h"
 #include "app/AppValues.h"
 #include "app/Watcher.h"
@@ -188,6 +189,15 @@ int main(int argc, char** argv) {
     // RW_X11_TRACE=1 traces the triggers of the X connection on standard
     // error, apart from the debug lines of "/d".
     const bool trace = std::getenv("RW_X11_TRACE") != nullptr;
+    if (trace) {
+        std::string names;
+        for (std::size_t i = 0; i < rw::KeyNames.size(); ++i) {
+            char code[8];
+            std::snprintf(code, sizeof code, "%X", static_cast<unsigned>(rw::KeyCodes[i]) & 0xFFFFu);
+            names += (i ? " | " : "") + rw::KeyNames[i] + "=" + code;
+        }
+        std::fprintf(stderr, "x11: key table (%zu): %s\n", rw::KeyNames.size(), names.c_str());
+    }
     platform.onShellHook = [&](std::uint32_t code, rw::WinHandle w) {
         if (trace) std::fprintf(stderr, "x11: shell notification %u 0x%x\n", code, w);
         if (!closed) watcher.OnShellHook(code, w);

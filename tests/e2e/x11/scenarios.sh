@@ -41,6 +41,24 @@ scenario_namedkeys() {
     [ "$seq" = "$want" ] || fail "key order: '$seq' (wanted '$want')"
 }
 
+lock_state() { xset q | grep -o "$1: *\(on\|off\)" | awk '{ print $NF }'; }
+
+scenario_lock_keys() {
+    ini_begin
+    ini_item "locks" "RW Locks" 0 RwKeylog "" "" "" "{CAPSLOCK+}aB{CAPSLOCK+}{NUMLOCK+}c{NUMLOCK-}{NUMLOCK+}{ESC}" 0
+    start_rw
+    [ "$(lock_state "Caps Lock")" = off ] || fail "Caps Lock on at start"
+    keylog "RW Locks" "$WORK/locks.log"
+    wait_for 10 grep -q "down Escape" "$WORK/locks.log" || fail "keys did not arrive: $(presses "$WORK/locks.log")"
+    # Characters arrive as written, whatever the lock state.
+    [ "$(awk '$1 == "down" && $3 != "" { printf "%s", $3 }' "$WORK/locks.log")" = "aBc" ] ||
+        fail "typed: $(cat "$WORK/locks.log")"
+    [ "$(lock_state "Caps Lock")" = on ] || fail "Caps Lock not on"
+    [ "$(lock_state "Num Lock")" = on ] || fail "Num Lock not on"
+    # A lock already in the wanted state is left alone: no key for it.
+    ! grep -q "Caps_Lock\|Num_Lock" "$WORK/locks.log" || fail "lock keys were pressed: $(presses "$WORK/locks.log")"
+}
+
 scenario_windowcmds() {
     ini_begin
     ini_item "close" "RW Close" 0 RwKeylog "" "" "" "{Window Close}" 0
