@@ -1,6 +1,8 @@
 // AT-SPI side of the accessibility bridge (libatspi).
 #include "AccessibilityBridge.h"
 
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
 #include <dbus/dbus.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -93,7 +95,6 @@ bool SessionBusKnown() {
 // Asks the session bus for the accessibility bus address with a bounded
 // wait; libatspi would wait for the D-Bus default of 25 s.
 bool A11yBusAnswers(int timeoutMs) {
-    if (EnvSet("AT_SPI_BUS_ADDRESS")) return true;
     if (!SessionBusKnown()) return false;
     DBusError err;
     dbus_error_init(&err);
@@ -120,6 +121,29 @@ bool A11yBusAnswers(int timeoutMs) {
     dbus_error_free(&err);
     dbus_connection_unref(session);
     return ok;
+}
+
+// The accessibility bus address the bus launcher publishes on the X root
+// window (AT_SPI_BUS), where GTK programs look for it too; empty if none.
+std::string A11yBusOfDisplay() {
+    if (!EnvSet("DISPLAY")) return {};
+    Display* dpy = XOpenDisplay(nullptr);
+    if (!dpy) return {};
+    std::string address;
+    const Atom atom = XInternAtom(dpy, "AT_SPI_BUS", True);
+    if (atom != None) {
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0, left = 0;
+        unsigned char* data = nullptr;
+        if (XGetWindowProperty(dpy, DefaultRootWindow(dpy), atom, 0, 1024, False, XA_STRING, &type,
+                               &format, &count, &left, &data) == Success &&
+            data && format == 8)
+            address.assign(reinterpret_cast<const char*>(data), count);
+        if (data) XFree(data);
+    }
+    XCloseDisplay(dpy);
+    return address;
 }
 
 // The GLib main context that serves libatspi's connection, one per process
@@ -209,6 +233,7 @@ struct AccessibilityBridge::Impl {
     std::unordered_map<std::string, std::uint32_t> pidByBusName;  // unique names never recur
     std::unordered_map<std::string, Clock::time_point> hungUntil;
     DBusConnection* a11yBus = nullptr;  // libatspi's connection, to notice its loss
+    bool addressSetHere = false;        // AT_SPI_BUS_ADDRESS came from the display
 
     ~Impl() {
         // libatspi stays initialised (see Lost), and its connection stays on
@@ -232,7 +257,20 @@ struct AccessibilityBridge::Impl {
         if (bus == Bus::Down && now < retryAt) return false;
         bus = Bus::Down;
         retryAt = now + std::chrono::seconds(5);
-        if (!A11yBusAnswers(opt.deadlineMs)) return false;
+        if (addressSetHere || !EnvSet("AT_SPI_BUS_ADDRESS")) {
+            if (addressSetHere) unsetenv("AT_SPI_BUS_ADDRESS");
+            addressSetHere = false;
+            if (!A11yBusAnswers(opt.deadlineMs)) {
+                // No session bus to ask (a bare X session, or one started
+                // elsewhere): the display tells where the bus is. libatspi
+                // takes an address only from the environment; this is set
+                // once, on the user-interface thread, and only in this case.
+                const std::string address = A11yBusOfDisplay();
+                if (address.empty()) return false;
+                setenv("AT_SPI_BUS_ADDRESS", address.c_str(), 1);
+                addressSetHere = true;
+            }
+        }
         const int rc = atspi_init();
         if (rc == 1 && atspi_get_a11y_bus() == nullptr) return false;
         if (rc != 0 && rc != 1) {

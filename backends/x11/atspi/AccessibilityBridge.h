@@ -28,11 +28,16 @@
 // target costs at most about a second and never blocks the caller for good.
 // A target that failed to answer is skipped for a short while afterwards.
 //
-// No bus: when no session bus and no accessibility bus address is known, or
-// the bus cannot be reached, every call answers empty/false at once; the
-// connection is retried at most every few seconds. Once connected, a bus
-// that goes away is not replaced (libatspi cannot reconnect within one
-// process): calls answer empty/false from then on.
+// Finding the bus: AT_SPI_BUS_ADDRESS, else the session bus (its address or
+// the user's bus socket; never an autolaunched one), else the address the
+// bus launcher publishes on the X root window (AT_SPI_BUS), as GTK programs
+// find it. In that last case the bridge sets AT_SPI_BUS_ADDRESS in its own
+// environment, the only way libatspi takes an address.
+//
+// No bus: when none is found or it cannot be reached, every call answers
+// empty/false at once; the connection is retried at most every few seconds.
+// Once connected, a bus that goes away is not replaced (libatspi cannot
+// reconnect within one process): calls answer empty/false from then on.
 //
 // Threads: not thread-safe; use bridges from one thread only (the program's
 // user-interface thread): libatspi's connection is process-wide, shared by
