@@ -33,10 +33,23 @@
 #include "app/Watcher.h"
 #include "backends/x11/X11Platform.h"
 #include "backends/x11/X11Util.h"
+#include "items/Settings.h"
 
 namespace {
 
 int gSignalPipe[2] = {-1, -1};
+
+// Set while the items live and have not been written at the end yet. When
+// the X server goes away (the session ends by stopping it), Xlib and Qt end
+// the process through exit(), past our event loop; the items are written
+// then all the same.
+bool gItemsUnsaved = false;
+
+void SaveAtExit() {
+    if (!gItemsUnsaved) return;
+    gItemsUnsaved = false;
+    rw::SaveSettings();
+}
 
 void OnSignal(int sig) {
     const char c = static_cast<char>(sig);
@@ -180,6 +193,7 @@ int main(int argc, char** argv) {
         if (closed) return;
         closed = true;
         host.PollTimer().stop();
+        gItemsUnsaved = false;
         watcher.Close();
         platform.RestoreSpareKeys(true);
         QApplication::quit();
@@ -273,6 +287,8 @@ int main(int argc, char** argv) {
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [&] { closeMain(); });
 
     watcher.Create();
+    gItemsUnsaved = true;
+    std::atexit(SaveAtExit);
     platform.DispatchEvents();
     int rc = QApplication::exec();
     closeMain();

@@ -220,6 +220,18 @@ scenario_sigterm_saves() {
     grep -q "Replywick end -------------" "$WORK/rw.log" || fail "no end line"
 }
 
+scenario_x_server_gone() {
+    # The session ends by stopping the X server: the items are still written.
+    printf '[Item]\nDesc=kept\nTitle=T\nClass=Zenity\nMacro=y\n' >"$INI"
+    start_rw
+    kill "${ENV_PIDS[0]}"
+    wait_for 10 sh -c "! kill -0 $RW_PID" || fail "replywick outlived its X server"
+    RW_PID=""
+    head -c 13 "$INI" | od -c | grep -q '; *R *e *p *l *y *w *i *c *k *\\r *\\n' ||
+        fail "settings file not rewritten: $(head -c 40 "$INI" | od -c | head -3)"
+    grep -q "Desc=kept" "$INI" || fail "item lost"
+}
+
 scenario_second_instance() {
     ini_begin
     start_rw
