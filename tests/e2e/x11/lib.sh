@@ -59,7 +59,9 @@ start_env() {
     local n started=""
     for n in 92 95 $(seq 100 140); do
         [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+        # -noreset: the server would otherwise reset (and refuse clients for a
+        # moment) whenever its last client, such as xdpyinfo, leaves.
+        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -noreset >"$WORK/xvfb.log" 2>&1 &
         local xpid=$!
         # A server that is still ending on that display would answer for a
         # moment while ours gives up: ours must still run a little later.
