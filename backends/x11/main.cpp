@@ -98,16 +98,23 @@ public:
     QSystemTrayIcon& Tray() { return tray_; }
     QTimer& PollTimer() { return poll_; }
 
+    bool trace = false;
+
     void TrayIconAdd(Icon icon, const std::string& tip) override {
+        Trace("add", icon, tip);
         tray_.setIcon(icon == Icon::On ? on_ : off_);
         tray_.setToolTip(QString::fromStdString(tip));
         tray_.show();
     }
     void TrayIconModify(Icon icon, const std::string& tip) override {
+        Trace("modify", icon, tip);
         tray_.setIcon(icon == Icon::On ? on_ : off_);
         tray_.setToolTip(QString::fromStdString(tip));
     }
-    void TrayIconDelete() override { tray_.hide(); }
+    void TrayIconDelete() override {
+        if (trace) std::fprintf(stderr, "x11: tray icon delete\n");
+        tray_.hide();
+    }
     void EnablePollTimer(bool on) override {
         if (on) {
             poll_.start();
@@ -140,6 +147,11 @@ public:
     }
 
 private:
+    void Trace(const char* what, Icon icon, const std::string& tip) const {
+        if (trace)
+            std::fprintf(stderr, "x11: tray icon %s %s '%s'\n", what, icon == Icon::On ? "on" : "off", tip.c_str());
+    }
+
     static QIcon LoadIcon(const char* name) {
         QIcon icon;
         icon.addFile(QString(":/icons/%1-16.png").arg(name), QSize(16, 16));
@@ -184,9 +196,14 @@ int main(int argc, char** argv) {
     EnsureSettingsDir(rw::App.IniPath);
     rw::gMainWindow = platform.CreateMainWindow();
 
+    // RW_X11_TRACE=1 traces the triggers of the X connection and the tray
+    // icon on standard error, apart from the debug lines of "/d".
+    const bool trace = std::getenv("RW_X11_TRACE") != nullptr;
+
     TrayHost host;
     rw::Watcher watcher(host);
     host.watcher = &watcher;
+    host.trace = trace;
 
     bool closed = false;
     auto closeMain = [&]() {
@@ -200,9 +217,6 @@ int main(int argc, char** argv) {
     };
     host.onClose = closeMain;
 
-    // RW_X11_TRACE=1 traces the triggers of the X connection on standard
-    // error, apart from the debug lines of "/d".
-    const bool trace = std::getenv("RW_X11_TRACE") != nullptr;
     if (trace) {
         std::string names;
         for (std::size_t i = 0; i < rw::KeyNames.size(); ++i) {

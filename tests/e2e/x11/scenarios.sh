@@ -127,7 +127,8 @@ scenario_tray_toggle() {
     ini_item "tray" "RW Tray" 0 RwKeylog "" "" "" "t" 0
     start_rw
     click_tray_icon
-    sleep 0.5
+    wait_for 5 grep -q "x11: tray icon modify off 'Replywick (not active)'" "$WORK/rw.log" ||
+        fail "a left click did not switch the watcher off"
     keylog "RW Tray" "$WORK/tray.log"
     sleep 1.2
     [ -z "$(presses "$WORK/tray.log")" ] || fail "answered while not active: '$(presses "$WORK/tray.log")'"
@@ -141,13 +142,15 @@ scenario_tray_restart() {
     ini_item "tray" "RW Tray" 0 RwKeylog "" "" "" "t" 0
     start_rw
     click_tray_icon
-    sleep 0.5
+    wait_for 5 grep -q "x11: tray icon modify off" "$WORK/rw.log" || fail "a left click did not switch off"
     kill "$TRAYER_PID"
     wait "$TRAYER_PID" 2>/dev/null
     wait_for 5 sh -c '! xwininfo -root -tree | grep -q "\"panel\""' || fail "trayer did not end"
     start_trayer
     wait_for 10 tray_icon_pos || fail "the icon did not come back to the new tray"
     wait_for 5 grep -q "x11: tray host started" "$WORK/rw.log" || fail "the new tray host went unnoticed"
+    # As after a shell restart: the active icon with the tooltip of an add.
+    wait_for 5 grep -q "x11: tray icon add on ' Replywick '" "$WORK/rw.log" || fail "icon not added as active"
     # The icon is back as the active one, but the watcher stays off...
     keylog "RW Tray" "$WORK/tray.log"
     sleep 1.2
@@ -186,7 +189,7 @@ scenario_menu() {
     # Active is the fourth row; the menu has five rows and two separators.
     xdotool mousemove $((x + w / 2)) $((y + h * 58 / 100)) click 1
     wait_for 5 no_menu || fail "the menu stayed open"
-    sleep 0.5
+    wait_for 5 grep -q "x11: tray icon modify off" "$WORK/rw.log" || fail "Active in the menu did not switch off"
     keylog "RW Menu" "$WORK/menu.log"
     sleep 1.2
     [ -z "$(presses "$WORK/menu.log")" ] || fail "Active from the menu did not switch the watcher off"
