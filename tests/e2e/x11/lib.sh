@@ -46,6 +46,7 @@ stop_env() {
     rm -rf "$WORK"
 }
 trap stop_env EXIT
+trap "exit 1" TERM INT HUP
 
 start_trayer() {
     trayer --edge top --align right --widthtype pixel --width 100 --heighttype pixel --height 24 \
