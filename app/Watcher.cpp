@@ -165,6 +165,10 @@ void Watcher::AfterShowList() {
     if (active_) lastFG_ = 0;
 }
 
+void Watcher::ForgetWindow(WinHandle w) {
+    if (w != 0 && lastFG_ == w) lastFG_ = 0;
+}
+
 void Watcher::TestNewFGWin() {
     if (examining_) return;
     FlagScope busy(examining_);

@@ -71,6 +71,10 @@ public:
     void ShowList(const std::function<void()>& runListWindow);
     // After the item list window closed.
     void AfterShowList();
+    // A window that is gone. Window systems that hand its handle to the next
+    // window at once (X reuses ids) must not let that window count as the
+    // one already taken up.
+    void ForgetWindow(WinHandle w);
 
     // Takes up the foreground window if it is new. Does nothing while an
     // examination runs: examinations never nest.

@@ -238,8 +238,7 @@ int main(int argc, char** argv) {
     platform.onClientGone = [&](rw::WinHandle w) {
         if (trace) std::fprintf(stderr, "x11: client gone 0x%x\n", w);
         // The next window may get the same id: it must count as new.
-        // AfterShowList clears LastFG (while Active), which is exactly that.
-        if (!closed && watcher.LastFG() == w) watcher.AfterShowList();
+        if (!closed) watcher.ForgetWindow(w);
     };
 
     // Qt embeds its icon in a tray host that starts later by itself; the

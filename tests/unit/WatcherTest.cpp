@@ -236,6 +236,20 @@ TEST_F(WatcherTest, PollingTakesAWindowUpOncePerVisitToTheForeground) {
     EXPECT_EQ(Typed().size(), 2u) << "switched away and back: played again";
 }
 
+TEST_F(WatcherTest, ForgottenWindowCountsAsNewAgain) {
+    // A window is closed and the next one gets its handle at once, with no
+    // other window in front in between (X reuses ids).
+    fake.SetForeground(dlg);
+    watcher.OnPollTimer();
+    watcher.ForgetWindow(other);
+    watcher.OnPollTimer();
+    EXPECT_EQ(Typed().size(), 1u) << "another window's end changes nothing";
+    watcher.ForgetWindow(dlg);
+    EXPECT_EQ(watcher.LastFG(), 0u);
+    watcher.OnPollTimer();
+    EXPECT_EQ(Typed().size(), 2u);
+}
+
 TEST_F(WatcherTest, WindowLeavingTheForegroundDuringTheDelayGetsNothing) {
     SetDelay(2000);
     fake.SetForeground(dlg);
