@@ -20,5 +20,11 @@ if ! cmake --build --preset linux -j "$(nproc)" --target replywick >/tmp/replywi
     exit 1
 fi
 rm -f /tmp/replywick-build.$$.log
+# Dialog texts and buttons come through the accessibility bus, which is
+# reached through the session bus: join the display's session bus, or start
+# it as any GTK program there would, when none is set.
+if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ] && [ ! -S "${XDG_RUNTIME_DIR:-/nonexistent}/bus" ]; then
+    eval "$(dbus-launch --sh-syntax --autolaunch="$(dbus-uuidgen --get)")" || true
+fi
 # A second start while it runs on this display ends at once, silently.
 exec build/linux/replywick "$@"

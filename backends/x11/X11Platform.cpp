@@ -737,6 +737,26 @@ Bool IsPingReply(Display*, XEvent* ev, XPointer arg) {
                ? True
                : False;
 }
+
+// Structure events that the root window's substructure selection brought in
+// while a ping was out. Events of the same types selected on the client
+// windows themselves (their DestroyNotify above all) must stay queued.
+Bool IsRootSubstructureEvent(Display*, XEvent* ev, XPointer arg) {
+    const auto root = *reinterpret_cast<Window*>(arg);
+    switch (ev->type) {
+        case CreateNotify:
+        case DestroyNotify:
+        case UnmapNotify:
+        case MapNotify:
+        case ReparentNotify:
+        case ConfigureNotify:
+        case GravityNotify:
+        case CirculateNotify:
+            return ev->xany.window == root ? True : False;
+        default:
+            return False;
+    }
+}
 }  // namespace
 
 bool X11Platform::WaitForPingReply(WinHandle w, long serial, std::uint32_t deadlineMs) {
@@ -782,9 +802,11 @@ bool X11Platform::SendNullMessage(WinHandle w, std::uint32_t timeoutMs) {
     if (answered) {
         for (auto& [kc, lent] : lent_) lent.targetSynced = true;
     }
-    // The substructure events that arrived meanwhile are of no interest.
+    // The root's substructure events that arrived meanwhile are of no
+    // interest.
     XEvent skip;
-    while (XCheckMaskEvent(dpy_, SubstructureNotifyMask, &skip)) {
+    Window root = root_;
+    while (XCheckIfEvent(dpy_, &skip, IsRootSubstructureEvent, reinterpret_cast<XPointer>(&root))) {
     }
     return answered;
 }

@@ -33,6 +33,8 @@
 #include "app/Watcher.h"
 #include "backends/x11/X11Platform.h"
 #include "backends/x11/X11Util.h"
+#include "backends/x11/atspi/AccessibilityBridge.h"
+#include "backends/x11/atspi/DialogChildren.h"
 #include "items/Settings.h"
 
 namespace {
@@ -190,6 +192,23 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationName("Replywick");
+
+    // The controls inside dialogs (message text, buttons) come from the
+    // accessibility bus: X11 toolkits have no child windows for them.
+    rw::x11::AccessibilityBridge accessibility;
+    rw::x11::DialogChildren dialogChildren(
+        accessibility, [&platform](rw::WinHandle w, rw::x11::DialogChildren::WindowFacts& f) {
+            rw::Rect r;
+            f.pid = platform.GetWindowProcessId(w);
+            f.title = platform.GetWindowText(w);
+            if (f.pid == 0 || !platform.GetWindowRect(w, r)) return false;
+            f.x = r.left;
+            f.y = r.top;
+            f.w = r.right - r.left;
+            f.h = r.bottom - r.top;
+            return true;
+        });
+    platform.SetChildProvider(&dialogChildren);
 
     rw::SetPlatform(&platform);
     rw::InitApp();

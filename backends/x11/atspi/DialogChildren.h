@@ -28,10 +28,11 @@
 #include <vector>
 
 #include "AccessibilityBridge.h"
+#include "backends/x11/ChildProvider.h"
 
 namespace rw::x11 {
 
-class DialogChildren {
+class DialogChildren final : public ChildProvider {
 public:
     using Handle = std::uint32_t;  // a window handle of the program's logic
     static constexpr Handle kPseudoBits = 0xE0000000u;
@@ -49,16 +50,16 @@ public:
 
     DialogChildren(AccessibilityBridge& bridge, FactsFn facts);
 
-    Handle FirstChild(Handle parent);
-    Handle NextSibling(Handle node);
-    Handle Parent(Handle node);
-    std::string Text(Handle node);
-    std::string ClassName(Handle node);
+    Handle FirstChild(Handle parent) override;
+    Handle NextSibling(Handle node) override;
+    Handle Parent(Handle node) override;
+    std::string Text(Handle node) override;
+    std::string ClassName(Handle node) override;
     // The button for dialog control `id` (1 OK, 2 Cancel, 4 Retry, 5 Ignore,
     // 6 Yes, 7 No) of a top-level window, 0 if it has none.
-    Handle DlgItem(Handle dialog, int id);
+    Handle DlgItem(Handle dialog, int id) override;
     // Presses the button of control `id`; true when the target acknowledged.
-    bool Press(Handle dialog, int id, Handle button);
+    bool Press(Handle dialog, int id, Handle button) override;
 
 private:
     struct Snap {

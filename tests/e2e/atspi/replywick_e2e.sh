@@ -73,8 +73,20 @@ zenity_bg() {
     LAST=$!
 }
 
-# One dialog per program run: a dialog program started right after another
-# ended may get the very same X window id.
+# Two dialogs one right after the other: the second one may get the very
+# same X window id as the first, and must still be answered.
+scenario_two_in_a_row() {
+    item "save" "RW Save" Zenity "" "{Dialog Yes}"
+    item "over" "RW Over" Zenity "" "{Dialog No}"
+    start_rw
+    zenity_bg --question --title="RW Save" --text="Save?"
+    exit_of 10 "$LAST"; rc=$?
+    [ $rc -eq 0 ] || fail "first dialog: zenity ended with $rc (0 wanted)"
+    zenity_bg --question --title="RW Over" --text="Overwrite?"
+    exit_of 10 "$LAST"; rc=$?
+    [ $rc -eq 1 ] || fail "second dialog: zenity ended with $rc (1 wanted)"
+}
+
 scenario_question_yes() {
     item "yes" "RW Save" Zenity "Do you want to save" "{Dialog Yes}"
     start_rw
