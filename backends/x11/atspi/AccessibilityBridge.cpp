@@ -450,6 +450,21 @@ struct AccessibilityBridge::Impl {
     static constexpr long kUnknownPlace = 1L << 29;
     static constexpr long kElsewhere = 1L << 30;
 
+    // The nodes of a window, all or up to its text node; empty when the
+    // window is not found or the walk was cut short by the deadline (a
+    // prefix would mislead).
+    std::vector<AccNode> Nodes(std::uint32_t pid, const std::string& title, const Rect4& place,
+                               bool untilText) {
+        const Deadline dl(opt.deadlineMs);
+        std::vector<AccNode> nodes;
+        Ref<AtspiAccessible> win = FindWindow(pid, title, place, dl);
+        if (!win) return nodes;
+        bool complete = false;
+        Walk(win.get(), &nodes, 0, dl, complete, untilText);
+        if (!complete) nodes.clear();
+        return nodes;
+    }
+
     // Depth-first walk below `root` (root excluded). Stops at the first push
     // button that stands for `buttonId` when one is asked for (then returned).
     // With untilText the walk ends at the node that holds the dialog text
@@ -595,27 +610,12 @@ bool AccessibilityBridge::BusAvailable() { return impl_->Connect(); }
 
 std::vector<AccNode> AccessibilityBridge::Snapshot(std::uint32_t pid, const std::string& title,
                                                    int x, int y, int w, int h) {
-    const Deadline dl(impl_->opt.deadlineMs);
-    std::vector<AccNode> nodes;
-    Ref<AtspiAccessible> win = impl_->FindWindow(pid, title, {x, y, w, h}, dl);
-    if (!win) return nodes;
-    bool complete = false;
-    impl_->Walk(win.get(), &nodes, 0, dl, complete);
-    // A walk cut short by a timeout would yield a misleading prefix.
-    if (!complete) nodes.clear();
-    return nodes;
+    return impl_->Nodes(pid, title, {x, y, w, h}, false);
 }
 
 std::vector<AccNode> AccessibilityBridge::TextNodes(std::uint32_t pid, const std::string& title,
                                                     int x, int y, int w, int h) {
-    const Deadline dl(impl_->opt.deadlineMs);
-    std::vector<AccNode> nodes;
-    Ref<AtspiAccessible> win = impl_->FindWindow(pid, title, {x, y, w, h}, dl);
-    if (!win) return nodes;
-    bool complete = false;
-    impl_->Walk(win.get(), &nodes, 0, dl, complete, true);
-    if (!complete) nodes.clear();
-    return nodes;
+    return impl_->Nodes(pid, title, {x, y, w, h}, true);
 }
 
 bool AccessibilityBridge::HasButton(std::uint32_t pid, const std::string& title, int x, int y,
