@@ -50,10 +50,7 @@ struct Scene {
         SetPlatform(&sys);
         App = AppValues{};
         LoadKeyTable();
-        FakeWindow main;
-        main.visible = 0;
-        main.thread = sys.ownThread;
-        gMainWindow = sys.AddWindow(main);
+        gMainWindow = sys.AddOwnMainWindow();
         FakeWindow d;
         d.title = "Save changes";
         d.cls = "#32770";

@@ -50,6 +50,15 @@ WinHandle FakePlatform::AddWindow(const FakeWindow& w) {
     return h;
 }
 
+WinHandle FakePlatform::AddOwnMainWindow(std::uint32_t pid) {
+    FakeWindow main;
+    main.title = "Replywick MainForm";
+    main.visible = 0;
+    main.thread = ownThread;
+    main.pid = pid;
+    return AddWindow(main);
+}
+
 WinHandle FakePlatform::AddChild(WinHandle parent, const std::string& cls, const std::string& text,
                                  int id) {
     FakeWindow c;

@@ -32,6 +32,8 @@ public:
 
     // ---- Scripting -----------------------------------------------------
     WinHandle AddWindow(const FakeWindow& w);
+    // The program's own hidden main window, on the calling thread.
+    WinHandle AddOwnMainWindow(std::uint32_t pid = 1);
     // A child control of parent with a class, text and control id.
     WinHandle AddChild(WinHandle parent, const std::string& cls, const std::string& text, int id = 0);
     FakeWindow& Win(WinHandle w) { return windows_.at(w); }

@@ -36,12 +36,7 @@ protected:
         App = AppValues{};
         App.DebugMode = true;
         LoadKeyTable();
-        FakeWindow main;
-        main.title = "Replywick MainForm";
-        main.visible = 0;
-        main.thread = fake.ownThread;
-        main.pid = 5;
-        gMainWindow = fake.AddWindow(main);
+        gMainWindow = fake.AddOwnMainWindow(5);
 
         FakeWindow d;
         d.title = "Question";

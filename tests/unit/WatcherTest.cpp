@@ -53,11 +53,7 @@ protected:
         gItems.Clear();
         CurItem = ItemRec{};
 
-        FakeWindow main;
-        main.title = "Replywick MainForm";
-        main.visible = 0;
-        main.thread = fake.ownThread;
-        gMainWindow = fake.AddWindow(main);
+        gMainWindow = fake.AddOwnMainWindow();
 
         FakeWindow d;
         d.title = "Question";

@@ -17,10 +17,7 @@ protected:
     void SetUp() override {
         SetPlatform(&fake);
         App = AppValues{};
-        FakeWindow main;
-        main.visible = 0;
-        main.thread = fake.ownThread;
-        gMainWindow = fake.AddWindow(main);
+        gMainWindow = fake.AddOwnMainWindow();
         FakeWindow d;
         d.title = "Dialog";
         d.cls = "#32770";
