@@ -67,6 +67,14 @@ exit_of() {
     wait "$pid"
 }
 
+# expect_exit WANTED WHAT PID: the dialog program PID must end within 10 s
+# with exit code WANTED.
+expect_exit() {
+    local rc
+    exit_of 10 "$3"; rc=$?
+    [ "$rc" -eq "$1" ] || fail "$2: ended with $rc ($1 wanted)"
+}
+
 zenity_bg() {
     zenity "$@" 2>/dev/null &
     PIDS+=($!)
@@ -80,35 +88,30 @@ scenario_two_in_a_row() {
     item "over" "RW Over" Zenity "" "{Dialog No}"
     start_rw
     zenity_bg --question --title="RW Save" --text="Save?"
-    exit_of 10 "$LAST"; rc=$?
-    [ $rc -eq 0 ] || fail "first dialog: zenity ended with $rc (0 wanted)"
+    expect_exit 0 "first dialog" "$LAST"
     zenity_bg --question --title="RW Over" --text="Overwrite?"
-    exit_of 10 "$LAST"; rc=$?
-    [ $rc -eq 1 ] || fail "second dialog: zenity ended with $rc (1 wanted)"
+    expect_exit 1 "second dialog" "$LAST"
 }
 
 scenario_question_yes() {
     item "yes" "RW Save" Zenity "Do you want to save" "{Dialog Yes}"
     start_rw
     zenity_bg --question --title="RW Save" --text="Do you want to save the changes?"
-    exit_of 10 "$LAST"; rc=$?
-    [ $rc -eq 0 ] || fail "{Dialog Yes}: zenity ended with $rc (0 wanted)"
+    expect_exit 0 "{Dialog Yes}" "$LAST"
 }
 
 scenario_question_no() {
     item "no" "RW Overwrite" Zenity "" "{Dialog No}"
     start_rw
     zenity_bg --question --title="RW Overwrite" --text="Overwrite the file?"
-    exit_of 10 "$LAST"; rc=$?
-    [ $rc -eq 1 ] || fail "{Dialog No}: zenity ended with $rc (1 wanted)"
+    expect_exit 1 "{Dialog No}" "$LAST"
 }
 
 scenario_info_ok() {
     item "ok" "RW Info" Zenity "The job is done." "{Dialog OK}"
     start_rw
     zenity_bg --info --title="RW Info" --text="The job is done."
-    exit_of 10 "$LAST"; rc=$?
-    [ $rc -eq 0 ] || fail "{Dialog OK}: zenity ended with $rc (0 wanted)"
+    expect_exit 0 "{Dialog OK}" "$LAST"
 }
 
 # A text from the middle of the message does not match; one from its start does.
@@ -117,8 +120,7 @@ scenario_text_start_not_middle() {
     item "start" "RW Text" Zenity "Do you want" "{Dialog No}"
     start_rw
     zenity_bg --question --title="RW Text" --text="Do you want to save the changes?"
-    exit_of 10 "$LAST"; rc=$?
-    [ $rc -eq 1 ] || fail "zenity ended with $rc: 1 wanted (the start item, not the middle one)"
+    expect_exit 1 "the start item, not the middle one" "$LAST"
 }
 
 scenario_qt_dialog() {
@@ -126,8 +128,7 @@ scenario_qt_dialog() {
     start_rw
     "$QTDIALOG" "RW Qt" "Shall the Qt dialog be answered?" 2>/dev/null &
     PIDS+=($!)
-    exit_of 10 $!; rc=$?
-    [ $rc -eq 10 ] || fail "Qt dialog {Dialog Yes}: ended with $rc (10 wanted)"
+    expect_exit 10 "Qt dialog {Dialog Yes}" $!
 }
 
 # No OK button: {Dialog OK} presses Cancel ("Abbrechen").
@@ -136,8 +137,7 @@ scenario_qt_ok_falls_back() {
     start_rw
     "$QTDIALOG" "RW Qt OK" "Nothing to confirm here" NA 2>/dev/null &
     PIDS+=($!)
-    exit_of 10 $!; rc=$?
-    [ $rc -eq 13 ] || fail "Qt dialog {Dialog OK} without OK: ended with $rc (13 wanted)"
+    expect_exit 13 "Qt dialog {Dialog OK} without OK" $!
 }
 
 # A stopped target costs the program about a second; the next dialog is
@@ -154,8 +154,7 @@ scenario_stopped_target() {
     local t0
     t0=$(now_ms)
     zenity_bg --question --title="RW Next" --text="The next dialog is answered."
-    exit_of 10 "$LAST"; rc=$?
-    [ $rc -eq 0 ] || fail "the next dialog: zenity ended with $rc (0 wanted)"
+    expect_exit 0 "the next dialog" "$LAST"
     echo "next dialog answered after $(( $(now_ms) - t0 )) ms"
     kill -0 "$stopped" || fail "the stopped dialog ended"
     kill -CONT "$stopped"
