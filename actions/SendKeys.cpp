@@ -1,13 +1,13 @@
 #include "actions/SendKeys.h"
 
+#include <algorithm>
 #include <array>
-#include <cmath>
-#include <cstdlib>
 
 #include "actions/KeyTable.h"
 #include "actions/Strings.h"
 #include "actions/WinServices.h"
 #include "app/AppValues.h"
+#include "items/ItemText.h"
 
 namespace rw {
 
@@ -47,66 +47,12 @@ bool IsModifierCode(int code) {
 
 std::uint8_t Byte(std::int32_t v) { return static_cast<std::uint8_t>(v & 0xFF); }
 
-// The thread of our own main window; the calling thread until it exists.
-std::uint32_t OwnThread() {
-    std::uint32_t t = Sys().GetWindowThreadId(gMainWindow);
-    return t != 0 ? t : Sys().GetCurrentThreadId();
-}
-
-// The milliseconds of a DELAY= token: the leading decimal number of text
-// (spaces and tabs are skipped wherever they stand; reading stops at the
-// first character that cannot continue the number; no number gives 0),
-// rounded half to even. The pause is clamped to 0..kMaxMacroDelayMs: a
-// negative or enormous value would otherwise block the program for weeks.
+// The milliseconds of a DELAY= token: its leading number, read like the
+// number fields of an item (blanks skipped, rounded half to even, the same
+// whatever the user's locale), clamped to 0..kMaxMacroDelayMs: a negative or
+// enormous value would otherwise block the program for weeks.
 std::uint32_t DelayMs(const std::string& text) {
-    std::string num;
-    std::size_t i = 0;
-    auto skipBlanks = [&] {
-        while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
-    };
-    auto digits = [&] {
-        bool any = false;
-        for (;;) {
-            skipBlanks();
-            if (i < text.size() && text[i] >= '0' && text[i] <= '9') {
-                num += text[i++];
-                any = true;
-            } else {
-                return any;
-            }
-        }
-    };
-    skipBlanks();
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) num += text[i++];
-    bool mantissa = digits();
-    skipBlanks();
-    if (i < text.size() && text[i] == '.') {
-        num += text[i++];
-        mantissa = digits() || mantissa;
-    }
-    if (!mantissa) return 0;
-    skipBlanks();
-    if (i < text.size() && (text[i] == 'E' || text[i] == 'e' || text[i] == 'D' || text[i] == 'd')) {
-        std::string exp = "e";
-        std::size_t save = i;
-        std::string saveNum = num;
-        ++i;
-        skipBlanks();
-        if (i < text.size() && (text[i] == '+' || text[i] == '-')) exp += text[i++];
-        num += exp;
-        if (!digits()) {
-            i = save;
-            num = saveNum;
-        }
-    }
-    double v = std::strtod(num.c_str(), nullptr);
-    if (!(v > 0.0)) return 0;  // also NaN
-    if (v >= static_cast<double>(kMaxMacroDelayMs)) return static_cast<std::uint32_t>(kMaxMacroDelayMs);
-    double fl = std::floor(v);
-    double diff = v - fl;
-    double r = fl;
-    if (diff > 0.5 || (diff == 0.5 && std::fmod(fl, 2.0) != 0.0)) r = fl + 1.0;
-    return static_cast<std::uint32_t>(r);
+    return static_cast<std::uint32_t>(std::clamp(NumericValue(text), 0, kMaxMacroDelayMs));
 }
 
 int DialogButtonId(const std::string& name) {

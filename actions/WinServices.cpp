@@ -1,49 +1,24 @@
 #include "actions/WinServices.h"
 
-#include <cmath>
-
 #include "app/AppValues.h"
+#include "items/ItemText.h"
 
 namespace rw {
 
 WinHandle gMainWindow = 0;
 
-namespace {
-
-// The thread of our own main window. Before the main window exists (and in
-// tests that do not create one) the calling thread stands in for it: the
-// main window is always created by the thread that runs all of this.
+// Before the main window exists (and in tests that do not create one) the
+// calling thread stands in for it: the main window is always created by the
+// thread that runs all of this.
 std::uint32_t OwnThread() {
     std::uint32_t t = Sys().GetWindowThreadId(gMainWindow);
     return t != 0 ? t : Sys().GetCurrentThreadId();
 }
 
-// Round to the nearest whole number, halves to the even neighbour.
-std::int32_t RoundHalfEven(double v) {
-    double fl = std::floor(v);
-    double diff = v - fl;
-    double r = fl;
-    if (diff > 0.5) {
-        r = fl + 1.0;
-    } else if (diff == 0.5) {
-        r = std::fmod(fl, 2.0) == 0.0 ? fl : fl + 1.0;
-    }
-    return static_cast<std::int32_t>(r);
-}
+// The backends hand out at most 259 bytes, cut on a character boundary.
+std::string GetWinText(WinHandle w) { return w == 0 ? std::string() : Sys().GetWindowText(w); }
 
-}  // namespace
-
-std::string GetWinText(WinHandle w) {
-    if (w == 0) return {};
-    std::string t = Sys().GetWindowText(w);
-    return t.size() > 259 ? t.substr(0, 259) : t;
-}
-
-std::string GetWinClass(WinHandle w) {
-    if (w == 0) return {};
-    std::string t = Sys().GetClassName(w);
-    return t.size() > 259 ? t.substr(0, 259) : t;
-}
+std::string GetWinClass(WinHandle w) { return w == 0 ? std::string() : Sys().GetClassName(w); }
 
 std::string GetDialogText(WinHandle w) {
     if (w == 0) return {};
@@ -159,8 +134,8 @@ void CenterForm(FormTwips& form) {
     Platform& sys = Sys();
     double sw = static_cast<double>(sys.GetScreenWidth()) * App.TwipsPerPixelX;
     double sh = static_cast<double>(sys.GetScreenHeight()) * App.TwipsPerPixelY;
-    form.left = RoundHalfEven(sw / 2.0 - form.width / 2.0);
-    form.top = RoundHalfEven(sh / 2.0 - form.height / 2.0);
+    form.left = RoundToInt32(sw / 2.0 - form.width / 2.0);
+    form.top = RoundToInt32(sh / 2.0 - form.height / 2.0);
 }
 
 }  // namespace rw

@@ -11,6 +11,8 @@ namespace rw {
 // The program's hidden main window; the player and the focus lookup need
 // its thread.
 extern WinHandle gMainWindow;
+// The thread of our own main window.
+std::uint32_t OwnThread();
 
 // The longest wait for a window's thread to answer; after it the caller
 // goes on, so a hung target never hangs the program.

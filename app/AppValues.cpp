@@ -59,8 +59,7 @@ std::size_t PosixValueEnd(const std::string& args, std::size_t from) {
 CommandLineSwitches ParseCommandLine(const std::string& args, bool posixPaths) {
     CommandLineSwitches sw;
     // UCase changes letters only, so positions in upper stand for args.
-    const std::string upper = UCase(args);
-    sw.debug = upper.find("/D") != std::string::npos;
+    std::string upper = UCase(args);
     const auto ini = upper.find("/INI=");
     if (ini != std::string::npos) {
         sw.hasIni = true;
@@ -68,12 +67,17 @@ CommandLineSwitches ParseCommandLine(const std::string& args, bool posixPaths) {
         std::size_t end;
         if (posixPaths) {
             end = PosixValueEnd(args, from);
+            // A Linux path is full of slashes: "/ini=/data/x.ini" must not
+            // switch debug lines on, which would write every macro (and the
+            // passwords in it) to standard error.
+            upper.replace(from, end - from, " ");
         } else {
             end = args.find('/', from);
             if (end == std::string::npos) end = args.size();
         }
         sw.iniValue = args.substr(from, end - from);
     }
+    sw.debug = upper.find("/D") != std::string::npos;
     return sw;
 }
 

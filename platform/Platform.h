@@ -11,7 +11,7 @@
 //    text, false or a zeroed rectangle. Nothing throws.
 //  - Texts are 8-bit: the ANSI code page on Windows, the locale's bytes
 //    (UTF-8) on Linux. They are passed through unchanged.
-//  - All waiting goes through Sleep()/TickCount(), so tests run on a virtual
+//  - All waiting goes through Sleep()/GetTickCount(), so tests run on a virtual
 //    clock. A backend never blocks longer than the bound it is given.
 #pragma once
 
@@ -138,6 +138,7 @@ public:
     // At most 259 bytes, as a 260-byte buffer would hold, never cut inside
     // a multi-byte character.
     virtual std::string GetWindowText(WinHandle w) = 0;
+    // The same bound as the text.
     virtual std::string GetClassName(WinHandle w) = 0;
     virtual bool GetWindowRect(WinHandle w, Rect& r) = 0;
     // The raw answer of the visibility query (1 when visible).

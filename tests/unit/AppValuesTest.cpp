@@ -141,6 +141,17 @@ TEST(CommandLine, LinuxValueRunsToABlankFollowedBySlash) {
     EXPECT_EQ(ParseCommandLine("/ini= /d", true).iniValue, "");
 }
 
+TEST(CommandLine, LinuxSettingsPathDoesNotSwitchDebugOn) {
+    // Debug lines would write every macro to standard error.
+    EXPECT_FALSE(ParseCommandLine("/ini=/data/x.ini", true).debug);
+    EXPECT_FALSE(ParseCommandLine("/ini=/home/dave/x.ini", true).debug);
+    EXPECT_TRUE(ParseCommandLine("/ini=/home/dave/x.ini /d", true).debug);
+    EXPECT_TRUE(ParseCommandLine("/ini=other.ini /Data", true).debug);
+    EXPECT_TRUE(ParseCommandLine("/d /ini=/tmp/a.ini", true).debug);
+    // Windows keeps its rule: the value already ends at the next "/".
+    EXPECT_TRUE(ParseCommandLine("/ini=sub/d.ini", false).debug);
+}
+
 // ---- Paths ----------------------------------------------------------------
 
 TEST(StartupPaths, ExecutableInAFolder) {
