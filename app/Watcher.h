@@ -79,16 +79,15 @@ public:
     // Takes up the foreground window if it is new. Does nothing while an
     // examination runs: examinations never nest.
     void TestNewFGWin();
-    // Examines LastFG and plays the matching item's macro; called by
-    // TestNewFGWin.
-    void HandleNewFG();
 
     bool Active() const { return active_; }
     WinHandle LastFG() const { return lastFG_; }
     bool PopupMenuOpen() const { return popupMenuOpen_; }
-    void SetPopupMenuOpen(bool open) { popupMenuOpen_ = open; }
 
 private:
+    // Examines LastFG and plays the matching item's macro; only TestNewFGWin
+    // calls it, inside its guard against nesting.
+    void HandleNewFG();
     bool TriggersAllowed() const { return active_ && !popupMenuOpen_ && !examining_; }
     // Waits at most maxRounds rounds of 10 ms or maxMs until handle is the
     // foreground window, then 10 ms more, then tests the foreground.
