@@ -92,8 +92,6 @@ VkBinding BindingOfVk(std::uint8_t vk) {
     }
 }
 
-bool IsGenericModifierVk(std::uint8_t vk) { return vk == 0x10 || vk == 0x11 || vk == 0x12; }
-
 bool IsLockVk(std::uint8_t vk) { return vk == 0x14 || vk == 0x90 || vk == 0x91; }
 
 std::string KeysymLabel(std::uint32_t ks) {

@@ -22,9 +22,6 @@ struct VkBinding {
 // has no key on X.
 VkBinding BindingOfVk(std::uint8_t vk);
 
-// Generic modifier codes stand for either side.
-bool IsGenericModifierVk(std::uint8_t vk);
-
 // Lock keys (Caps Lock 0x14, Num Lock 0x90, Scroll Lock 0x91).
 bool IsLockVk(std::uint8_t vk);
 

@@ -738,28 +738,9 @@ Bool IsPingReply(Display*, XEvent* ev, XPointer arg) {
                : False;
 }
 
-// Structure events that the root window's substructure selection brought in
-// while a ping was out. Events of the same types selected on the client
-// windows themselves (their DestroyNotify above all) must stay queued.
-Bool IsRootSubstructureEvent(Display*, XEvent* ev, XPointer arg) {
-    const auto root = *reinterpret_cast<Window*>(arg);
-    switch (ev->type) {
-        case CreateNotify:
-        case DestroyNotify:
-        case UnmapNotify:
-        case MapNotify:
-        case ReparentNotify:
-        case ConfigureNotify:
-        case GravityNotify:
-        case CirculateNotify:
-            return ev->xany.window == root ? True : False;
-        default:
-            return False;
-    }
-}
 }  // namespace
 
-bool X11Platform::WaitForPingReply(WinHandle w, long serial, std::uint32_t deadlineMs) {
+bool X11Platform::WaitForPingReply(long serial, std::uint32_t deadlineMs) {
     PingMatch match{root_, atoms_->wmProtocols, atoms_->netWmPing, serial};
     XEvent reply;
     for (;;) {
@@ -769,7 +750,6 @@ bool X11Platform::WaitForPingReply(WinHandle w, long serial, std::uint32_t deadl
         pollfd pfd{ConnectionNumber(dpy_), POLLIN, 0};
         poll(&pfd, 1, left);
         XEventsQueued(dpy_, QueuedAfterReading);
-        (void)w;
     }
 }
 
@@ -797,17 +777,14 @@ bool X11Platform::SendNullMessage(WinHandle w, std::uint32_t timeoutMs) {
     ev.xclient.data.l[2] = static_cast<long>(client);
     XSendEvent(dpy_, client, False, NoEventMask, &ev);
     XFlush(dpy_);
-    bool answered = WaitForPingReply(client, serial, start + limit);
+    bool answered = WaitForPingReply(serial, start + limit);
     XSelectInput(dpy_, root_, kRootMask);
     if (answered) {
         for (auto& [kc, lent] : lent_) lent.targetSynced = true;
     }
-    // The root's substructure events that arrived meanwhile are of no
-    // interest.
-    XEvent skip;
-    Window root = root_;
-    while (XCheckIfEvent(dpy_, &skip, IsRootSubstructureEvent, reinterpret_cast<XPointer>(&root))) {
-    }
+    // The root's substructure events that arrived meanwhile stay queued:
+    // HandleEvent passes them by (only a watched window's own DestroyNotify
+    // counts), and a client's end must not be lost with them.
     return answered;
 }
 
@@ -1037,7 +1014,6 @@ bool X11Platform::PostChar(WinHandle w, const std::string& ch) {
     l.lastUse = ++useCounter_;
     l.usedAtMs = MonotonicMs();
     l.targetSynced = false;
-    ++lentUses_;
     TapKeycode(kc, false);
     return true;
 }

@@ -12,7 +12,6 @@
 // and a request on a gone window simply yields nothing.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -35,13 +34,10 @@ public:
     X11Platform& operator=(const X11Platform&) = delete;
 
     bool Ok() const { return dpy_ != nullptr; }
-    Display* XDisplay() const { return dpy_; }
     int ConnectionFd() const;
 
     // The hidden main window and its child for the external notification.
     WinHandle CreateMainWindow();
-    WinHandle MainWindow() const { return mainWin_; }
-    WinHandle NotifyWindow() const { return notifyWin_; }
 
     // Events of the own connection. Set the handlers, then call
     // DispatchEvents whenever the descriptor is readable and whenever
@@ -136,9 +132,6 @@ public:
     bool GetKeyboardState(std::array<std::uint8_t, 256>& state) override;
     bool SetKeyboardState(const std::array<std::uint8_t, 256>& state) override;
 
-    // For tests and diagnostics: how many characters needed a lent keycode.
-    std::uint64_t LentKeyUses() const { return lentUses_; }
-
 private:
     struct Atoms;
     struct LentKey {
@@ -160,7 +153,7 @@ private:
     bool WmSupports(unsigned long atom);
     void SendRootMessage(WinHandle w, unsigned long type, long l0, long l1, long l2, long l3,
                          long l4);
-    bool WaitForPingReply(WinHandle w, long serial, std::uint32_t deadlineMs);
+    bool WaitForPingReply(long serial, std::uint32_t deadlineMs);
     void HandleEvent(void* event);
 
     // Keyboard.
@@ -197,8 +190,6 @@ private:
     std::vector<std::uint8_t> spareKeycodes_;
     std::map<std::uint8_t, LentKey> lent_;
     std::uint64_t useCounter_ = 0;
-    std::uint64_t lentUses_ = 0;
-    WinHandle lastTypingTarget_ = 0;
 };
 
 }  // namespace rw::x11

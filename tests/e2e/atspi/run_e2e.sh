@@ -28,7 +28,11 @@ Xvfb ":$num" -screen 0 1280x1024x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&
 pids+=($!)
 export DISPLAY=":$num"
 for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.05; done
-xdpyinfo >/dev/null 2>&1 || { echo "Xvfb :$num did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
+# A server that answers but is not ours (the display was taken) must not get
+# our window manager and bus.
+if ! xdpyinfo >/dev/null 2>&1 || ! kill -0 "${pids[0]}" 2>/dev/null; then
+    echo "Xvfb :$num did not start" >&2; cat "$work/xvfb.log" >&2; exit 1
+fi
 
 # Private runtime, config and cache dirs (the accessibility bus socket lives
 # in the runtime dir), and settings kept in memory: the bus launcher would
