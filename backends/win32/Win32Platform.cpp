@@ -406,7 +406,13 @@ std::uint32_t Win32Platform::GetWindowProcessId(WinHandle w) {
 
 std::uint32_t Win32Platform::GetCurrentThreadId() { return ::GetCurrentThreadId(); }
 
+bool Win32Platform::RunningUnderWine() {
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 bool Win32Platform::AttachThreadInput(std::uint32_t from, std::uint32_t to, bool attach) {
+    if (!underWine_) return ::AttachThreadInput(from, to, attach ? TRUE : FALSE) != 0;
     if (attach) {
         foregroundBeforeAttach_ = FromHwnd(::GetForegroundWindow());
         return ::AttachThreadInput(from, to, TRUE) != 0;
@@ -414,7 +420,8 @@ bool Win32Platform::AttachThreadInput(std::uint32_t from, std::uint32_t to, bool
     const bool ok = ::AttachThreadInput(from, to, FALSE) != 0;
     // Wine gives the detached thread a fresh input state and leaves no
     // foreground window behind, so the next key stroke would go nowhere.
-    // Windows keeps the foreground; there this never applies.
+    // Windows keeps the foreground (a moment without one there is real and
+    // must not be "repaired"), so this runs under Wine only.
     const HWND before = ToHwnd(foregroundBeforeAttach_);
     foregroundBeforeAttach_ = 0;
     if (before && ::GetForegroundWindow() == nullptr && IsWindow(before)) ::SetForegroundWindow(before);

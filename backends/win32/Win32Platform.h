@@ -83,6 +83,9 @@ private:
     bool ScreenCaps(int index, int& value);
 
     WinHandle foregroundBeforeAttach_ = 0;
+    // Running under Wine, whose thread-input detach needs a repair.
+    const bool underWine_ = RunningUnderWine();
+    static bool RunningUnderWine();
 };
 
 }  // namespace rw

@@ -82,9 +82,10 @@ class Session:
 
     # ---- processes ------------------------------------------------------
     def spawn(self, argv, log_name, cwd=None):
-        out = open(os.path.join(self.dir, log_name), "ab")
-        p = subprocess.Popen(argv, env=self.env, cwd=cwd or self.dir, stdout=out, stderr=subprocess.STDOUT,
-                             start_new_session=True)
+        # The child keeps its own copy of the log's descriptor.
+        with open(os.path.join(self.dir, log_name), "ab") as out:
+            p = subprocess.Popen(argv, env=self.env, cwd=cwd or self.dir, stdout=out, stderr=subprocess.STDOUT,
+                                 start_new_session=True)
         self.procs.append(p)
         return p
 
@@ -134,7 +135,12 @@ class Session:
                 p.wait(timeout=5)
             except subprocess.TimeoutExpired:
                 os.killpg(p.pid, signal.SIGKILL)
-        subprocess.call(["wineserver", "-w"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # A wineserver that hangs must not eat the whole test's time-out.
+        try:
+            subprocess.call(["wineserver", "-w"], env=self.env, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL, timeout=30)
+        except subprocess.TimeoutExpired:
+            pass
 
     # ---- Replywick ------------------------------------------------------
     def install(self, exe="replywick.exe", folder="app", ini=None, ini_name=None):
