@@ -6,7 +6,7 @@ run_pkgs=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libx11-d
           libxi-dev libxkbcommon-dev libatspi2.0-dev at-spi2-core dbus dbus-x11)
 test_pkgs=("${run_pkgs[@]}" libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
            g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
-           wine wine64 xvfb xauth openbox xdotool x11-utils x11-xserver-utils zenity trayer
+           wine wine64 xvfb xauth openbox xdotool x11-utils x11-xserver-utils x11-xkb-utils zenity trayer
            python3 imagemagick)
 # GTK 4 target of the accessibility tests (a Python script).
 test_pkgs+=(python3-gi gir1.2-gtk-4.0)

@@ -89,7 +89,7 @@ X11Platform::X11Platform(const char* displayName, int argc, char** argv) {
     }
     XSetErrorHandler(IgnoreXError);
     int major = XkbMajorVersion, minor = XkbMinorVersion, reason = 0;
-    dpy_ = XkbOpenDisplay(displayName, nullptr, nullptr, &major, &minor, &reason);
+    dpy_ = XkbOpenDisplay(displayName, &xkbEventBase_, nullptr, &major, &minor, &reason);
     if (dpy_ == nullptr) return;
     screen_ = DefaultScreen(dpy_);
     root_ = RootWindow(dpy_, screen_);
@@ -223,6 +223,9 @@ void X11Platform::HandleEvent(void* event) {
             kbDirty_ = true;
             break;
         default:
+            // A layout switch by someone else comes only as an XKB event: an
+            // XKB client gets no core MappingNotify for it.
+            if (ev.type == xkbEventBase_) kbDirty_ = true;
             break;
     }
 }

@@ -184,6 +184,7 @@ private:
 
     // Keyboard state.
     bool kbDirty_ = true;
+    int xkbEventBase_ = -1;
     int minKeycode_ = 8, maxKeycode_ = 255;
     void* xkb_ = nullptr;  // XkbDescPtr
     std::map<std::uint8_t, std::uint8_t> vkKeycode_;  // cache, filled lazily

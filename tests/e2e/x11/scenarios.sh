@@ -10,6 +10,25 @@ scenario_typing() {
     [ "$(cat "$WORK/out.txt")" = "Grüße, 10 €" ] || fail "typed text arrived as '$(cat "$WORK/out.txt")'"
 }
 
+scenario_layout_switch() {
+    # The layout changes while the program runs (German swaps Y and Z): the
+    # next macro must be typed with the new layout's keys.
+    setxkbmap us
+    ini_begin
+    ini_item "one" "RW One" 0 Zenity "" "" "" "yz{ENTER}" 0
+    ini_item "two" "RW Two" 0 Zenity "" "" "" "yz{ENTER}" 0
+    start_rw
+    timeout 20 zenity --entry --title="RW One" --text="Type here" >"$WORK/one.txt" 2>/dev/null ||
+        fail "first entry was not answered"
+    setxkbmap de
+    timeout 20 zenity --entry --title="RW Two" --text="Type here" >"$WORK/two.txt" 2>/dev/null
+    local rc=$?
+    setxkbmap us
+    [ $rc -eq 0 ] || fail "second entry was not answered"
+    [ "$(cat "$WORK/one.txt")" = "yz" ] || fail "with us: '$(cat "$WORK/one.txt")'"
+    [ "$(cat "$WORK/two.txt")" = "yz" ] || fail "after the switch to de: '$(cat "$WORK/two.txt")'"
+}
+
 scenario_typing_other_scripts() {
     # Characters the US layout lacks, upper and lower case, more of them than
     # there are spare keycodes, some repeated after their keycode was reused.
