@@ -32,6 +32,16 @@ struct Rect {
     bool operator==(const Rect&) const = default;
 };
 
+// Which window a handle names at one moment. Some window systems hand a
+// closed window's handle to the next window at once (X reuses ids); the
+// generation tells the two apart there. Where handles are not reused at once
+// it stays 0 and the handle alone names the window.
+struct WindowIdentity {
+    WinHandle handle = 0;
+    std::uint64_t generation = 0;
+    bool operator==(const WindowIdentity&) const = default;
+};
+
 // What GetVersionExA reports; on Linux a backend fills in the values of a
 // modern NT system so that the NT code paths are taken.
 struct OsVersionRaw {
@@ -91,6 +101,14 @@ public:
     virtual std::string ResolveFilePath(const std::string& path) { return path; }
     // Whether the program may create files in dir.
     virtual bool IsDirectoryWritable(const std::string& dir) = 0;
+    // True for an existing directory (absolute, or relative to the current
+    // directory).
+    virtual bool IsDirectory(const std::string& path) = 0;
+    // Whether the user lets the program replace this existing file: false
+    // for a read-only file (Windows attribute, or no write permission for
+    // the user on Linux), even where the folder would allow a rename.
+    virtual bool IsFileWritable(const std::string& path) = 0;
+    virtual std::uint32_t GetCurrentProcessId() = 0;
     // Per-user configuration directory (XDG) where the platform has one,
     // else empty.
     virtual std::string UserConfigDir() = 0;
@@ -117,6 +135,10 @@ public:
     // Length in bytes of the character that starts at text[pos] (0-based);
     // 1 for single-byte code pages, the UTF-8 sequence length on Linux.
     virtual std::size_t CharLength(const std::string& text, std::size_t pos) = 0;
+    // Whether two texts are equal once both are converted to upper case by
+    // the platform's own rules: the ANSI code page's letters on Windows
+    // (a/A, ä/Ä, é/É), Unicode case folding of UTF-8 text on Linux.
+    virtual bool EqualsIgnoringCase(const std::string& a, const std::string& b) = 0;
 
     // ---- Clipboard (plain text) ---------------------------------------
     virtual bool ClipboardGetText(std::string& text) = 0;
@@ -137,6 +159,16 @@ public:
     virtual bool SetForegroundWindow(WinHandle w) = 0;
     // At most 259 bytes, as a 260-byte buffer would hold, never cut inside
     // a multi-byte character.
+    // The window a handle names now, and whether it still names that very
+    // window: false once that window is gone, even when the handle has been
+    // handed to a new window meanwhile. Whoever holds a handle across a wait
+    // asks this before acting on it.
+    virtual WindowIdentity IdentifyWindow(WinHandle w) { return {w, 0}; }
+    virtual bool IsSameWindow(const WindowIdentity& id) { return id.handle != 0; }
+    // Whether typed characters land wherever the input focus is now
+    // (injected key strokes, as on X11) instead of in the window they are
+    // posted to (WM_CHAR on Windows).
+    virtual bool CharactersFollowFocus() = 0;
     virtual std::string GetWindowText(WinHandle w) = 0;
     // The same bound as the text.
     virtual std::string GetClassName(WinHandle w) = 0;

@@ -83,8 +83,25 @@ void FakePlatform::DestroyWindow(WinHandle w) {
     }
     topLevel_.erase(std::remove(topLevel_.begin(), topLevel_.end(), w), topLevel_.end());
     windows_.erase(w);
+    ++generation_[w];
     if (foreground_ == w) foreground_ = 0;
     if (focus_ == w) focus_ = 0;
+}
+
+WinHandle FakePlatform::AddWindowReusing(WinHandle handle, const FakeWindow& w) {
+    if (Exists(handle)) DestroyWindow(handle);
+    windows_[handle] = w;
+    topLevel_.push_back(handle);
+    return handle;
+}
+
+WindowIdentity FakePlatform::IdentifyWindow(WinHandle w) {
+    if (!Exists(w)) return {0, 0};
+    return {w, generation_[w]};
+}
+
+bool FakePlatform::IsSameWindow(const WindowIdentity& id) {
+    return Exists(id.handle) && generation_[id.handle] == id.generation;
 }
 
 void FakePlatform::At(std::uint32_t atMs, std::function<void()> action) {
@@ -158,6 +175,9 @@ bool FakePlatform::IsDirectoryWritable(const std::string& dir) {
     return true;
 }
 
+bool FakePlatform::IsDirectory(const std::string& path) { return posix::IsDirectory(path); }
+bool FakePlatform::IsFileWritable(const std::string& path) { return posix::IsFileWritable(path); }
+
 std::string FakePlatform::LoadResString(int id) { return FixedKeyString(id); }
 
 std::uint32_t FakePlatform::MapVirtualKey(std::uint32_t vk) {
@@ -184,6 +204,18 @@ std::string FakePlatform::GetKeyNameText(std::int32_t lParam) {
 std::size_t FakePlatform::CharLength(const std::string& text, std::size_t pos) {
     if (pos >= text.size()) return 0;
     return utf8 ? posix::Utf8CharLength(text, pos) : 1;
+}
+
+bool FakePlatform::EqualsIgnoringCase(const std::string& a, const std::string& b) {
+    auto upper = [](unsigned char c) {
+        const bool lower = (c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7);
+        return lower ? static_cast<unsigned char>(c - 0x20) : c;
+    };
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (upper(static_cast<unsigned char>(a[i])) != upper(static_cast<unsigned char>(b[i]))) return false;
+    }
+    return true;
 }
 
 bool FakePlatform::ClipboardGetText(std::string& text) {

@@ -38,6 +38,9 @@ public:
     WinHandle AddChild(WinHandle parent, const std::string& cls, const std::string& text, int id = 0);
     FakeWindow& Win(WinHandle w) { return windows_.at(w); }
     void DestroyWindow(WinHandle w);
+    // A new top-level window that gets the handle of one just destroyed, as
+    // X hands out ids again at once.
+    WinHandle AddWindowReusing(WinHandle handle, const FakeWindow& w);
     void SetForeground(WinHandle w) { foreground_ = w; }
     void SetFocusWindow(WinHandle w) { focus_ = w; }
     // Runs action when the virtual clock reaches atMs (during a Sleep).
@@ -83,6 +86,7 @@ public:
     bool failNextWrite = false;
     bool failNextReplace = false;
     std::vector<std::string> unwritableDirs;
+    std::uint32_t processId = 4242;
 
     // ---- Platform ------------------------------------------------------
     std::string ExecutablePath() override { return exePath; }
@@ -96,6 +100,9 @@ public:
     bool RemoveFile(const std::string& path) override;
     std::string ResolveFilePath(const std::string& path) override;
     bool IsDirectoryWritable(const std::string& dir) override;
+    bool IsDirectory(const std::string& path) override;
+    bool IsFileWritable(const std::string& path) override;
+    std::uint32_t GetCurrentProcessId() override { return processId; }
     std::string UserConfigDir() override { return configDir; }
     OsVersionRaw GetVersionEx() override { return os; }
     std::uint16_t GetSystemDefaultLangID() override { return langId; }
@@ -110,6 +117,8 @@ public:
     std::int16_t VkKeyScan(const std::string& ch) override;
     std::string GetKeyNameText(std::int32_t lParam) override;
     std::size_t CharLength(const std::string& text, std::size_t pos) override;
+    // ASCII letters and those of Windows-1252 (ä/Ä, é/É).
+    bool EqualsIgnoringCase(const std::string& a, const std::string& b) override;
 
     bool ClipboardGetText(std::string& text) override;
     bool ClipboardEmpty() override;
@@ -122,6 +131,9 @@ public:
     void DebugOutput(const std::string& line) override { debugLines.push_back(line); }
 
     WinHandle GetForegroundWindow() override { return foreground_; }
+    WindowIdentity IdentifyWindow(WinHandle w) override;
+    bool IsSameWindow(const WindowIdentity& id) override;
+    bool CharactersFollowFocus() override { return charactersFollowFocus; }
     bool SetForegroundWindow(WinHandle w) override;
     std::string GetWindowText(WinHandle w) override;
     std::string GetClassName(WinHandle w) override;
@@ -158,6 +170,8 @@ public:
 
     std::uint32_t ownThread = 1000;
     bool utf8 = false;  // CharLength as on Linux
+    // Typed characters go to the focus (X11) instead of their window.
+    bool charactersFollowFocus = false;
     // The next n SetForegroundWindow calls fail (a foreground lock refusing).
     int setForegroundFailures = 0;
     // Runs after every injected key event, e.g. to move the focus on TAB.
@@ -169,6 +183,7 @@ private:
     bool Exists(WinHandle w) const { return w != 0 && windows_.count(w) != 0; }
 
     std::map<WinHandle, FakeWindow> windows_;
+    std::map<WinHandle, std::uint64_t> generation_;  // bumped when a handle's window goes
     std::vector<WinHandle> topLevel_;
     WinHandle next_ = 0x100;
     WinHandle foreground_ = 0;

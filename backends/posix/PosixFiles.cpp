@@ -59,9 +59,19 @@ bool WriteNewFileDurably(const std::string& path, const std::string& bytes,
     // only, unless the user gave the old file other permissions.
     mode_t mode = 0600;
     struct stat st {};
-    if (!modeTemplate.empty() && ::stat(modeTemplate.c_str(), &st) == 0) mode = st.st_mode & 07777;
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    bool haveTemplate = false;
+    if (!modeTemplate.empty() && ::stat(modeTemplate.c_str(), &st) == 0) {
+        mode = st.st_mode & 07777;
+        haveTemplate = true;
+    }
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) return false;
+    // The group goes first (changing it may clear set-id bits), then the
+    // mode; a group we may not give the file is left as it comes.
+    if (haveTemplate && st.st_gid != ::getegid()) {
+        int ignored = ::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
+        (void)ignored;
+    }
     bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, bytes) && ::fsync(fd) == 0;
     if (::close(fd) != 0) ok = false;
     if (!ok) ::unlink(path.c_str());
@@ -107,6 +117,19 @@ bool IsDirectoryWritable(const std::string& dir) {
     return ::access(dir.empty() ? "." : dir.c_str(), W_OK | X_OK) == 0;
 }
 
+bool IsDirectory(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool IsFileWritable(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return false;
+    if (st.st_uid == ::geteuid()) return (st.st_mode & S_IWUSR) != 0;
+    if (::geteuid() == 0) return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+    return ::access(path.c_str(), W_OK) == 0;
+}
+
 std::size_t Utf8CharLength(const std::string& text, std::size_t pos) {
     if (pos >= text.size()) return 0;
     auto c = static_cast<unsigned char>(text[pos]);
@@ -119,6 +142,15 @@ std::size_t Utf8CharLength(const std::string& text, std::size_t pos) {
         if ((static_cast<unsigned char>(text[pos + k]) & 0xC0) != 0x80) return 1;
     }
     return n;
+}
+
+bool IsValidUtf8(const std::string& text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t n = Utf8CharLength(text, i);
+        if (n == 1 && static_cast<unsigned char>(text[i]) >= 0x80) return false;
+        i += n;
+    }
+    return true;
 }
 
 }  // namespace rw::posix

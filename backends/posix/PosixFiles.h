@@ -15,7 +15,14 @@ bool RemoveFile(const std::string& path);
 // link (or the chain cannot be followed).
 std::string ResolveFilePath(const std::string& path);
 bool IsDirectoryWritable(const std::string& dir);
+bool IsDirectory(const std::string& path);
+// Whether the user lets us replace an existing file: its owner needs the
+// owner's write bit (root included, who could write anything), anyone else
+// the system's permission check.
+bool IsFileWritable(const std::string& path);
 // Length of the UTF-8 sequence at pos; 1 for a stray or truncated byte.
 std::size_t Utf8CharLength(const std::string& text, std::size_t pos);
+// Whether the whole text is well-formed UTF-8 (by the same sequence rule).
+bool IsValidUtf8(const std::string& text);
 
 }  // namespace rw::posix

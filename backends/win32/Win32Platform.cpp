@@ -190,6 +190,18 @@ bool Win32Platform::IsDirectoryWritable(const std::string& dir) {
     return true;
 }
 
+bool Win32Platform::IsDirectory(const std::string& path) {
+    const DWORD a = GetFileAttributesA(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool Win32Platform::IsFileWritable(const std::string& path) {
+    const DWORD a = GetFileAttributesA(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY) == 0;
+}
+
+std::uint32_t Win32Platform::GetCurrentProcessId() { return ::GetCurrentProcessId(); }
+
 OsVersionRaw Win32Platform::GetVersionEx() {
     OSVERSIONINFOA info;
     std::memset(&info, 0, sizeof info);
@@ -268,6 +280,15 @@ std::string Win32Platform::GetKeyNameText(std::int32_t lParam) {
     int n = GetKeyNameTextA(lParam, buf, 50);
     if (n <= 0) return {};
     return CutAt(buf, static_cast<std::size_t>(n));
+}
+
+bool Win32Platform::EqualsIgnoringCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    // The system's upper-casing of the ANSI code page, on copies.
+    std::string ua = a, ub = b;
+    if (!ua.empty()) CharUpperBuffA(ua.data(), static_cast<DWORD>(ua.size()));
+    if (!ub.empty()) CharUpperBuffA(ub.data(), static_cast<DWORD>(ub.size()));
+    return ua == ub;
 }
 
 std::size_t Win32Platform::CharLength(const std::string& text, std::size_t pos) {

@@ -248,6 +248,10 @@ bool X11Platform::WriteNewFileDurably(const std::string& p, const std::string& b
 bool X11Platform::ReplaceFileWith(const std::string& s, const std::string& t) { return posix::ReplaceFileWith(s, t); }
 bool X11Platform::RemoveFile(const std::string& p) { return posix::RemoveFile(p); }
 bool X11Platform::IsDirectoryWritable(const std::string& d) { return posix::IsDirectoryWritable(d); }
+bool X11Platform::IsDirectory(const std::string& p) { return posix::IsDirectory(p); }
+bool X11Platform::IsFileWritable(const std::string& p) { return posix::IsFileWritable(p); }
+std::uint32_t X11Platform::GetCurrentProcessId() { return static_cast<std::uint32_t>(getpid()); }
+std::string X11Platform::ResolveFilePath(const std::string& p) { return posix::ResolveFilePath(p); }
 
 std::string X11Platform::UserConfigDir() {
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
@@ -284,6 +288,23 @@ std::string X11Platform::LoadResString(int id) { return FixedKeyString(id); }
 
 std::size_t X11Platform::CharLength(const std::string& text, std::size_t pos) {
     return posix::Utf8CharLength(text, pos);
+}
+
+bool X11Platform::EqualsIgnoringCase(const std::string& a, const std::string& b) {
+    if (a == b) return true;
+    // Text that is not UTF-8 would decode to replacement characters, and two
+    // different stray bytes must not compare equal: such text compares with
+    // ASCII letters folded only.
+    if (!posix::IsValidUtf8(a) || !posix::IsValidUtf8(b)) {
+        if (a.size() != b.size()) return false;
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            auto up = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
+            if (up(a[i]) != up(b[i])) return false;
+        }
+        return true;
+    }
+    return QString::fromUtf8(a.data(), static_cast<qsizetype>(a.size())).toCaseFolded() ==
+           QString::fromUtf8(b.data(), static_cast<qsizetype>(b.size())).toCaseFolded();
 }
 
 // ---- Clipboard -----------------------------------------------------------

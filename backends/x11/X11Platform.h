@@ -72,6 +72,10 @@ public:
     bool ReplaceFileWith(const std::string& source, const std::string& target) override;
     bool RemoveFile(const std::string& path) override;
     bool IsDirectoryWritable(const std::string& dir) override;
+    bool IsDirectory(const std::string& path) override;
+    bool IsFileWritable(const std::string& path) override;
+    std::uint32_t GetCurrentProcessId() override;
+    std::string ResolveFilePath(const std::string& path) override;
     std::string UserConfigDir() override;
     OsVersionRaw GetVersionEx() override { return OsVersionRaw{}; }
     std::uint16_t GetSystemDefaultLangID() override;
@@ -86,6 +90,7 @@ public:
     std::int16_t VkKeyScan(const std::string& ch) override;
     std::string GetKeyNameText(std::int32_t lParam) override;
     std::size_t CharLength(const std::string& text, std::size_t pos) override;
+    bool EqualsIgnoringCase(const std::string& a, const std::string& b) override;
 
     bool ClipboardGetText(std::string& text) override;
     bool ClipboardEmpty() override;
@@ -98,6 +103,8 @@ public:
     void DebugOutput(const std::string& line) override;
 
     WinHandle GetForegroundWindow() override;
+    // XTest types into whatever has the focus.
+    bool CharactersFollowFocus() override { return true; }
     bool SetForegroundWindow(WinHandle w) override;
     std::string GetWindowText(WinHandle w) override;
     std::string GetClassName(WinHandle w) override;
