@@ -38,7 +38,7 @@ std::int16_t ReadHexCode(const std::string& text) {
 
 bool InTable(const std::string& name) {
     for (const auto& n : KeyNames)
-        if (EqualsNoCase(n, name)) return true;
+        if (Sys().EqualsIgnoringCase(n, name)) return true;
     return false;
 }
 
@@ -101,7 +101,7 @@ void LoadKeyTable() {
 
 std::int16_t LookupKeyCode(const std::string& name) {
     for (std::size_t i = 0; i < KeyNames.size() && i < KeyCodes.size(); ++i)
-        if (EqualsNoCase(KeyNames[i], name)) return KeyCodes[i];
+        if (Sys().EqualsIgnoringCase(KeyNames[i], name)) return KeyCodes[i];
     return 0;
 }
 

@@ -69,21 +69,43 @@ int DialogButtonId(const std::string& name) {
 // One playback. Positions are 0-based byte offsets into the macro; a plain
 // character spans Sys().CharLength bytes (one in an 8-bit code page, a whole
 // UTF-8 sequence on Linux), brace tokens are ASCII.
+//
+// Injected key events land in whatever window has the focus when they are
+// processed, and so do typed characters where the window system types them
+// as keys (X11). A macro may hold a password, so before each such event the
+// player makes sure that the window it started in is still in the
+// foreground and is still the same window; if not, it stops for good:
+// pending modifiers are let go, the timer and the target's priority are
+// restored, and nothing more is sent anywhere. Characters posted to the
+// captured window (Windows) keep going to it, as do button presses and
+// window commands, which name the dialog itself, as long as that window
+// exists.
 class Player {
 public:
     explicit Player(std::string macro) : text_(std::move(macro)) {}
-    // False when there was no target (no foreground or focus window).
-    bool Play();
+    // False when there was no target (no foreground or focus window, or not
+    // the expected one).
+    bool Play(const WindowIdentity* expected);
+    bool Stopped() const { return stopped_; }
 
 private:
     void BraceToken(std::size_t close);
     void PlainCharacter(std::size_t len);
     void ReleasePending();
+    // Whether input may still be sent: for a key event (or a character that
+    // follows the focus) the target must be in front; for anything addressed
+    // to the dialog by its handle it must still exist. Stops playback when
+    // not.
+    bool MaySend(bool followsFocus);
+    void Stop(const char* why);
 
     Platform& sys_ = Sys();
     std::string text_;
     std::size_t i_ = 0;
     WinHandle dialog_ = 0;
+    WindowIdentity dialogId_;
+    bool charsFollowFocus_ = false;
+    bool stopped_ = false;
     WinHandle focus_ = 0;
     WinHandle focusBeforeTab_ = 0;
     std::array<bool, GroupCount> pending_{};
@@ -92,13 +114,20 @@ private:
     bool braceMode_ = false;
 };
 
-bool Player::Play() {
+bool Player::Play(const WindowIdentity* expected) {
     ReleaseModifiers();
     // The dialog is the window in the foreground now; button presses and
     // window commands go to it for the whole macro, even if the foreground
     // moves on meanwhile.
     dialog_ = sys_.GetForegroundWindow();
     if (dialog_ == 0) return false;
+    if (expected != nullptr) {
+        if (dialog_ != expected->handle || !sys_.IsSameWindow(*expected)) return false;
+        dialogId_ = *expected;
+    } else {
+        dialogId_ = sys_.IdentifyWindow(dialog_);
+    }
+    charsFollowFocus_ = sys_.CharactersFollowFocus();
     focus_ = GetFocusWin();
     if (focus_ == 0) return false;
 
@@ -116,7 +145,7 @@ bool Player::Play() {
     }
     sys_.TimeBeginPeriod(1);
 
-    while (i_ < length) {
+    while (i_ < length && !stopped_) {
         if (pendingPause_) {
             pendingPause_ = false;
             sys_.Sleep(10);
@@ -136,6 +165,7 @@ bool Player::Play() {
             PlainCharacter(step);
             if (escapedBrace) step = 2;  // the second "{" is consumed
         }
+        if (stopped_) break;
         if (releaseAfterStep_) {
             ReleasePending();
             sys_.Sleep(1);
@@ -144,9 +174,29 @@ bool Player::Play() {
         i_ += step;
     }
 
+    // A modifier named last ({CTRL} at the very end) is still down: let it
+    // go, or the user's next keystrokes would become shortcuts.
+    ReleasePending();
     sys_.TimeEndPeriod(1);
     if (braceMode_ && oldPriority == NORMAL_PRIORITY_CLASS_) sys_.SetPriorityClass(pid, NORMAL_PRIORITY_CLASS_);
     return true;
+}
+
+bool Player::MaySend(bool followsFocus) {
+    if (stopped_) return false;
+    if (followsFocus) {
+        if (sys_.GetForegroundWindow() == dialog_ && sys_.IsSameWindow(dialogId_)) return true;
+        Stop("the target window left the foreground");
+        return false;
+    }
+    if (sys_.IsSameWindow(dialogId_)) return true;
+    Stop("the target window is gone");
+    return false;
+}
+
+void Player::Stop(const char* why) {
+    stopped_ = true;
+    DebugLine([&] { return std::string("   SendKeys stopped: ") + why; });
 }
 
 void Player::BraceToken(std::size_t close) {
@@ -154,11 +204,16 @@ void Player::BraceToken(std::size_t close) {
     if (token.compare(0, 6, "DELAY=") == 0) {
         sys_.Sleep(DelayMs(token.substr(6)));
     } else if (token.compare(0, 7, "DIALOG ") == 0) {
-        PressDialogButton(dialog_, token.substr(7));
+        if (!MaySend(false)) return;
+        if (!PressDialogButton(dialog_, token.substr(7)))
+            DebugLine([&] { return "   SendKeys: no dialog button " + token.substr(7); });
     } else if (token.compare(0, 7, "WINDOW ") == 0) {
-        DoWindowCommand(dialog_, token.substr(7));
+        if (!MaySend(false)) return;
+        if (!DoWindowCommand(dialog_, token.substr(7)))
+            DebugLine([&] { return "   SendKeys: window command failed: " + token.substr(7); });
     } else {
         WaitForTarget(focus_);
+        if (!MaySend(true)) return;
         // A name outside the key table is played as code 0.
         const int code = LookupKeyCode(token);
         if (code == 9) focusBeforeTab_ = GetFocusWin();
@@ -189,7 +244,10 @@ void Player::BraceToken(std::size_t close) {
             }
         }
     }
-    focus_ = GetFocusWin();
+    // The focus is read anew after every token, but only inside the target:
+    // with another window in front its focus would be that window's, and the
+    // characters still to come belong to the captured control.
+    if (sys_.GetForegroundWindow() == dialog_) focus_ = GetFocusWin();
     i_ = close;
     pendingPause_ = true;
 }
@@ -199,7 +257,9 @@ void Player::PlainCharacter(std::size_t len) {
         sys_.Sleep(0);
         WaitForTarget(focus_);
     }
-    sys_.PostChar(focus_, text_.substr(i_, len));
+    if (!MaySend(charsFollowFocus_)) return;
+    if (!sys_.PostChar(focus_, text_.substr(i_, len)))
+        DebugLine([&] { return "   SendKeys: a character could not be typed: " + text_.substr(i_, len); });
     if (i_ + len < text_.size() && text_[i_ + len] == '{') {
         WaitForTarget(focus_);
         sys_.Sleep(10);
@@ -230,12 +290,20 @@ void Player::ReleasePending() {
 
 }  // namespace
 
-void SendKeys(const std::string& macro) {
+namespace {
+
+void PlayMacro(const std::string& macro, const WindowIdentity* target) {
     DebugLine([&] { return "  SendKeys: " + macro; });
     Player player(macro);
-    if (!player.Play()) return;  // nothing typed, and no closing line
+    if (!player.Play(target)) return;  // nothing typed, and no closing line
+    if (player.Stopped()) return;      // the stop wrote its own line
     DebugLine([] { return std::string("   SendKeys finished"); });
 }
+
+}  // namespace
+
+void SendKeys(const std::string& macro) { PlayMacro(macro, nullptr); }
+void SendKeys(const std::string& macro, const WindowIdentity& target) { PlayMacro(macro, &target); }
 
 void PostText(WinHandle w, const std::string& text) {
     Platform& sys = Sys();
@@ -248,9 +316,9 @@ void PostText(WinHandle w, const std::string& text) {
     }
 }
 
-void PressDialogButton(WinHandle dialog, const std::string& name) {
+bool PressDialogButton(WinHandle dialog, const std::string& name) {
     int id = DialogButtonId(name);
-    if (id == 0) return;
+    if (id == 0) return false;
     Platform& sys = Sys();
     WinHandle button = sys.GetDlgItem(dialog, id);
     // A message box with only one button gives it id 2 (it answers Esc too),
@@ -259,19 +327,16 @@ void PressDialogButton(WinHandle dialog, const std::string& name) {
         button = sys.GetDlgItem(dialog, 2);
         if (button != 0) id = 2;
     }
-    if (button == 0) return;
-    sys.PostCommand(dialog, id, button);
+    if (button == 0) return false;
+    return sys.PostCommand(dialog, id, button);
 }
 
-void DoWindowCommand(WinHandle w, const std::string& name) {
+bool DoWindowCommand(WinHandle w, const std::string& name) {
     Platform& sys = Sys();
-    if (EqualsNoCase(name, "Minimize")) {
-        sys.ShowWindow(w, SW_SHOWMINIMIZED_);
-    } else if (EqualsNoCase(name, "Maximize")) {
-        sys.ShowWindow(w, SW_SHOWMAXIMIZED_);
-    } else if (EqualsNoCase(name, "Close")) {
-        sys.PostClose(w);
-    }
+    if (EqualsNoCase(name, "Minimize")) return sys.ShowWindow(w, SW_SHOWMINIMIZED_);
+    if (EqualsNoCase(name, "Maximize")) return sys.ShowWindow(w, SW_SHOWMAXIMIZED_);
+    if (EqualsNoCase(name, "Close")) return sys.PostClose(w);
+    return false;
 }
 
 void ReleaseModifiers() {

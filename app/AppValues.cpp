@@ -86,7 +86,8 @@ AppValues ComputeAppValues(const StartupInputs& in) {
     const char sep = in.sep;
     const bool posix = sep == '/';
     auto exists = [&](const std::string& path) {
-        return in.fileExists ? in.fileExists(path, std::string()) : false;
+        if (!in.fileExists || !in.fileExists(path, std::string())) return false;
+        return !(in.isDirectory && in.isDirectory(path));
     };
 
     // The program's directory, without a trailing separator even at a root:
@@ -102,7 +103,8 @@ AppValues ComputeAppValues(const StartupInputs& in) {
     // there; the settings file still drops whatever follows the last dot.
     const std::string base = posix ? file : StripExtension(file);
     v.ExePath = v.AppPath + sep + base + (posix ? "" : ".exe");
-    v.IniPath = v.AppPath + sep + StripExtension(base) + ".ini";
+    const std::string iniName = StripExtension(base) + ".ini";
+    v.IniPath = v.AppPath + sep + iniName;
 
     const CommandLineSwitches sw = ParseCommandLine(in.args, posix);
     v.DebugMode = sw.debug;
@@ -132,7 +134,8 @@ AppValues ComputeAppValues(const StartupInputs& in) {
         if (!in.dirWritable(dir)) {
             std::string config = RemoveBackslash(in.configDir, sep);
             AddBackslash(config, sep);
-            v.IniPath = config + "replywick" + sep + "replywick.ini";
+            v.SeedIniPath = v.IniPath;
+            v.IniPath = config + "replywick" + sep + iniName;
         }
     }
 
@@ -154,6 +157,7 @@ void InitApp() {
     in.twipsX = sys.TwipsPerPixelX();
     in.twipsY = sys.TwipsPerPixelY();
     in.fileExists = [](const std::string& path, const std::string& dir) { return FileExists(path, dir); };
+    in.isDirectory = [&sys](const std::string& path) { return sys.IsDirectory(path); };
     in.configDir = sys.UserConfigDir();
     in.dirWritable = [&sys](const std::string& dir) { return sys.IsDirectoryWritable(dir); };
 

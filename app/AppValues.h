@@ -22,6 +22,10 @@ struct AppValues {
     std::string AppPath;
     std::string ExePath;
     std::string IniPath;
+    // Read as the starting list while IniPath does not exist yet: the file
+    // beside a program whose folder the user cannot write (an administrator
+    // may have put a list there). Empty where there is none.
+    std::string SeedIniPath;
     bool DebugMode = false;
     bool UseEnglish = true;
     OsVersionInfo OsVersion;
@@ -64,6 +68,8 @@ struct StartupInputs {
     std::int32_t twipsX = 15;
     std::int32_t twipsY = 15;
     std::function<bool(const std::string& path, const std::string& dir)> fileExists;
+    // A folder is never a settings file.
+    std::function<bool(const std::string& path)> isDirectory;
     // Where a default settings file goes when the program's own directory
     // cannot be written (empty: no fallback).
     std::string configDir;
@@ -75,11 +81,13 @@ struct StartupInputs {
 //  - ExePath is AppPath + "\" + base name + ".exe" on Windows; on Linux,
 //    where programs carry no extension, the executable's own file name.
 //  - IniPath defaults to AppPath + sep + StripExtension(base name) + ".ini";
-//    an "/ini=" file beside the program wins over the value as given, and
-//    a blank value counts as no choice (it would name the directory).
+//    an "/ini=" file beside the program wins over the value as given; a
+//    value that names a folder (or a blank one, which names the program's
+//    folder) counts as no choice.
 //  - Where configDir is set and the program's directory is not writable,
-//    the default moves to configDir/replywick/replywick.ini, so that edits
-//    are not lost on a read-only install. Whoever writes the file there
+//    the default moves to configDir/replywick/NAME.ini (NAME as beside the
+//    program), so that edits are not lost on a read-only install; the file
+//    beside the program becomes SeedIniPath. Whoever writes the file there
 //    must create that folder first.
 AppValues ComputeAppValues(const StartupInputs& in);
 

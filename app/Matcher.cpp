@@ -89,7 +89,9 @@ bool FindMatchingItem(WinHandle w, std::string& title) {
         sys.Sleep(10);
         title = GetWinText(w);
     }
-    const std::string dialogText = GetDialogText(w);
+    // Items keep their lines as CR LF (see MakeStorable); a dialog whose
+    // message has lines ending in LF alone compares the same way.
+    const std::string dialogText = NormalizeLineBreaks(GetDialogText(w));
     DebugLine([&] { return "NewFG: '" + title + "'"; });
 
     const std::int32_t count = gItems.Count();
@@ -116,7 +118,9 @@ bool FindMatchingItem(WinHandle w, std::string& title) {
                 continue;
         }
         const std::string module = GetWindowModule(w);
-        if (!(CurItem.Modul.empty() || CurItem.Modul == "*" || UCase(CurItem.Modul) == UCase(module)))
+        // Letter case is folded by the platform's rules, so C:\Büro\a.exe
+        // and C:\BÜRO\A.EXE are one module.
+        if (!(CurItem.Modul.empty() || CurItem.Modul == "*" || sys.EqualsIgnoringCase(CurItem.Modul, module)))
             continue;
         return true;
     }

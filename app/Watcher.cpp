@@ -166,7 +166,10 @@ void Watcher::AfterShowList() {
 }
 
 void Watcher::ForgetWindow(WinHandle w) {
-    if (w != 0 && lastFG_ == w) lastFG_ = 0;
+    if (w != 0 && lastFG_ == w) {
+        lastFG_ = 0;
+        lastFGId_ = {};
+    }
 }
 
 void Watcher::TestNewFGWin() {
@@ -178,18 +181,22 @@ void Watcher::TestNewFGWin() {
 void Watcher::TestNewFGWinBody() {
     Platform& sys = Sys();
     const WinHandle fg = sys.GetForegroundWindow();
-    if (fg == lastFG_) return;
+    // The same handle may name a new window by now (X hands a closed
+    // window's id to the next one at once): that one is taken up anew.
+    if (fg == lastFG_ && (fg == 0 || sys.IsSameWindow(lastFGId_))) return;
     // A browser window that is still loading gets about a second for its
     // real title.
     for (int rounds = 0; rounds < 100 && IsLoadingBrowserTitle(GetWinText(fg)); ++rounds) sys.Sleep(10);
     // Taken up before it is examined: a window is examined once per time it
     // comes to the foreground.
     lastFG_ = fg;
+    lastFGId_ = sys.IdentifyWindow(fg);
     if (fg != 0) HandleNewFG();
 }
 
 void Watcher::HandleNewFG() {
     const WinHandle w = lastFG_;
+    const WindowIdentity id = lastFGId_;
     std::string title;
     if (!FindMatchingItem(w, title)) return;
     DebugLine([&] { return " Hit: " + title; });
@@ -202,10 +209,14 @@ void Watcher::HandleNewFG() {
         static_cast<std::uint32_t>(std::clamp<std::int32_t>(CurItem.Delay, 0, kMaxMacroDelayMs));
     Platform& sys = Sys();
     sys.Sleep(delay);
-    // A window that left the foreground during the delay gets nothing.
-    if (sys.GetForegroundWindow() != w) return;
+    // A window that left the foreground during the delay gets nothing, and
+    // neither does a new window that got its handle meanwhile.
+    if (sys.GetForegroundWindow() != w || !sys.IsSameWindow(id)) {
+        DebugLine([&] { return std::string(" Not played: the window left the foreground during the delay"); });
+        return;
+    }
     if (delay == 0) sys.Sleep(0);
-    SendKeys(macro);
+    SendKeys(macro, id);
 }
 
 }  // namespace rw

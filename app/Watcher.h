@@ -100,6 +100,9 @@ private:
     bool examining_ = false;
     bool iconGuard_ = false;
     WinHandle lastFG_ = 0;
+    // Which window lastFG_ named when it was taken up: a handle handed on to
+    // a new window does not make that window an old one.
+    WindowIdentity lastFGId_;
 };
 
 }  // namespace rw

@@ -108,7 +108,7 @@ struct Env {
         SetPlatform(&real);
         FillList(gItems);
         fileText = SettingsFileText(gItems);
-        if (!SaveSettings()) std::abort();
+        if (SaveSettings() != SaveResult::Saved) std::abort();
     }
     ~Env() {
         std::remove(App.IniPath.c_str());
@@ -182,7 +182,7 @@ void BM_SaveSettingsNoFlush(benchmark::State& state) {
     Env& env = TheEnv();
     SetPlatform(&env.noFlush);
     Measure(state, [&] {
-        if (!SaveSettings()) std::abort();
+        if (SaveSettings() != SaveResult::Saved) std::abort();
     });
     SetPlatform(&env.real);
 }
@@ -193,7 +193,7 @@ void BM_SaveSettingsDurable(benchmark::State& state) {
     Env& env = TheEnv();
     SetPlatform(&env.real);
     Measure(state, [&] {
-        if (!SaveSettings()) std::abort();
+        if (SaveSettings() != SaveResult::Saved) std::abort();
     });
 }
 BENCHMARK(BM_SaveSettingsDurable)->Unit(benchmark::kMillisecond);

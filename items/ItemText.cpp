@@ -242,7 +242,75 @@ std::string ItemToText(const ItemRec& item) {
     return out;
 }
 
+std::string NormalizeLineBreaks(const std::string& text) {
+    if (text.find_first_of("\r\n") == std::string::npos) return text;
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r') {
+            out.append(kCrLf);
+            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        } else if (c == '\n') {
+            out.append(kCrLf);
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+namespace {
+
+void OneLine(std::string& value) {
+    if (value.find_first_of("\r\n") == std::string::npos) return;
+    std::string out;
+    out.reserve(value.size());
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const char c = value[i];
+        if (c == '\r' || c == '\n') {
+            out.push_back(' ');
+            if (c == '\r' && i + 1 < value.size() && value[i + 1] == '\n') ++i;
+        } else {
+            out.push_back(c);
+        }
+    }
+    value.swap(out);
+}
+
+void TrimEndSpaces(std::string& value) {
+    std::size_t end = value.size();
+    while (end > 0 && value[end - 1] == ' ') --end;
+    value.resize(end);
+}
+
+// Spaces at the end of every line of a CR LF text.
+void TrimLineEnds(std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t pos = 0;
+    for (;;) {
+        const std::size_t e = text.find(kCrLf.data(), pos, kCrLf.size());
+        std::string line = text.substr(pos, e == std::string::npos ? std::string::npos : e - pos);
+        TrimEndSpaces(line);
+        out += line;
+        if (e == std::string::npos) break;
+        out.append(kCrLf);
+        pos = e + kCrLf.size();
+    }
+    text.swap(out);
+}
+
+}  // namespace
+
+void MakeStorable(ItemRec& rec) {
+    for (std::string* field : {&rec.Desc, &rec.Title, &rec.WinClass, &rec.Modul, &rec.Macro, &rec.WinSize})
+        OneLine(*field);
+    if (rec.Text.find_first_of("\r\n") != std::string::npos) rec.Text = NormalizeLineBreaks(rec.Text);
+}
+
 void ParseItemText(const std::string& sItemString, ItemRec& rec) {
+    rec = ItemRec{};
     // The lines of Text go into one buffer of fixed capacity, reserved when
     // the first "Text=" line comes (never more than the input could fill).
     std::string textBuf;
@@ -286,8 +354,22 @@ void ParseItemText(const std::string& sItemString, ItemRec& rec) {
         }
         return true;
     });
-    if (rec.Desc.empty()) rec.Desc = "-";
     if (tookText) rec.Text.assign(textBuf.data(), textBuf.size() - kCrLf.size());
+    // A lone CR or LF inside a line (the settings reader ends lines at LF,
+    // a pasted text at CR LF only) becomes what a list stores for it, and
+    // the spaces that leaves at a line's end go as the text form drops them
+    // anyway: what a parse gives is what writing and reading it gives back.
+    const auto hasBreak = [](const std::string& v) { return v.find_first_of("\r\n") != std::string::npos; };
+    for (std::string* field : {&rec.Desc, &rec.Title, &rec.WinClass, &rec.Modul, &rec.Macro, &rec.WinSize}) {
+        if (!hasBreak(*field)) continue;
+        OneLine(*field);
+        TrimEndSpaces(*field);
+    }
+    if (hasBreak(rec.Text)) {
+        rec.Text = NormalizeLineBreaks(rec.Text);
+        TrimLineEnds(rec.Text);
+    }
+    if (rec.Desc.empty()) rec.Desc = "-";
 }
 
 }  // namespace rw

@@ -44,7 +44,9 @@ void clsItems::AddItemAt(std::int32_t n, const std::string& Desc, const std::str
 
 void clsItems::AddItemAt(std::int32_t n, const ItemRec& item) {
     if (n < 0 || n > Count()) BadIndex("AddItemAt", n, Count());
-    items_.insert(items_.begin() + n, item);
+    ItemRec stored = item;
+    MakeStorable(stored);
+    items_.insert(items_.begin() + n, std::move(stored));
 }
 
 void clsItems::AddItem(const std::string& Desc, const std::string& Title, std::int32_t TitleTestType,
@@ -74,8 +76,9 @@ void clsItems::SetItemAt(std::int32_t n, const std::string& Desc, const std::str
                          const std::string& Text, const std::string& Modul,
                          const std::string& WinSize, const std::string& Macro, std::int32_t Delay) {
     if (n < 0 || n >= Count()) BadIndex("SetItemAt", n, Count());
-    items_[static_cast<std::size_t>(n)] =
-        MakeRec(Desc, Title, TitleTestType, WinClass, Text, Modul, WinSize, Macro, Delay);
+    ItemRec stored = MakeRec(Desc, Title, TitleTestType, WinClass, Text, Modul, WinSize, Macro, Delay);
+    MakeStorable(stored);
+    items_[static_cast<std::size_t>(n)] = std::move(stored);
 }
 
 void clsItems::GetItem(std::int32_t n, ItemRec& out) const {
@@ -90,7 +93,9 @@ std::string clsItems::GetDesc(std::int32_t n) const {
 
 void clsItems::SetDesc(std::int32_t n, const std::string& Desc) {
     if (n < 0 || n >= Count()) return;
-    items_[static_cast<std::size_t>(n)].Desc = Desc;
+    ItemRec& item = items_[static_cast<std::size_t>(n)];
+    item.Desc = Desc;
+    MakeStorable(item);
 }
 
 void clsItems::Clear() { items_.clear(); }

@@ -21,7 +21,9 @@ struct ItemRec {
     bool operator==(const ItemRec&) const = default;
 };
 
-// Ordered, zero-based list of items. Records are copied in and out by value.
+// Ordered, zero-based list of items. Records are copied in and out by value,
+// and every record is stored as MakeStorable (items/ItemText.h) makes it, so
+// that whatever the list holds survives the text form unchanged.
 // AddItemAt, SetItemAt and GetItemAsString require a valid index and throw
 // std::out_of_range otherwise (AddItemAtByString checks before it parses, so
 // CurItem is left alone then); the other operations ignore bad indices,
@@ -42,8 +44,8 @@ public:
                  const std::string& WinClass = {}, const std::string& Text = {},
                  const std::string& Modul = {}, const std::string& WinSize = {},
                  const std::string& Macro = {}, std::int32_t Flags = 0);
-    // Parses the text into CurItem (fields whose key is absent keep their
-    // value) and inserts a copy of CurItem at n.
+    // Parses the text into CurItem (fields whose key is absent are empty or
+    // 0) and inserts a copy of CurItem at n.
     void AddItemAtByString(std::int32_t n, const std::string& sItemString);
     void AddItemByString(const std::string& sItemString);
     void AddItemAtEndByString(const std::string& sItemString);

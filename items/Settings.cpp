@@ -13,6 +13,11 @@ namespace {
 
 constexpr std::string_view kHeader = "; Replywick\r\n\r\n\r\n";
 
+// Set while the settings file exists but could not be read: the list in
+// memory is then not what the user has, and writing it would destroy their
+// items.
+bool gReadFailed = false;
+
 bool IsBlankLine(std::string_view line) { return line.find_first_not_of(' ') == std::string_view::npos; }
 
 }  // namespace
@@ -64,35 +69,62 @@ void ReadSettingsText(const std::string& bytes, clsItems& items) {
 
 void LoadSettings() {
     gItems.Clear();
+    gReadFailed = false;
+    Platform& sys = Sys();
+    std::string path = App.IniPath;
+    // A program installed where the user cannot write starts from the list
+    // an administrator put beside it, until the user's own file exists.
+    if (!App.SeedIniPath.empty() && !sys.PathExists(path) && sys.PathExists(App.SeedIniPath))
+        path = App.SeedIniPath;
+    if (path.empty()) return;
     std::string bytes;
-    if (App.IniPath.empty() || !Sys().ReadFileBytes(App.IniPath, bytes)) return;
+    if (!sys.ReadFileBytes(path, bytes)) {
+        // Missing is fine (a first start); there but unreadable is not.
+        if (sys.PathExists(path) && !sys.IsDirectory(path)) {
+            gReadFailed = true;
+            DebugLine([&] { return "Settings: cannot read " + path; });
+        }
+        return;
+    }
     ReadSettingsText(bytes, gItems);
 }
 
-bool SaveSettings() {
-    if (App.IniPath.empty()) return false;
+bool SettingsReadFailed() { return gReadFailed; }
+
+SaveResult SaveSettings() {
+    if (App.IniPath.empty()) return SaveResult::Failed;
+    Platform& sys = Sys();
+    if (gReadFailed) {
+        DebugLine([] { return "Settings not written: the file could not be read at start-up: " + App.IniPath; });
+        return SaveResult::NotRead;
+    }
     // A settings file that is a link to the user's own copy elsewhere stays
     // a link: the new text replaces the file it points to.
-    const std::string target = Sys().ResolveFilePath(App.IniPath);
+    const std::string target = sys.ResolveFilePath(App.IniPath);
+    // A file the user made read-only is left alone, even where the folder
+    // would let a rename replace it.
+    if (sys.PathExists(target) && !sys.IsFileWritable(target)) {
+        DebugLine([&] { return "Settings not written: the file is read-only: " + target; });
+        return SaveResult::ReadOnly;
+    }
     const std::string bytes = SettingsFileText(gItems);
-    const std::string tmp = target + ".tmp";
-    Platform& sys = Sys();
-    // Only this program writes that name; one left behind by an interrupted
-    // save would otherwise block every later save (the file is created
+    // A name of this process's own: two instances saving at once (on
+    // different displays, or a second program on the same file) never
+    // rename each other's half-written file.
+    const std::string tmp = target + "." + std::to_string(sys.GetCurrentProcessId()) + ".tmp";
+    // One left behind by an interrupted save of an earlier process with the
+    // same id would otherwise block this save (the file is created
     // exclusively).
     sys.RemoveFile(tmp);
     // The old file is the permission template, so a user's chosen mode
     // survives; a new file is the owner's only. Nothing touches the old file
     // until the new text is completely on disk.
-    if (!sys.WriteNewFileDurably(tmp, bytes, target)) {
+    if (!sys.WriteNewFileDurably(tmp, bytes, target) || !sys.ReplaceFileWith(tmp, target)) {
         sys.RemoveFile(tmp);
-        return false;
+        DebugLine([&] { return "Settings not written: " + target; });
+        return SaveResult::Failed;
     }
-    if (!sys.ReplaceFileWith(tmp, target)) {
-        sys.RemoveFile(tmp);
-        return false;
-    }
-    return true;
+    return SaveResult::Saved;
 }
 
 std::string GetClipText() {

@@ -14,12 +14,26 @@ std::string SettingsFileText(const clsItems& items);
 // are skipped; an exact "[Item]" line closes the item collected so far.
 void ReadSettingsText(const std::string& bytes, clsItems& items);
 
-// gItems from App.IniPath; a missing or unreadable file gives an empty list.
+// gItems from App.IniPath (or, while that file does not exist yet, from
+// App.SeedIniPath). A missing file gives an empty list. A file that exists
+// but cannot be read gives an empty list too, and is remembered: no later
+// save may replace it with that empty list.
 void LoadSettings();
-// gItems to App.IniPath through a temporary file beside it that replaces the
-// old file only once it is completely on disk. False (and the old file
-// untouched) on any failure.
-bool SaveSettings();
+// Whether the last LoadSettings found a settings file it could not read.
+bool SettingsReadFailed();
+
+enum class SaveResult {
+    Saved,
+    NotRead,   // the file could not be read at start-up and was left as it was
+    ReadOnly,  // the user made the file read-only
+    Failed,    // creating, writing or putting the new file in place failed
+};
+// gItems to App.IniPath through a temporary file of this process beside it
+// that replaces the old file only once it is completely on disk. On any
+// failure the old file is untouched and the temporary file removed. A
+// settings file that is a link stays a link: the file it points to is
+// replaced. Writes a debug line when nothing was written.
+SaveResult SaveSettings();
 
 // Clipboard as plain text, with one retry after 100 ms.
 std::string GetClipText();

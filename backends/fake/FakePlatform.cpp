@@ -147,6 +147,7 @@ void FakePlatform::TimeEndPeriod(std::uint32_t ms) { Record("timer end " + std::
 
 bool FakePlatform::PathExists(const std::string& path) { return posix::PathExists(path); }
 bool FakePlatform::ReadFileBytes(const std::string& path, std::string& bytes) {
+    if (std::find(unreadableFiles.begin(), unreadableFiles.end(), path) != unreadableFiles.end()) return false;
     return posix::ReadFileBytes(path, bytes);
 }
 bool FakePlatform::WriteNewFileDurably(const std::string& path, const std::string& bytes,

@@ -86,6 +86,8 @@ public:
     bool failNextWrite = false;
     bool failNextReplace = false;
     std::vector<std::string> unwritableDirs;
+    // Files that exist but cannot be read (locked, no permission, I/O error).
+    std::vector<std::string> unreadableFiles;
     std::uint32_t processId = 4242;
 
     // ---- Platform ------------------------------------------------------

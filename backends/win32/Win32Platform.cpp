@@ -409,7 +409,11 @@ void Win32Platform::SetWindowPosZOrder(WinHandle w, WinHandle insertAfter) {
 }
 
 bool Win32Platform::ShowWindow(WinHandle w, std::uint32_t cmd) {
-    return w != 0 && ::ShowWindow(ToHwnd(w), static_cast<int>(cmd)) != 0;
+    // ShowWindow answers whether the window was visible before, not whether
+    // the command worked: only a window that does not exist fails here.
+    if (w == 0 || !IsWindow(ToHwnd(w))) return false;
+    ::ShowWindow(ToHwnd(w), static_cast<int>(cmd));
+    return true;
 }
 
 // ---- Threads, focus and processes --------------------------------------

@@ -19,6 +19,7 @@ namespace {
 // existing files (paths compared exactly; the current directory is C:\Work).
 struct Machine {
     std::set<std::string> files;
+    std::set<std::string> folders;  // also listed in files: they exist
     std::set<std::string> unwritable;
     std::string cwd = "C:\\Work";
 
@@ -30,6 +31,9 @@ struct Machine {
         in.fileExists = [this](const std::string& path, const std::string& dir) {
             EXPECT_EQ(dir, "");
             return files.count(path) != 0 || files.count(cwd + "\\" + path) != 0;
+        };
+        in.isDirectory = [this](const std::string& path) {
+            return folders.count(path) != 0 || folders.count(cwd + "\\" + path) != 0;
         };
         return in;
     }
@@ -247,6 +251,17 @@ TEST(IniSwitch, EmptyValueNeverChoosesTheProgramDirectory) {
               "C:\\Apps\\replywick.ini");
 }
 
+TEST(IniSwitch, AFolderIsNoSettingsFile) {
+    // "/ini=D:/data/x.ini" gives the value "D:", which names a drive's
+    // folder; any folder is like a missing file.
+    Machine m;
+    m.files = m.folders = {"D:", "C:\\Apps\\conf"};
+    EXPECT_EQ(ComputeAppValues(m.Windows("C:\\Apps\\replywick.exe", "/ini=D:/data/x.ini")).IniPath,
+              "C:\\Apps\\replywick.ini");
+    EXPECT_EQ(ComputeAppValues(m.Windows("C:\\Apps\\replywick.exe", "/ini=conf")).IniPath,
+              "C:\\Apps\\replywick.ini");
+}
+
 TEST(IniSwitch, DriveRootProgramLooksBesideItself) {
     Machine m;
     m.files = {"C:\\alt.ini"};
@@ -278,14 +293,19 @@ TEST(IniSwitch, LinuxRelativePathBesideTheProgramFirst) {
 
 // ---- Settings in the user's configuration directory -------------------------
 
-TEST(ConfigFallback, UnwritableProgramDirectoryMovesTheDefault) {
+TEST(ConfigFallback, UnwritableProgramDirectoryMovesTheDefaultAndStartsFromTheFileBesideIt) {
     Machine m;
     m.unwritable = {"/usr/bin"};
     auto in = m.Linux("/usr/bin/replywick", "");
     in.configDir = "/home/u/.config";
-    EXPECT_EQ(ComputeAppValues(in).IniPath, "/home/u/.config/replywick/replywick.ini");
+    auto v = ComputeAppValues(in);
+    EXPECT_EQ(v.IniPath, "/home/u/.config/replywick/replywick.ini");
+    EXPECT_EQ(v.SeedIniPath, "/usr/bin/replywick.ini");
     in.configDir = "/home/u/.config/";
     EXPECT_EQ(ComputeAppValues(in).IniPath, "/home/u/.config/replywick/replywick.ini");
+    // The user's file keeps the program's own name.
+    in.exePath = "/usr/bin/rw-work";
+    EXPECT_EQ(ComputeAppValues(in).IniPath, "/home/u/.config/replywick/rw-work.ini");
 }
 
 TEST(ConfigFallback, WritableDirectoryOrNoConfigDirectoryKeepsTheDefault) {

@@ -205,13 +205,16 @@ TEST_F(ItemTextTest, EmptyTextInsertsAnItemWithDashDesc) {
     EXPECT_EQ(l.GetDesc(0), "-");
 }
 
-TEST_F(ItemTextTest, AbsentKeysKeepCurItemsPreviousValues) {
-    CurItem = ItemRec{"old", "old title", 2, "old class", "old text", "old mod", "old mac", "9x9", 42};
+TEST_F(ItemTextTest, AbsentKeysAreEmptyNotLeftOverFromAnotherItem) {
+    // CurItem last held another item (the matcher loads every item it
+    // compares): a pasted item without "Macro=" must not inherit that item's
+    // macro, which may be a password, and type it into another window.
+    CurItem = ItemRec{"old", "old title", 2, "old class", "old text", "old mod", "secret", "9x9", 42};
     clsItems l;
     l.AddItemAtByString(0, "Title=new\r\n");
     ItemRec r;
     l.GetItem(0, r);
-    EXPECT_EQ(r, (ItemRec{"old", "new", 2, "old class", "old text", "old mod", "old mac", "9x9", 42}));
+    EXPECT_EQ(r, (ItemRec{"-", "new", 0, "", "", "", "", "", 0}));
     EXPECT_EQ(CurItem, r);
 }
 
@@ -225,10 +228,16 @@ TEST_F(ItemTextTest, LastLineWithoutBreakCounts) {
     EXPECT_EQ(ParseFresh("Title=x\r\nDelay=100").Delay, 100);
 }
 
-TEST_F(ItemTextTest, LoneLineFeedIsNotALineBreak) {
+TEST_F(ItemTextTest, LoneLineFeedIsNotALineBreakAndIsStoredAsABlank) {
     ItemRec r = ParseFresh("Title=a\nMacro=b\r\n");
-    EXPECT_EQ(r.Title, "a\nMacro=b");
+    EXPECT_EQ(r.Title, "a Macro=b");
     EXPECT_EQ(r.Macro, "");
+    clsItems l;
+    l.AddItemAt(0, r);
+    l.SetDesc(0, "x\ry");
+    l.GetItem(0, r);
+    EXPECT_EQ(r.Title, "a Macro=b");
+    EXPECT_EQ(r.Desc, "x y");
 }
 
 TEST_F(ItemTextTest, ByStringVariantsAppend) {
@@ -272,13 +281,13 @@ TEST_F(ItemTextTest, LinesThatNoLongerFitAreSkippedButSmallerOnesStillTaken) {
     EXPECT_EQ(r.Text.size(), kTextBufferChars - 2);
 }
 
-TEST_F(ItemTextTest, SkippedTextOnlyKeepsPreviousText) {
+TEST_F(ItemTextTest, SkippedTextOnlyLeavesTextEmpty) {
     CurItem.Text = "before";
     clsItems l;
     l.AddItemAtByString(0, "Text=" + std::string(kTextBufferChars, 'z') + "\r\n");
     ItemRec r;
     l.GetItem(0, r);
-    EXPECT_EQ(r.Text, "before");
+    EXPECT_EQ(r.Text, "");
 }
 
 // ---- Numeric rule -------------------------------------------------------------

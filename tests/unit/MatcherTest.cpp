@@ -169,6 +169,16 @@ TEST_F(MatcherTest, TextTestUsesEitherEndOfTheDialogText) {
     EXPECT_FALSE(Matches(r));
 }
 
+TEST_F(MatcherTest, MultiLineTextMatchesAMessageWhoseLinesEndInLineFeeds) {
+    // Items keep their lines as CR LF; many programs write "\n" alone.
+    fake.Win(fake.GetNextSibling(fake.GetFirstChild(dlg))).title = "Line one\nLine two\nLine three";
+    ItemRec r = Item("", "Save changes");
+    r.Text = "Line one\nLine two";  // as captured, stored with CR LF
+    EXPECT_TRUE(Matches(r));
+    r.Text = "Line two\r\nLine three";
+    EXPECT_TRUE(Matches(r));
+}
+
 TEST_F(MatcherTest, LongMessageIsComparedByItsFirst259Characters) {
     fake.DestroyWindow(fake.GetFirstChild(dlg));
     WinHandle msgCtl = fake.GetFirstChild(dlg);
@@ -227,6 +237,10 @@ TEST_F(MatcherTest, ModuleRule) {
         r.Modul = m;
         EXPECT_FALSE(Matches(r)) << m;
     }
+    // Letters beyond ASCII by the platform's rules (here Windows-1252).
+    fake.modulePaths[70] = "C:\\B\xFCro\\a.exe";
+    r.Modul = "C:\\B\xDCRO\\A.EXE";
+    EXPECT_TRUE(Matches(r));
     fake.modulePaths.erase(70);  // owner unknown: only "" and "*" pass
     r.Modul = "";
     EXPECT_TRUE(Matches(r));

@@ -171,13 +171,77 @@ TEST_F(SendKeysTest, CtrlAltDelReleasesAltBeforeCtrl) {
                               "keyup 0x11 scan 0x1D", "keyup 0xA3 scan 0x1D ext"}));
 }
 
-TEST_F(SendKeysTest, BareModifierAtTheEndStaysDownUntilNextPlayback) {
-    SendKeys("ab{SHIFT}");
-    EXPECT_LT(fake.GetKeyState(0x10), 0);
-    fake.transcript.clear();
-    SendKeys("c");
-    // The next playback lets go of it first (both scan codes), then types.
-    EXPECT_EQ(Input(), (Lines{"keyup 0x10 scan 0x2A", "keyup 0x10 scan 0x36 ext", Char("c")}));
+TEST_F(SendKeysTest, BareModifierAtTheEndIsReleasedWhenPlaybackEnds) {
+    // Left down, it would turn the user's next keystrokes into shortcuts.
+    SendKeys("ab{CTRL}");
+    EXPECT_EQ(Input(), (Lines{Char("a"), Char("b"), "keydown 0x11 scan 0x1D", "keyup 0x11 scan 0x1D",
+                              "keyup 0xA3 scan 0x1D ext"}));
+    EXPECT_GE(fake.GetKeyState(0x11), 0);
+}
+
+// ---- Never into another window ------------------------------------------------
+
+TEST_F(SendKeysTest, KeyEventsStopWhenTheForegroundMovesOn) {
+    // (Playback starts after the 10 ms of ReleaseModifiers; the switch at
+    // 30 ms falls into the pause.)
+    // Key events go to whatever is in front: once another window is there,
+    // nothing more is pressed anywhere, held modifiers are let go and the
+    // target's priority and the timer are restored. Characters posted to the
+    // captured window (Windows) still reach it.
+    FakeWindow other;
+    other.title = "Other";
+    const WinHandle o = fake.AddWindow(other);
+    fake.At(30, [&] { fake.SetForeground(o); });
+    SendKeys("{SHIFT}a{DELAY=50}b{ENTER}c");
+    EXPECT_EQ(Input(), (Lines{"keydown 0x10 scan 0x2A", Char("a"), "keyup 0x10 scan 0x2A",
+                              "keyup 0xA1 scan 0x36 ext", Char("b")}));
+    EXPECT_EQ(fake.Lines({"timer", "priority"}),
+              (Lines{"priority pid 70 = 0x80", "timer begin 1", "timer end 1", "priority pid 70 = 0x20"}));
+    EXPECT_EQ(fake.debugLines.back(), "   SendKeys stopped: the target window left the foreground");
+}
+
+TEST_F(SendKeysTest, TypedCharactersStopTooWhereTheyFollowTheFocus) {
+    // X11 types characters as keys: they land in whatever has the focus.
+    fake.charactersFollowFocus = true;
+    FakeWindow other;
+    const WinHandle o = fake.AddWindow(other);
+    fake.At(30, [&] { fake.SetForeground(o); });
+    SendKeys("ab{DELAY=50}cd");
+    EXPECT_EQ(Input(), (Lines{Char("a"), Char("b")}));
+}
+
+TEST_F(SendKeysTest, ANewWindowWithTheTargetsHandleGetsNothing) {
+    // The target closes during a pause and a new window gets its handle (X
+    // reuses ids at once): same handle, same foreground, another window.
+    fake.charactersFollowFocus = true;
+    fake.At(30, [&] {
+        FakeWindow next;
+        next.title = "Next";
+        fake.AddWindowReusing(dlg, next);
+        fake.SetForeground(dlg);
+        fake.SetFocusWindow(dlg);
+    });
+    SendKeys("a{DELAY=50}b{Dialog OK}{ENTER}");
+    EXPECT_EQ(Input(), (Lines{Char("a")}));
+}
+
+TEST_F(SendKeysTest, ButtonPressesAndWindowCommandsStillReachTheDialogBehindAnother) {
+    // They name the dialog itself, so they stay with it while it exists.
+    fake.AddChild(dlg, "Button", "&Yes", 6);
+    FakeWindow other;
+    const WinHandle o = fake.AddWindow(other);
+    fake.SetForeground(dlg);
+    fake.At(30, [&] { fake.SetForeground(o); });
+    SendKeys("{DELAY=20}{Dialog Yes}{Window Minimize}");
+    ASSERT_EQ(Input().size(), 2u);
+    EXPECT_EQ(Input()[0].rfind("command 6", 0), 0u) << Input()[0];
+}
+
+TEST_F(SendKeysTest, FailuresWriteDebugLines) {
+    SendKeys("{Dialog Retry}{Dialog Maybe}{Window Shrink}");
+    EXPECT_EQ(fake.debugLines, (Lines{"  SendKeys: {Dialog Retry}{Dialog Maybe}{Window Shrink}",
+                                      "   SendKeys: no dialog button RETRY", "   SendKeys: no dialog button MAYBE",
+                                      "   SendKeys: window command failed: SHRINK", "   SendKeys finished"}));
 }
 
 TEST_F(SendKeysTest, EscapedBraceTypesOneBrace) {

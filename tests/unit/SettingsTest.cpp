@@ -3,6 +3,7 @@
 // clipboard text routines with their one retry.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -36,11 +37,6 @@ void WriteAll(const std::string& path, const std::string& bytes) {
     out << bytes;
 }
 
-bool Exists(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0;
-}
-
 unsigned ModeOf(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return 0;
@@ -71,11 +67,11 @@ protected:
         SetPlatform(nullptr);
     }
 
+    // Every name in the folder, sorted: a temporary file left behind shows.
     std::vector<std::string> DirEntries() const {
         std::vector<std::string> out;
-        for (const char* name : {"/replywick.ini", "/replywick.ini.tmp"}) {
-            if (Exists(dir + name)) out.push_back(name + 1);
-        }
+        for (const auto& e : std::filesystem::directory_iterator(dir)) out.push_back(e.path().filename().string());
+        std::sort(out.begin(), out.end());
         return out;
     }
 
@@ -113,7 +109,7 @@ TEST_F(SettingsTest, FileWithOneItemEndsWithTwoEmptyLines) {
 TEST_F(SettingsTest, SaveWritesTheFileAndLeavesNoTemporary) {
     gItems.AddItemAt(0, Item("a", 1));
     gItems.AddItemAt(1, Item("b", 2));
-    ASSERT_TRUE(SaveSettings());
+    ASSERT_EQ(SaveSettings(), SaveResult::Saved);
     EXPECT_EQ(ReadAll(App.IniPath), SettingsFileText(gItems));
     EXPECT_EQ(DirEntries(), std::vector<std::string>{"replywick.ini"});
 }
@@ -125,7 +121,7 @@ TEST_F(SettingsTest, TwoItemsRoundTripThroughTheFile) {
     items[1].Macro = "  lead";
     items[1].Text = "one\r\ntwo\r\nthree";
     for (std::size_t i = 0; i < items.size(); ++i) gItems.AddItemAt(static_cast<std::int32_t>(i), items[i]);
-    ASSERT_TRUE(SaveSettings());
+    ASSERT_EQ(SaveSettings(), SaveResult::Saved);
     gItems.Clear();
     CurItem = Item("stale", 3);
     LoadSettings();
@@ -136,18 +132,82 @@ TEST_F(SettingsTest, TwoItemsRoundTripThroughTheFile) {
 TEST_F(SettingsTest, NewFileIsOwnerOnly) {
     // Even with a permissive umask.
     mode_t oldMask = ::umask(0);
-    bool saved = SaveSettings();
+    SaveResult saved = SaveSettings();
     ::umask(oldMask);
-    ASSERT_TRUE(saved);
+    ASSERT_EQ(saved, SaveResult::Saved);
     EXPECT_EQ(ModeOf(App.IniPath), 0600u);
 }
 
-TEST_F(SettingsTest, ExistingFileKeepsItsMode) {
+TEST_F(SettingsTest, ExistingFileKeepsItsModeAndGroup) {
     WriteAll(App.IniPath, "; old\r\n");
     ASSERT_EQ(::chmod(App.IniPath.c_str(), 0640), 0);
-    ASSERT_TRUE(SaveSettings());
+    // A group shared with others (only the superuser may hand out any group).
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(App.IniPath.c_str(), static_cast<uid_t>(-1), 1), 0);
+    }
+    ASSERT_EQ(SaveSettings(), SaveResult::Saved);
     EXPECT_EQ(ModeOf(App.IniPath), 0640u);
     EXPECT_EQ(ReadAll(App.IniPath), SettingsFileText(gItems));
+    struct stat st {};
+    ASSERT_EQ(::stat(App.IniPath.c_str(), &st), 0);
+    if (root) {
+        EXPECT_EQ(st.st_gid, 1u);
+    }
+}
+
+TEST_F(SettingsTest, ReadOnlyFileIsLeftAsItIs) {
+    // The folder would allow the rename; the user's read-only mark must win,
+    // also for the superuser, who could write anything.
+    const std::string old = "; Replywick\r\n\r\n\r\n[Item]\r\nDesc=old\r\n\r\n\r\n";
+    WriteAll(App.IniPath, old);
+    ASSERT_EQ(::chmod(App.IniPath.c_str(), 0444), 0);
+    gItems.AddItemAt(0, Item("new", 1));
+    EXPECT_EQ(SaveSettings(), SaveResult::ReadOnly);
+    EXPECT_EQ(ReadAll(App.IniPath), old);
+    EXPECT_EQ(ModeOf(App.IniPath), 0444u);
+    EXPECT_EQ(DirEntries(), std::vector<std::string>{"replywick.ini"});
+}
+
+TEST_F(SettingsTest, UnreadableFileIsNeverReplaced) {
+    // It exists, but reading failed (permissions, a sharing violation, an
+    // I/O error): the empty list in memory must not replace the user's items,
+    // neither at the end nor on any later save.
+    const std::string old = "; Replywick\r\n\r\n\r\n[Item]\r\nDesc=mine\r\n\r\n\r\n";
+    WriteAll(App.IniPath, old);
+    fake.unreadableFiles.push_back(App.IniPath);
+    LoadSettings();
+    EXPECT_EQ(gItems.Count(), 0);
+    EXPECT_TRUE(SettingsReadFailed());
+    EXPECT_EQ(SaveSettings(), SaveResult::NotRead);
+    gItems.AddItem("added later", "");
+    EXPECT_EQ(SaveSettings(), SaveResult::NotRead);
+    EXPECT_EQ(ReadAll(App.IniPath), old);
+    // A missing file is no such case.
+    fake.unreadableFiles.clear();
+    std::filesystem::remove(App.IniPath);
+    LoadSettings();
+    EXPECT_FALSE(SettingsReadFailed());
+    EXPECT_EQ(SaveSettings(), SaveResult::Saved);
+}
+
+TEST_F(SettingsTest, StartingListBesideTheProgramSavesToTheUsersFile) {
+    // Installed where the user cannot write: an administrator's list beside
+    // the program is read while the user has no file of their own, and is
+    // never written.
+    const std::string seed = dir + "/beside.ini";
+    const std::string seedText = "; Replywick\r\n\r\n\r\n[Item]\r\nDesc=admin\r\n\r\n\r\n";
+    WriteAll(seed, seedText);
+    App.SeedIniPath = seed;
+    LoadSettings();
+    ASSERT_EQ(gItems.Count(), 1);
+    EXPECT_EQ(gItems.GetDesc(0), "admin");
+    gItems.AddItem("mine", "");
+    ASSERT_EQ(SaveSettings(), SaveResult::Saved);
+    EXPECT_EQ(ReadAll(seed), seedText);
+    // From now on the user's own file counts.
+    LoadSettings();
+    EXPECT_EQ(gItems.Count(), 2);
 }
 
 TEST_F(SettingsTest, LinkedSettingsFileStaysALinkAndItsTargetIsReplaced) {
@@ -158,12 +218,12 @@ TEST_F(SettingsTest, LinkedSettingsFileStaysALinkAndItsTargetIsReplaced) {
     WriteAll(real, "; old\r\n");
     ASSERT_EQ(::symlink("real/mine.ini", App.IniPath.c_str()), 0);
     gItems.AddItemAt(0, Item("a", 1));
-    ASSERT_TRUE(SaveSettings());
+    ASSERT_EQ(SaveSettings(), SaveResult::Saved);
     char buf[256] = {};
     ASSERT_GT(::readlink(App.IniPath.c_str(), buf, sizeof buf - 1), 0);
     EXPECT_EQ(std::string(buf), "real/mine.ini");
     EXPECT_EQ(ReadAll(real), SettingsFileText(gItems));
-    EXPECT_FALSE(Exists(real + ".tmp"));
+    EXPECT_EQ(DirEntries(), (std::vector<std::string>{"real", "replywick.ini"}));
 }
 
 TEST_F(SettingsTest, FailingWriteLeavesOldFileIntact) {
@@ -171,11 +231,11 @@ TEST_F(SettingsTest, FailingWriteLeavesOldFileIntact) {
     WriteAll(App.IniPath, old);
     gItems.AddItemAt(0, Item("new", 1));
     fake.failNextWrite = true;
-    EXPECT_FALSE(SaveSettings());
+    EXPECT_EQ(SaveSettings(), SaveResult::Failed);
     EXPECT_EQ(ReadAll(App.IniPath), old);
     EXPECT_EQ(DirEntries(), std::vector<std::string>{"replywick.ini"});
     // The next save goes through.
-    EXPECT_TRUE(SaveSettings());
+    EXPECT_EQ(SaveSettings(), SaveResult::Saved);
     EXPECT_EQ(ReadAll(App.IniPath), SettingsFileText(gItems));
 }
 
@@ -184,30 +244,36 @@ TEST_F(SettingsTest, FailingReplaceLeavesOldFileIntactAndRemovesTemporary) {
     WriteAll(App.IniPath, old);
     gItems.AddItemAt(0, Item("new", 1));
     fake.failNextReplace = true;
-    EXPECT_FALSE(SaveSettings());
+    EXPECT_EQ(SaveSettings(), SaveResult::Failed);
     EXPECT_EQ(ReadAll(App.IniPath), old);
     EXPECT_EQ(DirEntries(), std::vector<std::string>{"replywick.ini"});
 }
 
 TEST_F(SettingsTest, FailingWriteOfNewFileCreatesNothing) {
     fake.failNextWrite = true;
-    EXPECT_FALSE(SaveSettings());
+    EXPECT_EQ(SaveSettings(), SaveResult::Failed);
     EXPECT_TRUE(DirEntries().empty());
 }
 
-TEST_F(SettingsTest, StaleTemporaryDoesNotBlockSaving) {
-    WriteAll(App.IniPath + ".tmp", "half a file from a crash");
+TEST_F(SettingsTest, TemporaryFilesOfOtherSavesAreNotTouched) {
+    // Ours (a crashed save of an earlier process with our id) must not block
+    // the save; another process's half-written file is its own business.
+    const std::string ours = App.IniPath + "." + std::to_string(fake.processId) + ".tmp";
+    const std::string theirs = App.IniPath + ".77.tmp";
+    WriteAll(ours, "half a file from a crash");
+    WriteAll(theirs, "another save under way");
     gItems.AddItemAt(0, Item("a", 1));
-    ASSERT_TRUE(SaveSettings());
+    ASSERT_EQ(SaveSettings(), SaveResult::Saved);
     EXPECT_EQ(ReadAll(App.IniPath), SettingsFileText(gItems));
-    EXPECT_EQ(DirEntries(), std::vector<std::string>{"replywick.ini"});
+    EXPECT_EQ(ReadAll(theirs), "another save under way");
+    EXPECT_EQ(DirEntries(), (std::vector<std::string>{"replywick.ini", "replywick.ini.77.tmp"}));
 }
 
 TEST_F(SettingsTest, UnwritableDirectoryFailsWithoutTouchingAnything) {
     App.IniPath = dir + "/missing-subdir/replywick.ini";
-    EXPECT_FALSE(SaveSettings());
+    EXPECT_EQ(SaveSettings(), SaveResult::Failed);
     App.IniPath.clear();
-    EXPECT_FALSE(SaveSettings());
+    EXPECT_EQ(SaveSettings(), SaveResult::Failed);
 }
 
 // ---- Reading ----------------------------------------------------------------
@@ -286,26 +352,17 @@ TEST_F(SettingsTest, LineFeedOnlyFileReadsLikeCrLf) {
     EXPECT_EQ(r.Text, "1\r\n2");
 }
 
-TEST_F(SettingsTest, LoneCarriageReturnStaysInTheValue) {
-    gItems.AddItemAt(0, ItemRec{"d", "a\rb", 0, "c\r", "", "", "", "", 0});
-    ASSERT_TRUE(SaveSettings());
-    gItems.Clear();
-    LoadSettings();
-    ItemRec r;
-    gItems.GetItem(0, r);
-    EXPECT_EQ(r.Title, "a\rb");
-    EXPECT_EQ(r.WinClass, "c\r");
-}
-
-TEST_F(SettingsTest, LoneLineFeedEndsTheValueOnReading) {
-    gItems.AddItemAt(0, ItemRec{"d", "first\nsecond", 0, "", "", "", "", "", 0});
-    ASSERT_TRUE(SaveSettings());
-    gItems.Clear();
+TEST_F(SettingsTest, LineBreaksInsideValuesCannotSplitAnItem) {
+    // A captured window title or a pasted text with a line break in it once
+    // came back from the file as a key line of its own: here a "Macro=" that
+    // would type the item's secret elsewhere.
+    gItems.AddItemAt(0, ItemRec{"d", "first\nMacro=evil", 0, "c\r\nSize=1x1", "l1\nl2\rl3", "", "", "secret", 0});
+    ASSERT_EQ(SaveSettings(), SaveResult::Saved);
     LoadSettings();
     ASSERT_EQ(gItems.Count(), 1);
     ItemRec r;
     gItems.GetItem(0, r);
-    EXPECT_EQ(r.Title, "first");
+    EXPECT_EQ(r, (ItemRec{"d", "first Macro=evil", 0, "c Size=1x1", "l1\r\nl2\r\nl3", "", "", "secret", 0}));
 }
 
 TEST_F(SettingsTest, EightBitBytesPassThrough) {
@@ -316,7 +373,7 @@ TEST_F(SettingsTest, EightBitBytesPassThrough) {
     gItems.GetItem(0, r);
     EXPECT_EQ(r.Desc, "K\xC3\xA4se \xE2\x82\xAC");
     EXPECT_EQ(r.Title, "\xFF\xFE\x80");
-    ASSERT_TRUE(SaveSettings());
+    ASSERT_EQ(SaveSettings(), SaveResult::Saved);
     EXPECT_NE(ReadAll(App.IniPath).find("Desc=K\xC3\xA4se \xE2\x82\xAC\r\nTitle=\xFF\xFE\x80\r\n"),
               std::string::npos);
 }
@@ -330,10 +387,10 @@ TEST_F(SettingsTest, ReadingReplacesEarlierContents) {
 
 TEST_F(SettingsTest, SavedFileReadsBackToTheSameText) {
     for (int i = 0; i < 20; ++i) gItems.AddItemAt(i, Item(std::to_string(i), i));
-    ASSERT_TRUE(SaveSettings());
+    ASSERT_EQ(SaveSettings(), SaveResult::Saved);
     std::string first = ReadAll(App.IniPath);
     LoadSettings();
-    ASSERT_TRUE(SaveSettings());
+    ASSERT_EQ(SaveSettings(), SaveResult::Saved);
     EXPECT_EQ(ReadAll(App.IniPath), first);
 }
 

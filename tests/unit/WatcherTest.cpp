@@ -232,18 +232,50 @@ TEST_F(WatcherTest, PollingTakesAWindowUpOncePerVisitToTheForeground) {
     EXPECT_EQ(Typed().size(), 2u) << "switched away and back: played again";
 }
 
-TEST_F(WatcherTest, ForgottenWindowCountsAsNewAgain) {
-    // A window is closed and the next one gets its handle at once, with no
-    // other window in front in between (X reuses ids).
+TEST_F(WatcherTest, ANewWindowWithTheLastOnesHandleIsTakenUpAnew) {
+    // A dialog is answered and closed; the next one, from a new process,
+    // gets the same handle at once (X reuses ids) with no other window in
+    // front in between. Every trigger must see a new window, not only the
+    // backend's report of the old one's end.
     fake.SetForeground(dlg);
     watcher.OnPollTimer();
-    watcher.ForgetWindow(other);
     watcher.OnPollTimer();
-    EXPECT_EQ(Typed().size(), 1u) << "another window's end changes nothing";
+    EXPECT_EQ(Typed().size(), 1u) << "the same window is taken up once";
+    FakeWindow next = fake.Win(dlg);
+    fake.AddWindowReusing(dlg, next);
+    const WinHandle nextEdit = fake.AddChild(dlg, "Edit", "", 0x3E9);
+    fake.SetForeground(dlg);
+    fake.SetFocusWindow(nextEdit);
+    watcher.OnShellHook(4, dlg);
+    EXPECT_EQ(Typed(), (Lines{CharA(), "char 'a' -> " + Hex(nextEdit)}));
+    // The backend's report of a window's end makes its handle count as new.
+    watcher.ForgetWindow(other);
+    EXPECT_EQ(watcher.LastFG(), dlg);
     watcher.ForgetWindow(dlg);
     EXPECT_EQ(watcher.LastFG(), 0u);
+}
+
+TEST_F(WatcherTest, ANewWindowThatGotTheHandleDuringTheDelayGetsNothing) {
+    // The matched dialog closes during the delay and another one, which no
+    // item matches, opens with the same handle and is in front when the
+    // delay ends.
+    SetDelay(2500);
+    fake.SetForeground(dlg);
+    fake.At(1000, [&] {
+        FakeWindow stranger;
+        stranger.title = "Password";
+        stranger.cls = "#32770";
+        fake.AddWindowReusing(dlg, stranger);
+        fake.SetForeground(dlg);
+        fake.SetFocusWindow(dlg);
+    });
     watcher.OnPollTimer();
-    EXPECT_EQ(Typed().size(), 2u);
+    EXPECT_EQ(fake.transcript, (Lines{"sleep 2500"}));
+    EXPECT_EQ(fake.debugLines.back(), " Not played: the window left the foreground during the delay");
+    // The stranger is examined by the next trigger, as a window of its own.
+    fake.debugLines.clear();
+    watcher.OnPollTimer();
+    EXPECT_EQ(Hits(), (Lines{"NewFG: 'Password'"}));
 }
 
 TEST_F(WatcherTest, WindowLeavingTheForegroundDuringTheDelayGetsNothing) {
