@@ -68,12 +68,12 @@ void FillList(clsItems& list) {
     list.Clear();
     for (int i = 0; i < kItems; ++i) {
         std::string n = std::to_string(i);
-        list.AddItemAt(i, "Answer save prompt " + n, "Save changes to document " + n + "?", i % 4,
-                       "#32770",
-                       "Do you want to save the changes you made to document " + n +
-                           "?\r\nYour changes will be lost if you don't save them.",
-                       "/usr/lib/office/program/soffice.bin", "420x160",
-                       "{TAB}{TAB}%n{ENTER}" + n, (i * 37) % 2000);
+        list.AddItemAt(i, ItemRec{"Answer save prompt " + n, "Save changes to document " + n + "?", i % 4,
+                                  "#32770",
+                                  "Do you want to save the changes you made to document " + n +
+                                      "?\r\nYour changes will be lost if you don't save them.",
+                                  "/usr/lib/office/program/soffice.bin", "{TAB}{TAB}%n{ENTER}" + n, "420x160",
+                                  (i * 37) % 2000});
     }
 }
 

@@ -12,35 +12,12 @@ ItemRec CurItem;
 
 namespace {
 
-ItemRec MakeRec(const std::string& Desc, const std::string& Title, std::int32_t TitleTestType,
-                const std::string& WinClass, const std::string& Text, const std::string& Modul,
-                const std::string& WinSize, const std::string& Macro, std::int32_t Delay) {
-    ItemRec r;
-    r.Desc = Desc;
-    r.Title = Title;
-    r.TitleTestType = TitleTestType;
-    r.WinClass = WinClass;
-    r.Text = Text;
-    r.Modul = Modul;
-    r.Macro = Macro;
-    r.WinSize = WinSize;
-    r.Delay = Delay;
-    return r;
-}
-
 [[noreturn]] void BadIndex(const char* op, std::int32_t n, std::int32_t count) {
     throw std::out_of_range(std::string("clsItems::") + op + ": index " + std::to_string(n) +
                             " outside 0.." + std::to_string(count));
 }
 
 }  // namespace
-
-void clsItems::AddItemAt(std::int32_t n, const std::string& Desc, const std::string& Title,
-                         std::int32_t TitleTestType, const std::string& WinClass,
-                         const std::string& Text, const std::string& Modul,
-                         const std::string& WinSize, const std::string& Macro, std::int32_t Delay) {
-    AddItemAt(n, MakeRec(Desc, Title, TitleTestType, WinClass, Text, Modul, WinSize, Macro, Delay));
-}
 
 void clsItems::AddItemAt(std::int32_t n, const ItemRec& item) {
     if (n < 0 || n > Count()) BadIndex("AddItemAt", n, Count());
@@ -49,12 +26,7 @@ void clsItems::AddItemAt(std::int32_t n, const ItemRec& item) {
     items_.insert(items_.begin() + n, std::move(stored));
 }
 
-void clsItems::AddItem(const std::string& Desc, const std::string& Title, std::int32_t TitleTestType,
-                       const std::string& WinClass, const std::string& Text,
-                       const std::string& Modul, const std::string& WinSize,
-                       const std::string& Macro, std::int32_t Flags) {
-    AddItemAt(Count(), Desc, Title, TitleTestType, WinClass, Text, Modul, WinSize, Macro, Flags);
-}
+void clsItems::AddItem(const ItemRec& item) { AddItemAt(Count(), item); }
 
 void clsItems::AddItemAtByString(std::int32_t n, const std::string& sItemString) {
     // Check before parsing so that a rejected call leaves CurItem as it was.
@@ -63,20 +35,13 @@ void clsItems::AddItemAtByString(std::int32_t n, const std::string& sItemString)
     AddItemAt(n, CurItem);
 }
 
-void clsItems::AddItemByString(const std::string& sItemString) {
-    AddItemAtByString(Count(), sItemString);
-}
-
 void clsItems::AddItemAtEndByString(const std::string& sItemString) {
     AddItemAtByString(Count(), sItemString);
 }
 
-void clsItems::SetItemAt(std::int32_t n, const std::string& Desc, const std::string& Title,
-                         std::int32_t TitleTestType, const std::string& WinClass,
-                         const std::string& Text, const std::string& Modul,
-                         const std::string& WinSize, const std::string& Macro, std::int32_t Delay) {
+void clsItems::SetItemAt(std::int32_t n, const ItemRec& item) {
     if (n < 0 || n >= Count()) BadIndex("SetItemAt", n, Count());
-    ItemRec stored = MakeRec(Desc, Title, TitleTestType, WinClass, Text, Modul, WinSize, Macro, Delay);
+    ItemRec stored = item;
     MakeStorable(stored);
     items_[static_cast<std::size_t>(n)] = std::move(stored);
 }

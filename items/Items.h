@@ -32,27 +32,17 @@ class clsItems {
 public:
     std::int32_t Count() const { return static_cast<std::int32_t>(items_.size()); }
 
-    void AddItemAt(std::int32_t n, const std::string& Desc, const std::string& Title,
-                   std::int32_t TitleTestType, const std::string& WinClass, const std::string& Text,
-                   const std::string& Modul, const std::string& WinSize, const std::string& Macro,
-                   std::int32_t Delay);
+    // Inserts a copy of item at n (0 <= n <= Count; Count appends).
     void AddItemAt(std::int32_t n, const ItemRec& item);
-    // Appends a fresh item. Flags carries the item's Delay in milliseconds
-    // (0 when omitted); CurItem is not consulted, so the result never depends
-    // on whatever item was handled last.
-    void AddItem(const std::string& Desc, const std::string& Title, std::int32_t TitleTestType = 0,
-                 const std::string& WinClass = {}, const std::string& Text = {},
-                 const std::string& Modul = {}, const std::string& WinSize = {},
-                 const std::string& Macro = {}, std::int32_t Flags = 0);
+    // Appends a copy of item.
+    void AddItem(const ItemRec& item);
     // Parses the text into CurItem (fields whose key is absent are empty or
     // 0) and inserts a copy of CurItem at n.
     void AddItemAtByString(std::int32_t n, const std::string& sItemString);
-    void AddItemByString(const std::string& sItemString);
+    // The same at the end; the settings reader uses it.
     void AddItemAtEndByString(const std::string& sItemString);
-    void SetItemAt(std::int32_t n, const std::string& Desc, const std::string& Title,
-                   std::int32_t TitleTestType, const std::string& WinClass, const std::string& Text,
-                   const std::string& Modul, const std::string& WinSize, const std::string& Macro,
-                   std::int32_t Delay);
+    // Overwrites every field of item n (0 <= n < Count).
+    void SetItemAt(std::int32_t n, const ItemRec& item);
     // Copies item n into out; leaves out untouched for a bad index.
     void GetItem(std::int32_t n, ItemRec& out) const;
     std::string GetDesc(std::int32_t n) const;

@@ -49,8 +49,8 @@ protected:
 
 TEST_F(ItemTextTest, WriterProducesTheTenLinesInOrder) {
     clsItems l;
-    l.AddItemAt(0, "My item", "Save?", 2, "#32770", "Line one\r\nLine two\r\nLine three",
-                "C:\\Apps\\x.exe", "400x150", "{ENTER}", 250);
+    l.AddItemAt(0, ItemRec{"My item", "Save?", 2, "#32770", "Line one\r\nLine two\r\nLine three",
+                           "C:\\Apps\\x.exe", "{ENTER}", "400x150", 250});
     EXPECT_EQ(l.GetItemAsString(0),
               "[Item]\r\n"
               "Desc=My item\r\n"
@@ -242,7 +242,7 @@ TEST_F(ItemTextTest, LoneLineFeedIsNotALineBreakAndIsStoredAsABlank) {
 
 TEST_F(ItemTextTest, ByStringVariantsAppend) {
     clsItems l;
-    l.AddItemByString("Desc=A\r\n");
+    l.AddItemAtEndByString("Desc=A\r\n");
     l.AddItemAtEndByString("Desc=B\r\n");
     l.AddItemAtByString(0, "Desc=C\r\n");
     EXPECT_EQ(l.GetDesc(0), "C");

@@ -28,7 +28,7 @@ protected:
 
     static clsItems ListOf(const std::vector<std::string>& descs) {
         clsItems l;
-        for (const auto& d : descs) l.AddItem(d, "title " + d);
+        for (const auto& d : descs) l.AddItem(ItemRec{d, "title " + d});
         return l;
     }
     static std::vector<std::string> Descs(const clsItems& l) {
@@ -66,15 +66,15 @@ TEST_F(ItemsTest, AddItemAtInsertsAndShiftsBack) {
     l.AddItemAt(l.Count(), Full("end", 2));
     EXPECT_EQ(Descs(l), (V{"A", "B", "desc end"}));
     l = ListOf({"A", "B"});
-    l.AddItemAt(0, "X", "", 0, "", "", "", "", "", 0);
+    l.AddItemAt(0, ItemRec{"X"});
     EXPECT_EQ(Descs(l), (V{"X", "A", "B"}));
-    l.AddItemAt(2, "Y", "", 0, "", "", "", "", "", 0);
+    l.AddItemAt(2, ItemRec{"Y"});
     EXPECT_EQ(Descs(l), (V{"X", "A", "Y", "B"}));
 }
 
 TEST_F(ItemsTest, AddItemAtStoresEveryFieldInItsPlace) {
     clsItems l;
-    l.AddItemAt(0, "d", "t", 3, "c", "x\r\ny", "m", "40x50", "mac", 250);
+    l.AddItemAt(0, ItemRec{"d", "t", 3, "c", "x\r\ny", "m", "mac", "40x50", 250});
     ItemRec r;
     l.GetItem(0, r);
     EXPECT_EQ(r.Desc, "d");
@@ -92,8 +92,8 @@ TEST_F(ItemsTest, BadIndexForRequiredPositionsThrows) {
     clsItems l = ListOf({"A", "B"});
     EXPECT_THROW(l.AddItemAt(3, Full("x", 0)), std::out_of_range);
     EXPECT_THROW(l.AddItemAt(-1, Full("x", 0)), std::out_of_range);
-    EXPECT_THROW(l.SetItemAt(2, "", "", 0, "", "", "", "", "", 0), std::out_of_range);
-    EXPECT_THROW(l.SetItemAt(-1, "", "", 0, "", "", "", "", "", 0), std::out_of_range);
+    EXPECT_THROW(l.SetItemAt(2, ItemRec{}), std::out_of_range);
+    EXPECT_THROW(l.SetItemAt(-1, ItemRec{}), std::out_of_range);
     EXPECT_THROW((void)l.GetItemAsString(2), std::out_of_range);
     EXPECT_THROW((void)l.GetItemAsString(-1), std::out_of_range);
     EXPECT_EQ(Descs(l), (V{"A", "B"}));
@@ -110,7 +110,7 @@ TEST_F(ItemsTest, RejectedParseInsertLeavesCurItemAlone) {
 TEST_F(ItemsTest, SetItemAtOverwritesEveryField) {
     clsItems l;
     l.AddItemAt(0, Full("a", 1));
-    l.SetItemAt(0, "d", "t", 2, "c", "x", "m", "1x2", "mac", 7);
+    l.SetItemAt(0, ItemRec{"d", "t", 2, "c", "x", "m", "mac", "1x2", 7});
     ItemRec r;
     l.GetItem(0, r);
     ItemRec want{"d", "t", 2, "c", "x", "m", "mac", "1x2", 7};
@@ -231,14 +231,14 @@ TEST_F(ItemsTest, ClearEmptiesTheList) {
     clsItems l = ListOf({"A", "B"});
     l.Clear();
     EXPECT_EQ(l.Count(), 0);
-    l.AddItem("C", "");
+    l.AddItem(ItemRec{"C", ""});
     EXPECT_EQ(Descs(l), (V{"C"}));
 }
 
 TEST_F(ItemsTest, AddItemWithOnlyDescAndTitle) {
     CurItem = Full("cur", 7);  // AddItem must not pick anything up from here
     clsItems l = ListOf({"A"});
-    l.AddItem("d", "t");
+    l.AddItem(ItemRec{"d", "t"});
     ItemRec r = Full("junk", 3);
     l.GetItem(1, r);
     EXPECT_EQ(r, (ItemRec{"d", "t", 0, "", "", "", "", "", 0}));
@@ -246,7 +246,7 @@ TEST_F(ItemsTest, AddItemWithOnlyDescAndTitle) {
 
 TEST_F(ItemsTest, AddItemTakesDelayFromFlags) {
     clsItems l;
-    l.AddItem("d", "t", 2, "c", "x", "m", "1x2", "mac", 250);
+    l.AddItem(ItemRec{"d", "t", 2, "c", "x", "m", "mac", "1x2", 250});
     ItemRec r;
     l.GetItem(0, r);
     EXPECT_EQ(r, (ItemRec{"d", "t", 2, "c", "x", "m", "mac", "1x2", 250}));
@@ -277,8 +277,8 @@ TEST_F(ItemsTest, CancelRestoresOldItemsAndCount) {
 TEST_F(ItemsTest, CancelOnSnapshotOfEmptyListEmptiesIt) {
     clsItems l;
     l.UpdateBegin();
-    l.AddItem("A", "");
-    l.AddItem("B", "");
+    l.AddItem(ItemRec{"A", ""});
+    l.AddItem(ItemRec{"B", ""});
     l.UpdateCancel();
     EXPECT_EQ(l.Count(), 0);
 }
@@ -297,7 +297,7 @@ TEST_F(ItemsTest, ConfirmKeepsEditsAndDropsTheSnapshot) {
     clsItems l = ListOf({"A", "B"});
     l.UpdateBegin();
     l.RemoveItem(0);
-    l.AddItem("C", "");
+    l.AddItem(ItemRec{"C", ""});
     l.UpdateConfirm();
     EXPECT_FALSE(l.HasSnapshot());
     EXPECT_EQ(Descs(l), (V{"B", "C"}));
@@ -311,9 +311,9 @@ TEST_F(ItemsTest, CancelWithoutSnapshotDoesNothing) {
     l.UpdateCancel();
     EXPECT_EQ(Descs(l), (V{"A", "B"}));
     l.UpdateBegin();
-    l.AddItem("C", "");
+    l.AddItem(ItemRec{"C", ""});
     l.UpdateCancel();
-    l.AddItem("D", "");
+    l.AddItem(ItemRec{"D", ""});
     l.UpdateCancel();  // second cancel: snapshot already used up
     EXPECT_EQ(Descs(l), (V{"A", "B", "D"}));
 }
@@ -321,15 +321,15 @@ TEST_F(ItemsTest, CancelWithoutSnapshotDoesNothing) {
 TEST_F(ItemsTest, SecondBeginReplacesTheFirstSnapshot) {
     clsItems l = ListOf({"A"});
     l.UpdateBegin();
-    l.AddItem("B", "");
+    l.AddItem(ItemRec{"B", ""});
     l.UpdateBegin();
-    l.AddItem("C", "");
+    l.AddItem(ItemRec{"C", ""});
     l.UpdateCancel();
     EXPECT_EQ(Descs(l), (V{"A", "B"}));
 }
 
 TEST_F(ItemsTest, GlobalListIsOneSharedObject) {
-    gItems.AddItem("g", "");
+    gItems.AddItem(ItemRec{"g", ""});
     clsItems& again = gItems;
     EXPECT_EQ(again.Count(), 1);
     EXPECT_EQ(again.GetDesc(0), "g");

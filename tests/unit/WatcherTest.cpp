@@ -88,8 +88,8 @@ protected:
     void SetDelay(std::int32_t delay) {
         ItemRec r;
         gItems.GetItem(0, r);
-        gItems.SetItemAt(0, r.Desc, r.Title, r.TitleTestType, r.WinClass, r.Text, r.Modul, r.WinSize, r.Macro,
-                         delay);
+        r.Delay = delay;
+        gItems.SetItemAt(0, r);
     }
     Lines Typed() const { return fake.Lines({"char"}); }
     std::string CharA() const { return "char 'a' -> " + Hex(edit); }
@@ -126,7 +126,7 @@ TEST_F(WatcherTest, CreationAddsIconLoadsItemsAndExaminesTheForeground) {
     const std::string ini = ::testing::TempDir() + "watcher_create.ini";
     {
         clsItems items;
-        items.AddItem("From file", "Question", 0, "#32770", "", "", "", "z");
+        items.AddItem(ItemRec{"From file", "Question", 0, "#32770", "", "", "z"});
         std::FILE* f = std::fopen(ini.c_str(), "wb");
         ASSERT_NE(f, nullptr);
         const std::string text = SettingsFileText(items);
@@ -398,7 +398,9 @@ TEST_F(WatcherTest, HungTargetCostsBoundedTimeAndPlaybackGoesOn) {
     fake.Win(dlg).hung = true;
     ItemRec r;
     gItems.GetItem(0, r);
-    gItems.SetItemAt(0, r.Desc, r.Title, r.TitleTestType, r.WinClass, r.Text, r.Modul, r.WinSize, "ab{ENTER}", 0);
+    r.Macro = "ab{ENTER}";
+    r.Delay = 0;
+    gItems.SetItemAt(0, r);
     fake.SetForeground(dlg);
     watcher.OnPollTimer();
     EXPECT_EQ(Typed(), (Lines{CharA(), "char 'b' -> " + Hex(edit)}));
@@ -444,8 +446,9 @@ TEST_F(WatcherTest, TriggersDuringPlaybackDoNothing) {
     fake.SetForeground(dlg);
     ItemRec r;
     gItems.GetItem(0, r);
-    gItems.SetItemAt(0, r.Desc, r.Title, r.TitleTestType, r.WinClass, r.Text, r.Modul, r.WinSize,
-                     "a{DELAY=300}b", 0);
+    r.Macro = "a{DELAY=300}b";
+    r.Delay = 0;
+    gItems.SetItemAt(0, r);
     fake.At(100, [&] {
         watcher.OnShellHook(1, dlg);
         watcher.ToggleActive();
