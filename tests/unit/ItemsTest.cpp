@@ -28,7 +28,7 @@ protected:
 
     static clsItems ListOf(const std::vector<std::string>& descs) {
         clsItems l;
-        for (const auto& d : descs) l.AddItem(ItemRec{d, "title " + d});
+        for (const auto& d : descs) l.AddItem(Named(d, "title " + d));
         return l;
     }
     static std::vector<std::string> Descs(const clsItems& l) {
@@ -66,9 +66,9 @@ TEST_F(ItemsTest, AddItemAtInsertsAndShiftsBack) {
     l.AddItemAt(l.Count(), Full("end", 2));
     EXPECT_EQ(Descs(l), (V{"A", "B", "desc end"}));
     l = ListOf({"A", "B"});
-    l.AddItemAt(0, ItemRec{"X"});
+    l.AddItemAt(0, Named("X"));
     EXPECT_EQ(Descs(l), (V{"X", "A", "B"}));
-    l.AddItemAt(2, ItemRec{"Y"});
+    l.AddItemAt(2, Named("Y"));
     EXPECT_EQ(Descs(l), (V{"X", "A", "Y", "B"}));
 }
 
@@ -231,14 +231,14 @@ TEST_F(ItemsTest, ClearEmptiesTheList) {
     clsItems l = ListOf({"A", "B"});
     l.Clear();
     EXPECT_EQ(l.Count(), 0);
-    l.AddItem(ItemRec{"C", ""});
+    l.AddItem(Named("C", ""));
     EXPECT_EQ(Descs(l), (V{"C"}));
 }
 
 TEST_F(ItemsTest, AddItemWithOnlyDescAndTitle) {
     CurItem = Full("cur", 7);  // AddItem must not pick anything up from here
     clsItems l = ListOf({"A"});
-    l.AddItem(ItemRec{"d", "t"});
+    l.AddItem(Named("d", "t"));
     ItemRec r = Full("junk", 3);
     l.GetItem(1, r);
     EXPECT_EQ(r, (ItemRec{"d", "t", 0, "", "", "", "", "", 0}));
@@ -277,8 +277,8 @@ TEST_F(ItemsTest, CancelRestoresOldItemsAndCount) {
 TEST_F(ItemsTest, CancelOnSnapshotOfEmptyListEmptiesIt) {
     clsItems l;
     l.UpdateBegin();
-    l.AddItem(ItemRec{"A", ""});
-    l.AddItem(ItemRec{"B", ""});
+    l.AddItem(Named("A", ""));
+    l.AddItem(Named("B", ""));
     l.UpdateCancel();
     EXPECT_EQ(l.Count(), 0);
 }
@@ -297,7 +297,7 @@ TEST_F(ItemsTest, ConfirmKeepsEditsAndDropsTheSnapshot) {
     clsItems l = ListOf({"A", "B"});
     l.UpdateBegin();
     l.RemoveItem(0);
-    l.AddItem(ItemRec{"C", ""});
+    l.AddItem(Named("C", ""));
     l.UpdateConfirm();
     EXPECT_FALSE(l.HasSnapshot());
     EXPECT_EQ(Descs(l), (V{"B", "C"}));
@@ -311,9 +311,9 @@ TEST_F(ItemsTest, CancelWithoutSnapshotDoesNothing) {
     l.UpdateCancel();
     EXPECT_EQ(Descs(l), (V{"A", "B"}));
     l.UpdateBegin();
-    l.AddItem(ItemRec{"C", ""});
+    l.AddItem(Named("C", ""));
     l.UpdateCancel();
-    l.AddItem(ItemRec{"D", ""});
+    l.AddItem(Named("D", ""));
     l.UpdateCancel();  // second cancel: snapshot already used up
     EXPECT_EQ(Descs(l), (V{"A", "B", "D"}));
 }
@@ -321,15 +321,15 @@ TEST_F(ItemsTest, CancelWithoutSnapshotDoesNothing) {
 TEST_F(ItemsTest, SecondBeginReplacesTheFirstSnapshot) {
     clsItems l = ListOf({"A"});
     l.UpdateBegin();
-    l.AddItem(ItemRec{"B", ""});
+    l.AddItem(Named("B", ""));
     l.UpdateBegin();
-    l.AddItem(ItemRec{"C", ""});
+    l.AddItem(Named("C", ""));
     l.UpdateCancel();
     EXPECT_EQ(Descs(l), (V{"A", "B"}));
 }
 
 TEST_F(ItemsTest, GlobalListIsOneSharedObject) {
-    gItems.AddItem(ItemRec{"g", ""});
+    gItems.AddItem(Named("g", ""));
     clsItems& again = gItems;
     EXPECT_EQ(again.Count(), 1);
     EXPECT_EQ(again.GetDesc(0), "g");

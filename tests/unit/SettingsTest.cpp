@@ -180,7 +180,7 @@ TEST_F(SettingsTest, UnreadableFileIsNeverReplaced) {
     EXPECT_EQ(gItems.Count(), 0);
     EXPECT_TRUE(SettingsReadFailed());
     EXPECT_EQ(SaveSettings(), SaveResult::NotRead);
-    gItems.AddItem(ItemRec{"added later", ""});
+    gItems.AddItem(Named("added later", ""));
     EXPECT_EQ(SaveSettings(), SaveResult::NotRead);
     EXPECT_EQ(ReadAll(App.IniPath), old);
     // A missing file is no such case.
@@ -202,7 +202,7 @@ TEST_F(SettingsTest, StartingListBesideTheProgramSavesToTheUsersFile) {
     LoadSettings();
     ASSERT_EQ(gItems.Count(), 1);
     EXPECT_EQ(gItems.GetDesc(0), "admin");
-    gItems.AddItem(ItemRec{"mine", ""});
+    gItems.AddItem(Named("mine", ""));
     ASSERT_EQ(SaveSettings(), SaveResult::Saved);
     EXPECT_EQ(ReadAll(seed), seedText);
     // From now on the user's own file counts.
@@ -279,7 +279,7 @@ TEST_F(SettingsTest, UnwritableDirectoryFailsWithoutTouchingAnything) {
 // ---- Reading ----------------------------------------------------------------
 
 TEST_F(SettingsTest, MissingFileGivesEmptyList) {
-    gItems.AddItem(ItemRec{"left over", ""});
+    gItems.AddItem(Named("left over", ""));
     LoadSettings();
     EXPECT_EQ(gItems.Count(), 0);
 }
@@ -379,7 +379,7 @@ TEST_F(SettingsTest, EightBitBytesPassThrough) {
 }
 
 TEST_F(SettingsTest, ReadingReplacesEarlierContents) {
-    gItems.AddItem(ItemRec{"old", ""});
+    gItems.AddItem(Named("old", ""));
     ReadSettingsText("[Item]\r\nDesc=new\r\n", gItems);
     ASSERT_EQ(gItems.Count(), 1);
     EXPECT_EQ(gItems.GetDesc(0), "new");

@@ -11,6 +11,7 @@
 #include "app/Watcher.h"
 #include "backends/fake/FakePlatform.h"
 #include "items/Items.h"
+#include "tests/unit/ItemPrint.h"
 #include "items/Settings.h"
 
 using namespace rw;
@@ -126,7 +127,7 @@ TEST_F(WatcherTest, CreationAddsIconLoadsItemsAndExaminesTheForeground) {
     const std::string ini = ::testing::TempDir() + "watcher_create.ini";
     {
         clsItems items;
-        items.AddItem(ItemRec{"From file", "Question", 0, "#32770", "", "", "z"});
+        items.AddItem(ItemRec{"From file", "Question", 0, "#32770", "", "", "z", "", 0});
         std::FILE* f = std::fopen(ini.c_str(), "wb");
         ASSERT_NE(f, nullptr);
         const std::string text = SettingsFileText(items);
