@@ -13,8 +13,8 @@ namespace rw {
 
 namespace {
 
-constexpr std::uint32_t kKeyUp = KEYEVENTF_KEYUP_;
-constexpr std::uint32_t kExtended = KEYEVENTF_EXTENDEDKEY_;
+constexpr std::uint32_t kKeyUp = keyflag::KeyUp;
+constexpr std::uint32_t kExtended = keyflag::Extended;
 constexpr std::uint32_t kInputIdleMs = 333;
 
 // Pending-modifier groups, in the order their keys are let go after a step.
@@ -22,28 +22,26 @@ enum Group { Win, Alt, Ctrl, Shift, GroupCount, NoGroup = GroupCount };
 
 Group ModifierGroup(int code) {
     switch (code) {
-        case 0x10:
-        case 0xA0:
-        case 0xA1:
+        case vk::Shift:
+        case vk::LShift:
+        case vk::RShift:
             return Shift;
-        case 0x11:
-        case 0xA2:
-        case 0xA3:
+        case vk::Control:
+        case vk::LControl:
+        case vk::RControl:
             return Ctrl;
-        case 0x12:
-        case 0xA4:
-        case 0xA5:
+        case vk::Menu:
+        case vk::LMenu:
+        case vk::RMenu:
             return Alt;
-        case 0x5B:
+        case vk::LWin:
             return Win;
         default:
             return NoGroup;
     }
 }
 
-bool IsModifierCode(int code) {
-    return (code >= 0x10 && code <= 0x12) || code == 0x5B || (code >= 0xA0 && code <= 0xA5);
-}
+bool IsModifierCode(int code) { return ModifierGroup(code) != NoGroup; }
 
 std::uint8_t Byte(std::int32_t v) { return static_cast<std::uint8_t>(v & 0xFF); }
 
@@ -59,7 +57,8 @@ int DialogButtonId(const std::string& name) {
     static const struct {
         const char* name;
         int id;
-    } kButtons[] = {{"OK", 1}, {"Cancel", 2}, {"Retry", 4}, {"Ignore", 5}, {"Yes", 6}, {"No", 7}};
+    } kButtons[] = {{"OK", button::Ok},         {"Cancel", button::Cancel}, {"Retry", button::Retry},
+                    {"Ignore", button::Ignore}, {"Yes", button::Yes},       {"No", button::No}};
     for (const auto& b : kButtons) {
         if (EqualsNoCase(name, b.name)) return b.id;
     }
@@ -141,7 +140,7 @@ bool Player::Play(const WindowIdentity* expected) {
         // 0 means the process could not be opened; then it is left alone.
         pid = sys_.GetWindowProcessId(focus_);
         oldPriority = sys_.GetPriorityClass(pid);
-        if (oldPriority == NORMAL_PRIORITY_CLASS_) sys_.SetPriorityClass(pid, HIGH_PRIORITY_CLASS_);
+        if (oldPriority == priority::Normal) sys_.SetPriorityClass(pid, priority::High);
     }
     sys_.TimeBeginPeriod(1);
 
@@ -178,7 +177,7 @@ bool Player::Play(const WindowIdentity* expected) {
     // go, or the user's next keystrokes would become shortcuts.
     ReleasePending();
     sys_.TimeEndPeriod(1);
-    if (braceMode_ && oldPriority == NORMAL_PRIORITY_CLASS_) sys_.SetPriorityClass(pid, NORMAL_PRIORITY_CLASS_);
+    if (braceMode_ && oldPriority == priority::Normal) sys_.SetPriorityClass(pid, priority::Normal);
     return true;
 }
 
@@ -216,7 +215,7 @@ void Player::BraceToken(std::size_t close) {
         if (!MaySend(true)) return;
         // A name outside the key table is played as code 0.
         const int code = LookupKeyCode(token);
-        if (code == 9) focusBeforeTab_ = GetFocusWin();
+        if (code == vk::Tab) focusBeforeTab_ = GetFocusWin();
         const char last = token.empty() ? '\0' : token.back();
         if (last == '+' || last == '-') {
             SetToggleKey(code, last == '+' ? 1 : 0);
@@ -269,22 +268,22 @@ void Player::PlainCharacter(std::size_t len) {
 void Player::ReleasePending() {
     if (pending_[Win]) {
         pending_[Win] = false;
-        sys_.KeyEvent(0x5B, 0, kKeyUp);
+        sys_.KeyEvent(vk::LWin, 0, kKeyUp);
     }
     if (pending_[Alt]) {
         pending_[Alt] = false;
-        sys_.KeyEvent(0x12, 0x38, kKeyUp);
-        sys_.KeyEvent(0xA5, 0x38, kKeyUp | kExtended);
+        sys_.KeyEvent(vk::Menu, scan::Alt, kKeyUp);
+        sys_.KeyEvent(vk::RMenu, scan::Alt, kKeyUp | kExtended);
     }
     if (pending_[Ctrl]) {
         pending_[Ctrl] = false;
-        sys_.KeyEvent(0x11, 0x1D, kKeyUp);
-        sys_.KeyEvent(0xA3, 0x1D, kKeyUp | kExtended);
+        sys_.KeyEvent(vk::Control, scan::Control, kKeyUp);
+        sys_.KeyEvent(vk::RControl, scan::Control, kKeyUp | kExtended);
     }
     if (pending_[Shift]) {
         pending_[Shift] = false;
-        sys_.KeyEvent(0x10, 0x2A, kKeyUp);
-        sys_.KeyEvent(0xA1, 0x36, kKeyUp | kExtended);
+        sys_.KeyEvent(vk::Shift, scan::LShift, kKeyUp);
+        sys_.KeyEvent(vk::RShift, scan::RShift, kKeyUp | kExtended);
     }
 }
 
@@ -317,24 +316,18 @@ void PostText(WinHandle w, const std::string& text) {
 }
 
 bool PressDialogButton(WinHandle dialog, const std::string& name) {
-    int id = DialogButtonId(name);
+    const int id = DialogButtonId(name);
     if (id == 0) return false;
-    Platform& sys = Sys();
-    WinHandle button = sys.GetDlgItem(dialog, id);
-    // A message box with only one button gives it id 2 (it answers Esc too),
-    // so "OK" falls back to that.
-    if (button == 0 && id == 1) {
-        button = sys.GetDlgItem(dialog, 2);
-        if (button != 0) id = 2;
-    }
-    if (button == 0) return false;
-    return sys.PostCommand(dialog, id, button);
+    // A message box with only one button gives it the Cancel id (it answers
+    // Esc too), so "OK" falls back to that.
+    if (id == button::Ok) return Sys().PressDialogButton(dialog, {button::Ok, button::Cancel}) != 0;
+    return Sys().PressDialogButton(dialog, {id}) != 0;
 }
 
 bool DoWindowCommand(WinHandle w, const std::string& name) {
     Platform& sys = Sys();
-    if (EqualsNoCase(name, "Minimize")) return sys.ShowWindow(w, SW_SHOWMINIMIZED_);
-    if (EqualsNoCase(name, "Maximize")) return sys.ShowWindow(w, SW_SHOWMAXIMIZED_);
+    if (EqualsNoCase(name, "Minimize")) return sys.ShowWindow(w, show::Minimized);
+    if (EqualsNoCase(name, "Maximize")) return sys.ShowWindow(w, show::Maximized);
     if (EqualsNoCase(name, "Close")) return sys.PostClose(w);
     return false;
 }
@@ -348,24 +341,24 @@ void ReleaseModifiers() {
     const std::uint32_t own = OwnThread();
     const bool attach = fgt != 0 && fgt != own;
     if (attach) sys.AttachThreadInput(fgt, own, true);
-    if (sys.GetKeyState(0x10) < 0) {
-        sys.KeyEvent(0x10, 0x2A, kKeyUp);
-        sys.KeyEvent(0x10, 0x36, kKeyUp | kExtended);
+    if (sys.GetKeyState(vk::Shift) < 0) {
+        sys.KeyEvent(vk::Shift, scan::LShift, kKeyUp);
+        sys.KeyEvent(vk::Shift, scan::RShift, kKeyUp | kExtended);
     }
-    if (sys.GetKeyState(0x11) < 0) {
-        sys.KeyEvent(0x11, 0x1D, kKeyUp);
-        sys.KeyEvent(0x11, 0x1D, kKeyUp | kExtended);
+    if (sys.GetKeyState(vk::Control) < 0) {
+        sys.KeyEvent(vk::Control, scan::Control, kKeyUp);
+        sys.KeyEvent(vk::Control, scan::Control, kKeyUp | kExtended);
     }
-    if (sys.GetKeyState(0x12) < 0) {
-        sys.KeyEvent(0x12, 0x38, kKeyUp);
-        sys.KeyEvent(0x12, 0x38, kKeyUp | kExtended);
+    if (sys.GetKeyState(vk::Menu) < 0) {
+        sys.KeyEvent(vk::Menu, scan::Alt, kKeyUp);
+        sys.KeyEvent(vk::Menu, scan::Alt, kKeyUp | kExtended);
     }
     if (!App.OsVersion.IsNT) {
         // The older systems do not update the key state from injected
         // key-ups of other threads; clear it by hand.
         std::array<std::uint8_t, 256> state{};
         if (sys.GetKeyboardState(state)) {
-            state[0x10] = state[0x11] = state[0x12] = 0;
+            state[vk::Shift] = state[vk::Control] = state[vk::Menu] = 0;
             sys.SetKeyboardState(state);
         }
     }

@@ -20,19 +20,7 @@ std::string GetWinText(WinHandle w) { return w == 0 ? std::string() : Sys().GetW
 
 std::string GetWinClass(WinHandle w) { return w == 0 ? std::string() : Sys().GetClassName(w); }
 
-std::string GetDialogText(WinHandle w) {
-    if (w == 0) return {};
-    Platform& sys = Sys();
-    WinHandle c = sys.GetFirstChild(w);
-    // The class comparison is exact: a text control whose class differs in
-    // letter case is not taken.
-    while (c != 0 && GetWinClass(c) != "Static") c = sys.GetNextSibling(c);
-    if (c == 0) return {};
-    // A message box's first static is its icon (no text) or a short label;
-    // the message then sits in the control after it, whatever its class.
-    if (GetWinText(c).size() < 4) c = sys.GetNextSibling(c);
-    return GetWinText(c);
-}
+std::string GetDialogText(WinHandle w) { return w == 0 ? std::string() : Sys().GetDialogText(w); }
 
 bool IsUsableWin(WinHandle w) {
     if (w == 0) return false;

@@ -394,9 +394,9 @@ bool FakePlatform::SendNullMessage(WinHandle w, std::uint32_t timeoutMs) {
 }
 
 void FakePlatform::KeyEvent(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags) {
-    bool up = (flags & KEYEVENTF_KEYUP_) != 0;
+    bool up = (flags & keyflag::KeyUp) != 0;
     std::string line = std::string(up ? "keyup " : "keydown ") + Hex2(vk) + " scan " + Hex2(scan);
-    if (flags & KEYEVENTF_EXTENDEDKEY_) line += " ext";
+    if (flags & keyflag::Extended) line += " ext";
     Record(line);
     // Keep the key state as a keyboard would: down bit, and the toggle bit
     // of lock keys flips on each press.

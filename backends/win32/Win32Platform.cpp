@@ -81,20 +81,20 @@ HWND ClipboardOwner() {
     return owner;
 }
 
-class Clipboard {
+class OpenClipboardScope {
 public:
-    Clipboard() {
+    OpenClipboardScope() {
         // Another program may hold the clipboard for a moment.
         for (int i = 0; i < 10 && !open_; ++i) {
             open_ = OpenClipboard(ClipboardOwner()) != 0;
             if (!open_) ::Sleep(10);
         }
     }
-    ~Clipboard() {
+    ~OpenClipboardScope() {
         if (open_) CloseClipboard();
     }
-    Clipboard(const Clipboard&) = delete;
-    Clipboard& operator=(const Clipboard&) = delete;
+    OpenClipboardScope(const OpenClipboardScope&) = delete;
+    OpenClipboardScope& operator=(const OpenClipboardScope&) = delete;
     bool open() const { return open_; }
 
 private:
@@ -300,7 +300,7 @@ std::size_t Win32Platform::CharLength(const std::string& text, std::size_t pos) 
 // ---- Clipboard -----------------------------------------------------------
 
 bool Win32Platform::ClipboardGetText(std::string& text) {
-    Clipboard cb;
+    OpenClipboardScope cb;
     if (!cb.open()) return false;
     HANDLE data = GetClipboardData(CF_TEXT);
     if (!data) {
@@ -316,12 +316,12 @@ bool Win32Platform::ClipboardGetText(std::string& text) {
 }
 
 bool Win32Platform::ClipboardEmpty() {
-    Clipboard cb;
+    OpenClipboardScope cb;
     return cb.open() && EmptyClipboard();
 }
 
 bool Win32Platform::ClipboardSetText(const std::string& text) {
-    Clipboard cb;
+    OpenClipboardScope cb;
     if (!cb.open() || !EmptyClipboard()) return false;
     HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
     if (!mem) return false;

@@ -646,12 +646,12 @@ void X11Platform::SetWindowPosZOrder(WinHandle w, WinHandle insertAfter) {
 
 bool X11Platform::ShowWindow(WinHandle w, std::uint32_t cmd) {
     if (!WindowExists(w)) return false;
-    if (cmd == SW_SHOWMINIMIZED_) {
+    if (cmd == show::Minimized) {
         bool ok = XIconifyWindow(dpy_, w, screen_) != 0;
         XFlush(dpy_);
         return ok;
     }
-    if (cmd == SW_SHOWMAXIMIZED_) {
+    if (cmd == show::Maximized) {
         SendRootMessage(w, atoms_->netWmState, 1, static_cast<long>(atoms_->netWmStateMaxVert),
                         static_cast<long>(atoms_->netWmStateMaxHorz), 2, 0);
         return true;
@@ -1117,7 +1117,7 @@ void X11Platform::SetLock(std::uint8_t vk, bool on) {
 
 void X11Platform::KeyEvent(std::uint8_t vk, std::uint8_t /*scan*/, std::uint32_t flags) {
     if (dpy_ == nullptr) return;
-    const bool down = (flags & KEYEVENTF_KEYUP_) == 0;
+    const bool down = (flags & keyflag::KeyUp) == 0;
     if (IsLockVk(vk)) {
         // A tap of a lock key toggles it; the state changes on the way down.
         if (down) SetLock(vk, !LockOn(vk));

@@ -7,9 +7,8 @@
 #include <set>
 #include <string>
 
-#include "actions/KeyTable.h"
 #include "app/AppValues.h"
-#include "backends/fake/FakePlatform.h"
+#include "tests/unit/CoreFixture.h"
 
 using namespace rw;
 
@@ -56,42 +55,38 @@ struct Machine {
 
 // ---- Small pure rules -----------------------------------------------------
 
-TEST(OsVersion, ForegroundLockOnTheNinetyEightLineAndFromNt5) {
-    auto v = [](int platform, int major, int minor) { return ReadOsVersion({platform, major, minor, 1}); };
-    EXPECT_FALSE(v(1, 4, 0).HasForegroundLock);  // 95
-    EXPECT_TRUE(v(1, 4, 10).HasForegroundLock);  // 98
-    EXPECT_TRUE(v(1, 4, 90).HasForegroundLock);  // Me
-    EXPECT_FALSE(v(2, 4, 0).HasForegroundLock);  // NT 4
-    EXPECT_FALSE(v(2, 4, 1).HasForegroundLock);  // not the 98 line
-    EXPECT_TRUE(v(2, 5, 0).HasForegroundLock);   // 2000
-    EXPECT_TRUE(v(2, 10, 0).HasForegroundLock);
-    EXPECT_FALSE(v(1, 3, 1).HasForegroundLock);
+TEST(OsVersion, ForegroundLockAndNtFlags) {
+    const struct {
+        int platform, major, minor;
+        bool lock, nt, nt4;
+    } cases[] = {
+        {1, 4, 0, false, false, false},  // 95
+        {1, 4, 10, true, false, false},  // 98
+        {1, 4, 90, true, false, false},  // Me
+        {1, 3, 1, false, false, false},
+        {2, 4, 0, false, true, true},    // NT 4
+        {2, 4, 1, false, true, true},    // not the 98 line
+        {2, 5, 0, true, true, false},    // 2000
+        {2, 5, 1, true, true, false},
+        {2, 10, 0, true, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.platform) + " " + std::to_string(c.major) + "." + std::to_string(c.minor));
+        const auto v = ReadOsVersion({c.platform, c.major, c.minor, 1381});
+        EXPECT_EQ(v.HasForegroundLock, c.lock);
+        EXPECT_EQ(v.IsNT, c.nt);
+        EXPECT_EQ(v.IsNT4, c.nt4);
+        EXPECT_EQ(v.MajorVersion, c.major);
+        EXPECT_EQ(v.MinorVersion, c.minor);
+        EXPECT_EQ(v.BuildNumber, 1381);
+    }
 }
 
-TEST(OsVersion, FieldsAndNtFlags) {
-    const auto nt4 = ReadOsVersion({2, 4, 0, 1381});
-    EXPECT_TRUE(nt4.IsNT);
-    EXPECT_TRUE(nt4.IsNT4);
-    EXPECT_EQ(nt4.MajorVersion, 4);
-    EXPECT_EQ(nt4.MinorVersion, 0);
-    EXPECT_EQ(nt4.BuildNumber, 1381);
-    const auto me = ReadOsVersion({1, 4, 90, 3000});
-    EXPECT_FALSE(me.IsNT);
-    EXPECT_FALSE(me.IsNT4);
-    EXPECT_FALSE(ReadOsVersion({2, 5, 1, 2600}).IsNT4);
-}
-
-TEST(StartupText, StripExtensionCutsAtTheLastDot) {
-    EXPECT_EQ(StripExtension("a.b.c"), "a.b");
-    EXPECT_EQ(StripExtension("abc"), "abc");
-    EXPECT_EQ(StripExtension(".ini"), "");
-    EXPECT_EQ(StripExtension("abc."), "abc");
-    EXPECT_EQ(StripExtension(""), "");
-}
-
-TEST(StartupText, VersionText) { EXPECT_EQ(GetVersionText(), "Replywick V0.9"); }
-
-TEST(StartupText, GermanLanguageIds) {
+TEST(StartupText, StripExtensionVersionAndGermanLanguageIds) {
+    const std::pair<const char*, const char*> strip[] = {
+        {"a.b.c", "a.b"}, {"abc", "abc"}, {".ini", ""}, {"abc.", "abc"}, {"", ""}};
+    for (const auto& [in, out] : strip) EXPECT_EQ(StripExtension(in), out) << in;
+    EXPECT_EQ(GetVersionText(), "Replywick V0.9");
     for (int id : {1031, 1070, 2055, 3079}) EXPECT_TRUE(IsGermanLangId(static_cast<std::uint16_t>(id))) << id;
     // English, German (Luxembourg), German (Liechtenstein), English (UK), the
     // neutral ids, and Lower Sorbian next to Upper Sorbian.
@@ -101,240 +96,169 @@ TEST(StartupText, GermanLanguageIds) {
 
 // ---- Command line ---------------------------------------------------------
 
-TEST(CommandLine, DebugSwitchAnywhereInAnyCase) {
-    EXPECT_TRUE(ParseCommandLine("/d", false).debug);
-    EXPECT_TRUE(ParseCommandLine("/D", false).debug);
-    EXPECT_TRUE(ParseCommandLine("x/dy", false).debug);
-    EXPECT_TRUE(ParseCommandLine("/Data", true).debug);
-    EXPECT_FALSE(ParseCommandLine("", false).debug);
-    EXPECT_FALSE(ParseCommandLine("-d d/ \\d", false).debug);
-    EXPECT_FALSE(ParseCommandLine("/ini=x.ini", false).debug);
-}
-
-TEST(CommandLine, WindowsValueEndsAtTheNextSlash) {
-    auto sw = ParseCommandLine("/ini=sub/x.ini", false);
-    EXPECT_TRUE(sw.hasIni);
-    EXPECT_EQ(sw.iniValue, "sub");
-    EXPECT_FALSE(sw.debug);
-}
-
-TEST(CommandLine, WindowsValueIsVerbatimAndDataTurnsDebugOn) {
-    auto sw = ParseCommandLine("/ini=other.ini /Data", false);
-    EXPECT_EQ(sw.iniValue, "other.ini ");
-    EXPECT_TRUE(sw.debug);
-    EXPECT_EQ(ParseCommandLine("/INI=\"C:\\My Files\\a.ini\"", false).iniValue, "\"C:\\My Files\\a.ini\"");
-    EXPECT_EQ(ParseCommandLine("/d /Ini= a.ini ", false).iniValue, " a.ini ");
-}
-
-TEST(CommandLine, FirstIniSwitchCountsAndAnEmptyValueIsPossible) {
-    EXPECT_EQ(ParseCommandLine("/ini=a.ini/ini=b.ini", false).iniValue, "a.ini");
-    auto sw = ParseCommandLine("/ini=", false);
-    EXPECT_TRUE(sw.hasIni);
-    EXPECT_EQ(sw.iniValue, "");
-    EXPECT_FALSE(ParseCommandLine("ini=x /in=y", false).hasIni);
-}
-
-TEST(CommandLine, LinuxValueRunsToABlankFollowedBySlash) {
-    EXPECT_EQ(ParseCommandLine("/ini=/home/u/x.ini", true).iniValue, "/home/u/x.ini");
-    EXPECT_EQ(ParseCommandLine("/ini=/home/u/My Files/x.ini /d", true).iniValue, "/home/u/My Files/x.ini");
-    EXPECT_EQ(ParseCommandLine("/ini=sub/x.ini", true).iniValue, "sub/x.ini");
-    EXPECT_EQ(ParseCommandLine("/ini=other.ini /Data", true).iniValue, "other.ini");
-    EXPECT_EQ(ParseCommandLine("/ini=a b.ini   /d", true).iniValue, "a b.ini");
-    EXPECT_EQ(ParseCommandLine("/ini=x.ini ", true).iniValue, "x.ini ");
-    EXPECT_EQ(ParseCommandLine("/d /INI=/tmp/a.ini", true).iniValue, "/tmp/a.ini");
-    EXPECT_EQ(ParseCommandLine("/ini= /d", true).iniValue, "");
-}
-
-TEST(CommandLine, LinuxSettingsPathDoesNotSwitchDebugOn) {
-    // Debug lines would write every macro to standard error.
-    EXPECT_FALSE(ParseCommandLine("/ini=/data/x.ini", true).debug);
-    EXPECT_FALSE(ParseCommandLine("/ini=/home/dave/x.ini", true).debug);
-    EXPECT_TRUE(ParseCommandLine("/ini=/home/dave/x.ini /d", true).debug);
-    EXPECT_TRUE(ParseCommandLine("/ini=other.ini /Data", true).debug);
-    EXPECT_TRUE(ParseCommandLine("/d /ini=/tmp/a.ini", true).debug);
-    // Windows keeps its rule: the value already ends at the next "/".
-    EXPECT_TRUE(ParseCommandLine("/ini=sub/d.ini", false).debug);
+TEST(CommandLine, Switches) {
+    const struct {
+        const char* args;
+        bool linux, debug, hasIni;
+        const char* value;
+    } cases[] = {
+        // "/d" anywhere, in any case.
+        {"/d", false, true, false, ""},
+        {"/D", false, true, false, ""},
+        {"x/dy", false, true, false, ""},
+        {"/Data", true, true, false, ""},
+        {"", false, false, false, ""},
+        {"-d d/ \\d", false, false, false, ""},
+        {"ini=x /in=y", false, false, false, ""},
+        // Windows: the value is verbatim and ends at the next "/".
+        {"/ini=x.ini", false, false, true, "x.ini"},
+        {"/ini=sub/x.ini", false, false, true, "sub"},
+        {"/ini=other.ini /Data", false, true, true, "other.ini "},
+        {"/INI=\"C:\\My Files\\a.ini\"", false, false, true, "\"C:\\My Files\\a.ini\""},
+        {"/d /Ini= a.ini ", false, true, true, " a.ini "},
+        {"/ini=a.ini/ini=b.ini", false, false, true, "a.ini"},  // the first counts
+        {"/ini=", false, false, true, ""},
+        {"/ini=sub/d.ini", false, true, true, "sub"},
+        // Linux: the value runs to a blank followed by "/", and a settings
+        // path never switches debug lines on (they would write every macro
+        // to standard error).
+        {"/ini=/home/u/x.ini", true, false, true, "/home/u/x.ini"},
+        {"/ini=/home/u/My Files/x.ini /d", true, true, true, "/home/u/My Files/x.ini"},
+        {"/ini=sub/x.ini", true, false, true, "sub/x.ini"},
+        {"/ini=other.ini /Data", true, true, true, "other.ini"},
+        {"/ini=a b.ini   /d", true, true, true, "a b.ini"},
+        {"/ini=x.ini ", true, false, true, "x.ini "},
+        {"/d /INI=/tmp/a.ini", true, true, true, "/tmp/a.ini"},
+        {"/ini= /d", true, true, true, ""},
+        {"/ini=/data/x.ini", true, false, true, "/data/x.ini"},
+        {"/ini=/home/dave/x.ini", true, false, true, "/home/dave/x.ini"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.args) + (c.linux ? " (Linux)" : " (Windows)"));
+        const auto sw = ParseCommandLine(c.args, c.linux);
+        EXPECT_EQ(sw.debug, c.debug);
+        EXPECT_EQ(sw.hasIni, c.hasIni);
+        EXPECT_EQ(sw.iniValue, c.value);
+    }
 }
 
 // ---- Paths ----------------------------------------------------------------
 
-TEST(StartupPaths, ExecutableInAFolder) {
-    Machine m;
-    const auto v = ComputeAppValues(m.Windows("C:\\Apps\\replywick.exe", ""));
-    EXPECT_EQ(v.AppPath, "C:\\Apps");
-    EXPECT_EQ(v.ExePath, "C:\\Apps\\replywick.exe");
-    EXPECT_EQ(v.IniPath, "C:\\Apps\\replywick.ini");
-    EXPECT_FALSE(v.DebugMode);
-}
-
-TEST(StartupPaths, DottedExecutableNameUsesTheFirstPartForTheSettings) {
-    Machine m;
-    const auto v = ComputeAppValues(m.Windows("C:\\Apps\\my.tool.exe", ""));
-    EXPECT_EQ(v.ExePath, "C:\\Apps\\my.tool.exe");
-    EXPECT_EQ(v.IniPath, "C:\\Apps\\my.ini");
-}
-
-TEST(StartupPaths, DriveRoot) {
-    Machine m;
-    const auto v = ComputeAppValues(m.Windows("C:\\replywick.exe", ""));
-    EXPECT_EQ(v.AppPath, "C:");
-    EXPECT_EQ(v.ExePath, "C:\\replywick.exe");
-    EXPECT_EQ(v.IniPath, "C:\\replywick.ini");
-}
-
-TEST(StartupPaths, ExtensionCaseIsNormalised) {
-    Machine m;
-    EXPECT_EQ(ComputeAppValues(m.Windows("D:\\T\\RW.EXE", "")).ExePath, "D:\\T\\RW.exe");
-}
-
-TEST(StartupPaths, LinuxExecutable) {
-    Machine m;
-    auto v = ComputeAppValues(m.Linux("/opt/rw/replywick", ""));
-    EXPECT_EQ(v.AppPath, "/opt/rw");
-    EXPECT_EQ(v.ExePath, "/opt/rw/replywick");
-    EXPECT_EQ(v.IniPath, "/opt/rw/replywick.ini");
-    v = ComputeAppValues(m.Linux("/replywick", ""));
-    EXPECT_EQ(v.AppPath, "");
-    EXPECT_EQ(v.ExePath, "/replywick");
-    EXPECT_EQ(v.IniPath, "/replywick.ini");
-    v = ComputeAppValues(m.Linux("/opt/my.tool", ""));
-    EXPECT_EQ(v.ExePath, "/opt/my.tool");
-    EXPECT_EQ(v.IniPath, "/opt/my.ini");
+TEST(StartupPaths, FromTheExecutable) {
+    const struct {
+        bool linux;
+        const char *exe, *appPath, *exePath, *iniPath;
+    } cases[] = {
+        {false, "C:\\Apps\\replywick.exe", "C:\\Apps", "C:\\Apps\\replywick.exe", "C:\\Apps\\replywick.ini"},
+        {false, "C:\\Apps\\my.tool.exe", "C:\\Apps", "C:\\Apps\\my.tool.exe", "C:\\Apps\\my.ini"},
+        {false, "C:\\replywick.exe", "C:", "C:\\replywick.exe", "C:\\replywick.ini"},
+        {false, "D:\\T\\RW.EXE", "D:\\T", "D:\\T\\RW.exe", "D:\\T\\RW.ini"},  // extension case normalised
+        {true, "/opt/rw/replywick", "/opt/rw", "/opt/rw/replywick", "/opt/rw/replywick.ini"},
+        {true, "/replywick", "", "/replywick", "/replywick.ini"},
+        {true, "/opt/my.tool", "/opt", "/opt/my.tool", "/opt/my.ini"},
+    };
+    for (const auto& c : cases) {
+        Machine m;
+        const auto v = ComputeAppValues(c.linux ? m.Linux(c.exe, "") : m.Windows(c.exe, ""));
+        EXPECT_EQ(v.AppPath, c.appPath) << c.exe;
+        EXPECT_EQ(v.ExePath, c.exePath) << c.exe;
+        EXPECT_EQ(v.IniPath, c.iniPath) << c.exe;
+        EXPECT_FALSE(v.DebugMode) << c.exe;
+    }
 }
 
 // ---- Settings file switch -------------------------------------------------
 
-TEST(IniSwitch, BesideTheExecutableWinsOverTheCurrentDirectory) {
-    Machine m;
-    m.files = {"C:\\Apps\\other.ini", "C:\\Work\\other.ini"};
-    EXPECT_EQ(ComputeAppValues(m.Windows("C:\\Apps\\replywick.exe", "/ini=other.ini")).IniPath,
-              "C:\\Apps\\other.ini");
-}
-
-TEST(IniSwitch, CurrentDirectoryOrAbsoluteWhenNotBesideTheExecutable) {
-    Machine m;
-    m.files = {"C:\\Work\\other.ini", "D:\\cfg\\a.ini"};
-    EXPECT_EQ(ComputeAppValues(m.Windows("C:\\Apps\\replywick.exe", "/ini=other.ini")).IniPath, "other.ini");
-    EXPECT_EQ(ComputeAppValues(m.Windows("C:\\Apps\\replywick.exe", "/ini=D:\\cfg\\a.ini")).IniPath,
-              "D:\\cfg\\a.ini");
-}
-
-TEST(IniSwitch, MissingFileKeepsTheDefault) {
-    Machine m;
-    const auto v = ComputeAppValues(m.Windows("C:\\Apps\\replywick.exe", "/ini=missing.ini"));
-    EXPECT_EQ(v.IniPath, "C:\\Apps\\replywick.ini");
-    EXPECT_FALSE(v.DebugMode);
-}
-
-TEST(IniSwitch, ValueWithTheBlankBeforeDataIsTakenVerbatim) {
-    Machine m;
-    m.files = {"C:\\Apps\\other.ini "};
-    const auto v = ComputeAppValues(m.Windows("C:\\Apps\\replywick.exe", "/ini=other.ini /Data"));
-    EXPECT_EQ(v.IniPath, "C:\\Apps\\other.ini ");
-    EXPECT_TRUE(v.DebugMode);
-}
-
-TEST(IniSwitch, SlashCutsTheValueToItsFirstPart) {
-    Machine m;
-    m.files = {"C:\\Apps\\sub\\x.ini"};
-    EXPECT_EQ(ComputeAppValues(m.Windows("C:\\Apps\\replywick.exe", "/ini=sub/x.ini")).IniPath,
-              "C:\\Apps\\replywick.ini");
-    m.files.insert("C:\\Apps\\sub");
-    EXPECT_EQ(ComputeAppValues(m.Windows("C:\\Apps\\replywick.exe", "/ini=sub/x.ini")).IniPath, "C:\\Apps\\sub");
-}
-
-TEST(IniSwitch, EmptyValueNeverChoosesTheProgramDirectory) {
-    Machine m;
-    m.files = {"C:\\Apps\\", "C:\\Apps\\ ", "C:\\Apps"};
-    EXPECT_EQ(ComputeAppValues(m.Windows("C:\\Apps\\replywick.exe", "/ini=")).IniPath, "C:\\Apps\\replywick.ini");
-    EXPECT_EQ(ComputeAppValues(m.Windows("C:\\Apps\\replywick.exe", "/ini= /d")).IniPath,
-              "C:\\Apps\\replywick.ini");
-}
-
-TEST(IniSwitch, AFolderIsNoSettingsFile) {
-    // "/ini=D:/data/x.ini" gives the value "D:", which names a drive's
-    // folder; any folder is like a missing file.
-    Machine m;
-    m.files = m.folders = {"D:", "C:\\Apps\\conf"};
-    EXPECT_EQ(ComputeAppValues(m.Windows("C:\\Apps\\replywick.exe", "/ini=D:/data/x.ini")).IniPath,
-              "C:\\Apps\\replywick.ini");
-    EXPECT_EQ(ComputeAppValues(m.Windows("C:\\Apps\\replywick.exe", "/ini=conf")).IniPath,
-              "C:\\Apps\\replywick.ini");
-}
-
-TEST(IniSwitch, DriveRootProgramLooksBesideItself) {
-    Machine m;
-    m.files = {"C:\\alt.ini"};
-    EXPECT_EQ(ComputeAppValues(m.Windows("C:\\replywick.exe", "/ini=alt.ini")).IniPath, "C:\\alt.ini");
-}
-
-TEST(IniSwitch, LinuxAbsolutePathWithBlanks) {
-    Machine m;
-    m.files = {"/home/u/My Files/x.ini"};
-    const auto v = ComputeAppValues(m.Linux("/opt/rw/replywick", "/ini=/home/u/My Files/x.ini /d"));
-    EXPECT_EQ(v.IniPath, "/home/u/My Files/x.ini");
-    EXPECT_TRUE(v.DebugMode);
-}
-
-TEST(IniSwitch, LinuxAbsolutePathIsNotJoinedToTheProgramDirectory) {
-    Machine m;
-    m.files = {"/opt/rw//etc/x.ini"};
-    EXPECT_EQ(ComputeAppValues(m.Linux("/opt/rw/replywick", "/ini=/etc/x.ini")).IniPath, "/opt/rw/replywick.ini");
-}
-
-TEST(IniSwitch, LinuxRelativePathBesideTheProgramFirst) {
-    Machine m;
-    m.cwd = "/home/u";
-    m.files = {"/opt/rw/conf/a.ini", "/home/u/conf/a.ini", "/home/u/b.ini"};
-    EXPECT_EQ(ComputeAppValues(m.Linux("/opt/rw/replywick", "/ini=conf/a.ini")).IniPath, "/opt/rw/conf/a.ini");
-    EXPECT_EQ(ComputeAppValues(m.Linux("/opt/rw/replywick", "/ini=b.ini")).IniPath, "b.ini");
-    EXPECT_EQ(ComputeAppValues(m.Linux("/replywick", "/ini=b.ini")).IniPath, "b.ini");
+TEST(IniSwitch, ChosenSettingsFile) {
+    const struct {
+        bool linux;
+        std::set<std::string> files, folders;
+        const char *exe, *args, *want;
+        bool debug;
+    } cases[] = {
+        // Beside the executable wins over the current directory.
+        {false, {"C:\\Apps\\other.ini", "C:\\Work\\other.ini"}, {}, "C:\\Apps\\replywick.exe", "/ini=other.ini",
+         "C:\\Apps\\other.ini", false},
+        {false, {"C:\\Work\\other.ini"}, {}, "C:\\Apps\\replywick.exe", "/ini=other.ini", "other.ini", false},
+        {false, {"D:\\cfg\\a.ini"}, {}, "C:\\Apps\\replywick.exe", "/ini=D:\\cfg\\a.ini", "D:\\cfg\\a.ini", false},
+        {false, {}, {}, "C:\\Apps\\replywick.exe", "/ini=missing.ini", "C:\\Apps\\replywick.ini", false},
+        // The blank before "/Data" belongs to the value.
+        {false, {"C:\\Apps\\other.ini "}, {}, "C:\\Apps\\replywick.exe", "/ini=other.ini /Data",
+         "C:\\Apps\\other.ini ", true},
+        // A slash cuts the value to its first part.
+        {false, {"C:\\Apps\\sub\\x.ini"}, {}, "C:\\Apps\\replywick.exe", "/ini=sub/x.ini", "C:\\Apps\\replywick.ini",
+         false},
+        {false, {"C:\\Apps\\sub\\x.ini", "C:\\Apps\\sub"}, {}, "C:\\Apps\\replywick.exe", "/ini=sub/x.ini",
+         "C:\\Apps\\sub", false},
+        // An empty value never chooses the program's directory.
+        {false, {"C:\\Apps\\", "C:\\Apps\\ ", "C:\\Apps"}, {}, "C:\\Apps\\replywick.exe", "/ini=",
+         "C:\\Apps\\replywick.ini", false},
+        {false, {"C:\\Apps\\", "C:\\Apps\\ ", "C:\\Apps"}, {}, "C:\\Apps\\replywick.exe", "/ini= /d",
+         "C:\\Apps\\replywick.ini", true},
+        // A folder is no settings file: "/ini=D:/data/x.ini" gives "D:".
+        {false, {"D:", "C:\\Apps\\conf"}, {"D:", "C:\\Apps\\conf"}, "C:\\Apps\\replywick.exe", "/ini=D:/data/x.ini",
+         "C:\\Apps\\replywick.ini", true},
+        {false, {"D:", "C:\\Apps\\conf"}, {"D:", "C:\\Apps\\conf"}, "C:\\Apps\\replywick.exe", "/ini=conf",
+         "C:\\Apps\\replywick.ini", false},
+        {false, {"C:\\alt.ini"}, {}, "C:\\replywick.exe", "/ini=alt.ini", "C:\\alt.ini", false},
+        {true, {"/home/u/My Files/x.ini"}, {}, "/opt/rw/replywick", "/ini=/home/u/My Files/x.ini /d",
+         "/home/u/My Files/x.ini", true},
+        // An absolute path is not joined to the program's directory.
+        {true, {"/opt/rw//etc/x.ini"}, {}, "/opt/rw/replywick", "/ini=/etc/x.ini", "/opt/rw/replywick.ini", false},
+        // Relative: beside the program first, then the current directory.
+        {true, {"/opt/rw/conf/a.ini", "/home/u/conf/a.ini"}, {}, "/opt/rw/replywick", "/ini=conf/a.ini",
+         "/opt/rw/conf/a.ini", false},
+        {true, {"/home/u/b.ini"}, {}, "/opt/rw/replywick", "/ini=b.ini", "b.ini", false},
+        {true, {"/home/u/b.ini"}, {}, "/replywick", "/ini=b.ini", "b.ini", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.exe) + " " + c.args);
+        Machine m;
+        m.files = c.files;
+        m.folders = c.folders;
+        if (c.linux) m.cwd = "/home/u";
+        const auto v = ComputeAppValues(c.linux ? m.Linux(c.exe, c.args) : m.Windows(c.exe, c.args));
+        EXPECT_EQ(v.IniPath, c.want);
+        EXPECT_EQ(v.DebugMode, c.debug);
+    }
 }
 
 // ---- Settings in the user's configuration directory -------------------------
 
-TEST(ConfigFallback, UnwritableProgramDirectoryMovesTheDefaultAndStartsFromTheFileBesideIt) {
+TEST(ConfigFallback, UnwritableProgramDirectory) {
+    const struct {
+        const char *exe, *args;
+        std::set<std::string> unwritable, files;
+        const char *configDir, *want;
+    } cases[] = {
+        {"/usr/bin/replywick", "", {"/usr/bin"}, {}, "/home/u/.config", "/home/u/.config/replywick/replywick.ini"},
+        {"/usr/bin/replywick", "", {"/usr/bin"}, {}, "/home/u/.config/", "/home/u/.config/replywick/replywick.ini"},
+        // The user's file keeps the program's own name.
+        {"/usr/bin/rw-work", "", {"/usr/bin"}, {}, "/home/u/.config", "/home/u/.config/replywick/rw-work.ini"},
+        {"/opt/rw/replywick", "", {}, {}, "/home/u/.config", "/opt/rw/replywick.ini"},
+        {"/opt/rw/replywick", "", {"/opt/rw"}, {}, "", "/opt/rw/replywick.ini"},
+        // A chosen file stays, even in an unwritable directory.
+        {"/usr/bin/replywick", "/ini=/etc/rw.ini", {"/usr/bin"}, {"/etc/rw.ini"}, "/home/u/.config", "/etc/rw.ini"},
+        {"/usr/bin/replywick", "/ini=/etc/missing.ini", {"/usr/bin"}, {"/etc/rw.ini"}, "/home/u/.config",
+         "/home/u/.config/replywick/replywick.ini"},
+        // A program in the root asks about the root.
+        {"/replywick", "", {"/"}, {}, "/root/.config", "/root/.config/replywick/replywick.ini"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.exe) + " " + c.args + " config " + c.configDir);
+        Machine m;
+        m.unwritable = c.unwritable;
+        m.files = c.files;
+        auto in = m.Linux(c.exe, c.args);
+        in.configDir = c.configDir;
+        EXPECT_EQ(ComputeAppValues(in).IniPath, c.want);
+    }
+    // The starting list is the file beside the program.
     Machine m;
     m.unwritable = {"/usr/bin"};
     auto in = m.Linux("/usr/bin/replywick", "");
     in.configDir = "/home/u/.config";
-    auto v = ComputeAppValues(in);
-    EXPECT_EQ(v.IniPath, "/home/u/.config/replywick/replywick.ini");
-    EXPECT_EQ(v.SeedIniPath, "/usr/bin/replywick.ini");
-    in.configDir = "/home/u/.config/";
-    EXPECT_EQ(ComputeAppValues(in).IniPath, "/home/u/.config/replywick/replywick.ini");
-    // The user's file keeps the program's own name.
-    in.exePath = "/usr/bin/rw-work";
-    EXPECT_EQ(ComputeAppValues(in).IniPath, "/home/u/.config/replywick/rw-work.ini");
-}
-
-TEST(ConfigFallback, WritableDirectoryOrNoConfigDirectoryKeepsTheDefault) {
-    Machine m;
-    auto in = m.Linux("/opt/rw/replywick", "");
-    in.configDir = "/home/u/.config";
-    EXPECT_EQ(ComputeAppValues(in).IniPath, "/opt/rw/replywick.ini");
-    m.unwritable = {"/opt/rw"};
-    in.configDir = "";
-    EXPECT_EQ(ComputeAppValues(in).IniPath, "/opt/rw/replywick.ini");
-}
-
-TEST(ConfigFallback, ChosenIniFileStaysEvenInAnUnwritableDirectory) {
-    Machine m;
-    m.unwritable = {"/usr/bin"};
-    m.files = {"/etc/rw.ini"};
-    auto in = m.Linux("/usr/bin/replywick", "/ini=/etc/rw.ini");
-    in.configDir = "/home/u/.config";
-    EXPECT_EQ(ComputeAppValues(in).IniPath, "/etc/rw.ini");
-    in.args = "/ini=/etc/missing.ini";
-    EXPECT_EQ(ComputeAppValues(in).IniPath, "/home/u/.config/replywick/replywick.ini");
-}
-
-TEST(ConfigFallback, ProgramInTheRootAsksAboutTheRoot) {
-    Machine m;
-    m.unwritable = {"/"};
-    auto in = m.Linux("/replywick", "");
-    in.configDir = "/root/.config";
-    EXPECT_EQ(ComputeAppValues(in).IniPath, "/root/.config/replywick/replywick.ini");
+    EXPECT_EQ(ComputeAppValues(in).SeedIniPath, "/usr/bin/replywick.ini");
 }
 
 // ---- Language and screen ----------------------------------------------------
@@ -372,26 +296,12 @@ TEST(StartupLanguage, OsVersionAndTwipsAreCarriedOver) {
 
 // ---- InitApp on the fake platform -------------------------------------------
 
-class InitAppTest : public ::testing::Test {
+class InitAppTest : public CoreTest {
 protected:
     void SetUp() override {
-        SetPlatform(&fake);
-        App = AppValues{};
-        KeyNames.clear();
-        KeyCodes.clear();
-        dir = std::filesystem::temp_directory_path() /
-              ("rw-initapp-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
+        CoreTest::SetUp();
+        dir = Folder();
     }
-    void TearDown() override {
-        std::filesystem::remove_all(dir);
-        App = AppValues{};
-        KeyNames.clear();
-        KeyCodes.clear();
-        SetPlatform(nullptr);
-    }
-    FakePlatform fake;
     std::filesystem::path dir;
 };
 

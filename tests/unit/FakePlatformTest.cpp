@@ -30,7 +30,7 @@ TEST(FakePlatform, ChildrenAndTranscript) {
     EXPECT_EQ(fake.GetDlgItem(dlg, 1), ok);
     fake.PostChar(dlg, "a");
     fake.PostChar(dlg, "\n");
-    fake.KeyEvent(0x10, 0x2A, KEYEVENTF_KEYUP_ | KEYEVENTF_EXTENDEDKEY_);
+    fake.KeyEvent(0x10, 0x2A, keyflag::KeyUp | keyflag::Extended);
     EXPECT_EQ(fake.transcript, (std::vector<std::string>{"char 'a' -> " + Hex(dlg),
                                                           "char 0x0A -> " + Hex(dlg),
                                                           "keyup 0x10 scan 0x2A ext"}));
@@ -39,8 +39,8 @@ TEST(FakePlatform, ChildrenAndTranscript) {
 TEST(FakePlatform, LockKeysToggleOnPress) {
     FakePlatform fake;
     EXPECT_EQ(fake.GetKeyState(0x90) & 1, 0);
-    fake.KeyEvent(0x90, 0x45, KEYEVENTF_EXTENDEDKEY_);
-    fake.KeyEvent(0x90, 0x45, KEYEVENTF_EXTENDEDKEY_ | KEYEVENTF_KEYUP_);
+    fake.KeyEvent(0x90, 0x45, keyflag::Extended);
+    fake.KeyEvent(0x90, 0x45, keyflag::Extended | keyflag::KeyUp);
     EXPECT_EQ(fake.GetKeyState(0x90) & 1, 1);
     EXPECT_GE(fake.GetKeyState(0x90), 0);
 }

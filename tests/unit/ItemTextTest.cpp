@@ -9,7 +9,7 @@
 
 #include "items/ItemText.h"
 #include "items/Items.h"
-#include "tests/unit/ItemPrint.h"
+#include "tests/unit/CoreFixture.h"
 
 using namespace rw;
 
@@ -18,16 +18,8 @@ namespace {
 constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
 constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
 
-class ItemTextTest : public ::testing::Test {
+class ItemTextTest : public CoreTest {
 protected:
-    void SetUp() override {
-        gItems.Clear();
-        CurItem = ItemRec{};
-    }
-    void TearDown() override {
-        gItems.Clear();
-        CurItem = ItemRec{};
-    }
     // Parses text the way a paste does: through CurItem into a list.
     static ItemRec ParseFresh(const std::string& text) {
         CurItem = ItemRec{};
@@ -84,125 +76,90 @@ TEST_F(ItemTextTest, WriterKeepsValuesUnchanged) {
     EXPECT_NE(t.find("\r\nTitle=a=b\r\n"), std::string::npos);
     EXPECT_NE(t.find("\r\nMacro=  lead\r\n"), std::string::npos);
     EXPECT_NE(t.find("\r\nDesc=x\r\ny\r\nTitle="), std::string::npos);
-}
-
-TEST_F(ItemTextTest, AppendItemTextMatchesItemToText) {
-    ItemRec r{"d", "t", 1, "c", "a\r\n\r\nb", "m", "mac", "s", 5};
     std::string out = "prefix";
     AppendItemText(out, r);
-    EXPECT_EQ(out, "prefix" + ItemToText(r));
+    EXPECT_EQ(out, "prefix" + t);
 }
 
 // ---- Round trips ----------------------------------------------------------
 
-TEST_F(ItemTextTest, RoundTripOfEveryField) {
-    ItemRec r{"Desc with = sign", "  leading blanks", 3, "Class=x", "a\r\nb=c\r\n  c",
-              "/usr/lib/x/app", "{ALT}{F4}=", "640x480", 1500};
-    EXPECT_EQ(ReadBack(ItemToText(r)), r);
-}
-
-TEST_F(ItemTextTest, RoundTripOfEightBitText) {
-    ItemRec r{"Übersicht \xE2\x82\xAC", "Datei speichern? \xC3\xA4\xC3\xB6", 0, "\xFF\xFE",
-              "\x80\x81\r\n\xE4", "/opt/\xC3\xA9", "\xE9", "1x1", 0};
-    EXPECT_EQ(ReadBack(ItemToText(r)), r);
-}
-
-TEST_F(ItemTextTest, RoundTripLosesTrailingSpacesAndEmptyDesc) {
-    ItemRec r{"", "title  ", 0, "cls ", "one  \r\ntwo ", "m", "mac ", "", 0};
-    ItemRec back = ReadBack(ItemToText(r));
-    ItemRec want{"-", "title", 0, "cls", "one\r\ntwo", "m", "mac", "", 0};
-    EXPECT_EQ(back, want);
-}
-
-TEST_F(ItemTextTest, TwoLineTextWrittenAsTwoLinesAndReadBack) {
-    ItemRec r;
-    r.Desc = "d";
-    r.Text = "a\r\nb";
-    std::string t = ItemToText(r);
-    EXPECT_NE(t.find("\r\nText=a\r\nText=b\r\n"), std::string::npos);
-    EXPECT_EQ(ReadBack(t).Text, "a\r\nb");
-}
-
-TEST_F(ItemTextTest, EmptyTextWrittenAsBareLineAndReadBackEmpty) {
-    ItemRec r;
-    r.Desc = "d";
-    std::string t = ItemToText(r);
-    EXPECT_NE(t.find("\r\nText=\r\n"), std::string::npos);
-    CurItem.Text = "stale";
-    clsItems l;
-    l.AddItemAtByString(0, t.substr(6));
-    ItemRec back;
-    l.GetItem(0, back);
-    EXPECT_EQ(back.Text, "");
-}
-
-TEST_F(ItemTextTest, EmptyLinesInsideTextSurvive) {
-    ItemRec r;
-    r.Desc = "d";
-    r.Text = "\r\nmid\r\n\r\n";
-    EXPECT_EQ(ReadBack(ItemToText(r)).Text, r.Text);
+TEST_F(ItemTextTest, RoundTrips) {
+    const struct {
+        ItemRec item, back;
+    } cases[] = {
+        {{"Desc with = sign", "  leading blanks", 3, "Class=x", "a\r\nb=c\r\n  c", "/usr/lib/x/app", "{ALT}{F4}=",
+          "640x480", 1500},
+         {"Desc with = sign", "  leading blanks", 3, "Class=x", "a\r\nb=c\r\n  c", "/usr/lib/x/app", "{ALT}{F4}=",
+          "640x480", 1500}},
+        {{"Übersicht \xE2\x82\xAC", "Datei speichern? \xC3\xA4\xC3\xB6", 0, "\xFF\xFE", "\x80\x81\r\n\xE4",
+          "/opt/\xC3\xA9", "\xE9", "1x1", 0},
+         {"Übersicht \xE2\x82\xAC", "Datei speichern? \xC3\xA4\xC3\xB6", 0, "\xFF\xFE", "\x80\x81\r\n\xE4",
+          "/opt/\xC3\xA9", "\xE9", "1x1", 0}},
+        {{"d", "", 0, "", "a\r\nb", "", "", "", 0}, {"d", "", 0, "", "a\r\nb", "", "", "", 0}},
+        {{"d", "", 0, "", "\r\nmid\r\n\r\n", "", "", "", 0}, {"d", "", 0, "", "\r\nmid\r\n\r\n", "", "", "", 0}},
+        // Trailing spaces and an empty name do not survive.
+        {{"", "title  ", 0, "cls ", "one  \r\ntwo ", "m", "mac ", "", 0},
+         {"-", "title", 0, "cls", "one\r\ntwo", "m", "mac", "", 0}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ReadBack(ItemToText(c.item)), c.back) << ItemToText(c.item);
 }
 
 // ---- Parser ---------------------------------------------------------------
 
-TEST_F(ItemTextTest, ThreeTextLinesGiveThreeLineText) {
-    ItemRec r = ParseFresh("Text=one\r\nText=two\r\nText=three\r\n");
-    EXPECT_EQ(r.Text, "one\r\ntwo\r\nthree");
-}
-
-TEST_F(ItemTextTest, ValueWithEqualsAndLeadingSpace) {
-    ItemRec r = ParseFresh("Title=a=b\r\nClass= x\r\n");
-    EXPECT_EQ(r.Title, "a=b");
-    EXPECT_EQ(r.WinClass, " x");
-}
-
-TEST_F(ItemTextTest, LinesAreTrimmedOfSpacesOnlyNotTabs) {
-    ItemRec r = ParseFresh("   Title=x   \r\n\tClass=y\r\nMacro=z\t \r\n");
-    EXPECT_EQ(r.Title, "x");
-    EXPECT_EQ(r.WinClass, "");  // "\tClass=" is not a key
-    EXPECT_EQ(r.Macro, "z\t");
-}
-
-TEST_F(ItemTextTest, KeysAreCaseSensitiveAndUnknownOnesIgnored) {
-    ItemRec r = ParseFresh("title=lower\r\nTITLE=upper\r\nTitle =spaced\r\nFoo=bar\r\nno equals\r\n"
-                           "=value\r\n");
-    EXPECT_EQ(r.Title, "");
-    EXPECT_EQ(r.Desc, "-");
-}
-
-TEST_F(ItemTextTest, LastValueWins) {
-    ItemRec r = ParseFresh("Title=one\r\nDelay=5\r\nTitle=two\r\nDelay=7\r\n");
-    EXPECT_EQ(r.Title, "two");
-    EXPECT_EQ(r.Delay, 7);
-}
-
-TEST_F(ItemTextTest, KeysInAnyOrder) {
-    ItemRec r = ParseFresh("Delay=9\r\nMacro=m\r\nSize=1x2\r\nModul=mo\r\nText=t\r\nClass=c\r\n"
-                           "TitleTestType=1\r\nTitle=ti\r\nDesc=de\r\n");
-    EXPECT_EQ(r, (ItemRec{"de", "ti", 1, "c", "t", "mo", "m", "1x2", 9}));
-}
-
-TEST_F(ItemTextTest, ItemMarkerEndsTheParse) {
-    ItemRec r = ParseFresh("Title=first\r\n[Item]\r\nTitle=second\r\n");
-    EXPECT_EQ(r.Title, "first");
-    // The marker is recognised after trimming, too.
-    r = ParseFresh("Title=first\r\n  [Item]  \r\nTitle=second\r\n");
-    EXPECT_EQ(r.Title, "first");
-}
-
-TEST_F(ItemTextTest, LeadingMarkerLineEndsAtOnce) {
-    // A whole item text begins with its marker, so an item text handed in
-    // as written parses nothing but still inserts an item.
-    ItemRec r = ParseFresh("[Item]\r\nTitle=x\r\n");
-    EXPECT_EQ(r.Title, "");
-    EXPECT_EQ(r.Desc, "-");
-}
-
-TEST_F(ItemTextTest, EmptyTextInsertsAnItemWithDashDesc) {
-    clsItems l;
-    l.AddItemAtByString(0, "");
-    ASSERT_EQ(l.Count(), 1);
-    EXPECT_EQ(l.GetDesc(0), "-");
+TEST_F(ItemTextTest, ParsedItems) {
+    const std::string fits(kTextBufferChars - 2, 'x');
+    const std::string a(40000, 'a'), b(30000, 'b'), c(20000, 'c');
+    const std::string d(33331, 'd'), e(33331, 'e');  // with both CR LFs exactly the buffer
+    const struct {
+        std::string text;
+        ItemRec want;
+    } cases[] = {
+        {"", {"-", "", 0, "", "", "", "", "", 0}},
+        {"Text=one\r\nText=two\r\nText=three\r\n", {"-", "", 0, "", "one\r\ntwo\r\nthree", "", "", "", 0}},
+        {"Title=a=b\r\nClass= x\r\n", {"-", "a=b", 0, " x", "", "", "", "", 0}},
+        // Lines are trimmed of spaces only: "\tClass=" is not a key.
+        {"   Title=x   \r\n\tClass=y\r\nMacro=z\t \r\n", {"-", "x", 0, "", "", "", "z\t", "", 0}},
+        // Keys are case-sensitive; unknown ones are ignored.
+        {"title=lower\r\nTITLE=upper\r\nTitle =spaced\r\nFoo=bar\r\nno equals\r\n=value\r\n",
+         {"-", "", 0, "", "", "", "", "", 0}},
+        {"Title=one\r\nDelay=5\r\nTitle=two\r\nDelay=7\r\n", {"-", "two", 0, "", "", "", "", "", 7}},
+        {"Delay=9\r\nMacro=m\r\nSize=1x2\r\nModul=mo\r\nText=t\r\nClass=c\r\nTitleTestType=1\r\nTitle=ti\r\nDesc=de\r\n",
+         {"de", "ti", 1, "c", "t", "mo", "m", "1x2", 9}},
+        // The marker ends the parse, also after trimming; a whole item text
+        // handed in with its marker parses nothing but still makes an item.
+        {"Title=first\r\n[Item]\r\nTitle=second\r\n", {"-", "first", 0, "", "", "", "", "", 0}},
+        {"Title=first\r\n  [Item]  \r\nTitle=second\r\n", {"-", "first", 0, "", "", "", "", "", 0}},
+        {"[Item]\r\nTitle=x\r\n", {"-", "", 0, "", "", "", "", "", 0}},
+        {"Desc=\r\n", {"-", "", 0, "", "", "", "", "", 0}},
+        {"Desc=   \r\n", {"-", "", 0, "", "", "", "", "", 0}},
+        {"Text=\r\n", {"-", "", 0, "", "", "", "", "", 0}},
+        {"Title=x\r\nDelay=100", {"-", "x", 0, "", "", "", "", "", 100}},  // last line without a break
+        // A lone line feed is no line break; it is stored as a blank.
+        {"Title=a\nMacro=b\r\n", {"-", "a Macro=b", 0, "", "", "", "", "", 0}},
+        // The number fields follow the numeric rule.
+        {"TitleTestType=3.5\r\nDelay=250 ms\r\n", {"-", "", 4, "", "", "", "", "", 250}},
+        {"TitleTestType=99999999999\r\nDelay=-99999999999\r\n", {"-", "", kMax, "", "", "", "", "", kMin}},
+        {"Delay=\r\n", {"-", "", 0, "", "", "", "", "", 0}},
+        // The Text buffer holds at most 66664 characters; a line that does
+        // not fit is skipped, later smaller ones are still taken.
+        {"Text=" + fits + "\r\n", {"-", "", 0, "", fits, "", "", "", 0}},
+        {"Text=" + fits + "y\r\n", {"-", "", 0, "", "", "", "", "", 0}},
+        {"Text=" + std::string(70000, 'L') + "\r\nText=short\r\n", {"-", "", 0, "", "short", "", "", "", 0}},
+        {"Text=" + a + "\r\nText=" + b + "\r\nText=" + c + "\r\n", {"-", "", 0, "", a + "\r\n" + c, "", "", "", 0}},
+        {"Text=" + d + "\r\nText=" + e + "\r\nText=\r\n", {"-", "", 0, "", d + "\r\n" + e, "", "", "", 0}},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(::testing::PrintToString(row.text.substr(0, 80)));
+        // CurItem still holds another item, as after a search: nothing of it
+        // may show through.
+        CurItem = ItemRec{"old", "old title", 2, "old class", "old text", "old mod", "secret", "9x9", 42};
+        clsItems l;
+        l.AddItemAtByString(0, row.text);
+        ASSERT_EQ(l.Count(), 1);
+        ItemRec r;
+        l.GetItem(0, r);
+        EXPECT_EQ(r, row.want);
+    }
 }
 
 TEST_F(ItemTextTest, AbsentKeysAreEmptyNotLeftOverFromAnotherItem) {
@@ -218,23 +175,11 @@ TEST_F(ItemTextTest, AbsentKeysAreEmptyNotLeftOverFromAnotherItem) {
     EXPECT_EQ(CurItem, r);
 }
 
-TEST_F(ItemTextTest, EmptyDescBecomesDashEvenWhenGivenEmpty) {
-    CurItem.Desc = "previous";
-    EXPECT_EQ(ParseFresh("Desc=\r\n").Desc, "-");
-    EXPECT_EQ(ParseFresh("Desc=   \r\n").Desc, "-");
-}
-
-TEST_F(ItemTextTest, LastLineWithoutBreakCounts) {
-    EXPECT_EQ(ParseFresh("Title=x\r\nDelay=100").Delay, 100);
-}
-
-TEST_F(ItemTextTest, LoneLineFeedIsNotALineBreakAndIsStoredAsABlank) {
-    ItemRec r = ParseFresh("Title=a\nMacro=b\r\n");
-    EXPECT_EQ(r.Title, "a Macro=b");
-    EXPECT_EQ(r.Macro, "");
+TEST_F(ItemTextTest, LineBreaksInAStoredValueBecomeBlanks) {
     clsItems l;
-    l.AddItemAt(0, r);
+    l.AddItemAt(0, Named("d", "a Macro=b"));
     l.SetDesc(0, "x\ry");
+    ItemRec r;
     l.GetItem(0, r);
     EXPECT_EQ(r.Title, "a Macro=b");
     EXPECT_EQ(r.Desc, "x y");
@@ -248,46 +193,6 @@ TEST_F(ItemTextTest, ByStringVariantsAppend) {
     EXPECT_EQ(l.GetDesc(0), "C");
     EXPECT_EQ(l.GetDesc(1), "A");
     EXPECT_EQ(l.GetDesc(2), "B");
-}
-
-// ---- The Text buffer --------------------------------------------------------
-
-TEST_F(ItemTextTest, TextBufferHoldsAtMost66664Characters) {
-    std::string fits(kTextBufferChars - 2, 'x');
-    EXPECT_EQ(ParseFresh("Text=" + fits + "\r\n").Text, fits);
-    std::string tooLong(kTextBufferChars - 1, 'y');
-    CurItem = ItemRec{};
-    ItemRec r = ParseFresh("Text=" + tooLong + "\r\n");
-    EXPECT_EQ(r.Text, "");  // skipped, and no other Text= line taken
-}
-
-TEST_F(ItemTextTest, LongLineSkippedShortLaterLineTaken) {
-    std::string longLine(70000, 'L');
-    ItemRec r = ParseFresh("Text=" + longLine + "\r\nText=short\r\n");
-    EXPECT_EQ(r.Text, "short");
-}
-
-TEST_F(ItemTextTest, LinesThatNoLongerFitAreSkippedButSmallerOnesStillTaken) {
-    std::string a(40000, 'a');
-    std::string b(30000, 'b');
-    std::string c(20000, 'c');
-    ItemRec r = ParseFresh("Text=" + a + "\r\nText=" + b + "\r\nText=" + c + "\r\n");
-    EXPECT_EQ(r.Text, a + "\r\n" + c);
-    // Exactly filling the buffer: 66666 with both CR LFs.
-    std::string d(33331, 'd');
-    std::string e(33331, 'e');
-    r = ParseFresh("Text=" + d + "\r\nText=" + e + "\r\nText=\r\n");
-    EXPECT_EQ(r.Text, d + "\r\n" + e);
-    EXPECT_EQ(r.Text.size(), kTextBufferChars - 2);
-}
-
-TEST_F(ItemTextTest, SkippedTextOnlyLeavesTextEmpty) {
-    CurItem.Text = "before";
-    clsItems l;
-    l.AddItemAtByString(0, "Text=" + std::string(kTextBufferChars, 'z') + "\r\n");
-    ItemRec r;
-    l.GetItem(0, r);
-    EXPECT_EQ(r.Text, "");
 }
 
 // ---- Numeric rule -------------------------------------------------------------
@@ -357,17 +262,6 @@ TEST(NumericRuleParts, RoundToInt32) {
     EXPECT_EQ(RoundToInt32(std::numeric_limits<double>::quiet_NaN()), 0);
     EXPECT_DOUBLE_EQ(ReadLeadingNumber("1.25"), 1.25);
     EXPECT_DOUBLE_EQ(ReadLeadingNumber("&H10"), 16.0);
-}
-
-TEST_F(ItemTextTest, NumberFieldsUseTheRule) {
-    ItemRec r = ParseFresh("TitleTestType=3.5\r\nDelay=250 ms\r\n");
-    EXPECT_EQ(r.TitleTestType, 4);
-    EXPECT_EQ(r.Delay, 250);
-    r = ParseFresh("TitleTestType=99999999999\r\nDelay=-99999999999\r\n");
-    EXPECT_EQ(r.TitleTestType, kMax);
-    EXPECT_EQ(r.Delay, kMin);
-    r = ParseFresh("Delay=\r\n");
-    EXPECT_EQ(r.Delay, 0);
 }
 
 }  // namespace

@@ -48,7 +48,7 @@ protected:
         edit = fake.AddChild(dlg, "Edit", "", 0x3E9);
         fake.SetForeground(dlg);
         fake.SetFocusWindow(edit);
-        fake.priorities[70] = NORMAL_PRIORITY_CLASS_;
+        fake.priorities[70] = priority::Normal;
     }
     void TearDown() override {
         gMainWindow = 0;
@@ -116,7 +116,7 @@ TEST_F(SendKeysTest, ShiftTabHoldsShiftAcrossTheTab) {
 TEST_F(SendKeysTest, ShiftTabWholeTranscriptWithFocusMoving) {
     WinHandle second = fake.AddChild(dlg, "Edit", "", 0x3EA);
     fake.onKeyEvent = [&](std::uint8_t vk, std::uint32_t flags) {
-        if (vk == 0x09 && (flags & KEYEVENTF_KEYUP_)) fake.SetFocusWindow(second);
+        if (vk == 0x09 && (flags & keyflag::KeyUp)) fake.SetFocusWindow(second);
     };
     SendKeys("{SHIFT}{TAB}x");
     Script s;
@@ -406,7 +406,7 @@ TEST_F(SendKeysTest, Utf8CharactersArePostedWhole) {
 }
 
 TEST_F(SendKeysTest, PriorityLeftAloneUnlessNormal) {
-    fake.priorities[70] = HIGH_PRIORITY_CLASS_;
+    fake.priorities[70] = priority::High;
     SendKeys("{ENTER}");
     EXPECT_TRUE(fake.Lines({"priority"}).empty());
     fake.priorities.erase(70);  // cannot be opened

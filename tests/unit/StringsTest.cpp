@@ -8,171 +8,111 @@
 #include <vector>
 
 #include "actions/Strings.h"
-#include "backends/fake/FakePlatform.h"
+#include "tests/unit/CoreFixture.h"
 
 using namespace rw;
 using namespace std::string_literals;
 
 namespace {
 
-std::vector<std::string> AllTokens(const std::string& text, const std::string& delim) {
-    std::vector<std::string> out;
-    std::int32_t pos = 1;
-    for (int guard = 0; guard < 1000; ++guard) {
-        std::string piece = NextToken(pos, text, delim);
-        if (pos == 0) break;
-        out.push_back(piece);
-    }
-    return out;
-}
-
-}  // namespace
-
-// ---- NUL handling ---------------------------------------------------------
-
-TEST(NulStrings, CutAtNulStopsAtFirstNul) {
-    EXPECT_EQ(CutAtNul("abc\0def"s), "abc");
-    EXPECT_EQ(CutAtNul("abc"), "abc");
-    EXPECT_EQ(CutAtNul(""), "");
-    EXPECT_EQ(CutAtNul("\0abc"s), "");
-}
-
-TEST(NulStrings, TrimAtNulOfAFilledBufferReturnsThePath) {
-    std::string buffer(260, '\0');
+TEST(NulStrings, CutAndTrimAtNul) {
+    std::string buffer(260, '\0');  // a path in a filled system buffer
     buffer.replace(0, 16, "C:\\Apps\\tool.exe");
-    EXPECT_EQ(TrimAtNul(buffer), "C:\\Apps\\tool.exe");
-}
-
-TEST(NulStrings, TrimAtNulKeepsSpacesDirectlyBeforeTheNul) {
-    EXPECT_EQ(TrimAtNul("  ab  \0  "s), "ab  ");
-    EXPECT_EQ(TrimAtNul("  ab  "), "ab");
-    EXPECT_EQ(TrimAtNul("   "), "");
+    const struct {
+        std::string in, cut, trim;
+    } cases[] = {
+        {"abc\0def"s, "abc", "abc"}, {"abc", "abc", "abc"}, {"", "", ""}, {"\0abc"s, "", ""},
+        {buffer, "C:\\Apps\\tool.exe", "C:\\Apps\\tool.exe"},
+        // Spaces directly before the NUL stay: only the leading ones go.
+        {"  ab  \0  "s, "  ab  ", "ab  "}, {"  ab  ", "  ab  ", "ab"}, {"   ", "   ", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CutAtNul(c.in), c.cut) << ::testing::PrintToString(c.in);
+        EXPECT_EQ(TrimAtNul(c.in), c.trim) << ::testing::PrintToString(c.in);
+    }
 }
 
 // ---- NextToken ------------------------------------------------------------
 
-TEST(NextTokenTest, WalksPiecesThenReportsTheEnd) {
-    std::int32_t pos = 1;
-    EXPECT_EQ(NextToken(pos, "a;b;c", ";"), "a");
-    EXPECT_EQ(pos, 3);
-    EXPECT_EQ(NextToken(pos, "a;b;c", ";"), "b");
-    EXPECT_EQ(pos, 5);
-    EXPECT_EQ(NextToken(pos, "a;b;c", ";"), "c");
-    EXPECT_EQ(pos, 7);  // beyond the end
-    EXPECT_EQ(NextToken(pos, "a;b;c", ";"), "");
-    EXPECT_EQ(pos, 0);
+TEST(NextTokenTest, WalksPiecesAndPositions) {
+    // Each step: the piece returned and the position afterwards (-1: not
+    // checked); position 0 marks the end.
+    const struct {
+        std::string text, delim;
+        std::int32_t start;
+        std::vector<std::pair<std::string, std::int32_t>> steps;
+    } cases[] = {
+        {"a;b;c", ";", 1, {{"a", 3}, {"b", 5}, {"c", 7}, {"", 0}}},
+        {"", ";", 1, {{"", 0}}},
+        {"abc", ";", 0, {{"", 0}}},
+        {"abc", ";", 4, {{"", 0}}},
+        {"abc", ";", -3, {{"", 0}}},
+        {"ab\r\ncd\r\n", "\r\n", 1, {{"ab", 5}, {"cd", 9}, {"", 0}}},
+        {"xxab;c", ";", 3, {{"ab", 6}}},
+        // An empty delimiter takes the rest instead of looping forever.
+        {"abc", "", 2, {{"bc", -1}, {"", 0}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.text) + " from " + std::to_string(c.start));
+        std::int32_t pos = c.start;
+        for (const auto& [piece, after] : c.steps) {
+            EXPECT_EQ(NextToken(pos, c.text, c.delim), piece);
+            if (after >= 0) EXPECT_EQ(pos, after);
+        }
+    }
 }
 
-TEST(NextTokenTest, EmptyPieceBetweenDelimiters) {
-    EXPECT_EQ(AllTokens("a;;b", ";"), (std::vector<std::string>{"a", "", "b"}));
-}
-
-TEST(NextTokenTest, TrailingDelimiterGivesNoFinalEmptyPiece) {
-    EXPECT_EQ(AllTokens("a;b;", ";"), (std::vector<std::string>{"a", "b"}));
-}
-
-TEST(NextTokenTest, EmptyTextEndsAtOnce) {
-    std::int32_t pos = 1;
-    EXPECT_EQ(NextToken(pos, "", ";"), "");
-    EXPECT_EQ(pos, 0);
-}
-
-TEST(NextTokenTest, PositionZeroOrBeyondTheEndIsTheEnd) {
-    std::int32_t pos = 0;
-    EXPECT_EQ(NextToken(pos, "abc", ";"), "");
-    EXPECT_EQ(pos, 0);
-    pos = 4;
-    EXPECT_EQ(NextToken(pos, "abc", ";"), "");
-    EXPECT_EQ(pos, 0);
-    pos = -3;
-    EXPECT_EQ(NextToken(pos, "abc", ";"), "");
-    EXPECT_EQ(pos, 0);
-}
-
-TEST(NextTokenTest, PiecesAreTrimmedOfSpacesOnly) {
-    EXPECT_EQ(AllTokens("  a b ;\tc\t; ", ";"), (std::vector<std::string>{"a b", "\tc\t", ""}));
-}
-
-TEST(NextTokenTest, TwoCharacterDelimiterAdvancesByTwo) {
-    std::int32_t pos = 1;
-    EXPECT_EQ(NextToken(pos, "ab\r\ncd\r\n", "\r\n"), "ab");
-    EXPECT_EQ(pos, 5);
-    EXPECT_EQ(NextToken(pos, "ab\r\ncd\r\n", "\r\n"), "cd");
-    EXPECT_EQ(pos, 9);
-    EXPECT_EQ(NextToken(pos, "ab\r\ncd\r\n", "\r\n"), "");
-    EXPECT_EQ(pos, 0);
-}
-
-TEST(NextTokenTest, StartsInTheMiddle) {
-    std::int32_t pos = 3;
-    EXPECT_EQ(NextToken(pos, "xxab;c", ";"), "ab");
-    EXPECT_EQ(pos, 6);
-}
-
-TEST(NextTokenTest, EmptyDelimiterTakesTheRestInsteadOfLoopingForever) {
-    std::int32_t pos = 2;
-    EXPECT_EQ(NextToken(pos, "abc", ""), "bc");
-    EXPECT_EQ(NextToken(pos, "abc", ""), "");
-    EXPECT_EQ(pos, 0);
+TEST(NextTokenTest, AllPiecesOfAText) {
+    const struct {
+        std::string text;
+        std::vector<std::string> pieces;
+    } cases[] = {
+        {"a;;b", {"a", "", "b"}},
+        {"a;b;", {"a", "b"}},  // no final empty piece
+        {"  a b ;\tc\t; ", {"a b", "\tc\t", ""}},  // trimmed of spaces only
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> out;
+        std::int32_t pos = 1;
+        for (int guard = 0; guard < 1000; ++guard) {
+            std::string piece = NextToken(pos, c.text, ";");
+            if (pos == 0) break;
+            out.push_back(piece);
+        }
+        EXPECT_EQ(out, c.pieces) << ::testing::PrintToString(c.text);
+    }
 }
 
 // ---- ReplaceAll -----------------------------------------------------------
 
-TEST(ReplaceAllTest, OccurrencesDoNotOverlap) {
-    std::string t = ";;;";
-    ReplaceAll(t, ";;", "x");
-    EXPECT_EQ(t, "x;");
-}
-
-TEST(ReplaceAllTest, ReplacesEveryOccurrence) {
-    std::string t = "a\r\nb\r\n\r\nc";
-    ReplaceAll(t, "\r", "");
-    EXPECT_EQ(t, "a\nb\n\nc");
-    ReplaceAll(t, "\n", "\r\n");
-    EXPECT_EQ(t, "a\r\nb\r\n\r\nc");
-}
-
-TEST(ReplaceAllTest, ReplacementContainingTheSearchTextIsNotRescanned) {
-    std::string t = "aXa";
-    ReplaceAll(t, "a", "aa");
-    EXPECT_EQ(t, "aaXaa");
-}
-
-TEST(ReplaceAllTest, NoOccurrenceAndShortTextStayAsTheyAre) {
-    std::string t = "abc";
-    ReplaceAll(t, "d", "x");
-    EXPECT_EQ(t, "abc");
-    ReplaceAll(t, "abcd", "x");
-    EXPECT_EQ(t, "abc");
-    std::string empty;
-    ReplaceAll(empty, "a", "b");
-    EXPECT_EQ(empty, "");
-}
-
-TEST(ReplaceAllTest, WholeTextAndEmbeddedNul) {
-    std::string t = "abab";
-    ReplaceAll(t, "abab", "");
-    EXPECT_EQ(t, "");
-    std::string n = "a\0b\0"s;
-    ReplaceAll(n, "\0"s, "|");
-    EXPECT_EQ(n, "a|b|");
-}
-
-TEST(ReplaceAllTest, EmptySearchTextLeavesTheTextAlone) {
-    std::string t = "abc";
-    ReplaceAll(t, "", "x");
-    EXPECT_EQ(t, "abc");
+TEST(ReplaceAllTest, Cases) {
+    const struct {
+        std::string text, search, replacement, want;
+    } cases[] = {
+        {";;;", ";;", "x", "x;"},  // occurrences do not overlap
+        {"a\r\nb\r\n\r\nc", "\r", "", "a\nb\n\nc"},
+        {"a\nb\n\nc", "\n", "\r\n", "a\r\nb\r\n\r\nc"},
+        {"aXa", "a", "aa", "aaXaa"},  // the replacement is not scanned again
+        {"abc", "d", "x", "abc"},
+        {"abc", "abcd", "x", "abc"},
+        {"", "a", "b", ""},
+        {"abab", "abab", "", ""},
+        {"a\0b\0"s, "\0"s, "|", "a|b|"},
+        {"abc", "", "x", "abc"},  // an empty search text leaves the text alone
+    };
+    for (const auto& c : cases) {
+        std::string t = c.text;
+        ReplaceAll(t, c.search, c.replacement);
+        EXPECT_EQ(t, c.want) << ::testing::PrintToString(c.text) << " " << ::testing::PrintToString(c.search);
+    }
 }
 
 // ---- Numbers and simple text ----------------------------------------------
 
-TEST(FormatAbsTest, PlainDecimalWithoutSign) {
-    EXPECT_EQ(FormatAbs(0), "0");
-    EXPECT_EQ(FormatAbs(-1), "1");  // a boolean true
-    EXPECT_EQ(FormatAbs(7), "7");
-    EXPECT_EQ(FormatAbs(-250), "250");
-    EXPECT_EQ(FormatAbs(32767), "32767");
-    EXPECT_EQ(FormatAbs(-32768), "32768");
+TEST(SimpleText, FormatAbsIsPlainDecimalWithoutSign) {
+    const std::pair<std::int32_t, const char*> cases[] = {
+        {0, "0"}, {-1, "1"} /* a boolean true */, {7, "7"}, {-250, "250"}, {32767, "32767"}, {-32768, "32768"}};
+    for (const auto& [n, want] : cases) EXPECT_EQ(FormatAbs(n), want) << n;
 }
 
 TEST(SimpleText, TrimSpacesTouchesOnlyBlanksAtTheEnds) {
@@ -193,91 +133,83 @@ TEST(SimpleText, UCaseAndEqualsNoCaseAreAsciiOnly) {
 
 // ---- Separators -----------------------------------------------------------
 
-TEST(Separators, AddBackslash) {
-    std::string p;
-    AddBackslash(p);
-    EXPECT_EQ(p, "");
-    p = "C:\\Apps";
-    AddBackslash(p);
-    EXPECT_EQ(p, "C:\\Apps\\");
-    AddBackslash(p);
-    EXPECT_EQ(p, "C:\\Apps\\");
-    p = "/usr/bin";
-    AddBackslash(p, '/');
-    EXPECT_EQ(p, "/usr/bin/");
-    AddBackslash(p, '/');
-    EXPECT_EQ(p, "/usr/bin/");
-}
-
-TEST(Separators, RemoveBackslashKeepsRoots) {
-    EXPECT_EQ(RemoveBackslash("C:\\"), "C:\\");
-    EXPECT_EQ(RemoveBackslash("C:\\dir\\"), "C:\\dir");
-    EXPECT_EQ(RemoveBackslash("C:\\dir"), "C:\\dir");
-    EXPECT_EQ(RemoveBackslash(""), "");
-    EXPECT_EQ(RemoveBackslash("/", '/'), "/");
-    EXPECT_EQ(RemoveBackslash("/usr/bin/", '/'), "/usr/bin");
-    EXPECT_EQ(RemoveBackslash("a:/", '/'), "a:");  // no drives on Linux
+TEST(Separators, AddAndRemoveKeepRoots) {
+    const struct {
+        std::string path;
+        char sep;
+        std::string added, removed;
+    } cases[] = {
+        {"", '\\', "", ""},
+        {"C:\\Apps", '\\', "C:\\Apps\\", "C:\\Apps"},
+        {"C:\\Apps\\", '\\', "C:\\Apps\\", "C:\\Apps"},
+        {"C:\\", '\\', "C:\\", "C:\\"},
+        {"/usr/bin", '/', "/usr/bin/", "/usr/bin"},
+        {"/usr/bin/", '/', "/usr/bin/", "/usr/bin"},
+        {"/", '/', "/", "/"},
+        {"a:/", '/', "a:/", "a:"},  // no drives on Linux
+    };
+    for (const auto& c : cases) {
+        std::string p = c.path;
+        AddBackslash(p, c.sep);
+        EXPECT_EQ(p, c.added) << c.path;
+        EXPECT_EQ(RemoveBackslash(c.path, c.sep), c.removed) << c.path;
+    }
 }
 
 // ---- Platform-backed helpers ----------------------------------------------
 
-class PlatformStrings : public ::testing::Test {
+class PlatformStrings : public CoreTest {
 protected:
     void SetUp() override {
-        SetPlatform(&fake);
+        CoreTest::SetUp();
         fake.sep = '/';
-        root = std::filesystem::temp_directory_path() /
-               ("rw-strings-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(root);
-        std::filesystem::create_directories(root / "sub");
-        std::ofstream(root / "sub" / "x.ini") << "[Item]\r\n";
-        std::ofstream(root / "top.ini") << "";
+        std::filesystem::create_directories(Folder() / "sub");
+        std::ofstream(Folder() / "sub" / "x.ini") << "[Item]\r\n";
+        std::ofstream(Folder() / "top.ini") << "";
         oldCwd = std::filesystem::current_path();
     }
     void TearDown() override {
         std::filesystem::current_path(oldCwd);
-        std::filesystem::remove_all(root);
-        SetPlatform(nullptr);
+        CoreTest::TearDown();
     }
-    FakePlatform fake;
-    std::filesystem::path root;
     std::filesystem::path oldCwd;
 };
 
-TEST_F(PlatformStrings, FileExistsBlankPathIsFalse) {
-    EXPECT_FALSE(FileExists("", root.string()));
-    EXPECT_FALSE(FileExists("   ", root.string()));
-    EXPECT_FALSE(FileExists("", ""));
-}
-
-TEST_F(PlatformStrings, FileExistsAbsoluteFileAndDirectory) {
-    EXPECT_TRUE(FileExists((root / "top.ini").string(), ""));
-    EXPECT_TRUE(FileExists((root / "sub").string(), ""));
-    EXPECT_TRUE(FileExists((root / "sub" / "x.ini").string(), "/nonexistent-dir"));
-    EXPECT_FALSE(FileExists((root / "missing.ini").string(), ""));
-}
-
-TEST_F(PlatformStrings, FileExistsRelativeToTheDirectoryWithOrWithoutSeparator) {
-    EXPECT_TRUE(FileExists("x.ini", (root / "sub").string()));
-    EXPECT_TRUE(FileExists("x.ini", (root / "sub").string() + "/"));
-    EXPECT_TRUE(FileExists("sub/x.ini", root.string()));
-    EXPECT_FALSE(FileExists("top.ini", (root / "sub").string()));
-    EXPECT_FALSE(FileExists("x.ini", ""));
-}
-
-TEST_F(PlatformStrings, FileExistsRelativeToTheCurrentDirectory) {
-    std::filesystem::current_path(root);
-    EXPECT_TRUE(FileExists("top.ini", ""));
-    EXPECT_TRUE(FileExists("sub/x.ini", "/nonexistent-dir"));
-    EXPECT_TRUE(FileExists("sub", ""));
-    EXPECT_FALSE(FileExists("x.ini", ""));
-}
-
-TEST_F(PlatformStrings, FileExistsDoesNotJoinAnAbsolutePathToTheDirectory) {
-    // root/sub/x.ini exists, so a naive join "root" + "/" + "/sub/x.ini"
-    // would find it; an absolute path means the root's /sub/x.ini.
-    EXPECT_FALSE(FileExists("/sub/x.ini", root.string()));
+TEST_F(PlatformStrings, FileExists) {
+    // "$" stands for the test's folder.
+    const struct {
+        bool inFolder;  // the current directory is the test's folder
+        std::string path, dir;
+        bool want;
+    } cases[] = {
+        {false, "", "$", false},
+        {false, "   ", "$", false},
+        {false, "", "", false},
+        {false, "$/top.ini", "", true},
+        {false, "$/sub", "", true},
+        {false, "$/sub/x.ini", "/nonexistent-dir", true},
+        {false, "$/missing.ini", "", false},
+        {false, "x.ini", "$/sub", true},
+        {false, "x.ini", "$/sub/", true},
+        {false, "sub/x.ini", "$", true},
+        {false, "top.ini", "$/sub", false},
+        {false, "x.ini", "", false},
+        // An absolute path means the root's /sub/x.ini, never the folder's.
+        {false, "/sub/x.ini", "$", false},
+        {true, "top.ini", "", true},
+        {true, "sub/x.ini", "/nonexistent-dir", true},
+        {true, "sub", "", true},
+        {true, "x.ini", "", false},
+    };
+    auto expand = [&](std::string s) {
+        if (!s.empty() && s[0] == '$') s.replace(0, 1, Folder().string());
+        return s;
+    };
+    for (const auto& c : cases) {
+        std::filesystem::current_path(c.inFolder ? Folder() : oldCwd);
+        EXPECT_EQ(FileExists(expand(c.path), expand(c.dir)), c.want)
+            << ::testing::PrintToString(c.path) << " in " << ::testing::PrintToString(c.dir);
+    }
 }
 
 TEST_F(PlatformStrings, DecimalSeparatorIsTrimmedAndCutAtNul) {
@@ -286,3 +218,5 @@ TEST_F(PlatformStrings, DecimalSeparatorIsTrimmedAndCutAtNul) {
     fake.decimalSeparator = "";
     EXPECT_EQ(GetDecimalSeparator(), "");
 }
+
+}  // namespace

@@ -1,0 +1,37 @@
+// Input for another program: typed characters and injected key events, the
+// keyboard's state and layout.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "platform/Types.h"
+
+namespace rw {
+
+class Input {
+public:
+    virtual ~Input() = default;
+    // Whether typed characters land wherever the input focus is now
+    // (injected key strokes, as on X11) instead of in the window they are
+    // posted to (WM_CHAR on Windows).
+    virtual bool CharactersFollowFocus() = 0;
+    // Types one character (its bytes) into a window (WM_CHAR).
+    virtual bool PostChar(WinHandle w, const std::string& ch) = 0;
+    // One injected key event (keybd_event); flags from keyflag::.
+    virtual void KeyEvent(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags) = 0;
+    // GetKeyState: negative when the key is down.
+    virtual std::int16_t GetKeyState(int vk) = 0;
+    virtual bool GetKeyboardState(std::array<std::uint8_t, 256>& state) = 0;
+    virtual bool SetKeyboardState(const std::array<std::uint8_t, 256>& state) = 0;
+    // Scan code of a virtual-key code (MapVirtualKeyA, mapping type 0).
+    virtual std::uint32_t MapVirtualKey(std::uint32_t vk) = 0;
+    // Virtual-key code (low byte) and shift state (high byte) of a character,
+    // -1 when the layout has no key for it. `ch` is one character's bytes.
+    virtual std::int16_t VkKeyScan(const std::string& ch) = 0;
+    // Display name of a key from its key-message lParam; empty if none.
+    virtual std::string GetKeyNameText(std::int32_t lParam) = 0;
+};
+
+}  // namespace rw
