@@ -6,8 +6,8 @@
 #include "actions/KeyTable.h"
 #include "actions/Strings.h"
 #include "actions/WinServices.h"
-#include "app/AppValues.h"
-#include "items/ItemText.h"
+#include "base/AppValues.h"
+#include "base/Numeric.h"
 
 namespace rw {
 

@@ -1,7 +1,7 @@
 #include "actions/WinServices.h"
 
-#include "app/AppValues.h"
-#include "items/ItemText.h"
+#include "base/AppValues.h"
+#include "base/Numeric.h"
 
 namespace rw {
 

@@ -3,7 +3,7 @@
 #include "actions/ModuleLookup.h"
 #include "actions/Strings.h"
 #include "actions/WinServices.h"
-#include "app/AppValues.h"
+#include "base/AppValues.h"
 #include "items/ItemText.h"
 #include "items/Items.h"
 

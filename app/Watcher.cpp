@@ -4,7 +4,7 @@
 
 #include "actions/SendKeys.h"
 #include "actions/WinServices.h"
-#include "app/AppValues.h"
+#include "base/AppValues.h"
 #include "app/Matcher.h"
 #include "items/Items.h"
 #include "items/Settings.h"

@@ -8,7 +8,7 @@
 #include "actions/KeyTable.h"
 #include "actions/SendKeys.h"
 #include "actions/WinServices.h"
-#include "app/AppValues.h"
+#include "app/Startup.h"
 #include "app/Matcher.h"
 #include "backends/fake/FakePlatform.h"
 #include "items/Items.h"

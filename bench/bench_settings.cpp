@@ -16,7 +16,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "app/AppValues.h"
+#include "app/Startup.h"
 #include "backends/fake/FakePlatform.h"
 #include "items/ItemText.h"
 #include "items/Items.h"

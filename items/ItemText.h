@@ -4,19 +4,12 @@
 #include <cstdint>
 #include <string>
 
+#include "base/Numeric.h"
 #include "items/Items.h"
 
 namespace rw {
 
 constexpr std::size_t kTextBufferChars = 66666;
-
-// The leading number of a value (blanks, tabs and line feeds ignored; sign,
-// decimals, exponent with E or D; &H hexadecimal, &O octal); 0 if none.
-double ReadLeadingNumber(const std::string& value);
-// Rounded half to even and clamped to the signed 32-bit range.
-std::int32_t RoundToInt32(double value);
-// The two combined: how "TitleTestType=", "Delay=" and sizes are read.
-std::int32_t NumericValue(const std::string& value);
 
 // Text of one item: "[Item]" and the nine key lines, each ending in CR LF.
 // Values are written unchanged; every CR LF inside Text starts a new "Text="

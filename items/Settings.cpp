@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "app/AppValues.h"
+#include "base/AppValues.h"
 #include "items/ItemText.h"
 #include "platform/Platform.h"
 

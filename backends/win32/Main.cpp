@@ -8,7 +8,7 @@
 #include <string>
 
 #include "actions/WinServices.h"
-#include "app/AppValues.h"
+#include "app/Startup.h"
 #include "app/Watcher.h"
 #include "backends/win32/Win32Handle.h"
 #include "backends/win32/Win32Platform.h"

@@ -29,7 +29,7 @@
 
 #include "actions/KeyTable.h"
 #include "actions/WinServices.h"
-#include "app/AppValues.h"
+#include "app/Startup.h"
 #include "app/Watcher.h"
 #include "backends/x11/X11Platform.h"
 #include "backends/x11/X11Util.h"

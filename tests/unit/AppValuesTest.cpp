@@ -7,7 +7,7 @@
 #include <set>
 #include <string>
 
-#include "app/AppValues.h"
+#include "app/Startup.h"
 #include "tests/unit/CoreFixture.h"
 
 using namespace rw;

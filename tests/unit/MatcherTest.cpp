@@ -1,96 +1,83 @@
 // Which item matches a window: the comparison rules and the search.
 #include <gtest/gtest.h>
 
-#include "actions/WinServices.h"
-#include "app/AppValues.h"
 #include "app/Matcher.h"
-#include "backends/fake/FakePlatform.h"
-#include "items/Items.h"
+#include "tests/unit/CoreFixture.h"
 
 using namespace rw;
 
 namespace {
 
-using Lines = std::vector<std::string>;
-
-TEST(TitleMatches, ExactIsCaseSensitiveEquality) {
-    EXPECT_TRUE(TitleMatches("Save", "Save", Exact));
-    EXPECT_FALSE(TitleMatches("Save", "save", Exact));
-    EXPECT_FALSE(TitleMatches("Save", "Save As", Exact));
-    EXPECT_TRUE(TitleMatches("", "", Exact));
-    EXPECT_FALSE(TitleMatches("", "Save", Exact));
-}
-
-TEST(TitleMatches, FromLeftComparesTheShorterWithTheStartOfTheLonger) {
-    for (const char* t : {"Save", "Save As", "Sav"}) EXPECT_TRUE(TitleMatches("Save", t, FromLeft)) << t;
-    EXPECT_FALSE(TitleMatches("Save", "save as", FromLeft));
-    EXPECT_FALSE(TitleMatches("Save", "A Save", FromLeft));
-    EXPECT_FALSE(TitleMatches("", "Save", FromLeft));
-    EXPECT_FALSE(TitleMatches("Save", "", FromLeft));
-    EXPECT_TRUE(TitleMatches("", "", FromLeft));
-}
-
-TEST(TitleMatches, FromRightComparesTheEnds) {
-    EXPECT_TRUE(TitleMatches("Notepad", "Untitled - Notepad", FromRight));
-    EXPECT_TRUE(TitleMatches("- Notepad", "Notepad", FromRight));
-    EXPECT_FALSE(TitleMatches("Notepad", "Notepad - Untitled", FromRight));
-    EXPECT_FALSE(TitleMatches("", "Notepad", FromRight));
-    EXPECT_TRUE(TitleMatches("", "", FromRight));
-}
-
-TEST(TitleMatches, AnywhereContainmentEitherWay) {
-    EXPECT_TRUE(TitleMatches("pad", "Untitled - Notepad - x", Anywhere));
-    EXPECT_TRUE(TitleMatches("Untitled - Notepad", "Note", Anywhere));
-    EXPECT_FALSE(TitleMatches("PAD", "Notepad", Anywhere));
-    EXPECT_TRUE(TitleMatches("", "Notepad", Anywhere));
-    EXPECT_TRUE(TitleMatches("Notepad", "", Anywhere));
-    EXPECT_FALSE(TitleMatches("", "", Anywhere));
-}
-
-TEST(TitleMatches, EitherEndAndUnknownTypes) {
-    EXPECT_TRUE(TitleMatches("Do you want", "Do you want to save the changes?", EitherEnd));
-    EXPECT_TRUE(TitleMatches("the changes?", "Do you want to save the changes?", EitherEnd));
-    EXPECT_FALSE(TitleMatches("want to save", "Do you want to save the changes?", EitherEnd));
-    for (std::int32_t t : {4, -1, 98, 100}) EXPECT_FALSE(TitleMatches("Save", "Save", t)) << t;
-}
-
-TEST(TitleMatches, EitherStartsAndEndsWithSameLengthTexts) {
+TEST(TitleMatches, ComparisonRules) {
+    const struct {
+        const char *pattern, *text;
+        std::int32_t type;
+        bool want;
+    } cases[] = {
+        // Exact: case-sensitive equality.
+        {"Save", "Save", Exact, true},
+        {"Save", "save", Exact, false},
+        {"Save", "Save As", Exact, false},
+        {"", "", Exact, true},
+        {"", "Save", Exact, false},
+        // From the left: the shorter one against the start of the longer.
+        {"Save", "Save", FromLeft, true},
+        {"Save", "Save As", FromLeft, true},
+        {"Save", "Sav", FromLeft, true},
+        {"Save", "save as", FromLeft, false},
+        {"Save", "A Save", FromLeft, false},
+        {"", "Save", FromLeft, false},
+        {"Save", "", FromLeft, false},
+        {"", "", FromLeft, true},
+        // From the right: the ends.
+        {"Notepad", "Untitled - Notepad", FromRight, true},
+        {"- Notepad", "Notepad", FromRight, true},
+        {"Notepad", "Notepad - Untitled", FromRight, false},
+        {"", "Notepad", FromRight, false},
+        {"", "", FromRight, true},
+        // Anywhere: containment either way.
+        {"pad", "Untitled - Notepad - x", Anywhere, true},
+        {"Untitled - Notepad", "Note", Anywhere, true},
+        {"PAD", "Notepad", Anywhere, false},
+        {"", "Notepad", Anywhere, true},
+        {"Notepad", "", Anywhere, true},
+        {"", "", Anywhere, false},
+        // Either end, as the dialog text is compared.
+        {"Do you want", "Do you want to save the changes?", EitherEnd, true},
+        {"the changes?", "Do you want to save the changes?", EitherEnd, true},
+        {"want to save", "Do you want to save the changes?", EitherEnd, false},
+        // Unknown types match nothing.
+        {"Save", "Save", 4, false},
+        {"Save", "Save", -1, false},
+        {"Save", "Save", 98, false},
+        {"Save", "Save", 100, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(TitleMatches(c.pattern, c.text, c.type), c.want)
+            << "'" << c.pattern << "' '" << c.text << "' type " << c.type;
+    }
+    // Texts of the same length.
     EXPECT_FALSE(EitherStartsWith("abc", "abd"));
     EXPECT_FALSE(EitherEndsWith("abc", "xbc"));
     EXPECT_TRUE(EitherEndsWith("bc", "abc"));
     EXPECT_TRUE(EitherStartsWith("abc", "ab"));
 }
 
-class MatcherTest : public ::testing::Test {
+// The "Save changes" message box of Notepad, 640 x 480.
+class MatcherTest : public DialogTest {
 protected:
     void SetUp() override {
-        SetPlatform(&fake);
-        App = AppValues{};
-        App.DebugMode = true;
-        gItems.Clear();
-        CurItem = ItemRec{};
-        FakeWindow d;
-        d.title = "Save changes";
-        d.cls = "#32770";
-        d.rect = {100, 100, 740, 580};  // 640 x 480
-        d.thread = 7;
-        d.pid = 70;
-        dlg = fake.AddWindow(d);
+        DialogTest::SetUp();
+        dlg = AddDialog("Save changes", {100, 100, 740, 580});
         fake.AddChild(dlg, "Static", "");  // the icon
         fake.AddChild(dlg, "Static", "Do you want to save the changes?");
         fake.AddChild(dlg, "Button", "Yes", 6);
         fake.modulePaths[70] = "C:\\WINDOWS\\NOTEPAD.EXE";
     }
-    void TearDown() override {
-        gItems.Clear();
-        SetPlatform(nullptr);
-    }
 
     static ItemRec Item(const std::string& desc, const std::string& title, std::int32_t type = Exact,
                         const std::string& cls = "#32770") {
-        ItemRec r;
-        r.Desc = desc;
-        r.Title = title;
+        ItemRec r = Named(desc, title);
         r.TitleTestType = type;
         r.WinClass = cls;
         return r;
@@ -107,17 +94,16 @@ protected:
             if (l.rfind("Compare with", 0) == 0) out.push_back(l);
         return out;
     }
-
-    FakePlatform fake;
-    WinHandle dlg = 0;
 };
 
 TEST_F(MatcherTest, DebugLinesOfOneSearch) {
     Add(Item("a", "Save", FromLeft, "Other"));
     Add(Item("b", "changes", Exact));
     Add(Item("c", "Save changes", Exact));
-    ASSERT_TRUE(FindMatchingItem(dlg));
+    std::string title;
+    ASSERT_TRUE(FindMatchingItem(dlg, title));
     EXPECT_EQ(CurItem.Desc, "c");
+    EXPECT_EQ(title, "Save changes") << "the title compared with is reported";
     // The line shows the either-end comparison, whatever the item's type.
     EXPECT_EQ(fake.debugLines, (Lines{"NewFG: 'Save changes'", "Compare with 'Save'   -> True",
                                       "Compare with 'changes'   -> True", "Compare with 'Save changes'   -> True"}));
@@ -140,33 +126,38 @@ TEST_F(MatcherTest, NoMatchLeavesTheLastItemInCurItem) {
     EXPECT_EQ(Compared().size(), 2u);
 }
 
-TEST_F(MatcherTest, EachTestTypeAgainstTheTitle) {
-    EXPECT_TRUE(Matches(Item("", "Save changes", Exact)));
-    EXPECT_FALSE(Matches(Item("", "Save", Exact)));
-    EXPECT_TRUE(Matches(Item("", "Save", FromLeft)));
-    EXPECT_FALSE(Matches(Item("", "changes", FromLeft)));
-    EXPECT_TRUE(Matches(Item("", "changes", FromRight)));
-    EXPECT_FALSE(Matches(Item("", "Save", FromRight)));
-    EXPECT_TRUE(Matches(Item("", "e ch", Anywhere)));
-    EXPECT_TRUE(Matches(Item("", "", Anywhere)));
-    EXPECT_FALSE(Matches(Item("", "", Exact)));
-    EXPECT_FALSE(Matches(Item("", "Save changes", 4)));
-}
-
-TEST_F(MatcherTest, ClassMustBeEqualAndEmptyClassMatchesNothing) {
-    EXPECT_FALSE(Matches(Item("", "Save changes", Exact, "")));
-    EXPECT_FALSE(Matches(Item("", "Save changes", Exact, "#32771")));
-    EXPECT_FALSE(Matches(Item("", "Save changes", Exact, "#32770 ")));
-}
-
-TEST_F(MatcherTest, TextTestUsesEitherEndOfTheDialogText) {
-    ItemRec r = Item("", "Save changes");
-    r.Text = "Do you want";
-    EXPECT_TRUE(Matches(r));
-    r.Text = "the changes?";
-    EXPECT_TRUE(Matches(r));
-    r.Text = "want to save";
-    EXPECT_FALSE(Matches(r));
+TEST_F(MatcherTest, TitleClassAndTextRules) {
+    const struct {
+        const char* title;
+        std::int32_t type;
+        const char *cls, *text;
+        bool want;
+    } cases[] = {
+        {"Save changes", Exact, "#32770", "", true},
+        {"Save", Exact, "#32770", "", false},
+        {"Save", FromLeft, "#32770", "", true},
+        {"changes", FromLeft, "#32770", "", false},
+        {"changes", FromRight, "#32770", "", true},
+        {"Save", FromRight, "#32770", "", false},
+        {"e ch", Anywhere, "#32770", "", true},
+        {"", Anywhere, "#32770", "", true},
+        {"", Exact, "#32770", "", false},
+        {"Save changes", 4, "#32770", "", false},
+        // The class must be equal; an empty class matches nothing.
+        {"Save changes", Exact, "", "", false},
+        {"Save changes", Exact, "#32771", "", false},
+        {"Save changes", Exact, "#32770 ", "", false},
+        // The text is either end of the dialog's message.
+        {"Save changes", Exact, "#32770", "Do you want", true},
+        {"Save changes", Exact, "#32770", "the changes?", true},
+        {"Save changes", Exact, "#32770", "want to save", false},
+    };
+    for (const auto& c : cases) {
+        ItemRec r = Item("", c.title, c.type, c.cls);
+        r.Text = c.text;
+        EXPECT_EQ(Matches(r), c.want) << "'" << c.title << "' type " << c.type << " class '" << c.cls << "' text '"
+                                      << c.text << "'";
+    }
 }
 
 TEST_F(MatcherTest, MultiLineTextMatchesAMessageWhoseLinesEndInLineFeeds) {
@@ -300,13 +291,6 @@ TEST_F(MatcherTest, VanishedWindowHasEmptyFacts) {
     ItemRec r = Item("any", "x", Anywhere, "");
     Add(r);
     EXPECT_TRUE(FindMatchingItem(dlg)) << "an item may match empty facts; the caller then plays nothing";
-}
-
-TEST_F(MatcherTest, TitleIsReportedToTheCaller) {
-    Add(Item("", "Save", FromLeft));
-    std::string title;
-    ASSERT_TRUE(FindMatchingItem(dlg, title));
-    EXPECT_EQ(title, "Save changes");
 }
 
 TEST_F(MatcherTest, NoDebugLinesWithoutDebugMode) {

@@ -3,25 +3,20 @@
 #include <gtest/gtest.h>
 
 #include "actions/ModuleLookup.h"
-#include "app/AppValues.h"
-#include "backends/fake/FakePlatform.h"
+#include "tests/unit/CoreFixture.h"
 
 using namespace rw;
 
 namespace {
 
-class ModuleLookupTest : public ::testing::Test {
+class ModuleLookupTest : public CoreTest {
 protected:
     void SetUp() override {
-        SetPlatform(&fake);
-        App = AppValues{};
+        CoreTest::SetUp();
         FakeWindow w;
         w.pid = 42;
         win = fake.AddWindow(w);
     }
-    void TearDown() override { SetPlatform(nullptr); }
-
-    FakePlatform fake;
     WinHandle win = 0;
 };
 

@@ -4,17 +4,12 @@
 
 #include <algorithm>
 
-#include "actions/KeyTable.h"
 #include "actions/SendKeys.h"
-#include "actions/WinServices.h"
-#include "app/AppValues.h"
-#include "backends/fake/FakePlatform.h"
+#include "tests/unit/CoreFixture.h"
 
 using namespace rw;
 
 namespace {
-
-using Lines = std::vector<std::string>;
 
 // Builds an expected transcript from pieces.
 struct Script {
@@ -29,30 +24,14 @@ struct Script {
     }
 };
 
-class SendKeysTest : public ::testing::Test {
+// The "Question" dialog in front, its edit box focused, at normal priority.
+class SendKeysTest : public DialogTest {
 protected:
     void SetUp() override {
-        SetPlatform(&fake);
-        App = AppValues{};
-        App.DebugMode = true;
-        LoadKeyTable();
-        gMainWindow = fake.AddOwnMainWindow(5);
-
-        FakeWindow d;
-        d.title = "Question";
-        d.cls = "#32770";
-        d.rect = {100, 100, 400, 250};
-        d.thread = 7;
-        d.pid = 70;
-        dlg = fake.AddWindow(d);
-        edit = fake.AddChild(dlg, "Edit", "", 0x3E9);
+        DialogTest::SetUp();
+        AddQuestion();
         fake.SetForeground(dlg);
-        fake.SetFocusWindow(edit);
         fake.priorities[70] = priority::Normal;
-    }
-    void TearDown() override {
-        gMainWindow = 0;
-        SetPlatform(nullptr);
     }
 
     // The focus lookup through the attached input of the dialog's thread.
@@ -76,10 +55,6 @@ protected:
     }
     // The keys, characters and commands only.
     Lines Input() const { return fake.Lines({"key", "char", "command", "close", "show"}); }
-
-    FakePlatform fake;
-    WinHandle dlg = 0;
-    WinHandle edit = 0;
 };
 
 TEST_F(SendKeysTest, WorkedExampleCharacterThenEnter) {
@@ -106,13 +81,6 @@ TEST_F(SendKeysTest, PlainTextTypesWithoutPriorityOrPreWait) {
     EXPECT_EQ(fake.transcript, s.lines);
 }
 
-TEST_F(SendKeysTest, ShiftTabHoldsShiftAcrossTheTab) {
-    SendKeys("{SHIFT}{TAB}");
-    EXPECT_EQ(Input(), (Lines{"keydown 0x10 scan 0x2A", "keydown 0x09 scan 0x0F", "keyup 0x09 scan 0x0F",
-                              "keyup 0x10 scan 0x2A", "keyup 0xA1 scan 0x36 ext"}));
-    EXPECT_GE(fake.GetKeyState(0x10), 0) << "Shift is released at the end";
-}
-
 TEST_F(SendKeysTest, ShiftTabWholeTranscriptWithFocusMoving) {
     WinHandle second = fake.AddChild(dlg, "Edit", "", 0x3EA);
     fake.onKeyEvent = [&](std::uint8_t vk, std::uint32_t flags) {
@@ -133,6 +101,7 @@ TEST_F(SendKeysTest, ShiftTabWholeTranscriptWithFocusMoving) {
       << "char 'x' -> " + Hex(second) << "sleep 1" << "sync " + Hex(second) << "idle pid 70 max 333";
     s << End(true);
     EXPECT_EQ(fake.transcript, s.lines);
+    EXPECT_GE(fake.GetKeyState(0x10), 0) << "Shift is released at the end";
 }
 
 TEST_F(SendKeysTest, TabThatLeavesFocusWaitsElevenPauses) {
@@ -152,31 +121,45 @@ TEST_F(SendKeysTest, KeysAfterATabThatLeftTheFocusWaitToo) {
     EXPECT_EQ(fake.Lines({"sleep 10"}).size(), 11u + 11u + 1u + 1u);
 }
 
-TEST_F(SendKeysTest, WinKeyAndStackedModifiersAreReleasedInOrder) {
-    SendKeys("{SHIFT}{CTRL}{WINKEY}r");
-    EXPECT_EQ(Input(), (Lines{"keydown 0x10 scan 0x2A", "keydown 0x11 scan 0x1D", "keydown 0x5B scan 0x00", Char("r"),
-                              "keyup 0x5B scan 0x00", "keyup 0x11 scan 0x1D", "keyup 0xA3 scan 0x1D ext",
-                              "keyup 0x10 scan 0x2A", "keyup 0xA1 scan 0x36 ext"}));
-}
-
-TEST_F(SendKeysTest, TabWaitIsTheSameKeyAsTab) {
-    SendKeys("{tab+wait}");
-    EXPECT_EQ(Input(), (Lines{"keydown 0x09 scan 0x0F", "keyup 0x09 scan 0x0F"}));
-}
-
-TEST_F(SendKeysTest, CtrlAltDelReleasesAltBeforeCtrl) {
-    SendKeys("{CTRL}{ALT}{DEL}");
-    EXPECT_EQ(Input(), (Lines{"keydown 0x11 scan 0x1D", "keydown 0x12 scan 0x38", "keydown 0x2E scan 0x53",
-                              "keyup 0x2E scan 0x53", "keyup 0x12 scan 0x38", "keyup 0xA5 scan 0x38 ext",
-                              "keyup 0x11 scan 0x1D", "keyup 0xA3 scan 0x1D ext"}));
-}
-
-TEST_F(SendKeysTest, BareModifierAtTheEndIsReleasedWhenPlaybackEnds) {
-    // Left down, it would turn the user's next keystrokes into shortcuts.
-    SendKeys("ab{CTRL}");
-    EXPECT_EQ(Input(), (Lines{Char("a"), Char("b"), "keydown 0x11 scan 0x1D", "keyup 0x11 scan 0x1D",
-                              "keyup 0xA3 scan 0x1D ext"}));
-    EXPECT_GE(fake.GetKeyState(0x11), 0);
+TEST_F(SendKeysTest, KeysAndCharactersOfMacros) {
+    const std::string lf = "char 0x0A -> " + Hex(edit);
+    const struct {
+        std::string macro;
+        Lines input;
+    } cases[] = {
+        {"{tab+wait}", {"keydown 0x09 scan 0x0F", "keyup 0x09 scan 0x0F"}},
+        // Held modifiers are let go in reverse order, each with its right-hand twin.
+        {"{SHIFT}{CTRL}{WINKEY}r",
+         {"keydown 0x10 scan 0x2A", "keydown 0x11 scan 0x1D", "keydown 0x5B scan 0x00", Char("r"),
+          "keyup 0x5B scan 0x00", "keyup 0x11 scan 0x1D", "keyup 0xA3 scan 0x1D ext", "keyup 0x10 scan 0x2A",
+          "keyup 0xA1 scan 0x36 ext"}},
+        {"{CTRL}{ALT}{DEL}",
+         {"keydown 0x11 scan 0x1D", "keydown 0x12 scan 0x38", "keydown 0x2E scan 0x53", "keyup 0x2E scan 0x53",
+          "keyup 0x12 scan 0x38", "keyup 0xA5 scan 0x38 ext", "keyup 0x11 scan 0x1D", "keyup 0xA3 scan 0x1D ext"}},
+        // A bare modifier at the end, left down, would turn the user's next
+        // keystrokes into shortcuts.
+        {"ab{CTRL}",
+         {Char("a"), Char("b"), "keydown 0x11 scan 0x1D", "keyup 0x11 scan 0x1D", "keyup 0xA3 scan 0x1D ext"}},
+        {"{{ENTER}", {Char("{"), Char("E"), Char("N"), Char("T"), Char("E"), Char("R"), Char("}")}},
+        // An unclosed brace types the rest as text.
+        {"x}{ab", {Char("x"), Char("}"), Char("{"), Char("a"), Char("b")}},
+        {"{ENTER}{", {"keydown 0x0D scan 0x1C", "keyup 0x0D scan 0x1C", Char("{")}},
+        {"{", {Char("{")}},
+        {"{ ENTER }", {"keydown 0x00 scan 0x00", "keyup 0x00 scan 0x00"}},  // unknown name: code zero
+        {"a\r\nb", {Char("a"), lf, Char("b")}},  // carriage returns removed, line feeds typed
+        {"{Window Minimize}{WINDOW MAXIMIZE}{Window Close}{Window Restore}",
+         {"show 2 -> " + Hex(dlg), "show 3 -> " + Hex(dlg), "close -> " + Hex(dlg)}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.macro));
+        fake.transcript.clear();
+        fake.debugLines.clear();
+        SendKeys(c.macro);
+        EXPECT_EQ(Input(), c.input);
+        ASSERT_FALSE(fake.debugLines.empty());
+        EXPECT_EQ(fake.debugLines.front(), "  SendKeys: " + c.macro);
+        for (int vk : {0x10, 0x11, 0x12, 0x5B}) EXPECT_GE(fake.GetKeyState(vk), 0) << "still held: " << vk;
+    }
 }
 
 // ---- Never into another window ------------------------------------------------
@@ -227,14 +210,13 @@ TEST_F(SendKeysTest, ANewWindowWithTheTargetsHandleGetsNothing) {
 
 TEST_F(SendKeysTest, ButtonPressesAndWindowCommandsStillReachTheDialogBehindAnother) {
     // They name the dialog itself, so they stay with it while it exists.
-    fake.AddChild(dlg, "Button", "&Yes", 6);
+    const WinHandle yes = fake.AddChild(dlg, "Button", "&Yes", 6);
     FakeWindow other;
+    other.thread = 8;
     const WinHandle o = fake.AddWindow(other);
-    fake.SetForeground(dlg);
-    fake.At(30, [&] { fake.SetForeground(o); });
+    fake.At(30, [&] { fake.SetForeground(o); });  // during the DELAY
     SendKeys("{DELAY=20}{Dialog Yes}{Window Minimize}");
-    ASSERT_EQ(Input().size(), 2u);
-    EXPECT_EQ(Input()[0].rfind("command 6", 0), 0u) << Input()[0];
+    EXPECT_EQ(Input(), (Lines{"command 6 -> " + Hex(dlg) + " button " + Hex(yes), "show 2 -> " + Hex(dlg)}));
 }
 
 TEST_F(SendKeysTest, FailuresWriteDebugLines) {
@@ -251,11 +233,6 @@ TEST_F(SendKeysTest, EscapedBraceTypesOneBrace) {
     // precedes a following "{" happens.
     s << Start(false) << Char("{") << Wait() << "sleep 10" << "sleep 1" << Wait() << End(false);
     EXPECT_EQ(fake.transcript, s.lines);
-}
-
-TEST_F(SendKeysTest, EscapedBraceBeforeNameTypesTheNameAsText) {
-    SendKeys("{{ENTER}");
-    EXPECT_EQ(Input(), (Lines{Char("{"), Char("E"), Char("N"), Char("T"), Char("E"), Char("R"), Char("}")}));
 }
 
 TEST_F(SendKeysTest, LoneClosingBraceIsTextButSwitchesToBraceMode) {
@@ -308,22 +285,6 @@ TEST_F(SendKeysTest, DialogButtonsByIdAndUnknownNamesDoNothing) {
                               "command 6 -> " + Hex(dlg) + " button " + Hex(yes)}));
 }
 
-TEST_F(SendKeysTest, DialogButtonGoesToTheStartingDialogEvenAfterForegroundMoved) {
-    WinHandle yes = fake.AddChild(dlg, "Button", "Yes", 6);
-    FakeWindow o;
-    o.title = "Other";
-    o.thread = 8;
-    WinHandle other = fake.AddWindow(o);
-    fake.At(15, [&] { fake.SetForeground(other); });  // during the DELAY
-    SendKeys("{DELAY=20}{Dialog Yes}");
-    EXPECT_EQ(Input(), (Lines{"command 6 -> " + Hex(dlg) + " button " + Hex(yes)}));
-}
-
-TEST_F(SendKeysTest, WindowCommands) {
-    SendKeys("{Window Minimize}{WINDOW MAXIMIZE}{Window Close}{Window Restore}");
-    EXPECT_EQ(Input(), (Lines{"show 2 -> " + Hex(dlg), "show 3 -> " + Hex(dlg), "close -> " + Hex(dlg)}));
-}
-
 TEST_F(SendKeysTest, NumLockOnOnlyWhenOffAndOffOnlyWhenOn) {
     SendKeys("{NUMLOCK+}");
     EXPECT_EQ(Input(), (Lines{"keydown 0x90 scan 0x45 ext", "keyup 0x90 scan 0x45 ext"}));
@@ -356,12 +317,6 @@ TEST_F(SendKeysTest, LockKeyOnOlderSystemsWritesTheKeyStateTwice) {
     EXPECT_EQ(fake.keyState[0x91], 1);
 }
 
-TEST_F(SendKeysTest, CarriageReturnsAreRemovedLineFeedsTyped) {
-    SendKeys("a\r\nb");
-    EXPECT_EQ(Input(), (Lines{Char("a"), "char 0x0A -> " + Hex(edit), Char("b")}));
-    EXPECT_EQ(fake.debugLines.front(), "  SendKeys: a\r\nb");
-}
-
 TEST_F(SendKeysTest, NoForegroundWindowTypesNothing) {
     fake.SetForeground(0);
     SendKeys("abc{ENTER}");
@@ -374,22 +329,6 @@ TEST_F(SendKeysTest, UnusableForegroundWindowTypesNothing) {
     SendKeys("abc");
     EXPECT_TRUE(Input().empty());
     EXPECT_EQ(fake.debugLines, (Lines{"  SendKeys: abc"}));
-}
-
-TEST_F(SendKeysTest, UnclosedBraceTypesTheRestAsText) {
-    SendKeys("x}{ab");
-    EXPECT_EQ(Input(), (Lines{Char("x"), Char("}"), Char("{"), Char("a"), Char("b")}));
-    fake.transcript.clear();
-    SendKeys("{ENTER}{");
-    EXPECT_EQ(Input(), (Lines{"keydown 0x0D scan 0x1C", "keyup 0x0D scan 0x1C", Char("{")}));
-    fake.transcript.clear();
-    SendKeys("{");
-    EXPECT_EQ(Input(), (Lines{Char("{")}));
-}
-
-TEST_F(SendKeysTest, UnknownNameIsPlayedAsCodeZero) {
-    SendKeys("{ ENTER }");
-    EXPECT_EQ(Input(), (Lines{"keydown 0x00 scan 0x00", "keyup 0x00 scan 0x00"}));
 }
 
 TEST_F(SendKeysTest, Utf8CharactersArePostedWhole) {

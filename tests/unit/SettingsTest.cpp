@@ -14,7 +14,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "app/AppValues.h"
+#include "app/Startup.h"
 #include "backends/fake/FakePlatform.h"
 #include "items/ItemText.h"
 #include "items/Items.h"

@@ -57,7 +57,9 @@ TEST(NextTokenTest, WalksPiecesAndPositions) {
         std::int32_t pos = c.start;
         for (const auto& [piece, after] : c.steps) {
             EXPECT_EQ(NextToken(pos, c.text, c.delim), piece);
-            if (after >= 0) EXPECT_EQ(pos, after);
+            if (after >= 0) {
+                EXPECT_EQ(pos, after);
+            }
         }
     }
 }
@@ -110,7 +112,7 @@ TEST(ReplaceAllTest, Cases) {
 // ---- Numbers and simple text ----------------------------------------------
 
 TEST(SimpleText, FormatAbsIsPlainDecimalWithoutSign) {
-    const std::pair<std::int32_t, const char*> cases[] = {
+    const std::pair<std::int16_t, const char*> cases[] = {
         {0, "0"}, {-1, "1"} /* a boolean true */, {7, "7"}, {-250, "250"}, {32767, "32767"}, {-32768, "32768"}};
     for (const auto& [n, want] : cases) EXPECT_EQ(FormatAbs(n), want) << n;
 }

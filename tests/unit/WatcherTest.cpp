@@ -7,7 +7,7 @@
 
 #include "actions/KeyTable.h"
 #include "actions/WinServices.h"
-#include "app/AppValues.h"
+#include "app/Startup.h"
 #include "app/Watcher.h"
 #include "backends/fake/FakePlatform.h"
 #include "items/Items.h"

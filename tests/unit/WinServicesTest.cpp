@@ -2,33 +2,17 @@
 // synchronisation and the placement of our own forms.
 #include <gtest/gtest.h>
 
-#include "actions/WinServices.h"
-#include "app/AppValues.h"
-#include "backends/fake/FakePlatform.h"
+#include "tests/unit/CoreFixture.h"
 
 using namespace rw;
 
 namespace {
 
-using Lines = std::vector<std::string>;
-
-class WinServicesTest : public ::testing::Test {
+class WinServicesTest : public DialogTest {
 protected:
     void SetUp() override {
-        SetPlatform(&fake);
-        App = AppValues{};
-        gMainWindow = fake.AddOwnMainWindow();
-        FakeWindow d;
-        d.title = "Dialog";
-        d.cls = "#32770";
-        d.rect = {10, 20, 210, 120};
-        d.thread = 7;
-        d.pid = 70;
-        dlg = fake.AddWindow(d);
-    }
-    void TearDown() override {
-        gMainWindow = 0;
-        SetPlatform(nullptr);
+        DialogTest::SetUp();
+        dlg = AddDialog("Dialog", {10, 20, 210, 120});
     }
     WinHandle Top(int thread, Rect r = {0, 0, 50, 50}) {
         FakeWindow w;
@@ -36,9 +20,6 @@ protected:
         w.rect = r;
         return fake.AddWindow(w);
     }
-
-    FakePlatform fake;
-    WinHandle dlg = 0;
 };
 
 TEST_F(WinServicesTest, TextAndClassAreCutAt259Characters) {
@@ -50,46 +31,42 @@ TEST_F(WinServicesTest, TextAndClassAreCutAt259Characters) {
     EXPECT_EQ(GetWinClass(0xDEAD), "");
 }
 
-TEST_F(WinServicesTest, DialogTextOfAMessageBoxSkipsTheIcon) {
-    fake.AddChild(dlg, "Button", "OK", 1);
-    fake.AddChild(dlg, "Static", "");
-    fake.AddChild(dlg, "Static", "Do you want to save?");
-    EXPECT_EQ(GetDialogText(dlg), "Do you want to save?");
-}
-
-TEST_F(WinServicesTest, DialogTextAfterAShortLabelWhateverTheClass) {
-    fake.AddChild(dlg, "Static", "Abc");
-    fake.AddChild(dlg, "Edit", "the text box");
-    EXPECT_EQ(GetDialogText(dlg), "the text box");
-    WinHandle other = Top(7);
-    fake.AddChild(other, "Static", "Abcd");
-    fake.AddChild(other, "Edit", "not this");
-    EXPECT_EQ(GetDialogText(other), "Abcd");
-}
-
-TEST_F(WinServicesTest, DialogTextShortLabelAsLastChildGivesEmpty) {
-    fake.AddChild(dlg, "Static", "Hi");
-    EXPECT_EQ(GetDialogText(dlg), "");
-}
-
-TEST_F(WinServicesTest, DialogTextNeedsTheExactClassName) {
-    fake.AddChild(dlg, "STATIC", "Do you want to save?");
-    fake.AddChild(dlg, "static", "Do you want to save?");
-    EXPECT_EQ(GetDialogText(dlg), "");
+TEST_F(WinServicesTest, DialogText) {
+    const struct {
+        std::vector<std::pair<std::string, std::string>> children;  // class, text
+        std::string want;
+    } cases[] = {
+        // A message box: the icon is skipped.
+        {{{"Button", "OK"}, {"Static", ""}, {"Static", "Do you want to save?"}}, "Do you want to save?"},
+        // After a short label comes the text, whatever its class.
+        {{{"Static", "Abc"}, {"Edit", "the text box"}}, "the text box"},
+        {{{"Static", "Abcd"}, {"Edit", "not this"}}, "Abcd"},
+        {{{"Static", "Hi"}}, ""},  // a short label as the last child
+        // The class name must be exact.
+        {{{"STATIC", "Do you want to save?"}, {"static", "Do you want to save?"}}, ""},
+    };
+    for (const auto& c : cases) {
+        const WinHandle d = AddDialog("Dialog");
+        for (const auto& [cls, text] : c.children) fake.AddChild(d, cls, text);
+        EXPECT_EQ(GetDialogText(d), c.want) << c.want;
+    }
     EXPECT_EQ(GetDialogText(0), "");
 }
 
 TEST_F(WinServicesTest, UsableMeansVisibleExactlyOneAndNotEmpty) {
-    EXPECT_TRUE(IsUsableWin(dlg));
-    fake.Win(dlg).visible = 2;
-    EXPECT_FALSE(IsUsableWin(dlg));
-    fake.Win(dlg).visible = 1;
-    fake.Win(dlg).rect = {10, 20, 11, 21};
-    EXPECT_TRUE(IsUsableWin(dlg));
-    fake.Win(dlg).rect = {10, 20, 10, 120};
-    EXPECT_FALSE(IsUsableWin(dlg));
-    fake.Win(dlg).rect = {10, 20, 210, 20};
-    EXPECT_FALSE(IsUsableWin(dlg));
+    const struct {
+        int visible;
+        Rect rect;
+        bool want;
+    } cases[] = {
+        {1, {10, 20, 210, 120}, true}, {2, {10, 20, 210, 120}, false}, {1, {10, 20, 11, 21}, true},
+        {1, {10, 20, 10, 120}, false}, {1, {10, 20, 210, 20}, false},
+    };
+    for (const auto& c : cases) {
+        fake.Win(dlg).visible = c.visible;
+        fake.Win(dlg).rect = c.rect;
+        EXPECT_EQ(IsUsableWin(dlg), c.want) << c.visible << " " << c.rect.right << "x" << c.rect.bottom;
+    }
     EXPECT_FALSE(IsUsableWin(0));
     EXPECT_FALSE(IsUsableWin(0xDEAD));
 }
@@ -110,11 +87,6 @@ TEST_F(WinServicesTest, FocusOfAnotherThreadThroughAttachedInput) {
     EXPECT_EQ(fake.transcript, (Lines{"attach 7 1000", "detach 7 1000"}));
 }
 
-TEST_F(WinServicesTest, FocusFallsBackToTheForegroundWindow) {
-    fake.SetForeground(dlg);
-    EXPECT_EQ(GetFocusWin(), dlg);
-}
-
 TEST_F(WinServicesTest, FocusOfOurOwnThreadNeedsNoAttachment) {
     WinHandle own = Top(static_cast<int>(fake.ownThread));
     WinHandle box = fake.AddChild(own, "Edit", "");
@@ -124,9 +96,11 @@ TEST_F(WinServicesTest, FocusOfOurOwnThreadNeedsNoAttachment) {
     EXPECT_TRUE(fake.transcript.empty());
 }
 
-TEST_F(WinServicesTest, NoFocusWithoutUsableForeground) {
-    EXPECT_EQ(GetFocusWin(), 0u);
+TEST_F(WinServicesTest, FocusWithoutAFocusedControl) {
+    EXPECT_EQ(GetFocusWin(), 0u) << "no foreground window";
     fake.SetForeground(dlg);
+    EXPECT_EQ(GetFocusWin(), dlg) << "the foreground window itself";
+    fake.transcript.clear();
     fake.Win(dlg).rect = {0, 0, 0, 0};
     EXPECT_EQ(GetFocusWin(), 0u);
     EXPECT_TRUE(fake.transcript.empty());

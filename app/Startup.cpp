@@ -1,11 +1,9 @@
-#include "app/AppValues.h"
+#include "app/Startup.h"
 
 #include "actions/KeyTable.h"
 #include "actions/Strings.h"
 
 namespace rw {
-
-AppValues App;
 
 OsVersionInfo ReadOsVersion(const OsVersionRaw& raw) {
     OsVersionInfo v;
@@ -22,11 +20,6 @@ OsVersionInfo ReadOsVersion(const OsVersionRaw& raw) {
 std::string StripExtension(const std::string& name) {
     const auto dot = name.rfind('.');
     return dot == std::string::npos ? name : name.substr(0, dot);
-}
-
-std::string GetVersionText() {
-    return std::string(kProductName) + " V" + std::to_string(kVersionMajor) + "." +
-           std::to_string(kVersionMinor);
 }
 
 bool IsGermanLangId(std::uint16_t langId) {
