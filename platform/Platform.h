@@ -30,10 +30,12 @@ class Platform : public Files,
                  public Windows,
                  public Processes,
                  public Input,
-                 public Dialogs,
-                 public ChildWindows {
+                 public Dialogs {};
+
+// A platform whose dialogs are child windows (Windows, the fake): its
+// dialogs are answered by the portable child-window rules.
+class ChildWindowPlatform : public Platform, public ChildWindows {
 public:
-    // Dialogs from child windows unless a backend knows better.
     std::string GetDialogText(WinHandle dialog) override { return ChildWindowDialogs(*this, *this).Text(dialog); }
     int PressDialogButton(WinHandle dialog, std::initializer_list<int> ids) override {
         return ChildWindowDialogs(*this, *this).Press(dialog, ids);

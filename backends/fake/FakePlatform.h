@@ -26,7 +26,7 @@ struct FakeWindow {
     bool hung = false;  // never answers a sent message
 };
 
-class FakePlatform : public Platform {
+class FakePlatform : public ChildWindowPlatform {
 public:
     FakePlatform();
 

@@ -21,9 +21,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <map>
+#include <string_view>
 #include <poll.h>
 #include <sched.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -36,9 +39,21 @@ namespace rw::x11 {
 
 namespace {
 
+// One request whose failure its caller wants to hear of (Xlib reports
+// errors of requests without a reply only here).
+struct ErrorProbe {
+    Display* dpy = nullptr;
+    unsigned long serial = 0;
+    bool failed = false;
+};
+ErrorProbe gProbe;
+
 // Windows vanish between any two requests; an error on one must not end the
 // program. Xlib reports it here and the request's caller sees a failure.
-int IgnoreXError(Display*, XErrorEvent*) { return 0; }
+int IgnoreXError(Display* dpy, XErrorEvent* e) {
+    if (dpy == gProbe.dpy && e->serial == gProbe.serial) gProbe.failed = true;
+    return 0;
+}
 
 std::uint32_t MonotonicMs() {
     timespec ts{};
@@ -72,6 +87,50 @@ constexpr std::size_t kMaxLentKeys = 8;
 // Root events: foreground and client list changes; StructureNotify brings
 // the MANAGER message of a tray host that starts.
 constexpr long kRootMask = PropertyChangeMask | StructureNotifyMask;
+// The identity of a window that was already gone when it was identified.
+constexpr std::uint64_t kGoneGeneration = ~std::uint64_t{0};
+
+// A watched window's own report of its end (root substructure reports,
+// selected during a ping, name frames and are passed by).
+bool IsOwnDestroy(const XEvent& ev) {
+    return ev.type == DestroyNotify && ev.xdestroywindow.event == ev.xdestroywindow.window;
+}
+
+// Predicates for XCheckIfEvent that look through the queue without taking
+// anything out of it.
+Bool TallyDestroys(Display*, XEvent* ev, XPointer arg) {
+    if (IsOwnDestroy(*ev)) {
+        auto& tally = *reinterpret_cast<std::map<WinHandle, std::uint32_t>*>(arg);
+        ++tally[static_cast<WinHandle>(ev->xdestroywindow.window)];
+    }
+    return False;
+}
+
+struct DestroySince {
+    Window window;
+    unsigned long serial;
+    bool found;
+};
+Bool FindDestroySince(Display*, XEvent* ev, XPointer arg) {
+    auto& d = *reinterpret_cast<DestroySince*>(arg);
+    if (IsOwnDestroy(*ev) && ev->xdestroywindow.window == d.window && ev->xany.serial >= d.serial)
+        d.found = true;
+    return False;
+}
+
+bool SameHost(std::string a, std::string b) {
+    auto lower = [](std::string& s) {
+        for (char& c : s)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    };
+    lower(a);
+    lower(b);
+    if (a == b) return true;
+    // One side may carry the domain, the other not.
+    auto shortName = [](const std::string& s) { return s.substr(0, s.find('.')); };
+    return !a.empty() && !b.empty() && shortName(a) == shortName(b) &&
+           (a.find('.') == std::string::npos || b.find('.') == std::string::npos);
+}
 
 }  // namespace
 
@@ -119,6 +178,8 @@ X11Platform::X11Platform(const char* displayName, int argc, char** argv) {
     // Keymap changes of others (a layout switch) reach us as XKB events.
     XkbSelectEvents(dpy_, XkbUseCoreKbd, XkbNewKeyboardNotifyMask | XkbMapNotifyMask,
                     XkbNewKeyboardNotifyMask | XkbMapNotifyMask);
+    char host[256] = {};
+    if (gethostname(host, sizeof host - 1) == 0) hostName_ = host;
 }
 
 X11Platform::~X11Platform() {
@@ -159,8 +220,10 @@ WinHandle X11Platform::CreateMainWindow() {
     XSelectInput(dpy_, root_, kRootMask);
     mainWin_ = static_cast<WinHandle>(w);
     notifyWin_ = static_cast<WinHandle>(child);
-    knownClients_ = ClientList();
-    WatchClients(knownClients_);
+    for (WinHandle c : ClientList()) {
+        std::uint32_t clientPid = 0;
+        if (c == mainWin_ || WatchWindow(c, clientPid)) knownClients_.push_back(c);
+    }
     XSync(dpy_, False);
     return mainWin_;
 }
@@ -189,14 +252,26 @@ void X11Platform::HandleEvent(void* event) {
                 if (onShellHook) onShellHook(4, GetForegroundWindow());
             } else if (ev.xproperty.atom == atoms_->netClientList) {
                 std::vector<WinHandle> now = ClientList();
-                std::vector<WinHandle> added;
+                // The list is compared by id, and an id in it may already
+                // name a new window: a destruction that waits behind this
+                // event makes its id unknown first, so its new owner counts
+                // as added.
+                CountQueuedDestroys();
+                std::vector<WinHandle> kept, added;
                 for (WinHandle w : now) {
                     bool known = false;
                     for (WinHandle k : knownClients_) known = known || k == w;
-                    if (!known) added.push_back(w);
+                    std::uint32_t pid = 0;
+                    if (known || w == mainWin_) {
+                        kept.push_back(w);
+                    } else if (WatchWindow(w, pid)) {
+                        // Watched from now on; a window that is gone again
+                        // stays unknown, so the next owner of its id is new.
+                        kept.push_back(w);
+                        added.push_back(w);
+                    }
                 }
-                knownClients_ = now;
-                WatchClients(added);
+                knownClients_ = kept;
                 for (WinHandle w : added) {
                     if (onShellHook) onShellHook(1, w);
                 }
@@ -213,11 +288,31 @@ void X11Platform::HandleEvent(void* event) {
                 static_cast<Atom>(ev.xclient.data.l[1]) == atoms_->trayAtom && onTrayHostStarted)
                 onTrayHostStarted();
             break;
-        case DestroyNotify:
+        case DestroyNotify: {
             // Only the windows we watch report their own destruction.
-            if (ev.xdestroywindow.event == ev.xdestroywindow.window && onClientGone)
-                onClientGone(static_cast<WinHandle>(ev.xdestroywindow.window));
+            if (!IsOwnDestroy(ev)) break;
+            const auto w = static_cast<WinHandle>(ev.xdestroywindow.window);
+            auto ahead = endsCountedAhead_.find(w);
+            std::uint64_t stillAhead = 0;
+            if (ahead != endsCountedAhead_.end()) {
+                // Counted while it waited in the queue; its id may name a
+                // new, known window by now.
+                stillAhead = --ahead->second;
+                if (stillAhead == 0) endsCountedAhead_.erase(ahead);
+            } else {
+                NoteDestroyed(w);
+            }
+            // Which end of this id this is (those still counted ahead come
+            // later). When a window with this id has been watched since, the
+            // id stands for that one now: reported by its id, this end
+            // would make whoever took up the new window forget it. The new
+            // window's own end is reported in its turn.
+            const std::uint64_t thisEnd = EndsSeen(w) - stillAhead;
+            auto watched = watchedAt_.find(w);
+            const bool newerWindowWatched = watched != watchedAt_.end() && watched->second >= thisEnd;
+            if (!newerWindowWatched && onClientGone) onClientGone(w);
             break;
+        }
         case MappingNotify:
             XRefreshKeyboardMapping(&ev.xmapping);
             kbDirty_ = true;
@@ -400,12 +495,113 @@ std::vector<WinHandle> X11Platform::ClientList() {
     return out;
 }
 
-void X11Platform::WatchClients(const std::vector<WinHandle>& clients) {
-    // The destruction of a client arrives in order with everything else, so
-    // a window that gets the id of a closed one is never taken for it.
-    for (WinHandle w : clients) {
-        if (w != mainWin_) XSelectInput(dpy_, w, StructureNotifyMask);
+bool X11Platform::ReadPid(WinHandle w, std::uint32_t& pid) {
+    pid = 0;
+    if (dpy_ == nullptr || w == 0 || IsPseudoHandle(w)) return false;
+    Atom type = 0;
+    int format = 0;
+    unsigned long n = 0, after = 0;
+    unsigned char* data = nullptr;
+    // Anything but Success means the request failed: the window is gone.
+    const int rc = XGetWindowProperty(dpy_, w, atoms_->netWmPid, 0, 1, False, AnyPropertyType, &type,
+                                      &format, &n, &after, &data);
+    if (rc == Success && data != nullptr && n >= 1 && format == 32)
+        pid = static_cast<std::uint32_t>(reinterpret_cast<unsigned long*>(data)[0]);
+    if (data != nullptr) XFree(data);
+    return rc == Success;
+}
+
+bool X11Platform::WatchWindow(WinHandle w, std::uint32_t& pid) {
+    pid = 0;
+    if (dpy_ == nullptr || w == 0 || IsPseudoHandle(w)) return false;
+    // The destruction of a watched window arrives in order with everything
+    // else, so a window that gets the id of a closed one is never taken for
+    // it. Another client may end a window and get its id for a new one
+    // between our two requests: then the selection hit the old window (its
+    // end is queued since) or nothing (the selection failed), and it is
+    // made again for the window there now.
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const unsigned long serial = NextRequest(dpy_);
+        gProbe = {dpy_, serial, false};
+        XSelectInput(dpy_, w, StructureNotifyMask);
+        const bool exists = ReadPid(w, pid);
+        const bool selectFailed = gProbe.failed;
+        gProbe = {};
+        if (!exists) return false;
+        if (selectFailed) continue;
+        DestroySince since{w, serial, false};
+        XEvent unused;
+        XCheckIfEvent(dpy_, &unused, FindDestroySince, reinterpret_cast<XPointer>(&since));
+        if (since.found) continue;
+        // Every end of this id still queued belongs to an earlier window:
+        // counted now, so that they do not count against this one.
+        CountQueuedDestroys();
+        watchedAt_[w] = EndsSeen(w);
+        return true;
     }
+    return false;
+}
+
+void X11Platform::NoteDestroyed(WinHandle w) {
+    ++ends_[w];
+    // Its id is free: a new window that gets it must count as added when
+    // the client list shows it.
+    std::erase(knownClients_, w);
+}
+
+std::uint64_t X11Platform::EndsSeen(WinHandle w) const {
+    auto it = ends_.find(w);
+    return it != ends_.end() ? it->second : 0;
+}
+
+void X11Platform::CountQueuedDestroys() {
+    if (dpy_ == nullptr) return;
+    std::map<WinHandle, std::uint32_t> queued;
+    XEvent unused;
+    XCheckIfEvent(dpy_, &unused, TallyDestroys, reinterpret_cast<XPointer>(&queued));
+    for (const auto& [w, n] : queued) {
+        // The queue gives up its events from the front only, so the first
+        // ones of a window are those counted before.
+        std::uint32_t& ahead = endsCountedAhead_[w];
+        while (ahead < n) {
+            NoteDestroyed(w);
+            ++ahead;
+        }
+    }
+}
+
+WindowIdentity X11Platform::IdentifyWindow(WinHandle w) {
+    if (w == 0) return {};
+    if (IsPseudoHandle(w)) {
+        // A control stands or falls with its window.
+        WinHandle parent = children_ != nullptr ? children_->Parent(w) : 0;
+        if (parent == 0 || IsPseudoHandle(parent)) return {w, kGoneGeneration};
+        return {w, IdentifyWindow(parent).generation};
+    }
+    if (w == mainWin_ || w == notifyWin_) return {w, 0};  // ours, for as long as we run
+    std::uint32_t pid = 0;
+    // Watching counts the ends of earlier windows with this id first.
+    if (!WatchWindow(w, pid)) return {w, kGoneGeneration};
+    return {w, (EndsSeen(w) << 32) | pid};
+}
+
+bool X11Platform::IsSameWindow(const WindowIdentity& id) {
+    if (id.handle == 0 || id.generation == kGoneGeneration || dpy_ == nullptr) return false;
+    if (IsPseudoHandle(id.handle)) {
+        WinHandle parent = children_ != nullptr ? children_->Parent(id.handle) : 0;
+        if (parent == 0 || IsPseudoHandle(parent)) return false;
+        return IsSameWindow({parent, id.generation});
+    }
+    if (id.handle == mainWin_ || id.handle == notifyWin_) return true;
+    std::uint32_t pid = 0;
+    // The round trip brings in everything the server sent before it: a
+    // destruction of the window identified is in the queue now if it
+    // happened, even while nobody dispatches events.
+    if (!ReadPid(id.handle, pid)) return false;
+    CountQueuedDestroys();
+    if (EndsSeen(id.handle) != (id.generation >> 32)) return false;
+    const auto idPid = static_cast<std::uint32_t>(id.generation & 0xFFFFFFFFu);
+    return idPid == 0 || pid == 0 || pid == idPid;
 }
 
 bool X11Platform::IsAncestorOrSelf(WinHandle ancestor, WinHandle w) {
@@ -661,10 +857,25 @@ bool X11Platform::ShowWindow(WinHandle w, std::uint32_t cmd) {
 
 // ---- Threads, focus, processes -------------------------------------------
 
+bool X11Platform::IsRemoteClient(WinHandle w) {
+    XTextProperty tp{};
+    if (XGetWMClientMachine(dpy_, w, &tp) == 0 || tp.value == nullptr) return false;
+    std::string machine;
+    if (tp.format == 8) machine.assign(reinterpret_cast<char*>(tp.value), tp.nitems);
+    XFree(tp.value);
+    auto nul = machine.find('\0');
+    if (nul != std::string::npos) machine.erase(nul);
+    if (machine.empty() || hostName_.empty() || SameHost(machine, "localhost")) return false;
+    return !SameHost(machine, hostName_);
+}
+
 std::uint32_t X11Platform::GetWindowProcessId(WinHandle w) {
     if (IsPseudoHandle(w) && children_ != nullptr) w = children_->Parent(w);
     std::uint32_t pid = 0;
     if (!GetCardinal(w, atoms_->netWmPid, pid)) return 0;
+    // A program shown here from another host (ssh -X) has its process
+    // there: the same number here names some unrelated local process.
+    if (pid != 0 && IsRemoteClient(w)) return 0;
     return pid;
 }
 
@@ -716,7 +927,18 @@ std::string X11Platform::GetProcessModulePath(std::uint32_t pid) {
     char buf[PATH_MAX];
     ssize_t n = readlink(link.c_str(), buf, sizeof buf - 1);
     if (n <= 0) return {};
-    return std::string(buf, static_cast<std::size_t>(n));
+    std::string path(buf, static_cast<std::size_t>(n));
+    // A program whose file was replaced (an update while it runs) shows
+    // its path with this mark; the path is still the program's. A file
+    // that really has such a name is the very file the link names.
+    static constexpr std::string_view kDeleted = " (deleted)";
+    if (path.size() > kDeleted.size() && path.ends_with(kDeleted)) {
+        struct stat real {}, named {};
+        const bool sameFile = stat(link.c_str(), &real) == 0 && stat(path.c_str(), &named) == 0 &&
+                              real.st_dev == named.st_dev && real.st_ino == named.st_ino;
+        if (!sameFile) path.resize(path.size() - kDeleted.size());
+    }
+    return path;
 }
 
 // ---- Messages ------------------------------------------------------------
@@ -764,11 +986,16 @@ Bool IsPingReply(Display*, XEvent* ev, XPointer arg) {
 
 }  // namespace
 
-bool X11Platform::WaitForPingReply(long serial, std::uint32_t deadlineMs) {
+bool X11Platform::WaitForPingReply(long serial, std::uint32_t deadlineMs, WinHandle client) {
     PingMatch match{root_, atoms_->wmProtocols, atoms_->netWmPing, serial};
     XEvent reply;
+    const std::uint64_t ends = EndsSeen(client);
     for (;;) {
         if (XCheckIfEvent(dpy_, &reply, IsPingReply, reinterpret_cast<XPointer>(&match))) return true;
+        // A window that ended answers no more; a new one with its id never
+        // saw this ping.
+        CountQueuedDestroys();
+        if (EndsSeen(client) != ends) return false;
         std::int32_t left = static_cast<std::int32_t>(deadlineMs - MonotonicMs());
         if (left <= 0) return false;
         pollfd pfd{ConnectionNumber(dpy_), POLLIN, 0};
@@ -801,10 +1028,13 @@ bool X11Platform::SendNullMessage(WinHandle w, std::uint32_t timeoutMs) {
     ev.xclient.data.l[2] = static_cast<long>(client);
     XSendEvent(dpy_, client, False, NoEventMask, &ev);
     XFlush(dpy_);
-    bool answered = WaitForPingReply(serial, start + limit);
+    bool answered = WaitForPingReply(serial, start + limit, client);
     XSelectInput(dpy_, root_, kRootMask);
     if (answered) {
-        for (auto& [kc, lent] : lent_) lent.targetSynced = true;
+        for (auto& [kc, lent] : lent_) {
+            if ((lent.target == w || lent.target == client) && EndsSeen(lent.target) == lent.targetEnds)
+                lent.targetSynced = true;
+        }
     }
     // The root's substructure events that arrived meanwhile stay queued:
     // HandleEvent passes them by (only a watched window's own DestroyNotify
@@ -1038,6 +1268,8 @@ bool X11Platform::PostChar(WinHandle w, const std::string& ch) {
     l.lastUse = ++useCounter_;
     l.usedAtMs = MonotonicMs();
     l.targetSynced = false;
+    l.target = w;
+    l.targetEnds = EndsSeen(w);
     TapKeycode(kc, false);
     return true;
 }

@@ -16,6 +16,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "backends/x11/ChildProvider.h"
@@ -25,7 +26,7 @@ using Display = struct _XDisplay;
 
 namespace rw::x11 {
 
-class X11Platform final : public rw::Platform {
+class X11Platform final : public rw::ChildWindowPlatform {
 public:
     // Opens the display (nullptr: $DISPLAY). Check Ok() before use.
     X11Platform(const char* displayName, int argc, char** argv);
@@ -46,7 +47,11 @@ public:
     std::function<void(std::int32_t x, std::int32_t y)> onExternalNotify;
     // A client window was destroyed. X reuses window ids at once (the next
     // program often gets the same one), so whoever remembers a window by
-    // its id must forget it here.
+    // its id must forget it here. A destruction that IsSameWindow noticed
+    // while the event loop stood still is reported here all the same, in
+    // its place among the other events, unless a new window with that id
+    // has been found since: the id stands for that one then, and its own
+    // end follows in turn.
     std::function<void(WinHandle w)> onClientGone;
     // A notification-area host (system tray) started.
     std::function<void()> onTrayHostStarted;
@@ -103,6 +108,14 @@ public:
     void DebugOutput(const std::string& line) override;
 
     WinHandle GetForegroundWindow() override;
+    // X gives a closed window's id to the next client at once. The identity
+    // is the id plus the count of its destructions seen so far (and the
+    // window's _NET_WM_PID): a window we identified is watched for its end,
+    // and IsSameWindow reads what the server has sent up to now, so it
+    // answers correctly while the event loop does not run (during a delay,
+    // during playback). Both cost one round trip.
+    WindowIdentity IdentifyWindow(WinHandle w) override;
+    bool IsSameWindow(const WindowIdentity& id) override;
     // XTest types into whatever has the focus.
     bool CharactersFollowFocus() override { return true; }
     bool SetForegroundWindow(WinHandle w) override;
@@ -146,13 +159,33 @@ private:
         std::uint64_t lastUse = 0;  // use counter, for least-recently-used reuse
         std::uint32_t usedAtMs = 0;
         bool targetSynced = false;  // the target answered a ping since
+        // The window the character was typed for, and how many times its id
+        // had been seen destroyed then: only that very window's answer to a
+        // ping tells that the character has been read.
+        WinHandle target = 0;
+        std::uint64_t targetEnds = 0;
     };
 
     bool WindowExists(WinHandle w);
+    // Reads _NET_WM_PID (0 when unset); false when the window does not
+    // exist. One round trip: afterwards every event the server sent before
+    // it is in the library's queue.
+    bool ReadPid(WinHandle w, std::uint32_t& pid);
+    // Selects the window's structure events and confirms that the window
+    // selected is the one that exists now under that id; the ends of
+    // earlier windows with the id that are still queued are counted then.
+    bool WatchWindow(WinHandle w, std::uint32_t& pid);
+    // Counts the destructions of watched windows that wait in the library's
+    // queue, without taking them out of it (DispatchEvents still reports
+    // them).
+    void CountQueuedDestroys();
+    void NoteDestroyed(WinHandle w);
+    std::uint64_t EndsSeen(WinHandle w) const;
+    // Whether WM_CLIENT_MACHINE names another host than this one.
+    bool IsRemoteClient(WinHandle w);
     bool GetCardinal(WinHandle w, unsigned long atom, std::uint32_t& value);
     std::vector<unsigned long> GetAtomList(WinHandle w, unsigned long prop);
     std::vector<WinHandle> ClientList();
-    void WatchClients(const std::vector<WinHandle>& clients);
     WinHandle ClientOf(WinHandle w);
     WinHandle FindClientBelow(WinHandle w, int depth);
     bool IsAncestorOrSelf(WinHandle ancestor, WinHandle w);
@@ -160,7 +193,7 @@ private:
     bool WmSupports(unsigned long atom);
     void SendRootMessage(WinHandle w, unsigned long type, long l0, long l1, long l2, long l3,
                          long l4);
-    bool WaitForPingReply(long serial, std::uint32_t deadlineMs);
+    bool WaitForPingReply(long serial, std::uint32_t deadlineMs, WinHandle client);
     void HandleEvent(void* event);
 
     // Keyboard.
@@ -186,6 +219,15 @@ private:
     std::string args_;
     ChildProvider* children_ = nullptr;
     std::vector<WinHandle> knownClients_;
+    // Per window id: the count of destructions seen (the generation of the
+    // window that has the id now), and how many of those were counted ahead
+    // while their events still waited in the queue.
+    std::unordered_map<WinHandle, std::uint64_t> ends_;
+    std::unordered_map<WinHandle, std::uint32_t> endsCountedAhead_;
+    // Per window id: the count of its ends when a window with it was last
+    // watched (found, and its structure events selected).
+    std::unordered_map<WinHandle, std::uint64_t> watchedAt_;
+    std::string hostName_;
     bool dispatching_ = false;
     long pingSerial_ = 0x52570000;
 

@@ -50,7 +50,7 @@ bool gItemsUnsaved = false;
 void SaveAtExit() {
     if (!gItemsUnsaved) return;
     gItemsUnsaved = false;
-    rw::SaveSettings();
+    (void)rw::SaveSettings();
 }
 
 void OnSignal(int sig) {
@@ -202,6 +202,7 @@ int main(int argc, char** argv) {
             f.pid = platform.GetWindowProcessId(w);
             f.title = platform.GetWindowText(w);
             if (f.pid == 0 || !platform.GetWindowRect(w, r)) return false;
+            f.identity = platform.IdentifyWindow(w).generation;
             f.x = r.left;
             f.y = r.top;
             f.w = r.right - r.left;

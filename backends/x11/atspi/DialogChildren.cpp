@@ -8,11 +8,11 @@ namespace rw::x11 {
 DialogChildren::DialogChildren(AccessibilityBridge& bridge, FactsFn facts)
     : bridge_(bridge), facts_(std::move(facts)) {}
 
-DialogChildren::Snap& DialogChildren::NewSnap(Handle window) {
+DialogChildren::Snap& DialogChildren::NewSnap(Handle window, std::uint64_t identity) {
     if (snaps_.size() >= kKept) snaps_.pop_front();
     generation_ = (generation_ + 1) & kGenerationMask;
     if (generation_ == 0) generation_ = 1;
-    snaps_.push_back({generation_, window, {}});
+    snaps_.push_back({generation_, window, identity, {}});
     return snaps_.back();
 }
 
@@ -36,7 +36,7 @@ DialogChildren::Handle DialogChildren::FirstChild(Handle parent) {
     auto nodes = bridge_.TextNodes(f.pid, f.title, f.x, f.y, f.w, f.h);
     if (nodes.empty()) return 0;
     if (nodes.size() > kButtonBase) nodes.resize(kButtonBase);
-    Snap& s = NewSnap(parent);
+    Snap& s = NewSnap(parent, f.identity);
     s.nodes = std::move(nodes);
     return Make(s, 0);
 }
@@ -78,22 +78,24 @@ DialogChildren::Handle DialogChildren::DlgItem(Handle dialog, int id) {
     WindowFacts f;
     if (!facts_ || !facts_(dialog, f) || f.pid == 0) return 0;
     if (!bridge_.HasButton(f.pid, f.title, f.x, f.y, f.w, f.h, id)) return 0;
-    Snap& s = NewSnap(dialog);
+    Snap& s = NewSnap(dialog, f.identity);
     return Make(s, kButtonBase + static_cast<std::uint32_t>(id));
 }
 
 bool DialogChildren::Press(Handle dialog, int id, Handle button) {
     if (dialog == 0 || IsPseudo(dialog)) return false;
+    WindowFacts f;
+    if (!facts_ || !facts_(dialog, f) || f.pid == 0) return false;
     // The button handle must be the one DlgItem gave for this dialog and id
-    // (or none at all); a stale or foreign handle presses nothing.
+    // (or none at all); a stale or foreign handle presses nothing, and
+    // neither does one of a window whose handle a new window has now.
     if (button != 0) {
         std::uint32_t index = 0;
         const Snap* s = Find(button, index);
-        if (!s || s->window != dialog || index != kButtonBase + static_cast<std::uint32_t>(id))
+        if (!s || s->window != dialog || s->identity != f.identity ||
+            index != kButtonBase + static_cast<std::uint32_t>(id))
             return false;
     }
-    WindowFacts f;
-    if (!facts_ || !facts_(dialog, f) || f.pid == 0) return false;
     return bridge_.PressButton(f.pid, f.title, f.x, f.y, f.w, f.h, id);
 }
 

@@ -18,7 +18,8 @@
 // a 12-bit index. FirstChild of a top-level window takes a fresh snapshot;
 // the handles of the last few snapshots stay valid, older ones yield 0 and
 // empty texts. DlgItem answers a handle that stands for "the button of
-// control id" of that window; Press presses it through the bridge.
+// control id" of that window; Press presses it through the bridge, but not
+// for a new window that has got the old one's handle meanwhile.
 #pragma once
 
 #include <cstdint>
@@ -43,6 +44,9 @@ public:
         std::uint32_t pid = 0;  // _NET_WM_PID; 0 when unknown
         std::string title;      // the window text as the logic reads it
         int x = 0, y = 0, w = 0, h = 0;  // outer rectangle in screen pixels
+        // Tells apart two windows that had the same handle one after the
+        // other (X reuses ids at once); 0 where nobody tells them apart.
+        std::uint64_t identity = 0;
     };
     // Fills in the facts of a real (non-pseudo) window; false when it has
     // none (gone, not a managed window).
@@ -65,6 +69,7 @@ private:
     struct Snap {
         std::uint32_t generation = 0;
         Handle window = 0;
+        std::uint64_t identity = 0;  // WindowFacts::identity of that window
         std::vector<AccNode> nodes;
     };
     static constexpr int kIndexBits = 12;
@@ -73,7 +78,7 @@ private:
     static constexpr std::uint32_t kButtonBase = 4000;  // index = base + control id
     static constexpr std::size_t kKept = 8;
 
-    Snap& NewSnap(Handle window);
+    Snap& NewSnap(Handle window, std::uint64_t identity);
     const Snap* Find(Handle h, std::uint32_t& index) const;
     Handle Make(const Snap& s, std::uint32_t index) const;
 

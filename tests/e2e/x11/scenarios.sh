@@ -285,3 +285,152 @@ scenario_external_notify() {
         fail "notification for the window not received"
     kill -0 "$RW_PID" || fail "replywick ended"
 }
+
+scenario_window_identity() {
+    # The platform itself, in this X server with its window manager: a new
+    # window that got a closed one's id is another window, also while the
+    # event loop stands still.
+    : "${WINDOW_TESTS:?WINDOW_TESTS must name rw_x11_window_tests}"
+    "$WINDOW_TESTS" --gtest_brief=1 >"$WORK/window_tests.log" 2>&1 ||
+        { cat "$WORK/window_tests.log" >&2; fail "window identity tests failed"; }
+    grep -q "SKIPPED" "$WORK/window_tests.log" && { cat "$WORK/window_tests.log" >&2; fail "tests were skipped"; }
+    tail -n 3 "$WORK/window_tests.log"
+}
+
+scenario_back_to_back() {
+    # Dialogs opened one after the other, each by a new program only once
+    # the one before has ended: X gives most of them the id of the one
+    # before. Every one must be answered. After every other dialog the
+    # program is still busy with its macro while that dialog ends and the
+    # next one comes up, so it reads the window list only when the new
+    # window already stands there under the old id.
+    local count=${RW_SEQ_COUNT:-100}
+    ini_begin
+    ini_item "busy" "RW Seq Busy" 1 Zenity "" "" "" "ok{ENTER}{DELAY=800}" 0
+    ini_item "seq" "RW Seq" 1 Zenity "" "" "" "ok{ENTER}" 0
+    start_rw
+    # The window manager's client list as it changes: which id each new
+    # dialog got. Started first, so that it holds its connection all along
+    # and takes no dialog's place among the clients.
+    xprop -root -spy _NET_CLIENT_LIST >"$WORK/clients.log" 2>&1 &
+    APP_PIDS+=($!)
+    wait_for 5 test -s "$WORK/clients.log" || fail "xprop did not start"
+    local i rc out t0 title slow=0
+    for i in $(seq 1 "$count"); do
+        t0=$(now_ms)
+        title="RW Seq $i"
+        [ $((i % 2)) -eq 1 ] && title="RW Seq Busy $i"
+        timeout 8 zenity --entry --title "$title" --text "Answer $i" >"$WORK/seq.txt" 2>/dev/null
+        rc=$?
+        out=$(cat "$WORK/seq.txt")
+        [ $rc -eq 0 ] && [ "$out" = ok ] ||
+            fail "dialog $i of $count was not answered (exit $rc, text '$out')"
+        [ $(( $(now_ms) - t0 )) -gt 3000 ] && slow=$((slow + 1))
+    done
+    # The ids that joined the list, in order, and how often one was the id
+    # of the window that joined before it.
+    local same total
+    read -r same total < <(awk -F'# ' '{
+            n = split($2, ids, /, */); delete now
+            for (k = 1; k <= n; k++) {
+                now[ids[k]] = 1
+                # The first line is the list before the first dialog.
+                if (NR > 1 && !(ids[k] in before)) { if (ids[k] == last) s++; last = ids[k]; added++ }
+            }
+            delete before; for (id in now) before[id] = 1
+        } END { print s + 0, added + 0 }' "$WORK/clients.log")
+    echo "$count dialogs answered; $same of $total new windows had the id of the window before; $slow took over 3 s"
+}
+
+scenario_recycled_during_delay() {
+    # A matched dialog closes while its item waits; a new dialog that no
+    # item matches comes up, usually under the same window id. The macro
+    # must not go to it.
+    ini_begin
+    ini_item "first" "RW First" 0 Zenity "" "" "" "typed{ENTER}" 2500
+    start_rw
+    zenity --entry --title "RW First" --text "First" >"$WORK/first.txt" 2>/dev/null &
+    local first=$!
+    APP_PIDS+=($first)
+    wait_for 10 grep -q " Hit: RW First" "$WORK/rw.log" || fail "the first dialog was not matched"
+    local t0 firstId secondId
+    t0=$(now_ms)
+    firstId=$(active_id)
+    kill "$first"
+    wait "$first" 2>/dev/null
+    # At once, so that X hands the ended program's id on to this one.
+    timeout 12 zenity --entry --title "RW Second" --text "Second" >"$WORK/second.txt" 2>/dev/null &
+    local second=$!
+    APP_PIDS+=($second)
+    wait_for 5 active_is "RW Second" || fail "the second dialog did not come up"
+    secondId=$(active_id)
+    [ $(( $(now_ms) - t0 )) -lt 2000 ] || fail "the second dialog came up too late for the test"
+    # Past the delay, and time for a macro to arrive.
+    sleep $(( (2500 + 1500 - ($(now_ms) - t0)) / 1000 )).5
+    kill -0 "$second" 2>/dev/null || fail "the second dialog was answered: '$(cat "$WORK/second.txt")'"
+    kill "$second"
+    wait "$second" 2>/dev/null
+    [ -z "$(cat "$WORK/second.txt")" ] || fail "the second dialog received: '$(cat "$WORK/second.txt")'"
+    grep -q " Hit: RW Second" "$WORK/rw.log" && fail "the second dialog was matched"
+    if [ "$firstId" = "$secondId" ]; then
+        echo "the second dialog had the first one's id ($firstId) and got nothing"
+    else
+        echo "NOTE: the id was not reused this time ($firstId, then $secondId); the second dialog got nothing"
+    fi
+}
+
+scenario_focus_during_delay() {
+    # A pause inside the macro: another window takes the focus meanwhile.
+    # Typed keys follow the focus on X, so the rest of the macro must stop.
+    ini_begin
+    ini_item "target" "RW Target" 0 RwKeylog "" "" "" "ab{DELAY=1500}cd{ENTER}" 0
+    start_rw
+    keylog "RW Target" "$WORK/target.log"
+    wait_for 10 grep -q "down b" "$WORK/target.log" || fail "the macro did not start: '$(presses "$WORK/target.log")'"
+    keylog "RW Other" "$WORK/other.log"
+    sleep 2.5
+    [ -z "$(presses "$WORK/other.log")" ] || fail "the other window received: '$(presses "$WORK/other.log")'"
+    [ "$(presses "$WORK/target.log")" = "a b " ] || fail "the target received: '$(presses "$WORK/target.log")'"
+    grep -q "SendKeys stopped" "$WORK/rw.log" || fail "the macro was not reported as stopped"
+}
+
+scenario_ini_symlink() {
+    # The settings file beside the program is a link to the real one.
+    mkdir -p "$WORK/elsewhere"
+    local real="$WORK/elsewhere/settings.ini"
+    printf '[Item]\nDesc=kept\nTitle=Some Title\nClass=Zenity\nMacro=x{ENTER}\n' >"$real"
+    ln -s "$real" "$INI"
+    start_rw
+    kill -TERM "$RW_PID"
+    wait_for 10 sh -c "! kill -0 $RW_PID" || fail "replywick did not end on SIGTERM"
+    wait "$RW_PID"
+    RW_PID=""
+    [ -L "$INI" ] || fail "the link was replaced by $(stat -c %F "$INI")"
+    [ "$(readlink "$INI")" = "$real" ] || fail "the link now points to '$(readlink "$INI")'"
+    [ -f "$real" ] && [ ! -L "$real" ] || fail "the real file is gone"
+    head -c 11 "$real" | grep -q "; Replywick" || fail "the real file was not written: $(head -c 60 "$real" | od -c | head -3)"
+    grep -q "Desc=kept" "$real" || fail "the item is lost"
+    [ "$(ls -A "$WORK/app" "$WORK/elsewhere" | tr '\n' ' ')" = \
+        "$WORK/app: replywick replywick.ini  $WORK/elsewhere: settings.ini " ] ||
+        fail "files left behind: $(ls -A "$WORK/app" "$WORK/elsewhere")"
+}
+
+scenario_ini_readonly() {
+    # A settings file the user made read-only stays as it is, even for root
+    # (who could write it anyway).
+    printf '[Item]\nDesc=ro\nTitle=RW Readonly\nClass=RwKeylog\nMacro=r\n' >"$INI"
+    chmod 0444 "$INI"
+    cp -p "$INI" "$WORK/ini.orig"
+    start_rw
+    # It was read all the same.
+    keylog "RW Readonly" "$WORK/ro.log"
+    wait_for 10 grep -q "down r" "$WORK/ro.log" || fail "the item of the read-only file did not answer"
+    kill -TERM "$RW_PID"
+    wait_for 10 sh -c "! kill -0 $RW_PID" || fail "replywick did not end on SIGTERM"
+    wait "$RW_PID"
+    RW_PID=""
+    cmp -s "$INI" "$WORK/ini.orig" || fail "the read-only file was changed: $(od -c "$INI" | head -3)"
+    [ "$(stat -c %a "$INI")" = 444 ] || fail "the mode is now $(stat -c %a "$INI")"
+    [ "$(ls -A "$WORK/app" | tr '\n' ' ')" = "replywick replywick.ini " ] ||
+        fail "files left behind: $(ls -A "$WORK/app")"
+}
