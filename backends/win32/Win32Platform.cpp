@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "backends/win32/Win32Handle.h"
 
@@ -384,6 +385,12 @@ bool Win32Platform::GetWindowRect(WinHandle w, Rect& r) {
 int Win32Platform::IsWindowVisible(WinHandle w) { return w == 0 ? 0 : ::IsWindowVisible(ToHwnd(w)); }
 int Win32Platform::IsIconic(WinHandle w) { return w == 0 ? 0 : ::IsIconic(ToHwnd(w)); }
 
+bool Win32Platform::HasCaption(WinHandle w) {
+    if (w == 0) return false;
+    const LONG style = GetWindowLongA(ToHwnd(w), GWL_STYLE);
+    return (static_cast<DWORD>(style) & WS_CAPTION) == WS_CAPTION;
+}
+
 WinHandle Win32Platform::GetParent(WinHandle w) { return w == 0 ? 0 : FromHwnd(::GetParent(ToHwnd(w))); }
 
 WinHandle Win32Platform::GetFirstChild(WinHandle w) {
@@ -438,6 +445,13 @@ bool Win32Platform::RunningUnderWine() {
 
 bool Win32Platform::AttachThreadInput(std::uint32_t from, std::uint32_t to, bool attach) {
     if (!underWine_) return ::AttachThreadInput(from, to, attach ? TRUE : FALSE) != 0;
+    // Wine does not merge two input states: the thread that attaches drops
+    // its own, with the key events still queued in it. Attaching the target
+    // to us would throw away keys we injected a moment ago that it has not
+    // read yet, so our thread joins the target's input instead. The shared
+    // state is the same either way; only what gets discarded differs (ours
+    // holds no input of the user's).
+    if (to == ::GetCurrentThreadId()) std::swap(from, to);
     if (attach) {
         foregroundBeforeAttach_ = FromHwnd(::GetForegroundWindow());
         return ::AttachThreadInput(from, to, TRUE) != 0;

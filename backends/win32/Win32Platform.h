@@ -5,7 +5,7 @@
 
 namespace rw {
 
-class Win32Platform : public Platform {
+class Win32Platform : public ChildWindowPlatform {
 public:
     std::string ExecutablePath() override;
     std::string CommandLineArgs() override;
@@ -56,6 +56,7 @@ public:
     int IsWindowVisible(WinHandle w) override;
     int IsIconic(WinHandle w) override;
     WinHandle GetParent(WinHandle w) override;
+    bool HasCaption(WinHandle w) override;
     WinHandle GetFirstChild(WinHandle w) override;
     WinHandle GetNextSibling(WinHandle w) override;
     WinHandle GetDlgItem(WinHandle dialog, int id) override;

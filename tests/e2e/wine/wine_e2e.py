@@ -72,10 +72,16 @@ class Session:
             WINEDEBUG="-all,warn+debugstr",
             WINEDLLOVERRIDES="mscoree,mshtml=",
             DISPLAY=self.display,
+            # English Windows, ANSI code page 1252, whatever the machine's own
+            # language. File names are read as UTF-8 through C.UTF-8, which
+            # every glibc has: without a generated en_US.UTF-8 locale Wine
+            # would otherwise take them as ASCII and fail to open a path with
+            # an umlaut in it.
             LANG="en_US.UTF-8",
-            LC_ALL="en_US.UTF-8",
+            LC_CTYPE="C.UTF-8",
         )
-        self.env.pop("WAYLAND_DISPLAY", None)
+        for name in ("WAYLAND_DISPLAY", "LC_ALL", "LANGUAGE"):
+            self.env.pop(name, None)
         shutil.rmtree(self.dir, ignore_errors=True)
         os.makedirs(self.dir)
         self.logs = 0
@@ -173,10 +179,10 @@ class Session:
         return [m.group(1) for m in re.finditer(r'OutputDebugStringA "(.*)"', read(p.log_path))]
 
     # ---- the target -----------------------------------------------------
-    def target(self, log="target.log", **opts):
+    def target(self, log="target.log", exe=None, **opts):
         self.logs += 1
         path = os.path.join(self.dir, log)
-        argv = ["wine", os.path.join(self.build, "e2e-wine", "rwtarget.exe"), "log=" + winpath(path)]
+        argv = ["wine", exe or os.path.join(self.build, "e2e-wine", "rwtarget.exe"), "log=" + winpath(path)]
         argv += ["%s=%s" % (k, v) for k, v in opts.items()]
         p = self.spawn(argv, "target%d.out" % self.logs)
         p.log_path = path
@@ -272,6 +278,20 @@ def case_named_keys_in_order(s):
     check(i_end_up < i_shift_up < i_del, "shift release out of place: %s" % got)
 
 
+def case_many_keys_all_arrive(s):
+    # Every injected key reaches the dialog, though the player looks at the
+    # target's focus (sharing its input state for a moment) right after
+    # each one, often before the dialog has read the key.
+    n = 40
+    s.install(ini=settings(item("Many Keys", "{RIGHT}" * n + "{Dialog Cancel}")))
+    s.start_rw()
+    t = s.target(title="Many Keys")
+    s.wait_log(t, "GONE D1")
+    got = s.events(t, {"KEYDOWN", "KEYUP", "COMMAND"})
+    check(got == ["KEYDOWN D1 27", "KEYUP D1 27"] * n + ["COMMAND D1 2"],
+          "%d key downs, %d key ups: %s" % (got.count("KEYDOWN D1 27"), got.count("KEYUP D1 27"), got))
+
+
 def case_window_minimize(s):
     s.install(ini=settings(item("Minimize Me", "{Window Minimize}")))
     s.start_rw()
@@ -292,6 +312,28 @@ def case_module_and_size(s):
     t = s.target(title="Sized", size="400x220")
     s.wait_log(t, "GONE D1")
     check("SHOWN D1" in read(t.log_path) and "400x220" in read(t.log_path), "the target has another size")
+    check(s.events(t, {"COMMAND", "CHAR"}) == ["COMMAND D1 6"], "events: %s" % s.events(t))
+
+
+def case_module_case_beyond_ascii(s):
+    # The program's path holds a letter outside ASCII (u-umlaut, one byte
+    # in the ANSI code page 1252); the item names it in capitals.
+    folder = os.path.join(s.dir, "B\u00fcro")
+    os.makedirs(folder)
+    exe = os.path.join(folder, "rwtarget.exe")
+    shutil.copy(os.path.join(s.build, "e2e-wine", "rwtarget.exe"), exe)
+    upper = winpath(exe).upper()
+    check("\u00dc" in upper, "no capital u-umlaut in %r" % upper)
+    s.install(ini=settings(
+        item("Umlaut", "{Dialog No}", desc="plain U", modul=upper.replace("\u00dc", "U")),
+        item("Umlaut", "{Dialog Yes}", desc="capital u-umlaut", modul=upper),
+        item("Umlaut", "{Dialog Cancel}", desc="any program"),
+    ))
+    s.start_rw()
+    t = s.target(title="Umlaut", exe=exe)
+    s.wait_log(t, "GONE D1")
+    # Yes: the second item; No would be a match that ignores the umlaut,
+    # Cancel a module comparison that failed.
     check(s.events(t, {"COMMAND", "CHAR"}) == ["COMMAND D1 6"], "events: %s" % s.events(t))
 
 
@@ -317,6 +359,41 @@ def case_delay_dialog_closes(s):
     got = s.events(t, {"CHAR", "KEYDOWN", "COMMAND", "CLOSE"})
     check(got == [], "something was sent: %s" % got)
     check("  SendKeys: zz{ENTER}" not in s.debug_lines(rw), "the macro was played")
+
+
+def case_focus_moves_during_macro(s):
+    # The user brings another window to the front while the macro waits.
+    # The key event after the pause would land in that window, so playback
+    # stops there; the characters before it were posted to the dialog.
+    s.install(ini=settings(item("Focus Moves", "ab{DELAY=2500}{ENTER}x")))
+    rw = s.start_rw()
+    t = s.target(title="Focus Moves", witness=1, witnesstitle="Other Front", timeout=9000)
+    s.wait_log(t, "CHAR D1 98")
+    subprocess.check_call(["xdotool", "search", "--name", "^Other Front$", "windowactivate"], env=s.env)
+    wait_until(lambda: any(l.startswith("   SendKeys ") for l in s.debug_lines(rw)), 10, "the end of the macro")
+    time.sleep(0.5)  # a key event would have arrived by now
+    got = s.events(t, {"CHAR", "KEYDOWN", "KEYUP", "COMMAND", "CLOSE"})
+    check([e for e in got if e.endswith(" W") or " W " in e] == [], "the other window received: %s" % got)
+    check([e for e in got if " D1 " in e or e.endswith(" D1")] == ["CHAR D1 97", "CHAR D1 98"],
+          "the dialog received: %s" % got)
+    check(any("SendKeys stopped" in l for l in s.debug_lines(rw)), "no stop line: %s" % s.debug_lines(rw))
+    # The other window really was in front (the watcher looks at it once
+    # the macro is over).
+    wait_until(lambda: "NewFG: 'Other Front'" in s.debug_lines(rw), 5, "the other window in front")
+
+
+def case_bare_modifier_at_end_released(s):
+    # A macro that ends in a modifier leaves no key held down.
+    s.install(ini=settings(item("Ctrl Last", "abc{CTRL}")))
+    rw = s.start_rw()
+    t = s.target(title="Ctrl Last", timeout=4000)
+    s.wait_log(t, "KEYDOWN D1 11")
+    wait_until(lambda: any(l.startswith("   SendKeys ") for l in s.debug_lines(rw)), 10, "the end of the macro")
+    s.wait_log(t, "GONE D1")
+    got = s.events(t, {"CHAR", "KEYDOWN", "KEYUP"})
+    check(got[:4] == ["CHAR D1 97", "CHAR D1 98", "CHAR D1 99", "KEYDOWN D1 11"], "events: %s" % got)
+    check("KEYUP D1 11" in got[4:], "Ctrl was not released: %s" % got)
+    check(s.events(t, {"HELD"}) == ["HELD D1 none"], "held as the dialog went: %s" % s.events(t, {"HELD"}))
 
 
 def case_no_match(s):
@@ -412,6 +489,49 @@ def case_close_message_writes_settings(s):
     rw.wait(timeout=15)
     text = read(os.path.join(d, "replywick.ini"))
     check("\r\nDesc=one\r\nTitle=One\r\n" in text, "settings file: %r" % text)
+    check(not [f for f in os.listdir(d) if f not in ("replywick.exe", "replywick.ini")],
+          "left-overs: %s" % os.listdir(d))
+
+
+def case_read_only_settings_kept(s):
+    # A settings file the user made read-only stays exactly as it is, though
+    # the folder would let a new file be renamed over it. Wine shows a file
+    # without write permission as FILE_ATTRIBUTE_READONLY.
+    ini = settings(item("Read Only", "{Dialog Yes}", desc="frozen"))
+    d = s.install(ini=ini)
+    path = os.path.join(d, "replywick.ini")
+    os.chmod(path, 0o444)
+    before = os.stat(path)
+    rw = s.start_rw()
+    check(s.ctl("close") == 0, "could not post WM_CLOSE")
+    rw.wait(timeout=15)
+    check("Replywick end -------------" in s.debug_lines(rw), "no end line")
+    after = os.stat(path)
+    check(read(path) == ini, "the read-only settings file was changed: %r" % read(path))
+    check(after.st_ino == before.st_ino, "the read-only settings file was replaced")
+    check(after.st_mode & 0o777 == 0o444, "mode changed to %o" % (after.st_mode & 0o777))
+    check(not [f for f in os.listdir(d) if f not in ("replywick.exe", "replywick.ini")],
+          "left-overs: %s" % os.listdir(d))
+
+
+def case_unreadable_settings_kept(s):
+    # Another program holds the settings file open without sharing while
+    # Replywick starts, so it cannot read it. What it has in memory then is
+    # not the user's list, and closing must not write it over the file.
+    ini = settings(item("Busy File", "{Dialog Yes}", desc="mine"))
+    d = s.install(ini=ini)
+    path = os.path.join(d, "replywick.ini")
+    holder = s.spawn(["wine", os.path.join(s.build, "e2e-wine", "rwctl.exe"), "hold", winpath(path), "6000"],
+                     "holder.out")
+    wait_until(lambda: "held" in read(os.path.join(s.dir, "holder.out")), 15, "the file to be held")
+    rw = s.start_rw()
+    check(holder.poll() is None, "the file was let go too early")
+    check(holder.wait(timeout=20) == 0 and "released" in read(os.path.join(s.dir, "holder.out")),
+          "the holder failed: %s" % read(os.path.join(s.dir, "holder.out")))
+    check(s.ctl("close") == 0, "could not post WM_CLOSE")
+    rw.wait(timeout=15)
+    check("Replywick end -------------" in s.debug_lines(rw), "no end line")
+    check(read(path) == ini, "the settings file was overwritten: %r" % read(path))
     check(not [f for f in os.listdir(d) if f not in ("replywick.exe", "replywick.ini")],
           "left-overs: %s" % os.listdir(d))
 

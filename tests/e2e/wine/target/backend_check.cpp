@@ -121,6 +121,47 @@ int main() {
     Check(!sys.ReadFileBytes(a, bytes), "read of a missing file fails");
     Check(sys.IsDirectoryWritable("."), "current directory writable");
 
+    // Read-only attribute: the settings file must not be replaced then.
+    const std::string ro = "bc_test_ro.tmp";
+    SetFileAttributesA(ro.c_str(), FILE_ATTRIBUTE_NORMAL);
+    sys.RemoveFile(ro);
+    Check(!sys.IsFileWritable(ro), "a missing file is not writable");
+    Check(sys.WriteNewFileDurably(ro, "ro\r\n", ""), "write the read-only candidate");
+    Check(sys.IsFileWritable(ro), "a fresh file is writable");
+    Check(SetFileAttributesA(ro.c_str(), FILE_ATTRIBUTE_READONLY) != 0, "set the read-only attribute");
+    Check(!sys.IsFileWritable(ro), "a read-only file is not writable");
+    Check(SetFileAttributesA(ro.c_str(), FILE_ATTRIBUTE_NORMAL) != 0, "clear the read-only attribute");
+    Check(sys.IsFileWritable(ro), "writable again once the attribute is cleared");
+
+    // Folders against files.
+    const std::string dir = "bc_test_dir";
+    RemoveDirectoryA(dir.c_str());
+    Check(CreateDirectoryA(dir.c_str(), nullptr) != 0, "create a folder");
+    Check(sys.IsDirectory(dir), "a folder is a directory");
+    Check(sys.IsDirectory("."), "the current directory is a directory");
+    Check(!sys.IsDirectory(ro), "a file is not a directory");
+    Check(!sys.IsDirectory("bc_no_such_thing"), "a missing path is not a directory");
+    Check(!sys.IsDirectory(""), "an empty path is not a directory");
+    Check(sys.RemoveFile(ro) && RemoveDirectoryA(dir.c_str()) != 0, "clean up");
+    Equal(Num(sys.GetCurrentProcessId()), Num(::GetCurrentProcessId()), "process id");
+
+    // Letter case by the ANSI code page's rules; the bytes below are
+    // Windows-1252 (u and U with diaeresis), which the harness's locale gives.
+    Equal(Num(GetACP()), Num(1252), "ANSI code page");
+    Check(sys.EqualsIgnoringCase("C:\\B\xFCro\\a.exe", "C:\\B\xDCRO\\A.EXE"), "u-umlaut path equals upper case");
+    Check(sys.EqualsIgnoringCase("\xE9t\xE9", "\xC9T\xC9"), "e-acute equals E-acute");
+    Check(sys.EqualsIgnoringCase("", ""), "empty texts are equal");
+    Check(!sys.EqualsIgnoringCase("abc", "abd"), "abc is not abd");
+    Check(!sys.EqualsIgnoringCase("abc", "ABCD"), "different lengths differ");
+    Check(!sys.EqualsIgnoringCase("abc", ""), "a text is not the empty text");
+    Check(!sys.EqualsIgnoringCase("B\xFCro", "BURO"), "u-umlaut is not plain U");
+    Check(!sys.EqualsIgnoringCase(std::string("a\0b", 3), std::string("a\0c", 3)), "bytes after a NUL count");
+    {
+        // The inputs are left as they are.
+        const std::string lower = "b\xFCro";
+        Check(sys.EqualsIgnoringCase(lower, "B\xDCRO") && lower == "b\xFCro", "inputs unchanged");
+    }
+
     // Clipboard as text.
     Check(sys.ClipboardSetText("[Item]\r\nDesc=x\r\n"), "clipboard set");
     std::string clip;

@@ -11,6 +11,8 @@
 //   rwctl find TITLE            print the handle of a window
 //   rwctl trayremove            remove Replywick's icon, as a shell that lost it
 //   rwctl taskbarcreated        post "TaskbarCreated", as a restarted shell
+//   rwctl hold FILE MS          keep FILE open without sharing for MS ms
+//                               (prints "held" once it has it)
 #include <windows.h>
 #include <shellapi.h>
 
@@ -45,6 +47,21 @@ int main(int argc, char** argv) {
     const char* cmd = argv[1];
     if (!std::strcmp(cmd, "wait-main")) return WaitFor(true, argc > 2 ? std::atoi(argv[2]) : 10000) ? 0 : 1;
     if (!std::strcmp(cmd, "wait-gone")) return WaitFor(false, argc > 2 ? std::atoi(argv[2]) : 10000) ? 0 : 1;
+    if (!std::strcmp(cmd, "hold") && argc > 3) {
+        // Another program busy with the file: nobody else can open it.
+        HANDLE f = CreateFileA(argv[2], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (f == INVALID_HANDLE_VALUE) {
+            std::printf("cannot open %lu\n", GetLastError());
+            return 1;
+        }
+        std::puts("held");
+        std::fflush(stdout);
+        Sleep(static_cast<DWORD>(std::atoi(argv[3])));
+        CloseHandle(f);
+        std::puts("released");
+        return 0;
+    }
     HWND main = Main();
     if (!main) {
         std::puts("no main window");

@@ -2,6 +2,7 @@
 // layout (icon Static, message Static, an edit, buttons 1, 2, 6, 7) and logs
 // everything it receives, one line per event:
 //   <ms> <EVENT> <window> <args>     window: D<n> for dialog n, W for the witness
+// (HELD D<n> names the modifier keys held down as dialog n goes.)
 // Arguments (name=value): log= title= text= size=WxH count= gap= autoclose=
 //   timeout= witness=1 linger= keep=1 jitter= announce=1
 // announce=1: each shown dialog is announced to Replywick the way a shell
@@ -13,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -66,10 +68,23 @@ void FirstMessage(HWND h) {
     }
 }
 
+// The modifiers the system holds down as the dialog goes ("none" or e.g.
+// "CTRL SHIFT"): a macro must not leave one pressed behind it.
+void LogHeldModifiers() {
+    std::string held;
+    const std::pair<int, const char*> keys[] = {{VK_CONTROL, "CTRL"}, {VK_SHIFT, "SHIFT"}, {VK_MENU, "ALT"},
+                                                {VK_LWIN, "WINKEY"}};
+    for (const auto& [vk, name] : keys) {
+        if (GetAsyncKeyState(vk) < 0) held += held.empty() ? name : std::string(" ") + name;
+    }
+    Log("HELD D%d %s", gIndex, held.empty() ? "none" : held.c_str());
+}
+
 void EndDialogWindow(const char* reason) {
     if (!gDialog) return;
     gReason = reason;
     HWND d = gDialog;
+    LogHeldModifiers();
     Log("GONE D%d %s", gIndex, reason);
     gDialog = nullptr;
     DestroyWindow(d);
