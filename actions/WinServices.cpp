@@ -118,6 +118,17 @@ void BringToTopIfCovered(WinHandle w) {
     }
 }
 
+WinHandle GetCaptionWin(WinHandle w) {
+    Platform& sys = Sys();
+    // Bounded: a parent chain that loops (a window system's fault) ends.
+    WinHandle c = w;
+    for (int depth = 0; c != 0 && depth < 64; ++depth) {
+        if (sys.HasCaption(c)) return c;
+        c = sys.GetParent(c);
+    }
+    return w;
+}
+
 void CenterForm(FormTwips& form) {
     Platform& sys = Sys();
     double sw = static_cast<double>(sys.GetScreenWidth()) * App.TwipsPerPixelX;

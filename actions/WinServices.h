@@ -29,6 +29,10 @@ void SetFGWin(WinHandle w);
 void SyncWin(WinHandle w);
 void MakeTopmost(WinHandle w, WinHandle insertAfter);
 void BringToTopIfCovered(WinHandle w);
+// The window itself or its nearest ancestor with a title bar: a button of
+// another program's dialog gives the dialog. A window without one anywhere
+// above it (a tool tip, a menu) gives itself.
+WinHandle GetCaptionWin(WinHandle w);
 
 constexpr WinHandle kHwndTopmost = 0xFFFFFFFFu;  // HWND_TOPMOST (-1)
 

@@ -32,6 +32,9 @@ public:
     virtual int IsWindowVisible(WinHandle w) = 0;
     virtual int IsIconic(WinHandle w) = 0;
     virtual WinHandle GetParent(WinHandle w) = 0;
+    // Whether the window has a title bar (both caption style bits on
+    // Windows). Where controls are no windows, every top-level window has.
+    virtual bool HasCaption(WinHandle w) { return w != 0 && GetParent(w) == 0; }
     virtual WinHandle WindowFromPoint(std::int32_t x, std::int32_t y) = 0;
     // Changes only the z-order (no size, no move, no activation).
     virtual void SetWindowPosZOrder(WinHandle w, WinHandle insertAfter) = 0;

@@ -38,6 +38,17 @@ inline void PrintTo(const ItemRec& r, std::ostream* os) {
         << " Delay=" << r.Delay << "}";
 }
 
+// A top-level window of another program.
+inline FakeWindow Window(const std::string& title, const std::string& cls = {}, std::uint32_t thread = 1,
+                         std::uint32_t pid = 1) {
+    FakeWindow w;
+    w.title = title;
+    w.cls = cls;
+    w.thread = thread;
+    w.pid = pid;
+    return w;
+}
+
 // Every global the core keeps, emptied before and after each test so that no
 // test sees another's items, keys or windows.
 template <class Fake = FakePlatform>
@@ -92,12 +103,8 @@ protected:
         gMainWindow = fake.AddOwnMainWindow();
     }
     WinHandle AddDialog(const std::string& title, Rect rect = {100, 100, 400, 250}) {
-        FakeWindow d;
-        d.title = title;
-        d.cls = "#32770";
+        FakeWindow d = Window(title, "#32770", 7, 70);
         d.rect = rect;
-        d.thread = 7;
-        d.pid = 70;
         return fake.AddWindow(d);
     }
     // The "Question" dialog with an edit box that has the focus.

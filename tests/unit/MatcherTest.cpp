@@ -15,41 +15,26 @@ TEST(TitleMatches, ComparisonRules) {
         bool want;
     } cases[] = {
         // Exact: case-sensitive equality.
-        {"Save", "Save", Exact, true},
-        {"Save", "save", Exact, false},
-        {"Save", "Save As", Exact, false},
-        {"", "", Exact, true},
-        {"", "Save", Exact, false},
+        {"Save", "Save", Exact, true}, {"Save", "save", Exact, false}, {"Save", "Save As", Exact, false},
+        {"", "", Exact, true}, {"", "Save", Exact, false},
         // From the left: the shorter one against the start of the longer.
-        {"Save", "Save", FromLeft, true},
-        {"Save", "Save As", FromLeft, true},
-        {"Save", "Sav", FromLeft, true},
-        {"Save", "save as", FromLeft, false},
-        {"Save", "A Save", FromLeft, false},
-        {"", "Save", FromLeft, false},
-        {"Save", "", FromLeft, false},
-        {"", "", FromLeft, true},
+        {"Save", "Save", FromLeft, true}, {"Save", "Save As", FromLeft, true}, {"Save", "Sav", FromLeft, true},
+        {"Save", "save as", FromLeft, false}, {"Save", "A Save", FromLeft, false}, {"", "Save", FromLeft, false},
+        {"Save", "", FromLeft, false}, {"", "", FromLeft, true},
         // From the right: the ends.
-        {"Notepad", "Untitled - Notepad", FromRight, true},
-        {"- Notepad", "Notepad", FromRight, true},
-        {"Notepad", "Notepad - Untitled", FromRight, false},
-        {"", "Notepad", FromRight, false},
+        {"Notepad", "Untitled - Notepad", FromRight, true}, {"- Notepad", "Notepad", FromRight, true},
+        {"Notepad", "Notepad - Untitled", FromRight, false}, {"", "Notepad", FromRight, false},
         {"", "", FromRight, true},
         // Anywhere: containment either way.
-        {"pad", "Untitled - Notepad - x", Anywhere, true},
-        {"Untitled - Notepad", "Note", Anywhere, true},
-        {"PAD", "Notepad", Anywhere, false},
-        {"", "Notepad", Anywhere, true},
-        {"Notepad", "", Anywhere, true},
+        {"pad", "Untitled - Notepad - x", Anywhere, true}, {"Untitled - Notepad", "Note", Anywhere, true},
+        {"PAD", "Notepad", Anywhere, false}, {"", "Notepad", Anywhere, true}, {"Notepad", "", Anywhere, true},
         {"", "", Anywhere, false},
         // Either end, as the dialog text is compared.
         {"Do you want", "Do you want to save the changes?", EitherEnd, true},
         {"the changes?", "Do you want to save the changes?", EitherEnd, true},
         {"want to save", "Do you want to save the changes?", EitherEnd, false},
         // Unknown types match nothing.
-        {"Save", "Save", 4, false},
-        {"Save", "Save", -1, false},
-        {"Save", "Save", 98, false},
+        {"Save", "Save", 4, false}, {"Save", "Save", -1, false}, {"Save", "Save", 98, false},
         {"Save", "Save", 100, false},
     };
     for (const auto& c : cases) {
@@ -133,19 +118,13 @@ TEST_F(MatcherTest, TitleClassAndTextRules) {
         const char *cls, *text;
         bool want;
     } cases[] = {
-        {"Save changes", Exact, "#32770", "", true},
-        {"Save", Exact, "#32770", "", false},
-        {"Save", FromLeft, "#32770", "", true},
-        {"changes", FromLeft, "#32770", "", false},
-        {"changes", FromRight, "#32770", "", true},
-        {"Save", FromRight, "#32770", "", false},
-        {"e ch", Anywhere, "#32770", "", true},
-        {"", Anywhere, "#32770", "", true},
-        {"", Exact, "#32770", "", false},
-        {"Save changes", 4, "#32770", "", false},
+        {"Save changes", Exact, "#32770", "", true}, {"Save", Exact, "#32770", "", false},
+        {"Save", FromLeft, "#32770", "", true},       {"changes", FromLeft, "#32770", "", false},
+        {"changes", FromRight, "#32770", "", true},   {"Save", FromRight, "#32770", "", false},
+        {"e ch", Anywhere, "#32770", "", true},       {"", Anywhere, "#32770", "", true},
+        {"", Exact, "#32770", "", false},             {"Save changes", 4, "#32770", "", false},
         // The class must be equal; an empty class matches nothing.
-        {"Save changes", Exact, "", "", false},
-        {"Save changes", Exact, "#32771", "", false},
+        {"Save changes", Exact, "", "", false},       {"Save changes", Exact, "#32771", "", false},
         {"Save changes", Exact, "#32770 ", "", false},
         // The text is either end of the dialog's message.
         {"Save changes", Exact, "#32770", "Do you want", true},

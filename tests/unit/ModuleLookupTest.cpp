@@ -13,23 +13,18 @@ class ModuleLookupTest : public CoreTest {
 protected:
     void SetUp() override {
         CoreTest::SetUp();
-        FakeWindow w;
-        w.pid = 42;
-        win = fake.AddWindow(w);
+        win = fake.AddWindow(Window("", "", 1, 42));
     }
     WinHandle win = 0;
 };
 
-TEST_F(ModuleLookupTest, FullPathInThePlatformsCase) {
-    fake.modulePaths[42] = "C:\\Program Files\\Editor\\Edit.exe";
-    EXPECT_EQ(GetWindowModule(win), "C:\\Program Files\\Editor\\Edit.exe");
-}
-
-TEST_F(ModuleLookupTest, UnknownOwnerGivesEmpty) {
+TEST_F(ModuleLookupTest, FullPathInThePlatformsCaseOrEmptyForAnUnknownOwner) {
     EXPECT_EQ(GetWindowModule(win), "") << "process cannot be opened";
     EXPECT_EQ(GetWindowModule(0), "");
     EXPECT_EQ(GetWindowModule(0xDEAD), "");
     EXPECT_EQ(fake.moduleLookups, 1) << "no process id: no lookup at all";
+    fake.modulePaths[42] = "C:\\Program Files\\Editor\\Edit.exe";
+    EXPECT_EQ(GetWindowModule(win), "C:\\Program Files\\Editor\\Edit.exe");
 }
 
 TEST_F(ModuleLookupTest, SixteenBitTaskInsteadOfTheMachineProcess) {

@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -14,12 +12,9 @@
 #include <unistd.h>
 #include <vector>
 
-#include "app/Startup.h"
-#include "backends/fake/FakePlatform.h"
 #include "items/ItemText.h"
-#include "items/Items.h"
-#include "tests/unit/ItemPrint.h"
 #include "items/Settings.h"
+#include "tests/unit/CoreFixture.h"
 
 using namespace rw;
 
@@ -33,8 +28,7 @@ std::string ReadAll(const std::string& path) {
 }
 
 void WriteAll(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 unsigned ModeOf(const std::string& path) {
@@ -43,28 +37,14 @@ unsigned ModeOf(const std::string& path) {
     return static_cast<unsigned>(st.st_mode & 07777);
 }
 
-class SettingsTest : public ::testing::Test {
+const std::string kOldFile = "; Replywick\r\n\r\n\r\n[Item]\r\nDesc=old\r\n\r\n\r\n";
+
+class SettingsTest : public CoreTest {
 protected:
     void SetUp() override {
-        SetPlatform(&fake);
-        std::string pattern = ::testing::TempDir() + "rw-settings-XXXXXX";
-        std::vector<char> buf(pattern.begin(), pattern.end());
-        buf.push_back('\0');
-        ASSERT_NE(::mkdtemp(buf.data()), nullptr);
-        dir = buf.data();
-        savedApp = App;
+        CoreTest::SetUp();
+        dir = Folder().string();
         App.IniPath = dir + "/replywick.ini";
-        gItems.Clear();
-        gItems.UpdateConfirm();
-        CurItem = ItemRec{};
-    }
-    void TearDown() override {
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
-        App = savedApp;
-        gItems.Clear();
-        CurItem = ItemRec{};
-        SetPlatform(nullptr);
     }
 
     // Every name in the folder, sorted: a temporary file left behind shows.
@@ -90,24 +70,16 @@ protected:
         return out;
     }
 
-    FakePlatform fake;
     std::string dir;
-    AppValues savedApp;
 };
 
 // ---- Writing ----------------------------------------------------------------
 
-TEST_F(SettingsTest, FileWithNoItems) {
-    EXPECT_EQ(SettingsFileText(gItems), "; Replywick\r\n\r\n\r\n\r\n");
-}
-
-TEST_F(SettingsTest, FileWithOneItemEndsWithTwoEmptyLines) {
-    gItems.AddItemAt(0, Item("a", 1));
-    EXPECT_EQ(SettingsFileText(gItems), "; Replywick\r\n\r\n\r\n" + gItems.GetItemAsString(0) + "\r\n\r\n");
-}
-
 TEST_F(SettingsTest, SaveWritesTheFileAndLeavesNoTemporary) {
+    EXPECT_EQ(SettingsFileText(gItems), "; Replywick\r\n\r\n\r\n\r\n");
     gItems.AddItemAt(0, Item("a", 1));
+    // Every item ends with two empty lines.
+    EXPECT_EQ(SettingsFileText(gItems), "; Replywick\r\n\r\n\r\n" + gItems.GetItemAsString(0) + "\r\n\r\n");
     gItems.AddItemAt(1, Item("b", 2));
     ASSERT_EQ(SaveSettings(), SaveResult::Saved);
     EXPECT_EQ(ReadAll(App.IniPath), SettingsFileText(gItems));
@@ -159,12 +131,11 @@ TEST_F(SettingsTest, ExistingFileKeepsItsModeAndGroup) {
 TEST_F(SettingsTest, ReadOnlyFileIsLeftAsItIs) {
     // The folder would allow the rename; the user's read-only mark must win,
     // also for the superuser, who could write anything.
-    const std::string old = "; Replywick\r\n\r\n\r\n[Item]\r\nDesc=old\r\n\r\n\r\n";
-    WriteAll(App.IniPath, old);
+    WriteAll(App.IniPath, kOldFile);
     ASSERT_EQ(::chmod(App.IniPath.c_str(), 0444), 0);
     gItems.AddItemAt(0, Item("new", 1));
     EXPECT_EQ(SaveSettings(), SaveResult::ReadOnly);
-    EXPECT_EQ(ReadAll(App.IniPath), old);
+    EXPECT_EQ(ReadAll(App.IniPath), kOldFile);
     EXPECT_EQ(ModeOf(App.IniPath), 0444u);
     EXPECT_EQ(DirEntries(), std::vector<std::string>{"replywick.ini"});
 }
@@ -187,6 +158,7 @@ TEST_F(SettingsTest, UnreadableFileIsNeverReplaced) {
     fake.unreadableFiles.clear();
     std::filesystem::remove(App.IniPath);
     LoadSettings();
+    EXPECT_EQ(gItems.Count(), 0);
     EXPECT_FALSE(SettingsReadFailed());
     EXPECT_EQ(SaveSettings(), SaveResult::Saved);
 }
@@ -226,30 +198,23 @@ TEST_F(SettingsTest, LinkedSettingsFileStaysALinkAndItsTargetIsReplaced) {
     EXPECT_EQ(DirEntries(), (std::vector<std::string>{"real", "replywick.ini"}));
 }
 
-TEST_F(SettingsTest, FailingWriteLeavesOldFileIntact) {
-    const std::string old = "; Replywick\r\n\r\n\r\n[Item]\r\nDesc=old\r\n\r\n\r\n";
-    WriteAll(App.IniPath, old);
-    gItems.AddItemAt(0, Item("new", 1));
-    fake.failNextWrite = true;
-    EXPECT_EQ(SaveSettings(), SaveResult::Failed);
-    EXPECT_EQ(ReadAll(App.IniPath), old);
-    EXPECT_EQ(DirEntries(), std::vector<std::string>{"replywick.ini"});
-    // The next save goes through.
-    EXPECT_EQ(SaveSettings(), SaveResult::Saved);
-    EXPECT_EQ(ReadAll(App.IniPath), SettingsFileText(gItems));
-}
-
-TEST_F(SettingsTest, FailingReplaceLeavesOldFileIntactAndRemovesTemporary) {
-    const std::string old = "; Replywick\r\n\r\n\r\n[Item]\r\nDesc=old\r\n\r\n\r\n";
-    WriteAll(App.IniPath, old);
-    gItems.AddItemAt(0, Item("new", 1));
-    fake.failNextReplace = true;
-    EXPECT_EQ(SaveSettings(), SaveResult::Failed);
-    EXPECT_EQ(ReadAll(App.IniPath), old);
-    EXPECT_EQ(DirEntries(), std::vector<std::string>{"replywick.ini"});
-}
-
-TEST_F(SettingsTest, FailingWriteOfNewFileCreatesNothing) {
+TEST_F(SettingsTest, FailingWriteOrReplaceLeavesOldFileIntactAndNoTemporary) {
+    for (bool failWrite : {true, false}) {
+        SCOPED_TRACE(failWrite ? "write fails" : "replace fails");
+        WriteAll(App.IniPath, kOldFile);
+        gItems.Clear();
+        gItems.AddItemAt(0, Item("new", 1));
+        fake.failNextWrite = failWrite;
+        fake.failNextReplace = !failWrite;
+        EXPECT_EQ(SaveSettings(), SaveResult::Failed);
+        EXPECT_EQ(ReadAll(App.IniPath), kOldFile);
+        EXPECT_EQ(DirEntries(), std::vector<std::string>{"replywick.ini"});
+        // The next save goes through.
+        EXPECT_EQ(SaveSettings(), SaveResult::Saved);
+        EXPECT_EQ(ReadAll(App.IniPath), SettingsFileText(gItems));
+    }
+    // A new file whose writing fails is not created at all.
+    std::filesystem::remove(App.IniPath);
     fake.failNextWrite = true;
     EXPECT_EQ(SaveSettings(), SaveResult::Failed);
     EXPECT_TRUE(DirEntries().empty());
@@ -278,62 +243,32 @@ TEST_F(SettingsTest, UnwritableDirectoryFailsWithoutTouchingAnything) {
 
 // ---- Reading ----------------------------------------------------------------
 
-TEST_F(SettingsTest, MissingFileGivesEmptyList) {
-    gItems.AddItem(Named("left over", ""));
-    LoadSettings();
-    EXPECT_EQ(gItems.Count(), 0);
-}
-
-TEST_F(SettingsTest, HeaderAndEmptyLinesOnlyGiveEmptyList) {
-    WriteAll(App.IniPath, "; Replywick\r\n\r\n\r\n\r\n   \r\n");
-    LoadSettings();
-    EXPECT_EQ(gItems.Count(), 0);
-}
-
-TEST_F(SettingsTest, LastLineWithoutLineBreakCounts) {
-    WriteAll(App.IniPath, "; Replywick\r\n\r\n[Item]\r\nDesc=d\r\nDelay=100");
-    LoadSettings();
-    ASSERT_EQ(gItems.Count(), 1);
-    ItemRec r;
-    gItems.GetItem(0, r);
-    EXPECT_EQ(r.Delay, 100);
-}
-
-TEST_F(SettingsTest, LinesBeforeFirstMarkerMakeAnItem) {
-    ReadSettingsText("; c\r\nTitle=early\r\n[Item]\r\nTitle=late\r\n", gItems);
-    ASSERT_EQ(gItems.Count(), 2);
-    ItemRec r;
-    gItems.GetItem(0, r);
-    EXPECT_EQ(r.Title, "early");
-    gItems.GetItem(1, r);
-    EXPECT_EQ(r.Title, "late");
-}
-
-TEST_F(SettingsTest, CommentsAndBlankLinesAnywhereAreSkipped) {
-    ReadSettingsText("[Item]\r\n; Title=commented\r\nTitle=t\r\n   \r\n\r\n;x\r\nMacro=m\r\n", gItems);
-    ASSERT_EQ(gItems.Count(), 1);
-    ItemRec r;
-    gItems.GetItem(0, r);
-    EXPECT_EQ(r.Title, "t");
-    EXPECT_EQ(r.Macro, "m");
-}
-
-TEST_F(SettingsTest, MarkerIsComparedWithoutTrimming) {
-    // " [Item]" is collected as a line of the first item; its parser then
-    // trims it and stops, so "Title=b" never counts.
-    ReadSettingsText("[Item]\r\nTitle=a\r\n [Item]\r\nTitle=b\r\n[Item]\r\nTitle=c\r\n", gItems);
-    ASSERT_EQ(gItems.Count(), 2);
-    ItemRec r;
-    gItems.GetItem(0, r);
-    EXPECT_EQ(r.Title, "a");
-    gItems.GetItem(1, r);
-    EXPECT_EQ(r.Title, "c");
-}
-
-TEST_F(SettingsTest, EmptyItemsBetweenMarkersAreDropped) {
-    ReadSettingsText("[Item]\r\n[Item]\r\n; only a comment\r\n[Item]\r\nDesc=x\r\n[Item]\r\n", gItems);
-    ASSERT_EQ(gItems.Count(), 1);
-    EXPECT_EQ(gItems.GetDesc(0), "x");
+TEST_F(SettingsTest, ReadingTheText) {
+    const struct {
+        std::string text;
+        std::vector<ItemRec> items;
+    } cases[] = {
+        {"", {}},
+        {"; Replywick\r\n\r\n\r\n\r\n   \r\n", {}},
+        {"; Replywick\r\n\r\n[Item]\r\nDesc=d\r\nDelay=100", {{"d", "", 0, "", "", "", "", "", 100}}},
+        // Lines before the first marker make an item of their own.
+        {"; c\r\nTitle=early\r\n[Item]\r\nTitle=late\r\n", {Named("-", "early"), Named("-", "late")}},
+        // Comments and blank lines anywhere are skipped.
+        {"[Item]\r\n; Title=commented\r\nTitle=t\r\n   \r\n\r\n;x\r\nMacro=m\r\n",
+         {{"-", "t", 0, "", "", "", "m", "", 0}}},
+        // " [Item]" is collected as a line of the first item; its parser then
+        // trims it and stops, so "Title=b" never counts.
+        {"[Item]\r\nTitle=a\r\n [Item]\r\nTitle=b\r\n[Item]\r\nTitle=c\r\n", {Named("-", "a"), Named("-", "c")}},
+        // Empty items between markers are dropped.
+        {"[Item]\r\n[Item]\r\n; only a comment\r\n[Item]\r\nDesc=x\r\n[Item]\r\n", {Named("x")}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.text));
+        gItems.Clear();
+        gItems.AddItem(Named("left over"));  // reading replaces what was there
+        ReadSettingsText(c.text, gItems);
+        EXPECT_EQ(All(gItems), c.items);
+    }
 }
 
 TEST_F(SettingsTest, LineFeedOnlyFileReadsLikeCrLf) {
@@ -378,13 +313,6 @@ TEST_F(SettingsTest, EightBitBytesPassThrough) {
               std::string::npos);
 }
 
-TEST_F(SettingsTest, ReadingReplacesEarlierContents) {
-    gItems.AddItem(Named("old", ""));
-    ReadSettingsText("[Item]\r\nDesc=new\r\n", gItems);
-    ASSERT_EQ(gItems.Count(), 1);
-    EXPECT_EQ(gItems.GetDesc(0), "new");
-}
-
 TEST_F(SettingsTest, SavedFileReadsBackToTheSameText) {
     for (int i = 0; i < 20; ++i) gItems.AddItemAt(i, Item(std::to_string(i), i));
     ASSERT_EQ(SaveSettings(), SaveResult::Saved);
@@ -396,53 +324,40 @@ TEST_F(SettingsTest, SavedFileReadsBackToTheSameText) {
 
 // ---- Clipboard --------------------------------------------------------------
 
-TEST_F(SettingsTest, GetClipTextReadsOnce) {
-    fake.clipboard = "[Item]\r\nDesc=x\r\n";
-    EXPECT_EQ(GetClipText(), "[Item]\r\nDesc=x\r\n");
-    EXPECT_EQ(fake.transcript, std::vector<std::string>{"clipboard get"});
+TEST_F(SettingsTest, ClipboardReadRetriesOnceAfter100ms) {
+    const struct {
+        int failures;
+        Lines transcript;
+        std::string text;
+    } cases[] = {
+        {0, {"clipboard get"}, "[Item]\r\nDesc=x\r\n"},
+        {1, {"clipboard get", "sleep 100", "clipboard get"}, "[Item]\r\nDesc=x\r\n"},
+        {5, {"clipboard get", "sleep 100", "clipboard get"}, ""},  // then gives up quietly
+    };
+    for (const auto& c : cases) {
+        fake.transcript.clear();
+        fake.clipboard = "[Item]\r\nDesc=x\r\n";
+        fake.clipboardGetFailures = c.failures;
+        EXPECT_EQ(GetClipText(), c.text) << c.failures;
+        EXPECT_EQ(fake.transcript, c.transcript) << c.failures;
+    }
 }
 
-TEST_F(SettingsTest, GetClipTextRetriesOnceAfter100ms) {
-    fake.clipboard = "text";
-    fake.clipboardGetFailures = 1;
-    EXPECT_EQ(GetClipText(), "text");
-    EXPECT_EQ(fake.transcript, (std::vector<std::string>{"clipboard get", "sleep 100", "clipboard get"}));
-    EXPECT_EQ(fake.Now(), 100u);
-}
-
-TEST_F(SettingsTest, GetClipTextGivesUpQuietly) {
-    fake.clipboard = "text";
-    fake.clipboardGetFailures = 5;
-    EXPECT_EQ(GetClipText(), "");
-    EXPECT_EQ(fake.transcript, (std::vector<std::string>{"clipboard get", "sleep 100", "clipboard get"}));
-}
-
-TEST_F(SettingsTest, SetClipTextEmptiesThenSets) {
-    fake.clipboard = "old";
-    SetClipText("new");
-    EXPECT_EQ(fake.clipboard, "new");
-    EXPECT_EQ(fake.transcript, (std::vector<std::string>{"clipboard empty", "clipboard set"}));
-}
-
-TEST_F(SettingsTest, SetClipTextRetriesEmptyOnceThenSetsAnyway) {
-    fake.clipboardEmptyFailures = 1;
-    SetClipText("a");
-    EXPECT_EQ(fake.transcript,
-              (std::vector<std::string>{"clipboard empty", "sleep 100", "clipboard empty", "clipboard set"}));
-    fake.transcript.clear();
-    fake.clipboardEmptyFailures = 2;
-    SetClipText("b");
-    EXPECT_EQ(fake.transcript,
-              (std::vector<std::string>{"clipboard empty", "sleep 100", "clipboard empty", "clipboard set"}));
-    EXPECT_EQ(fake.clipboard, "b");
-}
-
-TEST_F(SettingsTest, ClipboardCarriesMultiItemTextUnchanged) {
+TEST_F(SettingsTest, ClipboardWriteEmptiesThenSetsRetryingTheEmptyOnce) {
     gItems.AddItemAt(0, Item("a", 1));
     gItems.AddItemAt(1, Item("b", 2));
-    std::string multi = gItems.GetItemAsString(0) + "\r\n" + gItems.GetItemAsString(1) + "\r\n";
+    const std::string multi = gItems.GetItemAsString(0) + "\r\n" + gItems.GetItemAsString(1) + "\r\n";
     SetClipText(multi);
-    EXPECT_EQ(GetClipText(), multi);
+    EXPECT_EQ(GetClipText(), multi) << "several items' text comes back unchanged";
+    for (int failures : {0, 1, 2}) {
+        fake.transcript.clear();
+        fake.clipboardEmptyFailures = failures;
+        SetClipText("new " + std::to_string(failures));
+        EXPECT_EQ(fake.clipboard, "new " + std::to_string(failures));
+        Lines want = failures == 0 ? Lines{"clipboard empty", "clipboard set"}
+                                   : Lines{"clipboard empty", "sleep 100", "clipboard empty", "clipboard set"};
+        EXPECT_EQ(fake.transcript, want) << failures;
+    }
 }
 
 }  // namespace

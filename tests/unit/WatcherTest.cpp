@@ -2,23 +2,16 @@
 // and menu handling, and the reaction to a match.
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <fstream>
 #include <functional>
 
-#include "actions/KeyTable.h"
-#include "actions/WinServices.h"
-#include "app/Startup.h"
 #include "app/Watcher.h"
-#include "backends/fake/FakePlatform.h"
-#include "items/Items.h"
-#include "tests/unit/ItemPrint.h"
 #include "items/Settings.h"
+#include "tests/unit/CoreFixture.h"
 
 using namespace rw;
 
 namespace {
-
-using Lines = std::vector<std::string>;
 
 // Renders what the watcher asks of its window into the fake's transcript,
 // so the order against everything else shows.
@@ -44,52 +37,22 @@ private:
     FakePlatform& fake_;
 };
 
-class WatcherTest : public ::testing::Test {
+// The "Question" dialog with its focused edit box, another program's window
+// and one item, "Q", that types "a" into the dialog.
+class WatcherTest : public DialogTest {
 protected:
     void SetUp() override {
-        SetPlatform(&fake);
-        App = AppValues{};
-        App.DebugMode = true;
-        LoadKeyTable();
-        gItems.Clear();
-        CurItem = ItemRec{};
-
-        gMainWindow = fake.AddOwnMainWindow();
-
-        FakeWindow d;
-        d.title = "Question";
-        d.cls = "#32770";
-        d.rect = {100, 100, 400, 250};
-        d.thread = 7;
-        d.pid = 70;
-        dlg = fake.AddWindow(d);
-        edit = fake.AddChild(dlg, "Edit", "", 0x3E9);
-
-        FakeWindow o;
-        o.title = "Other";
-        o.cls = "OtherClass";
-        o.thread = 8;
-        o.pid = 80;
-        other = fake.AddWindow(o);
-
-        ItemRec q;
-        q.Desc = "Q";
-        q.Title = "Question";
-        q.WinClass = "#32770";
-        q.Macro = "a";
-        gItems.AddItemAt(0, q);
-        fake.SetFocusWindow(edit);
-    }
-    void TearDown() override {
-        gItems.Clear();
-        gMainWindow = 0;
-        SetPlatform(nullptr);
+        DialogTest::SetUp();
+        AddQuestion();
+        other = fake.AddWindow(Window("Other", "OtherClass", 8, 80));
+        gItems.AddItemAt(0, ItemRec{"Q", "Question", 0, "#32770", "", "", "a", "", 0});
     }
 
-    void SetDelay(std::int32_t delay) {
+    void SetItem(std::int32_t delay, const std::string& macro = "a") {
         ItemRec r;
         gItems.GetItem(0, r);
         r.Delay = delay;
+        r.Macro = macro;
         gItems.SetItemAt(0, r);
     }
     Lines Typed() const { return fake.Lines({"char"}); }
@@ -101,10 +64,9 @@ protected:
         return out;
     }
 
-    FakePlatform fake;
     FakeHost host{fake};
     Watcher watcher{host};
-    WinHandle dlg = 0, edit = 0, other = 0;
+    WinHandle other = 0;
 };
 
 TEST(TrayTexts, TipsAreCutTo63Characters) {
@@ -116,25 +78,11 @@ TEST(TrayTexts, TipsAreCutTo63Characters) {
     EXPECT_EQ(TrayTipForModify(longTip), std::string(63, 'x'));
 }
 
-TEST(MenuTexts, GermanAndEnglishCaptions) {
-    MenuCaptions de = GetMenuCaptions(false);
-    MenuCaptions en = GetMenuCaptions(true);
-    EXPECT_EQ((Lines{de.about, de.settings, de.active, de.close}), (Lines{"Info", "&Einstellungen", "&Aktiv", "&Beenden"}));
-    EXPECT_EQ((Lines{en.about, en.settings, en.active, en.close}), (Lines{"&About", "&Settings", "A&ctive", "&Close"}));
-}
-
 TEST_F(WatcherTest, CreationAddsIconLoadsItemsAndExaminesTheForeground) {
-    const std::string ini = ::testing::TempDir() + "watcher_create.ini";
-    {
-        clsItems items;
-        items.AddItem(ItemRec{"From file", "Question", 0, "#32770", "", "", "z", "", 0});
-        std::FILE* f = std::fopen(ini.c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        const std::string text = SettingsFileText(items);
-        std::fwrite(text.data(), 1, text.size(), f);
-        std::fclose(f);
-    }
-    App.IniPath = ini;
+    clsItems items;
+    items.AddItem(ItemRec{"From file", "Question", 0, "#32770", "", "", "z", "", 0});
+    App.IniPath = (Folder() / "watcher.ini").string();
+    std::ofstream(App.IniPath, std::ios::binary) << SettingsFileText(items);
     fake.SetForeground(dlg);
     watcher.Create();
     EXPECT_EQ(gItems.Count(), 1);
@@ -142,23 +90,19 @@ TEST_F(WatcherTest, CreationAddsIconLoadsItemsAndExaminesTheForeground) {
               (Lines{"tray add On ' Replywick '", "poll on", "char 'z' -> " + Hex(edit)}));
     EXPECT_EQ(watcher.LastFG(), dlg);
     EXPECT_TRUE(watcher.Active());
-    std::remove(ini.c_str());
 }
 
 TEST_F(WatcherTest, ClosingWritesTheSettingsThenRemovesTheIcon) {
-    const std::string ini = ::testing::TempDir() + "watcher_close.ini";
-    std::remove(ini.c_str());
-    App.IniPath = ini;
+    App.IniPath = (Folder() / "watcher.ini").string();
     watcher.Close();
     EXPECT_EQ(fake.debugLines, (Lines{"Replywick end -------------"}));
     EXPECT_EQ(fake.transcript.back(), "tray delete");
     std::string bytes;
-    ASSERT_TRUE(fake.ReadFileBytes(ini, bytes));
+    ASSERT_TRUE(fake.ReadFileBytes(App.IniPath, bytes));
     clsItems back;
     ReadSettingsText(bytes, back);
     ASSERT_EQ(back.Count(), 1);
     EXPECT_EQ(back.GetDesc(0), "Q");
-    std::remove(ini.c_str());
 }
 
 TEST_F(WatcherTest, ShellNotificationWaitsForTheWindowThenPlays) {
@@ -184,13 +128,20 @@ TEST_F(WatcherTest, ShellNotificationCodesByTheLowByte) {
     EXPECT_EQ(Typed(), (Lines{CharA()}));
 }
 
-TEST_F(WatcherTest, ShellNotificationForAWindowThatNeverComes) {
+TEST_F(WatcherTest, WaitsForAWindowThatNeverComesAreBounded) {
+    // Rounds of 10 ms and 10 ms more (a shell notification 11 rounds, an
+    // external one 101); then the window in front is examined.
     gItems.Clear();
     fake.SetForeground(dlg);
     watcher.OnShellHook(1, 0xBEEF);
-    // 11 rounds of 10 ms, 10 ms more; then the window in front is examined.
     EXPECT_EQ(fake.transcript, Lines(12, "sleep 10"));
     EXPECT_EQ(fake.Now(), 120u);
+    EXPECT_EQ(watcher.LastFG(), dlg);
+    watcher.ForgetWindow(dlg);
+    fake.transcript.clear();
+    watcher.OnExternalNotify(0xBEEF, 0);
+    EXPECT_EQ(fake.transcript, Lines(102, "sleep 10"));
+    EXPECT_EQ(fake.Now(), 120u + 1020u);
     EXPECT_EQ(watcher.LastFG(), dlg);
 }
 
@@ -210,15 +161,6 @@ TEST_F(WatcherTest, ExternalNotificationWithTheLowWordsTopBitSet) {
     watcher.OnExternalNotify(-32768, 2);  // x read as a signed 16-bit value
     EXPECT_EQ(fake.Now(), 10u + 200) << "no waiting: the window is already in front";
     EXPECT_EQ(watcher.LastFG(), 0x00028000u);
-}
-
-TEST_F(WatcherTest, ExternalNotificationForAWindowThatNeverComes) {
-    gItems.Clear();
-    fake.SetForeground(dlg);
-    watcher.OnExternalNotify(0xBEEF, 0);
-    EXPECT_EQ(fake.transcript, Lines(102, "sleep 10"));
-    EXPECT_EQ(fake.Now(), 1020u);
-    EXPECT_EQ(watcher.LastFG(), dlg);
 }
 
 TEST_F(WatcherTest, PollingTakesAWindowUpOncePerVisitToTheForeground) {
@@ -260,13 +202,10 @@ TEST_F(WatcherTest, ANewWindowThatGotTheHandleDuringTheDelayGetsNothing) {
     // The matched dialog closes during the delay and another one, which no
     // item matches, opens with the same handle and is in front when the
     // delay ends.
-    SetDelay(2500);
+    SetItem(2500);
     fake.SetForeground(dlg);
     fake.At(1000, [&] {
-        FakeWindow stranger;
-        stranger.title = "Password";
-        stranger.cls = "#32770";
-        fake.AddWindowReusing(dlg, stranger);
+        fake.AddWindowReusing(dlg, Window("Password", "#32770"));
         fake.SetForeground(dlg);
         fake.SetFocusWindow(dlg);
     });
@@ -280,50 +219,39 @@ TEST_F(WatcherTest, ANewWindowThatGotTheHandleDuringTheDelayGetsNothing) {
 }
 
 TEST_F(WatcherTest, WindowLeavingTheForegroundDuringTheDelayGetsNothing) {
-    SetDelay(2000);
+    SetItem(2000);
     fake.SetForeground(dlg);
     fake.At(500, [&] { fake.SetForeground(other); });
     watcher.OnPollTimer();
-    EXPECT_TRUE(Typed().empty());
-    EXPECT_TRUE(fake.Lines({"key", "command", "close"}).empty());
     EXPECT_EQ(Hits(), (Lines{"NewFG: 'Question'", " Hit: Question"}));
-    EXPECT_EQ(fake.transcript, (Lines{"sleep 2000"}));
+    EXPECT_EQ(fake.transcript, (Lines{"sleep 2000"})) << "nothing typed, pressed or sent";
     EXPECT_EQ(watcher.LastFG(), dlg);
-}
-
-TEST_F(WatcherTest, WindowClosedDuringTheDelayGetsNothing) {
-    SetDelay(2000);
+    // Closed during the delay: the same.
+    fake.transcript.clear();
+    watcher.ForgetWindow(dlg);
     fake.SetForeground(dlg);
-    fake.At(700, [&] { fake.DestroyWindow(dlg); });
+    fake.At(fake.Now() + 700, [&] { fake.DestroyWindow(dlg); });
     watcher.OnPollTimer();
     EXPECT_EQ(fake.transcript, (Lines{"sleep 2000"}));
 }
 
-TEST_F(WatcherTest, NegativeDelayIsPlayedAsNone) {
-    SetDelay(-5);
+TEST_F(WatcherTest, DelayBeforePlaying) {
+    // A negative delay is none (and yields twice), a huge one is cut to a
+    // minute, a positive one has no extra yield before the player begins.
+    const std::pair<std::int32_t, Lines> cases[] = {{-5, {"sleep 0", "sleep 0"}},
+                                                    {2000000000, {"sleep 60000", "attach 7 1000"}},
+                                                    {40, {"sleep 40", "attach 7 1000"}}};
     fake.SetForeground(dlg);
-    watcher.OnPollTimer();
-    Lines head(fake.transcript.begin(), fake.transcript.begin() + 2);
-    EXPECT_EQ(head, (Lines{"sleep 0", "sleep 0"}));
-    EXPECT_EQ(Typed(), (Lines{CharA()}));
-}
-
-TEST_F(WatcherTest, HugeDelayIsCutToAMinute) {
-    SetDelay(2000000000);
-    fake.SetForeground(dlg);
-    watcher.OnPollTimer();
-    EXPECT_EQ(fake.transcript.front(), "sleep 60000");
-    EXPECT_EQ(Typed(), (Lines{CharA()}));
-}
-
-TEST_F(WatcherTest, PositiveDelayHasNoExtraYield) {
-    SetDelay(40);
-    fake.SetForeground(dlg);
-    watcher.OnPollTimer();
-    // The delay, then the player begins (its first step attaches).
-    Lines head(fake.transcript.begin(), fake.transcript.begin() + 2);
-    EXPECT_EQ(head, (Lines{"sleep 40", "attach 7 1000"}));
-    EXPECT_EQ(Typed(), (Lines{CharA()}));
+    for (const auto& [delay, head] : cases) {
+        SCOPED_TRACE(delay);
+        SetItem(delay);
+        fake.transcript.clear();
+        watcher.ForgetWindow(dlg);
+        watcher.OnPollTimer();
+        ASSERT_GE(fake.transcript.size(), 2u);
+        EXPECT_EQ(Lines(fake.transcript.begin(), fake.transcript.begin() + 2), head);
+        EXPECT_EQ(Typed(), (Lines{CharA()}));
+    }
 }
 
 TEST_F(WatcherTest, ActiveOffHoldsEveryTriggerOnExaminesAtOnce) {
@@ -351,24 +279,28 @@ TEST_F(WatcherTest, ActiveOffHoldsEveryTriggerOnExaminesAtOnce) {
     EXPECT_EQ(fake.Lines({"poll", "tray", "char"}), (Lines{"poll on", "tray modify On 'Replywick'", CharA()}));
 }
 
-TEST_F(WatcherTest, OpenMenuHoldsEveryTriggerAndFurtherClicksOff) {
+TEST_F(WatcherTest, OpenMenuAndSettingsWindowHoldEveryTriggerAndFurtherClicksOff) {
+    // The settings window opened from the menu shares CurItem with the
+    // matcher: nothing may be examined while it is up, whatever the trigger.
     fake.SetForeground(other);
     bool openInside = false;
     host.onMenu = [&] {
-        openInside = watcher.PopupMenuOpen();
-        fake.SetForeground(dlg);
-        watcher.OnPollTimer();
-        watcher.OnShellHook(4, dlg);
-        watcher.OnExternalNotify(static_cast<std::int32_t>(dlg), 0);
-        watcher.OnIconNotification(msg::LButtonDown);
-        watcher.OnIconNotification(msg::RButtonDown);
+        watcher.ShowList([&] {
+            openInside = watcher.PopupMenuOpen();
+            fake.SetForeground(dlg);
+            watcher.OnPollTimer();
+            watcher.OnShellHook(4, dlg);
+            watcher.OnExternalNotify(static_cast<std::int32_t>(dlg), 0);
+            watcher.OnIconNotification(msg::LButtonDown);
+            watcher.OnIconNotification(msg::RButtonDown);
+        });
     };
     watcher.OnIconNotification(0x00010000u | msg::RButtonDown);
     EXPECT_TRUE(openInside);
     EXPECT_FALSE(watcher.PopupMenuOpen());
     EXPECT_TRUE(watcher.Active()) << "the click during the menu was ignored";
     EXPECT_EQ(watcher.LastFG(), 0u);
-    EXPECT_EQ(fake.transcript, (Lines{"setfg " + Hex(gMainWindow), "popup menu"}));
+    EXPECT_EQ(fake.transcript, (Lines{"setfg " + Hex(gMainWindow), "popup menu", "poll off", "poll on"}));
     // Once the menu is gone the triggers act again.
     watcher.OnPollTimer();
     EXPECT_EQ(Typed(), (Lines{CharA()}));
@@ -397,11 +329,7 @@ TEST_F(WatcherTest, MomentWithoutForegroundWindowForgetsTheLastOne) {
 TEST_F(WatcherTest, HungTargetCostsBoundedTimeAndPlaybackGoesOn) {
     fake.Win(edit).hung = true;
     fake.Win(dlg).hung = true;
-    ItemRec r;
-    gItems.GetItem(0, r);
-    r.Macro = "ab{ENTER}";
-    r.Delay = 0;
-    gItems.SetItemAt(0, r);
+    SetItem(0, "ab{ENTER}");
     fake.SetForeground(dlg);
     watcher.OnPollTimer();
     EXPECT_EQ(Typed(), (Lines{CharA(), "char 'b' -> " + Hex(edit)}));
@@ -417,13 +345,8 @@ TEST_F(WatcherTest, HungTargetCostsBoundedTimeAndPlaybackGoesOn) {
 }
 
 TEST_F(WatcherTest, TriggersDuringAnExaminationDoNothing) {
-    ItemRec o;
-    o.Desc = "O";
-    o.Title = "Other";
-    o.WinClass = "OtherClass";
-    o.Macro = "z";
-    gItems.AddItemAt(1, o);
-    SetDelay(100);
+    gItems.AddItemAt(1, ItemRec{"O", "Other", 0, "OtherClass", "", "", "z", "", 0});
+    SetItem(100);
     fake.SetForeground(dlg);
     std::uint32_t nestedEnd = 0;
     fake.At(50, [&] {
@@ -445,11 +368,7 @@ TEST_F(WatcherTest, TriggersDuringAnExaminationDoNothing) {
 
 TEST_F(WatcherTest, TriggersDuringPlaybackDoNothing) {
     fake.SetForeground(dlg);
-    ItemRec r;
-    gItems.GetItem(0, r);
-    r.Macro = "a{DELAY=300}b";
-    r.Delay = 0;
-    gItems.SetItemAt(0, r);
+    SetItem(0, "a{DELAY=300}b");
     fake.At(100, [&] {
         watcher.OnShellHook(1, dlg);
         watcher.ToggleActive();
@@ -462,16 +381,8 @@ TEST_F(WatcherTest, TriggersDuringPlaybackDoNothing) {
 }
 
 TEST_F(WatcherTest, LoadingBrowserIsGivenTimeForItsTitle) {
-    ItemRec r;
-    r.Title = "News - Microsoft Internet Explorer";
-    r.WinClass = "IEFrame";
-    r.Macro = "x";
-    gItems.AddItemAt(0, r);
-    FakeWindow b;
-    b.title = "about:blank - Microsoft Internet Explorer";
-    b.cls = "IEFrame";
-    b.thread = 9;
-    WinHandle browser = fake.AddWindow(b);
+    gItems.AddItemAt(0, ItemRec{"", "News - Microsoft Internet Explorer", 0, "IEFrame", "", "", "x", "", 0});
+    const WinHandle browser = fake.AddWindow(Window("about:blank - Microsoft Internet Explorer", "IEFrame", 9));
     fake.At(150, [&] { fake.Win(browser).title = "Microsoft Internet Explorer"; });
     fake.At(300, [&] { fake.Win(browser).title = "News - Microsoft Internet Explorer"; });
     fake.SetForeground(browser);
@@ -482,10 +393,7 @@ TEST_F(WatcherTest, LoadingBrowserIsGivenTimeForItsTitle) {
 }
 
 TEST_F(WatcherTest, BrowserThatNeverLoadsIsExaminedAfterASecond) {
-    FakeWindow b;
-    b.title = "Microsoft Internet Explorer";
-    b.cls = "IEFrame";
-    WinHandle browser = fake.AddWindow(b);
+    const WinHandle browser = fake.AddWindow(Window("Microsoft Internet Explorer", "IEFrame"));
     fake.SetForeground(browser);
     watcher.OnPollTimer();
     EXPECT_EQ(fake.Now(), 1000u);

@@ -15,8 +15,7 @@ protected:
         dlg = AddDialog("Dialog", {10, 20, 210, 120});
     }
     WinHandle Top(int thread, Rect r = {0, 0, 50, 50}) {
-        FakeWindow w;
-        w.thread = static_cast<std::uint32_t>(thread);
+        FakeWindow w = Window("", "", static_cast<std::uint32_t>(thread));
         w.rect = r;
         return fake.AddWindow(w);
     }
@@ -80,7 +79,7 @@ TEST_F(WinServicesTest, UsableForegroundWindow) {
 }
 
 TEST_F(WinServicesTest, FocusOfAnotherThreadThroughAttachedInput) {
-    WinHandle edit = fake.AddChild(dlg, "Edit", "");
+    edit = fake.AddChild(dlg, "Edit", "");
     fake.SetForeground(dlg);
     fake.SetFocusWindow(edit);
     EXPECT_EQ(GetFocusWin(), edit);
@@ -106,35 +105,31 @@ TEST_F(WinServicesTest, FocusWithoutAFocusedControl) {
     EXPECT_TRUE(fake.transcript.empty());
 }
 
-TEST_F(WinServicesTest, ForceForegroundWhenAlreadyThere) {
-    fake.SetForeground(dlg);
-    EXPECT_TRUE(ForceFGWin(dlg));
-    EXPECT_TRUE(fake.transcript.empty());
-}
-
-TEST_F(WinServicesTest, ForceForegroundPlainSwitchSucceeds) {
-    WinHandle fg = Top(9);
-    fake.SetForeground(fg);
-    EXPECT_TRUE(ForceFGWin(dlg));
-    EXPECT_EQ(fake.transcript, (Lines{"setfg " + Hex(dlg), "sleep 0"}));
-}
-
-TEST_F(WinServicesTest, ForceForegroundAgainstTheLockBorrowsTheForegroundThread) {
-    WinHandle fg = Top(9);
-    fake.SetForeground(fg);
-    fake.setForegroundFailures = 2;
-    EXPECT_TRUE(ForceFGWin(dlg));
-    EXPECT_EQ(fake.transcript, (Lines{"setfg " + Hex(dlg), "sleep 0", "attach 9 7", "setfg " + Hex(dlg),
-                                      "detach 9 7", "setfg " + Hex(dlg)}));
-    EXPECT_EQ(fake.GetForegroundWindow(), dlg);
-}
-
-TEST_F(WinServicesTest, ForceForegroundReportsFailure) {
-    fake.setForegroundFailures = 3;
-    EXPECT_FALSE(ForceFGWin(dlg));
-    // No foreground window: thread 0 differs from the target's.
-    EXPECT_EQ(fake.transcript, (Lines{"setfg " + Hex(dlg), "sleep 0", "attach 0 7", "setfg " + Hex(dlg),
-                                      "detach 0 7", "setfg " + Hex(dlg)}));
+TEST_F(WinServicesTest, ForceForeground) {
+    const WinHandle fg = Top(9);
+    const std::string set = "setfg " + Hex(dlg);
+    const struct {
+        WinHandle front;
+        int refusals;
+        bool ok;
+        Lines transcript;
+    } cases[] = {
+        {dlg, 0, true, {}},  // already there
+        {fg, 0, true, {set, "sleep 0"}},
+        // Against the foreground lock: the foreground thread is borrowed.
+        {fg, 2, true, {set, "sleep 0", "attach 9 7", set, "detach 9 7", set}},
+        // No foreground window: thread 0 differs from the target's.
+        {0, 3, false, {set, "sleep 0", "attach 0 7", set, "detach 0 7", set}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.refusals);
+        fake.transcript.clear();
+        fake.SetForeground(c.front);
+        fake.setForegroundFailures = c.refusals;
+        EXPECT_EQ(ForceFGWin(dlg), c.ok);
+        EXPECT_EQ(fake.transcript, c.transcript);
+        EXPECT_EQ(fake.GetForegroundWindow(), c.ok ? dlg : c.front);
+    }
 }
 
 TEST_F(WinServicesTest, SetForegroundDoesNothingForUnfitWindows) {
@@ -175,10 +170,14 @@ TEST_F(WinServicesTest, SyncWinIsBoundedForAHungWindow) {
 TEST_F(WinServicesTest, BringToTopOnlyWhenCovered) {
     BringToTopIfCovered(dlg);
     EXPECT_TRUE(fake.transcript.empty()) << "nothing lies over the dialog";
-    // A small window over the bottom-right corner only.
-    Top(8, {200, 110, 260, 160});
+    // A small window over the bottom-right corner only, then one over the
+    // centre alone: (10+210)/2 = 110, (20+120)/2 = 70.
+    const WinHandle corner = Top(8, {200, 110, 260, 160});
     BringToTopIfCovered(dlg);
-    EXPECT_EQ(fake.transcript, (Lines{"zorder " + Hex(dlg) + " after 0xFFFFFFFF"}));
+    fake.DestroyWindow(corner);
+    Top(8, {110, 70, 111, 71});
+    BringToTopIfCovered(dlg);
+    EXPECT_EQ(fake.transcript, Lines(2, "zorder " + Hex(dlg) + " after 0xFFFFFFFF"));
 }
 
 TEST_F(WinServicesTest, BringToTopWhenNoWindowIsFoundAtAPoint) {
@@ -189,13 +188,6 @@ TEST_F(WinServicesTest, BringToTopWhenNoWindowIsFoundAtAPoint) {
     fake.Win(w).visible = 0;
     BringToTopIfCovered(w);
     EXPECT_EQ(fake.transcript, (Lines{"zorder " + Hex(w) + " after 0xFFFFFFFF"}));
-}
-
-TEST_F(WinServicesTest, BringToTopChecksTheCentre) {
-    // A window over the centre alone: (10+210)/2 = 110, (20+120)/2 = 70.
-    Top(8, {110, 70, 111, 71});
-    BringToTopIfCovered(dlg);
-    EXPECT_EQ(fake.transcript.size(), 1u);
 }
 
 TEST_F(WinServicesTest, CenterFormRoundsHalvesToEven) {
