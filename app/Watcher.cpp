@@ -132,9 +132,13 @@ void Watcher::OnIconNotification(std::uint32_t lParam) {
 }
 
 void Watcher::OnTaskbarCreated() {
-    // The shell restarted: the icon comes back as the active one, whatever
-    // the Active state.
-    host_.TrayIconAdd(WatcherHost::Icon::On, TrayTipForAdd(kTipOn));
+    // The shell restarted: the icon comes back as it was, so that it never
+    // claims to answer dialogs while the watcher is off.
+    if (active_) {
+        host_.TrayIconAdd(WatcherHost::Icon::On, TrayTipForAdd(kTipOn));
+    } else {
+        host_.TrayIconAdd(WatcherHost::Icon::Off, TrayTipForAdd(kTipOff));
+    }
 }
 
 void Watcher::ToggleActive() {

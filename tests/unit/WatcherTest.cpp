@@ -419,11 +419,13 @@ TEST_F(WatcherTest, ItemListClosingForgetsTheLastWindowOnlyWhenActive) {
     EXPECT_EQ(watcher.LastFG(), dlg);
 }
 
-TEST_F(WatcherTest, ShellRestartBringsTheActiveIconBackEvenWhenOff) {
+TEST_F(WatcherTest, ShellRestartBringsTheIconBackAsItWas) {
+    fake.transcript.clear();
+    watcher.OnTaskbarCreated();
     watcher.ToggleActive();
     fake.transcript.clear();
     watcher.OnTaskbarCreated();
-    EXPECT_EQ(fake.transcript, (Lines{"tray add On ' Replywick '"}));
+    EXPECT_EQ(fake.Lines({"tray"}), (Lines{"tray add Off ' Replywick (not active) '"}));
     EXPECT_FALSE(watcher.Active());
 }
 

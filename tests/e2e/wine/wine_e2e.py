@@ -429,7 +429,7 @@ def case_active_off_by_icon_click(s):
 
 
 def case_icon_back_after_shell_restart(s):
-    # With Active off, a restarted shell gets the active icon back, though
+    # With Active off, a restarted shell gets the inactive icon back, and
     # the watcher stays off until the next toggle.
     s.install(ini=settings(item("Restarted", "{Dialog Yes}")))
     rw = s.start_rw()
@@ -439,7 +439,7 @@ def case_icon_back_after_shell_restart(s):
     check(s.ctl("trayremove") == 0, "could not remove the icon")
     wait_until(lambda: s.tray_icon_state() == "none", 10, "the icon to go")
     check(s.ctl("taskbarcreated") == 0, "could not post TaskbarCreated")
-    wait_until(lambda: s.tray_icon_state() == "on", 10, "the icon to come back active")
+    wait_until(lambda: s.tray_icon_state() == "off", 10, "the icon to come back inactive")
     t = s.target(title="Restarted", timeout=15000)
     s.wait_log(t, "SHOWN D1")
     time.sleep(1.5)
