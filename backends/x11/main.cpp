@@ -9,6 +9,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QCursor>
+#include <QDesktopServices>
+#include <QUrl>
 #include <QIcon>
 #include <QMenu>
 #include <QSessionManager>
@@ -35,6 +37,9 @@
 #include "backends/x11/X11Util.h"
 #include "backends/x11/atspi/AccessibilityBridge.h"
 #include "backends/x11/atspi/DialogChildren.h"
+#include "backends/x11/ui/AboutWindow.h"
+#include "backends/x11/ui/ItemEditorWindow.h"
+#include "backends/x11/ui/ItemListWindow.h"
 #include "items/Settings.h"
 
 namespace {
@@ -142,10 +147,45 @@ public:
             // We are inside the tray icon's own mouse handler: closing removes
             // that icon, so it happens once the handler has returned.
             QTimer::singleShot(0, onClose);
-        } else if (chosen == about || chosen == settings) {
-            // The About and settings windows come with the program's own
-            // windows; until then these entries do nothing.
+        } else if (chosen == about) {
+            ShowAbout();
+        } else if (chosen == settings && watcher != nullptr) {
+            watcher->ShowList([this] { ShowItemList(); });
         }
+    }
+
+    // The settings windows, modal, while the menu's hold on the watcher
+    // lasts (they run inside ShowPopupMenu).
+    void ShowItemList() {
+        rw::ItemListServices s;
+        s.getClipText = [] { return rw::GetClipText(); };
+        s.setClipText = [](const std::string& t) { rw::SetClipText(t); };
+        s.saveSettings = [] { return rw::SaveSettings(); };
+        s.settingsPath = rw::App.IniPath;
+        s.addCaption = rw::App.AddItemCaption;
+        s.editCaption = rw::App.EditItemCaption;
+        s.texts = rw::ItemListTextsFor(rw::App.UseEnglish);
+        rw::SystemWindowFacts facts;
+        rw::x11ui::ItemListWindow window(rw::gItems, rw::CurItem, s, [&facts](QWidget* owner, const std::string& caption) {
+            rw::x11ui::ItemEditorWindow editor(owner, caption, rw::CurItem, rw::KeyNames, facts,
+                                               rw::ItemEditorTextsFor(rw::App.UseEnglish));
+            editor.exec();
+        });
+        if (trace) std::fprintf(stderr, "x11: item list window open\n");
+        window.exec();
+        if (trace) std::fprintf(stderr, "x11: item list window closed\n");
+    }
+
+    void ShowAbout() {
+        rw::AboutServices s;
+        s.exePath = rw::App.ExePath;
+        s.iniPath = rw::App.IniPath;
+        s.openUrl = [](const std::string& url) { QDesktopServices::openUrl(QUrl(QString::fromStdString(url))); };
+        s.setClipText = [](const std::string& t) { rw::SetClipText(t); };
+        s.sleep = [](std::uint32_t ms) { rw::Sys().Sleep(ms); };
+        s.texts = rw::AboutTextsFor(rw::App.UseEnglish);
+        rw::x11ui::AboutWindow window(nullptr, s);
+        window.exec();
     }
 
 private:

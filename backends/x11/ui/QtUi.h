@@ -1,0 +1,30 @@
+// Shared helpers of the Qt settings windows: sizes in twips or 96-dpi pixels
+// turned into the screen's pixels, text between the core (UTF-8 std::string)
+// and Qt, and the windows' artwork.
+#pragma once
+
+#include <QIcon>
+#include <QPixmap>
+#include <QRect>
+#include <QString>
+
+#include <string>
+
+namespace rw::x11ui {
+
+// Twips (1/1440 inch) to pixels of this screen.
+int TwipsX(int twips);
+int TwipsY(int twips);
+QRect TwipsRect(int left, int top, int width, int height);
+// Pixels as laid out at 96 dots per inch to pixels of this screen.
+int Px96(int px);
+QRect Px96Rect(int left, int top, int width, int height);
+
+inline QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+inline std::string S(const QString& s) { return s.toStdString(); }
+
+// An icon button's image, with its greyed face for the disabled state.
+QIcon ButtonIcon(const char* name);
+QPixmap Art(const char* name);
+
+}  // namespace rw::x11ui
