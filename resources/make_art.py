@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Draws Replywick's icons and cursors and writes them as .ico/.cur files.
+"""Draws Replywick's icons, cursors and bitmaps and writes them as
+.ico/.cur/.bmp files.
 
 The generated files are committed, so a build never needs this script; run it
 again only after changing the artwork:  python3 resources/make_art.py
@@ -16,7 +17,8 @@ PALETTE16 = [
     (128, 128, 128), (255, 0, 0), (0, 255, 0), (255, 255, 0),
     (0, 0, 255), (255, 0, 255), (0, 255, 255), (255, 255, 255),
 ]
-BLACK, DARK, SILVER, RED, WHITE = 0, 8, 7, 9, 15
+BLACK, MAROON, GREEN, OLIVE, NAVY, SILVER, DARK = 0, 1, 2, 3, 4, 7, 8
+RED, YELLOW, BLUE, WHITE = 9, 11, 12, 15
 CLEAR = None  # transparent pixel
 
 # Letter shapes: '#' is ink.
@@ -230,11 +232,253 @@ HAND = [
 ]
 
 
+# The pixel under the mouse when the cross-hair cursor is dragged: the point
+# where its two lines meet.
+CROSSHAIR_HOTSPOT = (15, 15)
+
+
+# The tool buttons of the settings windows, 16x16. One letter a pixel, each
+# naming a colour of the 16-colour palette; '.' is transparent. The Linux
+# build draws its PNGs from the same patterns (x11/make_icons.py imports them),
+# so both programs show the same pictures.
+INKS = {
+    ".": CLEAR, "k": BLACK, "g": DARK, "s": SILVER, "w": WHITE, "y": YELLOW,
+    "o": OLIVE, "n": NAVY, "b": BLUE, "r": RED, "m": MAROON, "G": GREEN,
+}
+
+ARROW_UP = [
+    "................",
+    "................",
+    ".......k........",
+    "......kbk.......",
+    ".....kbbbk......",
+    "....kbbbbbk.....",
+    "...kbbbbbbbk....",
+    "..kkkkbbbkkkk...",
+    ".....kbbbk......",
+    ".....kbbbk......",
+    ".....kbbbk......",
+    ".....kbbbk......",
+    ".....kbbbk......",
+    ".....kkkkk......",
+    "................",
+    "................",
+]
+
+OPEN_FOLDER = [
+    "................",
+    "................",
+    "................",
+    ".kkkk...........",
+    "kyyyyk..........",
+    "kyoooykkkkkkk...",
+    "kyooooooooooyk..",
+    "kyookkkkkkkkkkkk",
+    "kyokyyyyyyyyyyk.",
+    "kyokyyyyyyyyyyk.",
+    "kykyyyyyyyyyyk..",
+    "kykyyyyyyyyyyk..",
+    "kkyyyyyyyyyyk...",
+    "kkkkkkkkkkkkk...",
+    "................",
+    "................",
+]
+
+FLOPPY = [
+    "................",
+    ".kkkkkkkkkkkkk..",
+    ".knwwwwwwwwwnk..",
+    ".knwwwwwwwwwnk..",
+    ".knwgggggggwnk..",
+    ".knwwwwwwwwwnk..",
+    ".knwgggggggwnk..",
+    ".knwwwwwwwwwnk..",
+    ".knnnnnnnnnnnk..",
+    ".knnnnnnnnnnnk..",
+    ".knnssssssnnnk..",
+    ".knnsskksssnnk..",
+    ".knnsskksssnnk..",
+    ".knnsskksssnnk..",
+    ".kkkkkkkkkkkkk..",
+    "................",
+]
+
+SCISSORS = [
+    "................",
+    "...k.......k....",
+    "...kk.....kk....",
+    "....k.....k.....",
+    "....kk...kk.....",
+    ".....k...k......",
+    ".....kk.kk......",
+    "......kgk.......",
+    ".......k........",
+    "......k.k.......",
+    "..rrrr...rrrr...",
+    ".r...r...r...r..",
+    ".r...r...r...r..",
+    ".r...r...r...r..",
+    "..rrr.....rrr...",
+    "................",
+]
+
+COPY = [
+    "kkkkkk..........",
+    "kwwwwkk.........",
+    "kwwwwkwk........",
+    "kwggwkkkk.......",
+    "kwwwwwwwk.......",
+    "kwggggkkkkkk....",
+    "kwwwwwkwwwwkk...",
+    "kwggggkwwwwkwk..",
+    "kwwwwwkwggwkkkk.",
+    "kwggggkwwwwwwwk.",
+    "kkkkkkkwggggwwk.",
+    "......kwwwwwwwk.",
+    "......kwggggwwk.",
+    "......kwwwwwwwk.",
+    "......kkkkkkkkk.",
+    "................",
+]
+
+PASTE = [
+    "....kkkk........",
+    ".kkksssskkk.....",
+    "kooksggskook....",
+    "kookkkkkkook....",
+    "koooooooooook...",
+    "kooooookkkkkkk..",
+    "kooooookwwwwkwk.",
+    "kooooookwggwkkkk",
+    "kooooookwwwwwwwk",
+    "kooooookwggggwwk",
+    "kooooookwwwwwwwk",
+    "kooooookwggggwwk",
+    "kooooookwwwwwwwk",
+    "kkkkkkkkwggggwwk",
+    ".......kwwwwwwwk",
+    ".......kkkkkkkkk",
+]
+
+
+def pattern(rows):
+    return [[INKS[c] for c in row] for row in rows]
+
+
+# Colours left out of a greyed picture: the light ones, and the olive of the
+# folder's inside and the clipboard's board, which would else grey into one
+# blot hiding the outlines.
+GREYED_DROPS = {WHITE, SILVER, YELLOW, OLIVE}
+
+
+def greyed(px):
+    """The look of a disabled tool button: the picture's dark parts as one
+    grey shape with a white copy one pixel down and right, as if pressed into
+    the button face."""
+    n = len(px)
+    ink = [[c is not CLEAR and c not in GREYED_DROPS for c in row] for row in px]
+    out = blank(n)
+    for y in range(n):
+        for x in range(n):
+            if ink[y][x] and x + 1 < n and y + 1 < n:
+                out[y + 1][x + 1] = WHITE
+    for y in range(n):
+        for x in range(n):
+            if ink[y][x]:
+                out[y][x] = DARK
+    return out
+
+
+# (file stem, picture); each also gets a greyed twin named stem + "Grey".
+TOOL_BUTTONS = [
+    ("ArrowUp", pattern(ARROW_UP)),
+    ("ArrowDown", pattern(ARROW_UP[::-1])),
+    ("Open", pattern(OPEN_FOLDER)),
+    ("Save", pattern(FLOPPY)),
+    ("Cut", pattern(SCISSORS)),
+    ("Copy", pattern(COPY)),
+    ("Paste", pattern(PASTE)),
+]
+
+
+# The window search tool, 31x28: a sunken box holding the cross-hair that the
+# user drags out of it; while dragging, the box is shown empty. Its grey
+# parts use the exact classic 3-D greys, so LoadImage(LR_LOADMAP3DCOLORS)
+# recolours them to the user's button colours.
+SEARCH_W, SEARCH_H = 31, 28
+
+
+RING = [
+    "....#####....",
+    "..##.....##..",
+    ".#.........#.",
+    ".#.........#.",
+    "#...........#",
+    "#...........#",
+    "#...........#",
+    "#...........#",
+    "#...........#",
+    ".#.........#.",
+    ".#.........#.",
+    "..##.....##..",
+    "....#####....",
+]
+
+
+def search_face(with_crosshair):
+    w, h = SEARCH_W, SEARCH_H
+    px = [[WHITE] * w for _ in range(h)]
+    for x in range(w):
+        px[0][x], px[h - 1][x] = DARK, WHITE
+        px[1][x], px[h - 2][x] = BLACK, SILVER
+    for y in range(h):
+        px[y][0], px[y][w - 1] = DARK, WHITE
+        if 0 < y < h - 1:
+            px[y][1], px[y][w - 2] = BLACK, SILVER
+    px[h - 1][0], px[0][w - 1] = DARK, DARK
+    px[h - 2][1], px[1][w - 2] = BLACK, BLACK
+    if with_crosshair:
+        cx, cy = 15, 13
+        for d in range(-9, 10):
+            if abs(d) > 1:
+                px[cy][cx + d] = BLACK
+                px[cy + d][cx] = BLACK
+        px[cy][cx] = BLACK
+        for dy, row in enumerate(RING):
+            for dx, c in enumerate(row):
+                if c == "#":
+                    px[cy - 6 + dy][cx - 6 + dx] = BLACK
+    return px
+
+
+def write_bmp(path, px):
+    """A 4-bit Windows bitmap file (BITMAP resource) in the 16-colour palette."""
+    h, w = len(px), len(px[0])
+    stride = row_bytes(4 * w)
+    bits = bytearray()
+    for y in reversed(range(h)):
+        row = bytearray(stride)
+        for x in range(w):
+            row[x // 2] |= px[y][x] << (4 if x % 2 == 0 else 0)
+        bits += row
+    info = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 4, 0, len(bits), 2835, 2835, 16, 0)
+    palette = b"".join(struct.pack("<BBBB", b, g, r, 0) for (r, g, b) in PALETTE16)
+    offset = 14 + len(info) + len(palette)
+    head = struct.pack("<2sIHHI", b"BM", offset + len(bits), 0, 0, offset)
+    with open(path, "wb") as f:
+        f.write(head + info + palette + bytes(bits))
+
+
 def main():
     write_icon(os.path.join(HERE, "OKon.ico"), [ok_icon(16, False), ok_icon(32, False)])
     write_icon(os.path.join(HERE, "OKoff.ico"), [ok_icon(16, True), ok_icon(32, True)])
-    write_cursor(os.path.join(HERE, "Crosshair.cur"), crosshair_art(), (15, 15))
+    write_cursor(os.path.join(HERE, "Crosshair.cur"), crosshair_art(), CROSSHAIR_HOTSPOT)
     write_cursor(os.path.join(HERE, "Hand.cur"), HAND, (5, 0))
+    for stem, px in TOOL_BUTTONS:
+        write_icon(os.path.join(HERE, stem + ".ico"), [px])
+        write_icon(os.path.join(HERE, stem + "Grey.ico"), [greyed(px)])
+    write_bmp(os.path.join(HERE, "SearchFull.bmp"), search_face(True))
+    write_bmp(os.path.join(HERE, "SearchEmpty.bmp"), search_face(False))
 
 
 if __name__ == "__main__":

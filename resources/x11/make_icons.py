@@ -1,10 +1,20 @@
 #!/usr/bin/env python3
-"""Draws the two notification-area pictures of the Linux program as PNG
-files (16x16 and 32x32): a grey button face with the letters OK, and the
-same crossed out by a red X. Run once; the PNGs are committed."""
+"""Draws the pictures of the Linux program as PNG files:
+- the two notification-area pictures (16x16 and 32x32): a grey button face
+  with the letters OK, and the same crossed out by a red X;
+- the settings windows' tool-button images (16x16), each also greyed for a
+  disabled button, the window search tool's two faces (31x28) and its
+  cross-hair drag cursor (32x32). These are the Windows build's pictures,
+  taken from ../make_art.py, so both builds look alike.
+Run again after changing the artwork; the PNGs are committed."""
 import struct
+import sys
 import zlib
 from pathlib import Path
+
+sys.dont_write_bytecode = True  # leave no cache folder in the source tree
+sys.path.insert(0, str(Path(__file__).resolve().parent.parent))
+import make_art  # noqa: E402  (the shared artwork, next to this folder)
 
 BLACK = (0, 0, 0, 255)
 WHITE = (255, 255, 255, 255)
@@ -14,12 +24,14 @@ RED = (255, 0, 0, 255)
 CLEAR = (0, 0, 0, 0)
 
 
-def png(path, pixels, size):
+def png(path, pixels, size=None):
+    """size: square images pass their edge; others take it from the pixels."""
+    width, height = (size, size) if size else (len(pixels[0]), len(pixels))
     raw = b"".join(b"\x00" + b"".join(bytes(p) for p in row) for row in pixels)
     def chunk(tag, data):
         c = struct.pack(">I", len(data)) + tag + data
         return c + struct.pack(">I", zlib.crc32(tag + data) & 0xFFFFFFFF)
-    head = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
+    head = struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)
     Path(path).write_bytes(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", head) +
                            chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
 
@@ -61,7 +73,45 @@ def draw(size, crossed):
     return px
 
 
-here = Path(__file__).resolve().parent
-for name, crossed in (("OKon", False), ("OKoff", True)):
-    for size in (16, 32):
-        png(here / f"{name}-{size}.png", draw(size, crossed), size)
+# The cross-hair cursor's hot spot, (x, y) from the top-left pixel of
+# crosshair-32.png: where its lines meet. Give it to QCursor(pixmap, x, y).
+CROSSHAIR_HOTSPOT = make_art.CROSSHAIR_HOTSPOT  # (15, 15)
+
+
+def rgba(grid):
+    """A picture in make_art's 16-colour palette (None: transparent) as RGBA."""
+    return [[CLEAR if c is None else make_art.PALETTE16[c] + (255,) for c in row]
+            for row in grid]
+
+
+def cursor_pixels(art):
+    """make_art's cursor strings: '#' black, '.' white, ' ' transparent."""
+    inks = {"#": BLACK, ".": WHITE, " ": CLEAR}
+    rows = [[inks[c] for c in row.ljust(32)] for row in art]
+    return rows + [[CLEAR] * 32 for _ in range(32 - len(rows))]
+
+
+# make_art's file stem -> our name: btn-<name>-16.png, btn-<name>-grey-16.png
+BUTTON_NAMES = {
+    "ArrowUp": "up", "ArrowDown": "down", "Open": "open", "Save": "save",
+    "Cut": "cut", "Copy": "copy", "Paste": "paste",
+}
+
+
+def main():
+    here = Path(__file__).resolve().parent
+    for name, crossed in (("OKon", False), ("OKoff", True)):
+        for size in (16, 32):
+            png(here / f"{name}-{size}.png", draw(size, crossed), size)
+    for stem, grid in make_art.TOOL_BUTTONS:
+        name = BUTTON_NAMES[stem]
+        png(here / f"btn-{name}-16.png", rgba(grid))
+        png(here / f"btn-{name}-grey-16.png", rgba(make_art.greyed(grid)))
+    # The search tool's faces are opaque: the sunken box fills them.
+    png(here / "search-full.png", rgba(make_art.search_face(True)))
+    png(here / "search-empty.png", rgba(make_art.search_face(False)))
+    png(here / "crosshair-32.png", cursor_pixels(make_art.crosshair_art()))
+
+
+if __name__ == "__main__":
+    main()
