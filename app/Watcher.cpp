@@ -67,6 +67,9 @@ void Watcher::Create() {
 
 void Watcher::Close() {
     DebugLine([] { return std::string("Replywick end -------------"); });
+    // Edits of a settings window that is still open were never confirmed:
+    // the file gets the list as it was before the window opened.
+    if (gItems.HasSnapshot()) gItems.UpdateCancel();
     SaveSettings();
     host_.TrayIconDelete();
 }

@@ -268,6 +268,15 @@ int main(int argc, char** argv) {
     bool closed = false;
     auto closeMain = [&]() {
         if (closed) return;
+        if (watcher.PopupMenuOpen()) {
+            // We are inside the tray icon's own handler (its menu, or a window
+            // opened from it): removing the icon now would pull it from under
+            // Qt. The open windows close as by Cancel, every event loop ends,
+            // and the end below runs once the handler has returned.
+            QApplication::closeAllWindows();
+            QApplication::quit();
+            return;
+        }
         closed = true;
         host.PollTimer().stop();
         gItemsUnsaved = false;

@@ -92,8 +92,12 @@ TEST_F(WatcherTest, CreationAddsIconLoadsItemsAndExaminesTheForeground) {
     EXPECT_TRUE(watcher.Active());
 }
 
-TEST_F(WatcherTest, ClosingWritesTheSettingsThenRemovesTheIcon) {
+TEST_F(WatcherTest, ClosingWritesTheConfirmedSettingsThenRemovesTheIcon) {
     App.IniPath = (Folder() / "watcher.ini").string();
+    // The program ends while a settings window is open: its edits were
+    // never confirmed and do not reach the file.
+    gItems.UpdateBegin();
+    gItems.AddItem(Named("unconfirmed"));
     watcher.Close();
     EXPECT_EQ(fake.debugLines, (Lines{"Replywick end -------------"}));
     EXPECT_EQ(fake.transcript.back(), "tray delete");

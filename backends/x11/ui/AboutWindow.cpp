@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QTimer>
 
 #include "backends/x11/ui/QtUi.h"
 
@@ -86,6 +87,13 @@ void AboutWindow::ShowInformation(const std::string& text) {
 }
 
 void AboutWindow::CloseWindow() { accept(); }
+
+void AboutWindow::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    activateWindow();
+    raise();
+    QTimer::singleShot(200, this, [this] { TraceControls(this); });
+}
 
 bool AboutWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::MouseButtonPress) return false;

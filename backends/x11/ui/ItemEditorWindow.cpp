@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QScreen>
 
 #include "backends/x11/ui/QtUi.h"
@@ -250,6 +251,7 @@ void ItemEditorWindow::showEvent(QShowEvent* event) {
     }
     activateWindow();
     raise();
+    QTimer::singleShot(200, this, [this] { TraceControls(this); });
 }
 
 }  // namespace rw::x11ui

@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 #include <QToolButton>
 
 #include "backends/x11/ui/QtUi.h"
@@ -246,6 +247,7 @@ void ItemListWindow::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     activateWindow();
     raise();
+    QTimer::singleShot(200, this, [this] { TraceControls(this); });
     list_->setFocus();
 }
 

@@ -1,6 +1,10 @@
 #include "backends/x11/ui/QtUi.h"
 
+#include <QListWidget>
+
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 #include "base/AppValues.h"
 
@@ -21,6 +25,27 @@ QRect TwipsRect(int left, int top, int width, int height) {
 int Px96(int px) { return Scale(px * 15, App.TwipsPerPixelX); }
 QRect Px96Rect(int left, int top, int width, int height) {
     return {Px96(left), Px96(top), Px96(width), Px96(height)};
+}
+
+void TraceControls(QWidget* window) {
+    if (std::getenv("RW_X11_TRACE") == nullptr || window == nullptr) return;
+    const std::string win = S(window->objectName());
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        if (w->objectName().isEmpty() || !w->isVisible()) continue;
+        const QPoint g = w->mapToGlobal(QPoint(0, 0));
+        std::fprintf(stderr, "x11: control %s %s %d %d %d %d\n", win.c_str(), S(w->objectName()).c_str(), g.x(),
+                     g.y(), w->width(), w->height());
+        auto* list = qobject_cast<QListWidget*>(w);
+        if (list == nullptr) continue;
+        for (int i = 0; i < list->count() && i < 40; ++i) {
+            const QRect r = list->visualItemRect(list->item(i));
+            if (!list->viewport()->rect().intersects(r)) continue;
+            const QPoint rg = list->viewport()->mapToGlobal(r.topLeft());
+            std::fprintf(stderr, "x11: row %s %s %d %d %d %d %d '%s'\n", win.c_str(), S(w->objectName()).c_str(), i,
+                         rg.x(), rg.y(), r.width(), r.height(), S(list->item(i)->text()).c_str());
+        }
+    }
+    std::fflush(stderr);
 }
 
 QIcon ButtonIcon(const char* name) {

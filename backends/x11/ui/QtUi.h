@@ -7,6 +7,7 @@
 #include <QPixmap>
 #include <QRect>
 #include <QString>
+#include <QWidget>
 
 #include <string>
 
@@ -22,6 +23,12 @@ QRect Px96Rect(int left, int top, int width, int height);
 
 inline QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 inline std::string S(const QString& s) { return s.toStdString(); }
+
+// With RW_X11_TRACE set, writes where each named control of a shown window
+// is on the screen ("x11: control WINDOW NAME X Y W H"), and the rows of its
+// short lists ("x11: row WINDOW LIST INDEX X Y W H 'TEXT'"), so that
+// end-to-end tests can aim real pointer input at them.
+void TraceControls(QWidget* window);
 
 // An icon button's image, with its greyed face for the disabled state.
 QIcon ButtonIcon(const char* name);
