@@ -35,8 +35,6 @@
 #include "app/Watcher.h"
 #include "backends/x11/X11Platform.h"
 #include "backends/x11/X11Util.h"
-#include "backends/x11/atspi/AccessibilityBridge.h"
-#include "backends/x11/atspi/DialogChildren.h"
 #include "backends/x11/ui/AboutWindow.h"
 #include "backends/x11/ui/ItemEditorWindow.h"
 #include "backends/x11/ui/ItemListWindow.h"
@@ -233,24 +231,6 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationName("Replywick");
 
-    // The controls inside dialogs (message text, buttons) come from the
-    // accessibility bus: X11 toolkits have no child windows for them.
-    rw::x11::AccessibilityBridge accessibility;
-    rw::x11::DialogChildren dialogChildren(
-        accessibility, [&platform](rw::WinHandle w, rw::x11::DialogChildren::WindowFacts& f) {
-            rw::Rect r;
-            f.pid = platform.GetWindowProcessId(w);
-            f.title = platform.GetWindowText(w);
-            if (f.pid == 0 || !platform.GetWindowRect(w, r)) return false;
-            f.identity = platform.IdentifyWindow(w).generation;
-            f.x = r.left;
-            f.y = r.top;
-            f.w = r.right - r.left;
-            f.h = r.bottom - r.top;
-            return true;
-        });
-    platform.SetChildProvider(&dialogChildren);
-
     rw::SetPlatform(&platform);
     rw::InitApp();
     EnsureSettingsDir(rw::App.IniPath);
@@ -295,16 +275,16 @@ int main(int argc, char** argv) {
         }
         std::fprintf(stderr, "x11: key table (%zu): %s\n", rw::KeyNames.size(), names.c_str());
     }
-    platform.onShellHook = [&](std::uint32_t code, rw::WinHandle w) {
+    platform.events.onShellHook = [&](std::uint32_t code, rw::WinHandle w) {
         if (trace) std::fprintf(stderr, "x11: shell notification %u 0x%x\n", code, w);
         if (!closed) watcher.OnShellHook(code, w);
     };
-    platform.onExternalNotify = [&](std::int32_t x, std::int32_t y) {
+    platform.events.onExternalNotify = [&](std::int32_t x, std::int32_t y) {
         if (trace) std::fprintf(stderr, "x11: external notification x=%d y=%d\n", x, y);
         if (!closed) watcher.OnExternalNotify(x, y);
     };
 
-    platform.onClientGone = [&](rw::WinHandle w) {
+    platform.events.onClientGone = [&](rw::WinHandle w) {
         if (trace) std::fprintf(stderr, "x11: client gone 0x%x\n", w);
         // The next window may get the same id: it must count as new.
         if (!closed) watcher.ForgetWindow(w);
@@ -312,7 +292,7 @@ int main(int argc, char** argv) {
 
     // Qt embeds its icon in a tray host that starts later by itself; the
     // watcher then shows the active icon again, as after a shell restart.
-    platform.onTrayHostStarted = [&] {
+    platform.events.onTrayHostStarted = [&] {
         if (trace) std::fprintf(stderr, "x11: tray host started\n");
         if (!closed) QTimer::singleShot(0, [&] { watcher.OnTaskbarCreated(); });
     };

@@ -1,18 +1,18 @@
 // AT-SPI side of the accessibility bridge (libatspi).
 #include "AccessibilityBridge.h"
 
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
 #include <dbus/dbus.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atspi/atspi.h>
 
+#include <algorithm>
 #include <chrono>
-#include <cstdlib>
+#include <span>
 #include <string_view>
 #include <unordered_map>
+
+#include "BusDiscovery.h"
 
 namespace rw::x11 {
 
@@ -74,76 +74,6 @@ std::string TakeString(gchar* s) {
     std::string out = s ? s : "";
     g_free(s);
     return out;
-}
-
-bool EnvSet(const char* name) {
-    const char* v = std::getenv(name);
-    return v && *v;
-}
-
-// Whether some session bus is known without libdbus autolaunching one (that
-// would start a stray bus daemon bound to the display).
-bool SessionBusKnown() {
-    if (EnvSet("DBUS_SESSION_BUS_ADDRESS")) return true;
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (!runtime || !*runtime) return false;
-    struct stat st {};
-    const std::string path = std::string(runtime) + "/bus";
-    return stat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode);
-}
-
-// Asks the session bus for the accessibility bus address with a bounded
-// wait; libatspi would wait for the D-Bus default of 25 s.
-bool A11yBusAnswers(int timeoutMs) {
-    if (!SessionBusKnown()) return false;
-    DBusError err;
-    dbus_error_init(&err);
-    DBusConnection* session = dbus_bus_get(DBUS_BUS_SESSION, &err);
-    if (!session) {
-        dbus_error_free(&err);
-        return false;
-    }
-    dbus_connection_set_exit_on_disconnect(session, FALSE);
-    bool ok = false;
-    if (DBusMessage* msg = dbus_message_new_method_call("org.a11y.Bus", "/org/a11y/bus",
-                                                        "org.a11y.Bus", "GetAddress")) {
-        DBusMessage* reply =
-            dbus_connection_send_with_reply_and_block(session, msg, timeoutMs, &err);
-        dbus_message_unref(msg);
-        if (reply) {
-            const char* address = nullptr;
-            ok = dbus_message_get_args(reply, nullptr, DBUS_TYPE_STRING, &address,
-                                       DBUS_TYPE_INVALID) &&
-                 address && *address;
-            dbus_message_unref(reply);
-        }
-    }
-    dbus_error_free(&err);
-    dbus_connection_unref(session);
-    return ok;
-}
-
-// The accessibility bus address the bus launcher publishes on the X root
-// window (AT_SPI_BUS), where GTK programs look for it too; empty if none.
-std::string A11yBusOfDisplay() {
-    if (!EnvSet("DISPLAY")) return {};
-    Display* dpy = XOpenDisplay(nullptr);
-    if (!dpy) return {};
-    std::string address;
-    const Atom atom = XInternAtom(dpy, "AT_SPI_BUS", True);
-    if (atom != None) {
-        Atom type = None;
-        int format = 0;
-        unsigned long count = 0, left = 0;
-        unsigned char* data = nullptr;
-        if (XGetWindowProperty(dpy, DefaultRootWindow(dpy), atom, 0, 1024, False, XA_STRING, &type,
-                               &format, &count, &left, &data) == Success &&
-            data && format == 8)
-            address.assign(reinterpret_cast<const char*>(data), count);
-        if (data) XFree(data);
-    }
-    XCloseDisplay(dpy);
-    return address;
 }
 
 // The GLib main context that serves libatspi's connection, one per process
@@ -223,6 +153,16 @@ bool TitleMatches(const std::string& accName, const std::string& title) {
            accName.compare(0, title.size(), title) == 0;
 }
 
+bool IsButtonId(int id) { return id == 1 || id == 2 || id == 4 || id == 5 || id == 6 || id == 7; }
+
+// The place of the first id that an accessible name stands for; ids.size()
+// when it stands for none of them.
+std::size_t RankOfName(std::span<const int> ids, const std::string& name) {
+    for (std::size_t r = 0; r < ids.size(); ++r)
+        if (ButtonNameMatches(ids[r], name)) return r;
+    return ids.size();
+}
+
 }  // namespace
 
 struct AccessibilityBridge::Impl {
@@ -233,7 +173,7 @@ struct AccessibilityBridge::Impl {
     std::unordered_map<std::string, std::uint32_t> pidByBusName;  // unique names never recur
     std::unordered_map<std::string, Clock::time_point> hungUntil;
     DBusConnection* a11yBus = nullptr;  // libatspi's connection, to notice its loss
-    bool addressSetHere = false;        // AT_SPI_BUS_ADDRESS came from the display
+    BusDiscovery discovery;
 
     ~Impl() {
         // libatspi stays initialised (see Lost), and its connection stays on
@@ -257,20 +197,7 @@ struct AccessibilityBridge::Impl {
         if (bus == Bus::Down && now < retryAt) return false;
         bus = Bus::Down;
         retryAt = now + std::chrono::seconds(5);
-        if (addressSetHere || !EnvSet("AT_SPI_BUS_ADDRESS")) {
-            if (addressSetHere) unsetenv("AT_SPI_BUS_ADDRESS");
-            addressSetHere = false;
-            if (!A11yBusAnswers(opt.deadlineMs)) {
-                // No session bus to ask (a bare X session, or one started
-                // elsewhere): the display tells where the bus is. libatspi
-                // takes an address only from the environment; this is set
-                // once, on the user-interface thread, and only in this case.
-                const std::string address = A11yBusOfDisplay();
-                if (address.empty()) return false;
-                setenv("AT_SPI_BUS_ADDRESS", address.c_str(), 1);
-                addressSetHere = true;
-            }
-        }
+        if (!discovery.Locate(opt.deadlineMs)) return false;
         const int rc = atspi_init();
         if (rc == 1 && atspi_get_a11y_bus() == nullptr) return false;
         if (rc != 0 && rc != 1) {
@@ -325,25 +252,12 @@ struct AccessibilityBridge::Impl {
         if (it != pidByBusName.end()) return it->second;
         // Answered by the bus daemon, not by the application. Asked here
         // rather than through libatspi, which would wait up to 25 s.
-        DBusMessage* msg = dbus_message_new_method_call("org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                                        "org.freedesktop.DBus",
-                                                        "GetConnectionUnixProcessID");
-        if (!msg) return 0;
-        const char* cname = name.c_str();
-        dbus_message_append_args(msg, DBUS_TYPE_STRING, &cname, DBUS_TYPE_INVALID);
-        DBusError err;
-        dbus_error_init(&err);
-        DBusMessage* reply =
-            dbus_connection_send_with_reply_and_block(a11yBus, msg, opt.callTimeoutMs, &err);
-        dbus_message_unref(msg);
+        const DBusMessagePtr reply =
+            CallMethod(a11yBus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                       "GetConnectionUnixProcessID", name.c_str(), opt.callTimeoutMs);
         dbus_uint32_t pid = 0;
-        bool ok = false;
-        if (reply) {
-            ok = dbus_message_get_args(reply, nullptr, DBUS_TYPE_UINT32, &pid, DBUS_TYPE_INVALID);
-            dbus_message_unref(reply);
-        }
-        dbus_error_free(&err);
-        if (!ok) return 0;
+        if (!reply || !dbus_message_get_args(reply.get(), nullptr, DBUS_TYPE_UINT32, &pid, DBUS_TYPE_INVALID))
+            return 0;
         // Applications come and go; their names are never reused, so the
         // cache is simply started afresh now and then.
         if (pidByBusName.size() >= 1024) pidByBusName.clear();
@@ -352,8 +266,10 @@ struct AccessibilityBridge::Impl {
     }
 
     // The accessible of the top-level window, or none.
-    Ref<AtspiAccessible> FindWindow(std::uint32_t pid, const std::string& title, const Rect4& rect,
-                                    const Deadline& dl) {
+    Ref<AtspiAccessible> FindWindow(const AccWindow& window, const Deadline& dl) {
+        const std::uint32_t pid = window.pid;
+        const std::string& title = window.title;
+        const Rect4 rect{window.x, window.y, window.w, window.h};
         // This process serves its own accessibility calls on the thread that
         // would be waiting here: its windows could only time out.
         if (pid == 0 || pid == static_cast<std::uint32_t>(getpid())) return {};
@@ -453,24 +369,32 @@ struct AccessibilityBridge::Impl {
     // The nodes of a window, all or up to its text node; empty when the
     // window is not found or the walk was cut short by the deadline (a
     // prefix would mislead).
-    std::vector<AccNode> Nodes(std::uint32_t pid, const std::string& title, const Rect4& place,
-                               bool untilText) {
+    std::vector<AccNode> Nodes(const AccWindow& window, bool untilText) {
         const Deadline dl(opt.deadlineMs);
         std::vector<AccNode> nodes;
-        Ref<AtspiAccessible> win = FindWindow(pid, title, place, dl);
+        Ref<AtspiAccessible> win = FindWindow(window, dl);
         if (!win) return nodes;
         bool complete = false;
-        Walk(win.get(), &nodes, 0, dl, complete, untilText);
+        Walk(win.get(), &nodes, untilText, {}, dl, complete);
         if (!complete) nodes.clear();
         return nodes;
     }
 
-    // Depth-first walk below `root` (root excluded). Stops at the first push
-    // button that stands for `buttonId` when one is asked for (then returned).
-    // With untilText the walk ends at the node that holds the dialog text
-    // (DialogTextFromNodes gives the same answer on what was walked).
-    Ref<AtspiAccessible> Walk(AtspiAccessible* root, std::vector<AccNode>* nodes, int buttonId,
-                              const Deadline& dl, bool& complete, bool untilText = false) {
+    // A push button and the dialog control id it stands for.
+    struct Found {
+        Ref<AtspiAccessible> button;
+        int id = 0;
+    };
+
+    // Depth-first walk below `root` (root excluded). With `nodes` it
+    // collects them, with untilText only up to the node that holds the
+    // dialog text (DialogTextFromNodes gives the same answer on what was
+    // walked). With `ids` it finds the button of the first id in their
+    // order that the window has; a button of the first id ends the walk.
+    // `complete` tells whether the walk got to its end (or to what ended
+    // it): a walk cut short by the deadline answers nothing.
+    Found Walk(AtspiAccessible* root, std::vector<AccNode>* nodes, bool untilText,
+               std::span<const int> ids, const Deadline& dl, bool& complete) {
         complete = false;
         std::size_t firstLabel = 0;
         bool haveLabel = false;
@@ -487,6 +411,8 @@ struct AccessibilityBridge::Impl {
             }
             return haveLabel && nodes->size() == firstLabel + 2;
         };
+        Found best;
+        std::size_t bestRank = ids.size();
         struct Frame {
             Ref<AtspiAccessible> node;
             gint next = 0;
@@ -530,71 +456,94 @@ struct AccessibilityBridge::Impl {
                 NoteFailure(root, started);
                 return {};
             }
-            if (role == ATSPI_ROLE_PUSH_BUTTON) {
-                // A button is one control, like a Win32 button: what a toolkit
-                // puts inside it (GTK 4: its label) is not walked.
-                if (buttonId != 0) {
-                    bool failed = false;
-                    if (ButtonNameMatches(buttonId, name) ||
-                        InnerLabelMatches(child.get(), count, buttonId, dl, failed)) {
-                        complete = true;
-                        return child;
-                    }
-                    if (failed) return {};
-                }
-                if (emit({RoleName(role), std::move(name)})) {
-                    complete = true;
-                    return {};
+            if (role == ATSPI_ROLE_PUSH_BUTTON && !ids.empty()) {
+                bool failed = false;
+                const std::size_t rank = ButtonRank(child.get(), name, count, ids, dl, failed);
+                if (failed) return {};
+                if (rank < bestRank) {
+                    bestRank = rank;
+                    best = {std::move(child), ids[rank]};
+                    if (rank == 0) break;
                 }
                 continue;
             }
-            if (emit({RoleName(role), std::move(name)})) {
-                complete = true;
-                return {};
-            }
-            if (stack.size() < 64 && count > 0 && !HoldsItems(role))
+            if (emit({RoleName(role), std::move(name)})) break;
+            // A button is one control, like a Win32 button: what a toolkit
+            // puts inside it (GTK 4: its label) is not walked.
+            if (role != ATSPI_ROLE_PUSH_BUTTON && stack.size() < 64 && count > 0 && !HoldsItems(role))
                 stack.push_back({std::move(child), 0, count});
         }
         complete = true;
-        return {};
+        return best;
     }
 
-    // GTK 4.8 names a button with a mnemonic "_Yes Yes" (its label text with
-    // the marker, then its inner label's name), so the inner label's name
-    // counts as the button's name as well.
-    bool InnerLabelMatches(AtspiAccessible* button, gint count, int buttonId, const Deadline& dl,
-                           bool& failed) {
+    // Which of `ids` a push button stands for, as its place in them
+    // (ids.size() for none): by its own name, else by the name of a label
+    // inside it (GTK 4.8 names a mnemonic button "_Yes Yes": its label text
+    // with the marker, then its inner label's name). `failed` when the
+    // target did not answer.
+    std::size_t ButtonRank(AtspiAccessible* button, const std::string& name, gint count,
+                           std::span<const int> ids, const Deadline& dl, bool& failed) {
+        const std::size_t own = RankOfName(ids, name);
+        if (own < ids.size()) return own;
         Error err;
         for (gint i = 0; i < count && i < 8 && !dl.Expired(); ++i) {
             const auto started = Clock::now();
             Ref<AtspiAccessible> inner(atspi_accessible_get_child_at_index(button, i, &err));
-            if (err || !inner) {
-                if (err) {
-                    NoteFailure(button, started);
-                    failed = true;
-                }
-                return false;
-            }
-            const AtspiRole role = atspi_accessible_get_role(inner.get(), &err);
-            std::string name;
-            if (!err) name = TakeString(atspi_accessible_get_name(inner.get(), &err));
+            AtspiRole role = ATSPI_ROLE_INVALID;
+            std::string innerName;
+            if (!err && inner) role = atspi_accessible_get_role(inner.get(), &err);
+            if (!err && inner) innerName = TakeString(atspi_accessible_get_name(inner.get(), &err));
             if (err) {
                 NoteFailure(button, started);
                 failed = true;
-                return false;
             }
-            if (role == ATSPI_ROLE_LABEL && ButtonNameMatches(buttonId, name)) return true;
+            if (err || !inner) return ids.size();
+            if (role == ATSPI_ROLE_LABEL) {
+                const std::size_t r = RankOfName(ids, innerName);
+                if (r < ids.size()) return r;
+            }
         }
-        return false;
+        return ids.size();
     }
 
-    Ref<AtspiAccessible> FindButton(std::uint32_t pid, const std::string& title, const Rect4& rect,
-                                    int id, const Deadline& dl) {
-        if (id != 1 && id != 2 && id != 4 && id != 5 && id != 6 && id != 7) return {};
-        Ref<AtspiAccessible> win = FindWindow(pid, title, rect, dl);
+    Found FindButton(const AccWindow& window, std::initializer_list<int> ids, const Deadline& dl) {
+        if (std::none_of(ids.begin(), ids.end(), IsButtonId)) return {};
+        Ref<AtspiAccessible> win = FindWindow(window, dl);
         if (!win) return {};
         bool complete = false;
-        return Walk(win.get(), nullptr, id, dl, complete);
+        Found found = Walk(win.get(), nullptr, false, std::span<const int>(ids.begin(), ids.size()), dl, complete);
+        return complete ? std::move(found) : Found{};
+    }
+
+    // Presses a button through its default action; true when the target
+    // acknowledged it. `mayPress` is asked last.
+    bool PressDefaultAction(AtspiAccessible* button, const Deadline& dl,
+                            const std::function<bool()>& mayPress) {
+        Ref<AtspiAction> action(atspi_accessible_get_action_iface(button));
+        if (!action) return false;
+        Error err;
+        const gint n = atspi_action_get_n_actions(action.get(), &err);
+        if (err || n <= 0) return false;
+        // The default action of a button: GTK calls it "click", Qt "Press".
+        gint chosen = 0;
+        int rank = 99;
+        for (gint i = 0; i < n && !dl.Expired(); ++i) {
+            const std::string name = Lower(TakeString(atspi_action_get_action_name(action.get(), i, &err)));
+            if (err) return false;
+            const int r = name == "click" ? 0 : name == "press" ? 1 : name == "activate" ? 2 : 99;
+            if (r < rank) {
+                rank = r;
+                chosen = i;
+            }
+        }
+        if (dl.Expired()) return false;
+        if (mayPress && !mayPress()) return false;
+        // A toolkit that clicks synchronously may answer only when what the
+        // click opened (a modal box) has closed, while it still serves other
+        // calls: a time-out here does not mean the program hangs.
+        const gboolean done = atspi_action_do_action(action.get(), chosen, &err);
+        return !err && done != FALSE;
     }
 };
 
@@ -608,51 +557,25 @@ AccessibilityBridge::~AccessibilityBridge() = default;
 
 bool AccessibilityBridge::BusAvailable() { return impl_->Connect(); }
 
-std::vector<AccNode> AccessibilityBridge::Snapshot(std::uint32_t pid, const std::string& title,
-                                                   int x, int y, int w, int h) {
-    return impl_->Nodes(pid, title, {x, y, w, h}, false);
+std::vector<AccNode> AccessibilityBridge::Snapshot(const AccWindow& window) {
+    return impl_->Nodes(window, false);
 }
 
-std::vector<AccNode> AccessibilityBridge::TextNodes(std::uint32_t pid, const std::string& title,
-                                                    int x, int y, int w, int h) {
-    return impl_->Nodes(pid, title, {x, y, w, h}, true);
+std::vector<AccNode> AccessibilityBridge::TextNodes(const AccWindow& window) {
+    return impl_->Nodes(window, true);
 }
 
-bool AccessibilityBridge::HasButton(std::uint32_t pid, const std::string& title, int x, int y,
-                                    int w, int h, int id) {
+int AccessibilityBridge::FindButton(const AccWindow& window, std::initializer_list<int> ids) {
     const Deadline dl(impl_->opt.deadlineMs);
-    return static_cast<bool>(impl_->FindButton(pid, title, {x, y, w, h}, id, dl));
+    return impl_->FindButton(window, ids, dl).id;
 }
 
-bool AccessibilityBridge::PressButton(std::uint32_t pid, const std::string& title, int x, int y,
-                                      int w, int h, int id) {
+int AccessibilityBridge::PressButton(const AccWindow& window, std::initializer_list<int> ids,
+                                     const std::function<bool()>& mayPress) {
     const Deadline dl(impl_->opt.deadlineMs);
-    Ref<AtspiAccessible> button = impl_->FindButton(pid, title, {x, y, w, h}, id, dl);
-    if (!button || dl.Expired()) return false;
-    Ref<AtspiAction> action(atspi_accessible_get_action_iface(button.get()));
-    if (!action) return false;
-    Error err;
-    const gint n = atspi_action_get_n_actions(action.get(), &err);
-    if (err || n <= 0) return false;
-    // The default action of a button: GTK calls it "click", Qt "Press".
-    gint chosen = 0;
-    int rank = 99;
-    for (gint i = 0; i < n && !dl.Expired(); ++i) {
-        const std::string name = Lower(TakeString(atspi_action_get_action_name(action.get(), i, &err)));
-        if (err) return false;
-        const int r = name == "click" ? 0 : name == "press" ? 1 : name == "activate" ? 2 : 99;
-        if (r < rank) {
-            rank = r;
-            chosen = i;
-        }
-    }
-    if (dl.Expired()) return false;
-    // A toolkit that clicks synchronously may answer only when what the
-    // click opened (a modal box) has closed, while it still serves other
-    // calls: a time-out here does not mean the program hangs.
-    const gboolean done = atspi_action_do_action(action.get(), chosen, &err);
-    if (err) return false;
-    return done != FALSE;
+    const Impl::Found found = impl_->FindButton(window, ids, dl);
+    if (!found.button || dl.Expired()) return 0;
+    return impl_->PressDefaultAction(found.button.get(), dl, mayPress) ? found.id : 0;
 }
 
 }  // namespace rw::x11

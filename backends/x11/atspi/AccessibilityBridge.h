@@ -23,16 +23,17 @@
 // and terminals count as one node each: their rows and entries are items,
 // not controls (and a dialog with a long list stays quick).
 //
+// Buttons: the dialog control ids of Windows (1 OK, 2 Cancel, 4 Retry,
+// 5 Ignore, 6 Yes, 7 No) stand for push buttons by their accessible names
+// (ButtonNameMatches). A list of ids is answered from one walk: the first
+// id in the list that the window has a button for.
+//
 // Time: every call is bounded. Each D-Bus call into a target carries a short
 // timeout and the whole call has a deadline (Options), so a hung or stopped
 // target costs at most about a second and never blocks the caller for good.
 // A target that failed to answer is skipped for a short while afterwards.
 //
-// Finding the bus: AT_SPI_BUS_ADDRESS, else the session bus (its address or
-// the user's bus socket; never an autolaunched one), else the address the
-// bus launcher publishes on the X root window (AT_SPI_BUS), as GTK programs
-// find it. In that last case the bridge sets AT_SPI_BUS_ADDRESS in its own
-// environment, the only way libatspi takes an address.
+// Finding the bus: see BusDiscovery.
 //
 // No bus: when none is found or it cannot be reached, every call answers
 // empty/false at once; the connection is retried at most every few seconds.
@@ -42,12 +43,15 @@
 // Threads: not thread-safe; use bridges from one thread only (the program's
 // user-interface thread): libatspi's connection is process-wide, shared by
 // all bridges, and stays open until the process ends. One long-lived bridge
-// is the intended use (it caches process ids of applications). libatspi's connection is served from a private
-// GLib main context that the bridge pumps itself, so it never runs inside
-// the caller's event loop, nor does the caller's event loop run inside it.
+// is the intended use (it caches process ids of applications). libatspi's
+// connection is served from a private GLib main context that the bridge
+// pumps itself, so it never runs inside the caller's event loop, nor does
+// the caller's event loop run inside it.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -62,11 +66,20 @@ struct AccNode {
     bool operator==(const AccNode&) const = default;
 };
 
+// The top-level X window to look for: its process, its title as the
+// program reads it (cut at 259 bytes) and its outer rectangle in screen
+// pixels; w or h of 0: no rectangle to go by.
+struct AccWindow {
+    std::uint32_t pid = 0;
+    std::string title;
+    int x = 0, y = 0, w = 0, h = 0;
+};
+
 class AccessibilityBridge {
 public:
     struct Options {
         int callTimeoutMs = 600;   // one D-Bus call into a target
-        int deadlineMs = 1000;     // one whole Snapshot/HasButton/PressButton
+        int deadlineMs = 1000;     // one whole Snapshot/FindButton/PressButton
         int hungBackoffMs = 1500;  // skip a target that timed out for this long
         int maxNodes = 4000;       // a walk stops after this many nodes
     };
@@ -77,28 +90,27 @@ public:
     AccessibilityBridge(const AccessibilityBridge&) = delete;
     AccessibilityBridge& operator=(const AccessibilityBridge&) = delete;
 
-    // Accessible nodes below the top-level X window of process `pid` with
-    // title `title` and outer rectangle (x, y, w, h) in screen pixels, in
-    // document order (depth-first, parents before children), the window's
-    // own node excluded. w or h of 0: no rectangle test. Empty when there is
-    // no bus, no match, or time ran out.
-    std::vector<AccNode> Snapshot(std::uint32_t pid, const std::string& title, int x, int y, int w,
-                                  int h);
+    // Accessible nodes below the window, in document order (depth-first,
+    // parents before children), the window's own node excluded. Empty when
+    // there is no bus, no match, or time ran out.
+    std::vector<AccNode> Snapshot(const AccWindow& window);
 
     // The same nodes, but only up to the one that holds the dialog text
     // (see DialogTextFromNodes, which answers the same on both): cheaper on
     // big windows, whose text label usually comes early. All nodes when
     // there is no label.
-    std::vector<AccNode> TextNodes(std::uint32_t pid, const std::string& title, int x, int y, int w,
-                                   int h);
+    std::vector<AccNode> TextNodes(const AccWindow& window);
 
-    // Whether the window has a push button for dialog control `id`, and
-    // pressing it through its default action ("click"/"press"). Control ids
-    // and names: see ButtonNameMatches. PressButton is true when the target
-    // acknowledged the action.
-    bool HasButton(std::uint32_t pid, const std::string& title, int x, int y, int w, int h, int id);
-    bool PressButton(std::uint32_t pid, const std::string& title, int x, int y, int w, int h,
-                     int id);
+    // The first of the dialog control ids, in the order given, that the
+    // window has a push button for; 0 when it has none of them (or time ran
+    // out before the walk could tell).
+    int FindButton(const AccWindow& window, std::initializer_list<int> ids);
+    // The same, and presses that button through its default action
+    // ("click"/"press"). `mayPress`, when given, is asked right before the
+    // press; when it says no, nothing is pressed. The id of the button
+    // pressed, 0 when none was (or the target did not acknowledge).
+    int PressButton(const AccWindow& window, std::initializer_list<int> ids,
+                    const std::function<bool()>& mayPress = {});
 
     // Whether an accessibility bus could be reached (connects on first use).
     bool BusAvailable();

@@ -1,7 +1,8 @@
 // End-to-end tests of the accessibility bridge against real dialogs (zenity,
-// GTK 3, and a Qt 6 dialog of ours). Run by run_e2e.sh, which provides an X
-// display, a window manager, a D-Bus session and the accessibility bus.
-// The NoBus suite runs without any bus (see CMakeLists.txt).
+// GTK 3, and a Qt 6 dialog of ours), and of the X11 platform's dialogs
+// built on it. Run by run_e2e.sh, which provides an X display, a window
+// manager, a D-Bus session and the accessibility bus. The NoBus suite runs
+// without any bus (see CMakeLists.txt).
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -17,13 +18,14 @@
 #include <vector>
 
 #include "AccessibilityBridge.h"
-#include "DialogChildren.h"
 #include "XWindows.h"
+#include "backends/x11/X11Platform.h"
 
 namespace {
 
 using rw::x11::AccessibilityBridge;
 using rw::x11::AccNode;
+using rw::x11::AccWindow;
 using rw::x11::DialogTextFromNodes;
 using Clock = std::chrono::steady_clock;
 using rwtest::XDisplay;
@@ -129,8 +131,7 @@ protected:
                           << (launcher && kill(std::atoi(launcher), 0) == 0 ? "running" : "gone");
         }
         // The shorter walk ends at the text node: a prefix with the same text.
-        const auto text = bridge_->TextNodes(static_cast<std::uint32_t>(c.pid()), win->title, win->x,
-                                             win->y, win->w, win->h);
+        const auto text = bridge_->TextNodes(Win(c, *win));
         EXPECT_LE(text.size(), got.size());
         EXPECT_TRUE(std::equal(text.begin(), text.end(), got.begin(),
                                got.begin() + static_cast<std::ptrdiff_t>(std::min(text.size(), got.size()))));
@@ -139,21 +140,16 @@ protected:
         return *win;
     }
 
-    std::vector<AccNode> Snap(Child& c, const XWin& w) {
-        return bridge_->Snapshot(static_cast<std::uint32_t>(c.pid()), w.title, w.x, w.y, w.w, w.h);
+    static AccWindow Win(Child& c, const XWin& w) {
+        return {static_cast<std::uint32_t>(c.pid()), w.title, w.x, w.y, w.w, w.h};
     }
-    bool Press(Child& c, const XWin& w, int id) {
-        return bridge_->PressButton(static_cast<std::uint32_t>(c.pid()), w.title, w.x, w.y, w.w, w.h,
-                                    id);
-    }
-    bool Has(Child& c, const XWin& w, int id) {
-        return bridge_->HasButton(static_cast<std::uint32_t>(c.pid()), w.title, w.x, w.y, w.w, w.h,
-                                  id);
-    }
-    // The core's PressDialogButton: "OK" falls back to control 2.
+    std::vector<AccNode> Snap(Child& c, const XWin& w) { return bridge_->Snapshot(Win(c, w)); }
+    bool Press(Child& c, const XWin& w, int id) { return bridge_->PressButton(Win(c, w), {id}) == id; }
+    bool Has(Child& c, const XWin& w, int id) { return bridge_->FindButton(Win(c, w), {id}) == id; }
+    // As the program presses {Dialog ...}: "OK" falls back to control 2.
     bool PressDialogButton(Child& c, const XWin& w, int id) {
-        if (id == 1 && !Has(c, w, 1)) id = 2;
-        return Press(c, w, id);
+        const int pressed = id == 1 ? bridge_->PressButton(Win(c, w), {1, 2}) : bridge_->PressButton(Win(c, w), {id});
+        return pressed != 0;
     }
 
     static bool HasRole(const std::vector<AccNode>& nodes, const std::string& role) {
@@ -218,6 +214,35 @@ TEST_F(AtspiE2E, ZenityQuestionNo) {
     XWin w = Await(z);
     EXPECT_TRUE(Press(z, w, 7));
     EXPECT_EQ(z.WaitExit(5000), std::optional<int>(1));
+}
+
+// Several ids are answered from one walk: the first id in the order given
+// that the dialog has a button for, wherever that button sits.
+TEST_F(AtspiE2E, FirstButtonInTheOrderGiven) {
+    Child z(Zenity("question", "Order", "Which button comes first?"));
+    XWin w = Await(z);
+    EXPECT_EQ(bridge_->FindButton(Win(z, w), {1, 7, 6}), 7);
+    EXPECT_EQ(bridge_->FindButton(Win(z, w), {6, 7}), 6);
+    EXPECT_EQ(bridge_->FindButton(Win(z, w), {1, 2}), 0);
+    EXPECT_EQ(bridge_->FindButton(Win(z, w), {3, 8}), 0);  // no dialog control ids
+    EXPECT_EQ(bridge_->PressButton(Win(z, w), {2, 6, 7}), 6);
+    EXPECT_EQ(z.WaitExit(5000), std::optional<int>(0));
+}
+
+// The caller's last word before the press: a refusal presses nothing.
+TEST_F(AtspiE2E, RefusedPressPressesNothing) {
+    Child z(Zenity("question", "Refused", "Shall this be pressed?"));
+    XWin w = Await(z);
+    int asked = 0;
+    EXPECT_EQ(bridge_->PressButton(Win(z, w), {6}, [&] {
+        ++asked;
+        return false;
+    }),
+              0);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(z.WaitExit(300), std::nullopt);  // still open
+    EXPECT_EQ(bridge_->PressButton(Win(z, w), {6}, [] { return true; }), 6);
+    EXPECT_EQ(z.WaitExit(5000), std::optional<int>(0));
 }
 
 TEST_F(AtspiE2E, ZenityInfoOk) {
@@ -339,7 +364,7 @@ TEST_F(AtspiE2E, OtherTitleOrProcessFindsNothing) {
     other.title = "Another title";
     other.x += 400;  // and not where the dialog is
     EXPECT_TRUE(Snap(z, other).empty());
-    EXPECT_TRUE(bridge_->Snapshot(static_cast<std::uint32_t>(getpid()), w.title, w.x, w.y, w.w, w.h)
+    EXPECT_TRUE(bridge_->Snapshot({static_cast<std::uint32_t>(getpid()), w.title, w.x, w.y, w.w, w.h})
                     .empty());
     EXPECT_FALSE(Press(z, other, 1));
     EXPECT_EQ(z.WaitExit(300), std::nullopt);  // still open
@@ -418,8 +443,7 @@ TEST_F(AtspiE2E, QtShortLabelGivesTheNextControl) {
     std::vector<AccNode> nodes;
     XWin w = Await(q, &nodes);
     EXPECT_EQ(DialogTextFromNodes(nodes), "No");
-    const auto text = bridge_->TextNodes(static_cast<std::uint32_t>(q.pid()), w.title, w.x, w.y,
-                                         w.w, w.h);
+    const auto text = bridge_->TextNodes(Win(q, w));
     ASSERT_EQ(text.size(), 2u);
     EXPECT_EQ(text[1], (AccNode{"push button", "No"}));
 }
@@ -492,112 +516,58 @@ TEST_F(AtspiE2E, QtPressThatOpensAModalBox) {
     EXPECT_EQ(q.WaitExit(5000), std::optional<int>(30));
 }
 
-// ---- Pseudo child windows, walked as the program's logic walks a dialog ----
+// ---- The X11 platform's dialogs, as the program's logic uses them ---------
 
-class PseudoChildren : public AtspiE2E {
+class PlatformDialogs : public AtspiE2E {
 protected:
-    using H = rw::x11::DialogChildren::Handle;
-    PseudoChildren()
-        : children_(*bridge_, [this](H w, rw::x11::DialogChildren::WindowFacts& f) {
-              auto it = known_.find(w);
-              if (it == known_.end()) return false;
-              f = it->second;
-              return true;
-          }) {}
-
-    H Track(Child& c, const XWin& w) {
-        const H h = static_cast<H>(w.id);
-        known_[h] = {static_cast<std::uint32_t>(c.pid()), w.title, w.x, w.y, w.w, w.h};
-        return h;
+    void SetUp() override {
+        AtspiE2E::SetUp();
+        ASSERT_TRUE(platform_.Ok()) << "no X display for the platform";
     }
+    static rw::WinHandle Handle(const XWin& w) { return static_cast<rw::WinHandle>(w.id); }
 
-    // The dialog text as the logic reads it from child windows: the first
-    // "Static"; when its text is shorter than 4 bytes, the next control.
-    std::string GetDialogText(H w) {
-        H c = children_.FirstChild(w);
-        while (c != 0 && children_.ClassName(c) != "Static") c = children_.NextSibling(c);
-        if (c == 0) return {};
-        if (children_.Text(c).size() < 4) c = children_.NextSibling(c);
-        return c == 0 ? std::string() : children_.Text(c);
-    }
-    // Pressing a dialog button as the logic does: control id, OK falling
-    // back to Cancel, then the button command.
-    bool PressDialogButton(H w, int id) {
-        H b = children_.DlgItem(w, id);
-        if (b == 0 && id == 1) {
-            id = 2;
-            b = children_.DlgItem(w, id);
-        }
-        return b != 0 && children_.Press(w, id, b);
-    }
-
-    std::map<H, rw::x11::DialogChildren::WindowFacts> known_;
-    rw::x11::DialogChildren children_;
+    rw::x11::X11Platform platform_{nullptr, 0, nullptr};
 };
 
-TEST_F(PseudoChildren, ZenityTextAndButtons) {
-    Child z(Zenity("question", "Pseudo", "Do you want to save the changes?"));
-    const H w = Track(z, Await(z));
-    EXPECT_EQ(GetDialogText(w), "Do you want to save the changes?");
-
-    std::vector<std::string> classes;
-    for (H c = children_.FirstChild(w); c != 0; c = children_.NextSibling(c)) {
-        EXPECT_TRUE(rw::x11::DialogChildren::IsPseudo(c));
-        EXPECT_EQ(children_.Parent(c), w);
-        EXPECT_EQ(children_.FirstChild(c), 0u);
-        classes.push_back(children_.ClassName(c));
-    }
-    // The walk ends at the node with the text.
-    EXPECT_EQ(classes, (std::vector<std::string>{"filler", "filler", "icon", "Static"}));
-    EXPECT_EQ(children_.DlgItem(w, 1), 0u);
-    EXPECT_EQ(children_.DlgItem(w, 2), 0u);
-    EXPECT_NE(children_.DlgItem(w, 7), 0u);
-    const H yes = children_.DlgItem(w, 6);
-    ASSERT_NE(yes, 0u);
-    EXPECT_EQ(children_.ClassName(yes), "Button");
-    EXPECT_FALSE(children_.Press(w, 7, yes));  // a handle of another control
-    EXPECT_TRUE(children_.Press(w, 6, yes));
+TEST_F(PlatformDialogs, ZenityTextAndButtons) {
+    Child z(Zenity("question", "Platform", "Do you want to save the changes?"));
+    const rw::WinHandle w = Handle(Await(z));
+    EXPECT_EQ(platform_.GetDialogText(w), "Do you want to save the changes?");
+    EXPECT_EQ(platform_.PressDialogButton(w, {1, 2}), 0);  // neither OK nor Cancel
+    EXPECT_EQ(z.WaitExit(300), std::nullopt);
+    EXPECT_EQ(platform_.PressDialogButton(w, {1, 6, 7}), 6);
     EXPECT_EQ(z.WaitExit(5000), std::optional<int>(0));
 }
 
-TEST_F(PseudoChildren, OkFallsBackToCancel) {
-    Child z({"zenity", "--entry", "--title=Pseudo entry", "--text=Name of the new folder"});
-    const H w = Track(z, Await(z));
-    EXPECT_EQ(GetDialogText(w), "Name of the new folder");
-    EXPECT_NE(children_.DlgItem(w, 2), 0u);  // zenity --entry has OK and Cancel
-    EXPECT_TRUE(PressDialogButton(w, 1));
+TEST_F(PlatformDialogs, OkFallsBackToCancel) {
+    Child z({"zenity", "--entry", "--title=Platform entry", "--text=Name of the new folder"});
+    const rw::WinHandle w = Handle(Await(z));
+    EXPECT_EQ(platform_.GetDialogText(w), "Name of the new folder");
+    EXPECT_EQ(platform_.PressDialogButton(w, {1, 2}), 1);  // zenity --entry has OK and Cancel
     EXPECT_EQ(z.WaitExit(5000), std::optional<int>(0));
 
-    Child q({QtDialogPath(), "Qt pseudo", "Qt text", "NA"});  // No and Abbrechen only
-    const H wq = Track(q, Await(q));
-    EXPECT_EQ(GetDialogText(wq), "Qt text");
-    Child e({"zenity", "--question", "--title=Pseudo question", "--text=No OK and no Cancel here"});
-    const H we = Track(e, Await(e));
-    EXPECT_FALSE(PressDialogButton(we, 1));  // neither OK nor Cancel: nothing pressed
-    EXPECT_EQ(e.WaitExit(300), std::nullopt);
-    EXPECT_EQ(children_.DlgItem(wq, 1), 0u);
-    EXPECT_TRUE(PressDialogButton(wq, 1));
+    Child q({QtDialogPath(), "Qt platform", "Qt text", "NA"});  // No and Abbrechen only
+    const rw::WinHandle wq = Handle(Await(q));
+    EXPECT_EQ(platform_.GetDialogText(wq), "Qt text");
+    EXPECT_EQ(platform_.PressDialogButton(wq, {1, 2}), 2);
     EXPECT_EQ(q.WaitExit(5000), std::optional<int>(13));
 }
 
-TEST_F(PseudoChildren, UnknownWindowsAndStaleHandles) {
-    EXPECT_EQ(children_.FirstChild(0), 0u);
-    EXPECT_EQ(children_.FirstChild(0x123456), 0u);  // no facts: not a managed window
-    EXPECT_EQ(children_.DlgItem(0x123456, 1), 0u);
-    EXPECT_FALSE(children_.Press(0x123456, 1, 0));
-    EXPECT_EQ(children_.NextSibling(0xE0000000u | (99u << 12)), 0u);
-    EXPECT_EQ(children_.Text(0xFFFFFFFFu), "");
-    EXPECT_EQ(children_.ClassName(0xFFFFFFFFu), "");
-    EXPECT_EQ(children_.Parent(0xFFFFFFFFu), 0u);
+TEST_F(PlatformDialogs, NoWindowNoDialog) {
+    EXPECT_EQ(platform_.GetDialogText(0), "");
+    EXPECT_EQ(platform_.PressDialogButton(0, {1, 2}), 0);
+    EXPECT_EQ(platform_.GetDialogText(0x123456), "");  // no such window
+    EXPECT_EQ(platform_.PressDialogButton(0x123456, {1, 2}), 0);
 
-    Child z(Zenity("info", "Stale", "Handles of old walks expire."));
-    const H w = Track(z, Await(z));
-    const H first = children_.FirstChild(w);
-    ASSERT_NE(first, 0u);
-    for (int i = 0; i < 10; ++i) children_.FirstChild(w);
-    EXPECT_EQ(children_.ClassName(first), "");
-    EXPECT_EQ(children_.NextSibling(first), 0u);
-    EXPECT_EQ(children_.Parent(first), 0u);
+    std::optional<Child> z(std::in_place, Zenity("info", "Gone", "This window goes away."));
+    const rw::WinHandle w = Handle(Await(*z));
+    EXPECT_EQ(platform_.GetDialogText(w), "This window goes away.");
+    z.reset();  // killed, and its window with it
+    const auto end = Clock::now() + std::chrono::seconds(5);
+    while (platform_.GetWindowProcessId(w) != 0 && Clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(platform_.GetDialogText(w), "");
+    EXPECT_EQ(platform_.PressDialogButton(w, {1}), 0);
 }
 
 // ---- GTK 4 ----------------------------------------------------------------
@@ -658,9 +628,9 @@ TEST(NoBus, EmptyAndQuick) {
     const auto t0 = Clock::now();
     EXPECT_FALSE(bridge.BusAvailable());
     for (int i = 0; i < 20; ++i) {
-        EXPECT_TRUE(bridge.Snapshot(1, "Title", 0, 0, 100, 100).empty());
-        EXPECT_FALSE(bridge.HasButton(1, "Title", 0, 0, 100, 100, 1));
-        EXPECT_FALSE(bridge.PressButton(1, "Title", 0, 0, 100, 100, 6));
+        EXPECT_TRUE(bridge.Snapshot({1, "Title", 0, 0, 100, 100}).empty());
+        EXPECT_EQ(bridge.FindButton({1, "Title", 0, 0, 100, 100}, {1}), 0);
+        EXPECT_EQ(bridge.PressButton({1, "Title", 0, 0, 100, 100}, {6}), 0);
     }
     const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0);
     EXPECT_LT(spent.count(), 1500);

@@ -38,14 +38,14 @@ int main(int argc, char** argv) {
     std::printf("window 0x%lx '%s' %d,%d %dx%d\n", win->id, win->title.c_str(), win->x, win->y,
                 win->w, win->h);
     rw::x11::AccessibilityBridge bridge;
-    const auto upid = static_cast<std::uint32_t>(pid);
+    const rw::x11::AccWindow window{static_cast<std::uint32_t>(pid), win->title, win->x, win->y, win->w,
+                                    win->h};
 
     if (argc >= 4 && std::strcmp(argv[2], "--press") == 0) {
-        int id = std::atoi(argv[3]);
-        if (id == 1 && !bridge.HasButton(upid, win->title, win->x, win->y, win->w, win->h, 1)) id = 2;
-        const bool ok = bridge.PressButton(upid, win->title, win->x, win->y, win->w, win->h, id);
-        std::printf("press %d: %s\n", id, ok ? "pressed" : "not pressed");
-        return ok ? 0 : 1;
+        const int id = std::atoi(argv[3]);
+        const int pressed = id == 1 ? bridge.PressButton(window, {1, 2}) : bridge.PressButton(window, {id});
+        std::printf("press %d: %s\n", pressed != 0 ? pressed : id, pressed != 0 ? "pressed" : "not pressed");
+        return pressed != 0 ? 0 : 1;
     }
     if (argc >= 3 && std::strcmp(argv[2], "--ready") == 0) {
         const auto t0 = std::chrono::steady_clock::now();
@@ -53,8 +53,7 @@ int main(int argc, char** argv) {
         std::string text;
         while (text.empty() && std::chrono::steady_clock::now() - t0 < std::chrono::seconds(10)) {
             ++tries;
-            text = rw::x11::DialogTextFromNodes(
-                bridge.Snapshot(upid, win->title, win->x, win->y, win->w, win->h));
+            text = rw::x11::DialogTextFromNodes(bridge.Snapshot(window));
         }
         std::printf("text '%s' after %.1f ms, %d examinations\n", text.c_str(),
                     std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count(),
@@ -68,9 +67,7 @@ int main(int argc, char** argv) {
             std::string text;
             for (int i = 0; i < n; ++i) {
                 const auto t0 = std::chrono::steady_clock::now();
-                text = rw::x11::DialogTextFromNodes(
-                    full ? bridge.Snapshot(upid, win->title, win->x, win->y, win->w, win->h)
-                         : bridge.TextNodes(upid, win->title, win->x, win->y, win->w, win->h));
+                text = rw::x11::DialogTextFromNodes(full ? bridge.Snapshot(window) : bridge.TextNodes(window));
                 ms.push_back(
                     std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
                         .count());
@@ -85,7 +82,7 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
-    const auto nodes = bridge.Snapshot(upid, win->title, win->x, win->y, win->w, win->h);
+    const auto nodes = bridge.Snapshot(window);
     for (const auto& n : nodes) std::printf("[%s] '%s'\n", n.role.c_str(), n.name.c_str());
     std::printf("text '%s'\n", rw::x11::DialogTextFromNodes(nodes).c_str());
     return nodes.empty() ? 1 : 0;

@@ -6,14 +6,16 @@
 # Usage: display_bus.sh PROBE
 set -u
 probe=${1:?probe}
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=../common.sh
+. "$here/../common.sh"
 unset DBUS_SESSION_BUS_ADDRESS DBUS_SESSION_BUS_PID AT_SPI_BUS_ADDRESS
+new_work_dir XDG_RUNTIME_DIR rw-atspi-nobus   # no user bus socket here
 export XDG_RUNTIME_DIR
-XDG_RUNTIME_DIR=$(mktemp -d /tmp/rw-atspi-nobus.XXXXXX)   # no user bus socket here
-chmod 700 "$XDG_RUNTIME_DIR"
-trap 'kill "$z" 2>/dev/null; rm -rf "$XDG_RUNTIME_DIR"' EXIT
 
 zenity --info --title="Display bus" --text="Found through the display." 2>/dev/null &
 z=$!
+track $z
 out=$("$probe" "$z" 2>&1)
 case "$out" in
     *"text 'Found through the display.'"*) echo "PASS: found through the display" ;;

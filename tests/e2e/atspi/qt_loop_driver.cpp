@@ -56,10 +56,9 @@ int main(int argc, char** argv) {
         auto win = x.FindByPid(static_cast<pid_t>(pid), 0);
         if (!win) return;
         inBridge = true;
-        const std::string text = rw::x11::DialogTextFromNodes(
-            bridge.Snapshot(pid, win->title, win->x, win->y, win->w, win->h));
-        if (text == "Answered from a Qt event loop?")
-            pressed = bridge.PressButton(pid, win->title, win->x, win->y, win->w, win->h, 6);
+        const rw::x11::AccWindow window{pid, win->title, win->x, win->y, win->w, win->h};
+        const std::string text = rw::x11::DialogTextFromNodes(bridge.Snapshot(window));
+        if (text == "Answered from a Qt event loop?") pressed = bridge.PressButton(window, {6}) == 6;
         inBridge = false;
         if (pressed) app.exit(0);
     });

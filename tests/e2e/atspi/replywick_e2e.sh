@@ -8,53 +8,16 @@ set -u
 : "${REPLYWICK:?REPLYWICK must name the replywick program}"
 : "${QTDIALOG:?QTDIALOG must name the Qt test dialog}"
 
-WORK=$(mktemp -d /tmp/rw-atspi-rw.XXXXXX)
-PIDS=()
-RW_PID=""
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=../common.sh
+. "$here/../common.sh"
 
-cleanup() {
-    local p
-    for p in "${PIDS[@]}" $RW_PID; do kill -CONT "$p" 2>/dev/null; kill "$p" 2>/dev/null; done
-    wait 2>/dev/null
-    rm -rf "$WORK"
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL: $*" >&2
-    [ -f "$WORK/rw.log" ] && { echo "--- replywick output" >&2; tail -n 30 "$WORK/rw.log" >&2; }
-    exit 1
-}
-
-now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
-
-# wait_for SECONDS COMMAND...: polls until COMMAND succeeds; false on time-out.
-wait_for() {
-    local end=$(( $(now_ms) + $1 * 1000 ))
-    shift
-    until "$@" >/dev/null 2>&1; do
-        [ "$(now_ms)" -ge "$end" ] && return 1
-        sleep 0.05
-    done
-}
-
-mkdir -p "$WORK/app"
-cp "$REPLYWICK" "$WORK/app/replywick"
-INI="$WORK/app/replywick.ini"
-printf '; Replywick\r\n\r\n\r\n' >"$INI"
+new_work_dir WORK rw-atspi-rw
+install_replywick
+ini_begin
 
 # item DESC TITLE CLASS TEXT MACRO: title compared exactly, no delay.
-item() {
-    printf '[Item]\r\nDesc=%s\r\nTitle=%s\r\nTitleTestType=0\r\nClass=%s\r\nText=%s\r\nModul=\r\nSize=\r\nMacro=%s\r\nDelay=0\r\n\r\n' \
-        "$@" >>"$INI"
-}
-
-start_rw() {
-    "$WORK/app/replywick" /d >"$WORK/rw.log" 2>&1 &
-    RW_PID=$!
-    wait_for 10 sh -c 'xwininfo -root -tree | grep -q "\"Replywick MainForm\""' ||
-        fail "replywick did not start"
-}
+item() { ini_item "$1" "$2" 0 "$3" "$4" "" "" "$5" 0; }
 
 # exit_of SECONDS PID: the exit code of a dialog program; 255 when it is
 # still open after SECONDS.
@@ -77,7 +40,7 @@ expect_exit() {
 
 zenity_bg() {
     zenity "$@" 2>/dev/null &
-    PIDS+=($!)
+    track $!
     LAST=$!
 }
 
@@ -86,7 +49,7 @@ zenity_bg() {
 scenario_two_in_a_row() {
     item "save" "RW Save" Zenity "" "{Dialog Yes}"
     item "over" "RW Over" Zenity "" "{Dialog No}"
-    start_rw
+    start_replywick
     zenity_bg --question --title="RW Save" --text="Save?"
     expect_exit 0 "first dialog" "$LAST"
     zenity_bg --question --title="RW Over" --text="Overwrite?"
@@ -95,21 +58,21 @@ scenario_two_in_a_row() {
 
 scenario_question_yes() {
     item "yes" "RW Save" Zenity "Do you want to save" "{Dialog Yes}"
-    start_rw
+    start_replywick
     zenity_bg --question --title="RW Save" --text="Do you want to save the changes?"
     expect_exit 0 "{Dialog Yes}" "$LAST"
 }
 
 scenario_question_no() {
     item "no" "RW Overwrite" Zenity "" "{Dialog No}"
-    start_rw
+    start_replywick
     zenity_bg --question --title="RW Overwrite" --text="Overwrite the file?"
     expect_exit 1 "{Dialog No}" "$LAST"
 }
 
 scenario_info_ok() {
     item "ok" "RW Info" Zenity "The job is done." "{Dialog OK}"
-    start_rw
+    start_replywick
     zenity_bg --info --title="RW Info" --text="The job is done."
     expect_exit 0 "{Dialog OK}" "$LAST"
 }
@@ -118,25 +81,25 @@ scenario_info_ok() {
 scenario_text_start_not_middle() {
     item "middle" "RW Text" Zenity "want to save" "{Dialog Yes}"
     item "start" "RW Text" Zenity "Do you want" "{Dialog No}"
-    start_rw
+    start_replywick
     zenity_bg --question --title="RW Text" --text="Do you want to save the changes?"
     expect_exit 1 "the start item, not the middle one" "$LAST"
 }
 
 scenario_qt_dialog() {
     item "qt" "RW Qt" rw_atspi_qt_dialog "Shall the Qt dialog" "{Dialog Yes}"
-    start_rw
+    start_replywick
     "$QTDIALOG" "RW Qt" "Shall the Qt dialog be answered?" 2>/dev/null &
-    PIDS+=($!)
+    track $!
     expect_exit 10 "Qt dialog {Dialog Yes}" $!
 }
 
 # No OK button: {Dialog OK} presses Cancel ("Abbrechen").
 scenario_qt_ok_falls_back() {
     item "qt ok" "RW Qt OK" rw_atspi_qt_dialog "" "{Dialog OK}"
-    start_rw
+    start_replywick
     "$QTDIALOG" "RW Qt OK" "Nothing to confirm here" NA 2>/dev/null &
-    PIDS+=($!)
+    track $!
     expect_exit 13 "Qt dialog {Dialog OK} without OK" $!
 }
 
@@ -149,7 +112,7 @@ scenario_stopped_target() {
     local stopped=$LAST
     wait_for 10 xdotool search --name '^RW Stopped$' || fail "no window RW Stopped"
     kill -STOP "$stopped"
-    start_rw   # examines the stopped dialog, the foreground window, at start
+    start_replywick   # examines the stopped dialog, the foreground window, at start
     sleep 0.3
     local t0
     t0=$(now_ms)

@@ -87,8 +87,8 @@ protected:
         if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "needs an X display";
         plat_ = std::make_unique<X11Platform>(nullptr, 0, nullptr);
         ASSERT_TRUE(plat_->Ok());
-        plat_->onClientGone = [this](WinHandle w) { gone_.push_back(w); };
-        plat_->onShellHook = [this](std::uint32_t code, WinHandle w) {
+        plat_->events.onClientGone = [this](WinHandle w) { gone_.push_back(w); };
+        plat_->events.onShellHook = [this](std::uint32_t code, WinHandle w) {
             if (code == 1) created_.push_back(w);
         };
     }

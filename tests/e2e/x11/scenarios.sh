@@ -246,7 +246,7 @@ scenario_x_server_gone() {
     # The session ends by stopping the X server: the items are still written.
     printf '[Item]\nDesc=kept\nTitle=T\nClass=Zenity\nMacro=y\n' >"$INI"
     start_rw
-    kill "${ENV_PIDS[0]}"
+    kill "$XVFB_PID"
     wait_for 10 sh -c "! kill -0 $RW_PID" || fail "replywick outlived its X server"
     RW_PID=""
     head -c 13 "$INI" | od -c | grep -q '; *R *e *p *l *y *w *i *c *k *\\r *\\n' ||
@@ -313,7 +313,7 @@ scenario_back_to_back() {
     # dialog got. Started first, so that it holds its connection all along
     # and takes no dialog's place among the clients.
     xprop -root -spy _NET_CLIENT_LIST >"$WORK/clients.log" 2>&1 &
-    APP_PIDS+=($!)
+    track $!
     wait_for 5 test -s "$WORK/clients.log" || fail "xprop did not start"
     local i rc out t0 title slow=0
     for i in $(seq 1 "$count"); do
@@ -351,7 +351,7 @@ scenario_recycled_during_delay() {
     start_rw
     zenity --entry --title "RW First" --text "First" >"$WORK/first.txt" 2>/dev/null &
     local first=$!
-    APP_PIDS+=($first)
+    track "$first"
     wait_for 10 grep -q " Hit: RW First" "$WORK/rw.log" || fail "the first dialog was not matched"
     local t0 firstId secondId
     t0=$(now_ms)
@@ -361,7 +361,7 @@ scenario_recycled_during_delay() {
     # At once, so that X hands the ended program's id on to this one.
     timeout 12 zenity --entry --title "RW Second" --text "Second" >"$WORK/second.txt" 2>/dev/null &
     local second=$!
-    APP_PIDS+=($second)
+    track "$second"
     wait_for 5 active_is "RW Second" || fail "the second dialog did not come up"
     secondId=$(active_id)
     [ $(( $(now_ms) - t0 )) -lt 2000 ] || fail "the second dialog came up too late for the test"

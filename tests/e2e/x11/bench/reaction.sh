@@ -11,7 +11,7 @@ ini_begin
 ini_item "react" "RW React" 0 Zenity "" "" "" "x" 0
 start_rw
 "$WATCHKEYS" >"$WORK/events.txt" &
-APP_PIDS+=($!)
+track $!
 sleep 0.5
 for i in $(seq 1 "$count"); do
     before=$(grep -c '^key' "$WORK/events.txt")

@@ -1,0 +1,99 @@
+// The keyboard of the backend's connection: the XKB layout (read once and
+// kept until it changes), characters typed as XTest key events for the
+// key and level they have in that layout, spare keycodes lent to
+// characters the layout lacks, named keys, and the lock keys.
+//
+// A lent keycode keeps the character's keysym until the target has read
+// the character: changing it earlier would let the target translate the
+// key with the new keysym. It goes back once the target answered a ping
+// since, or after a short grace for targets that take no pings.
+#pragma once
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "backends/x11/X11Connection.h"
+#include "backends/x11/X11WindowTracker.h"
+#include "backends/x11/XResources.h"
+#include "platform/Types.h"
+
+namespace rw::x11 {
+
+class X11Keyboard {
+public:
+    X11Keyboard(X11Connection& x, X11WindowTracker& tracker);
+    // Lent keycodes go back to their own keysyms.
+    ~X11Keyboard();
+    X11Keyboard(const X11Keyboard&) = delete;
+    X11Keyboard& operator=(const X11Keyboard&) = delete;
+
+    // Types one character (its UTF-8 bytes) into whatever has the focus;
+    // w is the window it is meant for.
+    bool TypeChar(WinHandle w, const std::string& ch);
+    std::int16_t VkKeyScan(const std::string& ch);
+    // The X keycode stands in for the scan code.
+    std::uint32_t MapVirtualKey(std::uint32_t vk);
+    std::string GetKeyNameText(std::int32_t lParam);
+    void KeyEvent(std::uint8_t vk, std::uint32_t flags);
+    std::int16_t GetKeyState(int vk);
+    bool GetKeyboardState(std::array<std::uint8_t, 256>& state);
+    // Only the lock states can be set on X; keys that are down stay down.
+    bool SetKeyboardState(const std::array<std::uint8_t, 256>& state);
+
+    // Window w, whose client window `client` answered a ping, has read
+    // every character typed for it so far.
+    void TargetHasRead(WinHandle w, WinHandle client);
+    // Keycodes lent out go back to their own keysyms; true when none is
+    // lent out any more. Unless forced, not while a target may still be
+    // reading a character typed with one.
+    bool RestoreSpareKeys(bool force);
+    bool SpareKeysLent() const { return !lent_.empty(); }
+
+    // Notes a layout change (a core MappingNotify, or an XKB event: an XKB
+    // client gets no core MappingNotify for a layout switch). True when the
+    // event was one.
+    bool HandleEvent(XEvent& ev);
+
+private:
+    struct LentKey {
+        std::uint32_t keysym = 0;
+        std::uint64_t lastUse = 0;  // use counter, for least-recently-used reuse
+        std::uint32_t usedAtMs = 0;
+        bool targetSynced = false;  // the target answered a ping since
+        // The window the character was typed for, and how many times its id
+        // had been seen destroyed then: only that very window's answer to a
+        // ping tells that the character has been read.
+        WinHandle target = 0;
+        std::uint64_t targetEnds = 0;
+    };
+
+    void Refresh();
+    std::uint8_t KeycodeOfVk(std::uint8_t vk);
+    std::uint8_t KeycodeOfKeyName(const char* name);
+    std::uint8_t VkOfKeycode(std::uint8_t kc);
+    bool VkDown(const char keys[32], std::uint8_t vk);
+    bool FindKeyForChar(std::uint32_t cp, std::uint8_t& kc, bool& shift, std::uint32_t& keysym);
+    std::uint8_t LendKeycode(std::uint32_t keysym);
+    void TapKeycode(std::uint8_t kc, bool shift);
+    unsigned LockModMask(std::uint8_t vk);
+    bool LockOn(std::uint8_t vk);
+    void SetLock(std::uint8_t vk, bool on);
+
+    X11Connection& x_;
+    X11WindowTracker& tracker_;
+    bool dirty_ = true;
+    int minKeycode_ = 8, maxKeycode_ = 255;
+    XkbKeyboardPtr xkb_;
+    std::map<std::uint8_t, std::uint8_t> vkKeycode_;  // cache, filled lazily
+    std::vector<std::uint8_t> spareKeycodes_;
+    std::map<std::uint8_t, LentKey> lent_;
+    std::uint64_t useCounter_ = 0;
+};
+
+}  // namespace rw::x11
