@@ -20,6 +20,7 @@ AboutWindow::AboutWindow(QWidget* owner, AboutServices services) : QDialog(owner
                    Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setModal(true);
     setFixedSize(Px96(300), Px96(190));
+    UseDialogFont(this);
 
     app_ = new QLabel(this);
     app_->setObjectName("lblApp");
@@ -37,9 +38,12 @@ AboutWindow::AboutWindow(QWidget* owner, AboutServices services) : QDialog(owner
     auto* dev = new QGroupBox(Q(t.development), this);
     dev->setObjectName("fraDev");
     dev->setGeometry(Px96Rect(8, 68, 284, 72));
+    // The makers: the project, not a person; no contact data is invented.
+    auto* makers = new QLabel(QStringLiteral("The Replywick developers"), dev);
+    makers->setGeometry(Px96Rect(12, 20, 260, 18));
     for (int i = 0; i < 2; ++i) {
         auto* l = new QLabel(dev);
-        l->setGeometry(Px96Rect(12, 20 + 24 * i, 260, 18));
+        l->setGeometry(Px96Rect(12, 40 + 16 * i, 260, 16));
         l->setCursor(Qt::PointingHandCursor);
         l->setStyleSheet("color: palette(link); text-decoration: underline;");
         l->installEventFilter(this);

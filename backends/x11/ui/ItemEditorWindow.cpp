@@ -69,6 +69,7 @@ ItemEditorWindow::ItemEditorWindow(QWidget* owner, const std::string& caption, I
                    Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setModal(true);
     setFixedSize(Px96(576), Px96(506));
+    UseDialogFont(this);
 
     auto frame = [this](const std::string& title, QRect where, QWidget* parent) {
         auto* g = new QGroupBox(Q(title), parent != nullptr ? parent : this);
@@ -93,20 +94,21 @@ ItemEditorWindow::ItemEditorWindow(QWidget* owner, const std::string& caption, I
     };
 
     QGroupBox* entry = frame(t.entry, Px96Rect(4, 4, 568, 57), nullptr);
-    QLabel* lblName = label(t.name, Px96Rect(12, 28, 31, 13), entry);
+    QLabel* lblName = label(t.name, Px96Rect(8, 28, 44, 13), entry);
     desc_ = line("txtDesc", Px96Rect(52, 24, 357, 21), entry, false);
     lblName->setBuddy(desc_);
 
     QGroupBox* window = frame(t.window, Px96Rect(4, 64, 568, 185), nullptr);
-    label(t.title, Px96Rect(12, 24, 23, 13), window);
+    QLabel* lblTitle = label(t.title, Px96Rect(8, 24, 44, 13), window);
     title_ = line("txtTitle", Px96Rect(52, 20, 277, 21), window, false);
+    lblTitle->setBuddy(title_);
     titleTest_ = new QComboBox(window);
     titleTest_->setObjectName("cboTitleTestType");
     for (const auto& s : t.titleTests) titleTest_->addItem(Q(s));
     titleTest_->setGeometry(Px96Rect(332, 20, 77, 21));
-    label(t.cls, Px96Rect(12, 48, 34, 13), window);
+    label(t.cls, Px96Rect(8, 48, 44, 13), window);
     class_ = line("txtClass", Px96Rect(52, 44, 357, 21), window, true);
-    label(t.text, Px96Rect(12, 68, 24, 13), window);
+    label(t.text, Px96Rect(8, 68, 44, 13), window);
     text_ = new QPlainTextEdit(window);
     text_->setObjectName("txtText");
     text_->setGeometry(Px96Rect(52, 68, 357, 61));
@@ -115,11 +117,12 @@ ItemEditorWindow::ItemEditorWindow(QWidget* owner, const std::string& caption, I
         p.setColor(QPalette::Base, p.color(QPalette::Button));
         text_->setPalette(p);
     }
-    label(t.module, Px96Rect(12, 136, 32, 13), window);
+    label(t.module, Px96Rect(8, 136, 44, 13), window);
     module_ = line("txtModul", Px96Rect(52, 132, 357, 21), window, true);
-    label(t.size, Px96Rect(12, 160, 32, 13), window);
+    label(t.size, Px96Rect(8, 160, 44, 13), window);
     size_ = line("txtSize", Px96Rect(52, 157, 357, 21), window, true);
-    label(t.searchTool, Px96Rect(456, 28, 74, 13), window)->setWordWrap(true);
+    // Centred over the tool, wide enough for the English text.
+    label(t.searchTool, Px96Rect(420, 28, 142, 13), window)->setAlignment(Qt::AlignHCenter);
     search_ = new SearchTool(window);
     search_->setObjectName("picSearch");
     search_->setGeometry(Px96Rect(476, 48, 31, 28));
@@ -127,7 +130,7 @@ ItemEditorWindow::ItemEditorWindow(QWidget* owner, const std::string& caption, I
     ShowSearchFace(false);
 
     QGroupBox* settings = frame(t.settings, Px96Rect(416, 131, 145, 49), nullptr);
-    QLabel* lblDelay = label(t.delay, Px96Rect(8, 20, 69, 17), settings);
+    QLabel* lblDelay = label(t.delay, Px96Rect(6, 20, 70, 17), settings);
     delay_ = new QComboBox(settings);
     delay_->setObjectName("cboDelay");
     delay_->setGeometry(Px96Rect(76, 18, 61, 21));
@@ -141,12 +144,14 @@ ItemEditorWindow::ItemEditorWindow(QWidget* owner, const std::string& caption, I
     keys_->setObjectName("lstKeys");
     keys_->setGeometry(Px96Rect(324, 32, 117, 176));
     keys_->setToolTip(Q(t.listTip));
+    keys_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     lblKeys->setBuddy(keys_);
     QLabel* lblFunctions = label(t.functions, Px96Rect(444, 18, 73, 18), macroFrame);
     functions_ = new QListWidget(macroFrame);
     functions_->setObjectName("lstMisc");
     functions_->setGeometry(Px96Rect(444, 32, 117, 176));
     functions_->setToolTip(Q(t.listTip));
+    functions_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     lblFunctions->setBuddy(functions_);
 
     auto* ok = new QPushButton(Q(t.ok), this);

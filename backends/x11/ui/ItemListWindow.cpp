@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFrame>
+#include <QItemSelection>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -70,6 +71,7 @@ ItemListWindow::ItemListWindow(clsItems& items, ItemRec& current, ItemListServic
                    Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setModal(true);
     setFixedSize(TwipsX(5850), TwipsY(3525));
+    UseDialogFont(this);
 
     auto* toolbar = new QFrame(this);
     toolbar->setFrameShape(QFrame::StyledPanel);
@@ -99,7 +101,8 @@ ItemListWindow::ItemListWindow(clsItems& items, ItemRec& current, ItemListServic
     down->setObjectName("cmdMoveDown");
     auto* arrange = new QLabel(Q(t.arrange), this);
     arrange->setAlignment(Qt::AlignCenter);
-    arrange->setGeometry(TwipsRect(3450, 1740, 735, 195));
+    // Wider than laid out, centred on the arrows: the label must not be cut.
+    arrange->setGeometry(TwipsRect(3380, 1740, 875, 195));
 
     auto button = [this](const std::string& text, const char* name, QRect where) {
         auto* b = new QPushButton(Q(text), this);
@@ -176,6 +179,10 @@ void ItemListWindow::SetRowText(std::int32_t row, const std::string& text) {
 }
 
 void ItemListWindow::SetRowSelected(std::int32_t row, bool selected) {
+    if (batching_) {
+        pendingSelection_.emplace_back(row, selected);
+        return;
+    }
     ++syncing_;
     if (QListWidgetItem* it = list_->item(row)) it->setSelected(selected);
     --syncing_;
@@ -207,7 +214,32 @@ void ItemListWindow::SetWaitCursor(bool wait) {
     }
 }
 
-void ItemListWindow::SuspendDrawing(bool suspend) { list_->setUpdatesEnabled(!suspend); }
+void ItemListWindow::SuspendDrawing(bool suspend) {
+    if (suspend) {
+        batching_ = true;
+        pendingSelection_.clear();
+        list_->setUpdatesEnabled(false);
+        return;
+    }
+    batching_ = false;
+    if (!pendingSelection_.empty()) {
+        // The presenter's model is the truth: the list gets its whole
+        // selection in one go.
+        QItemSelection selection;
+        const std::vector<std::int32_t> rows = presenter_->SelectedRows();
+        for (std::size_t i = 0; i < rows.size();) {
+            std::size_t j = i;
+            while (j + 1 < rows.size() && rows[j + 1] == rows[j] + 1) ++j;
+            selection.select(list_->model()->index(rows[i], 0), list_->model()->index(rows[j], 0));
+            i = j + 1;
+        }
+        ++syncing_;
+        list_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+        --syncing_;
+        pendingSelection_.clear();
+    }
+    list_->setUpdatesEnabled(true);
+}
 
 void ItemListWindow::ShowInformation(const std::string& text) {
     QMessageBox box(QMessageBox::Information, windowTitle(), Q(text), QMessageBox::Ok, isVisible() ? this : nullptr);

@@ -6,6 +6,8 @@
 
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "ui/ItemListPresenter.h"
 
@@ -55,6 +57,11 @@ private:
     QToolButton* copy_ = nullptr;
     QToolButton* paste_ = nullptr;
     int syncing_ = 0;  // > 0 while the presenter changes the list
+    // While drawing is suspended, row selections are collected and applied
+    // as one selection: one by one they cost time in the number of
+    // selected ranges each.
+    bool batching_ = false;
+    std::vector<std::pair<std::int32_t, bool>> pendingSelection_;
     bool waiting_ = false;
     bool closing_ = false;
 };

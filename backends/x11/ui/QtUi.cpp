@@ -31,7 +31,9 @@ void TraceControls(QWidget* window) {
     if (std::getenv("RW_X11_TRACE") == nullptr || window == nullptr) return;
     const std::string win = S(window->objectName());
     for (QWidget* w : window->findChildren<QWidget*>()) {
-        if (w->objectName().isEmpty() || !w->isVisible()) continue;
+        // Qt's own parts of a control (scroll-area viewports) are no controls.
+        if (w->objectName().isEmpty() || w->objectName().startsWith("qt_") || !w->isVisible()) continue;
+        if (w->objectName() == "hcontainer" || w->objectName() == "vcontainer") continue;
         const QPoint g = w->mapToGlobal(QPoint(0, 0));
         std::fprintf(stderr, "x11: control %s %s %d %d %d %d\n", win.c_str(), S(w->objectName()).c_str(), g.x(),
                      g.y(), w->width(), w->height());
@@ -46,6 +48,12 @@ void TraceControls(QWidget* window) {
         }
     }
     std::fflush(stderr);
+}
+
+void UseDialogFont(QWidget* window) {
+    QFont f = window->font();
+    f.setPixelSize(Px96(11));
+    window->setFont(f);
 }
 
 QIcon ButtonIcon(const char* name) {

@@ -30,6 +30,10 @@ inline std::string S(const QString& s) { return s.toStdString(); }
 // end-to-end tests can aim real pointer input at them.
 void TraceControls(QWidget* window);
 
+// The font the windows' layouts are made for: an 8-point dialog font, 11
+// pixels at 96 dpi. Qt's default is wider, and labels would be cut.
+void UseDialogFont(QWidget* window);
+
 // An icon button's image, with its greyed face for the disabled state.
 QIcon ButtonIcon(const char* name);
 QPixmap Art(const char* name);
