@@ -207,6 +207,12 @@ void Watcher::HandleNewFG() {
     std::string title;
     if (!FindMatchingItem(w, title)) return;
     DebugLine([&] { return " Hit: " + title; });
+    if (!Sys().InputReaches(w)) {
+        DebugLine([&] {
+            return " Not played: '" + title + "' runs as administrator and Replywick does not, so it would ignore the macro";
+        });
+        return;
+    }
     // Copies: CurItem is shared with the item windows.
     const std::string macro = CurItem.Macro;
     // The wait blocks the whole program, so a hand-edited delay is kept

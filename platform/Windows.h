@@ -23,6 +23,10 @@ public:
     // asks this before acting on it.
     virtual WindowIdentity IdentifyWindow(WinHandle w) { return {w, 0}; }
     virtual bool IsSameWindow(const WindowIdentity& id) { return id.handle != 0; }
+    // Whether typed characters, commands and keys of ours reach the window
+    // at all: Windows keeps a program that runs as administrator out of
+    // reach of one that does not.
+    virtual bool InputReaches(WinHandle w) { return w != 0; }
     // At most 259 bytes, as a 260-byte buffer would hold, never cut inside
     // a multi-byte character. The class has the same bound.
     virtual std::string GetWindowText(WinHandle w) = 0;

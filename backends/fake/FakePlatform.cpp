@@ -104,6 +104,10 @@ bool FakePlatform::IsSameWindow(const WindowIdentity& id) {
     return Exists(id.handle) && generation_[id.handle] == id.generation;
 }
 
+bool FakePlatform::InputReaches(WinHandle w) {
+    return Exists(w) && std::find(unreachable.begin(), unreachable.end(), w) == unreachable.end();
+}
+
 void FakePlatform::At(std::uint32_t atMs, std::function<void()> action) {
     scheduled_.emplace(atMs, std::move(action));
 }

@@ -136,6 +136,7 @@ public:
     WindowIdentity IdentifyWindow(WinHandle w) override;
     bool IsSameWindow(const WindowIdentity& id) override;
     bool CharactersFollowFocus() override { return charactersFollowFocus; }
+    bool InputReaches(WinHandle w) override;
     bool SetForegroundWindow(WinHandle w) override;
     std::string GetWindowText(WinHandle w) override;
     std::string GetClassName(WinHandle w) override;
@@ -174,6 +175,8 @@ public:
     bool utf8 = false;  // CharLength as on Linux
     // Typed characters go to the focus (X11) instead of their window.
     bool charactersFollowFocus = false;
+    // Windows whose program our input cannot reach (elevated, on Windows).
+    std::vector<WinHandle> unreachable;
     // The next n SetForegroundWindow calls fail (a foreground lock refusing).
     int setForegroundFailures = 0;
     // Runs after every injected key event, e.g. to move the focus on TAB.

@@ -1,18 +1,27 @@
 // replywick.exe: start-up, the hidden main window frmMain with its child
-// picCBTHook, the notification-area icon and its menu.
+// picCBTHook, the notification-area icon and its menu, and the settings
+// windows the menu opens.
 #include "backends/win32/Win32Api.h"
+#include <commctrl.h>
 #include <shellapi.h>
-
 
 #include <cstring>
 #include <string>
 
+#include "actions/KeyTable.h"
 #include "actions/WinServices.h"
 #include "app/Startup.h"
 #include "app/Watcher.h"
 #include "backends/win32/Win32Handle.h"
 #include "backends/win32/Win32Platform.h"
+#include "backends/win32/ui/AboutDialog.h"
+#include "backends/win32/ui/AnsiText.h"
+#include "backends/win32/ui/ItemEditorDialog.h"
+#include "backends/win32/ui/ItemListDialog.h"
+#include "items/Items.h"
+#include "items/Settings.h"
 #include "resources/ResourceIds.h"
+#include "ui/WindowFacts.h"
 
 namespace rw {
 namespace {
@@ -29,19 +38,7 @@ constexpr UINT kTrayIconId = 1;
 
 enum MenuId : UINT { kMnuAbout = 1, kMnuSettings, kMnuActive, kMnuClose };
 
-// Menu captions are UTF-8 in the core; the menu takes ANSI text.
-std::string Utf8ToAnsi(const std::string& utf8) {
-    if (utf8.empty()) return {};
-    int wide = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    if (wide <= 0) return utf8;
-    std::wstring w(static_cast<std::size_t>(wide), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), wide);
-    int n = WideCharToMultiByte(CP_ACP, 0, w.data(), wide, nullptr, 0, nullptr, nullptr);
-    if (n <= 0) return utf8;
-    std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, w.data(), wide, out.data(), n, nullptr, nullptr);
-    return out;
-}
+using win32ui::Utf8ToAnsi;
 
 class MainForm;
 MainForm* gForm = nullptr;
@@ -60,7 +57,7 @@ RegisterShellHookFn OldShellHookRegistration() {
 
 class MainForm : public WatcherHost {
 public:
-    explicit MainForm(HINSTANCE instance) : instance_(instance), watcher_(*this) {}
+    MainForm(HINSTANCE instance, Win32Platform& platform) : instance_(instance), platform_(platform), watcher_(*this) {}
 
     bool Create() {
         imgOKonIcon_ = static_cast<HICON>(
@@ -149,11 +146,14 @@ public:
                                                        pt.x, pt.y, 0, hwnd_, nullptr));
         // Lets the menu close properly when the user clicks elsewhere.
         PostMessageA(hwnd_, WM_NULL, 0, 0);
+        if (closePending_) return;  // the program ends: nothing more opens
         switch (chosen) {
             case kMnuAbout:
-                break;  // the About window comes with the program's other windows
+                ShowAbout();
+                break;
             case kMnuSettings:
-                break;  // likewise the item list window
+                watcher_.ShowList([this] { ShowItemList(); });
+                break;
             case kMnuActive:
                 watcher_.ToggleActive();
                 break;
@@ -167,6 +167,41 @@ public:
     }
 
 private:
+    // The settings windows, modal, while the menu's hold on the watcher
+    // lasts (they run inside ShowPopupMenu). Their texts turn into the ANSI
+    // code page here, once; everything else they show is ANSI already.
+    void ShowItemList() {
+        ItemListServices s;
+        s.getClipText = [] { return GetClipText(); };
+        s.setClipText = [](const std::string& t) { SetClipText(t); };
+        s.saveSettings = [] { return SaveSettings(); };
+        s.settingsPath = App.IniPath;
+        s.addCaption = Utf8ToAnsi(App.AddItemCaption);
+        s.editCaption = Utf8ToAnsi(App.EditItemCaption);
+        s.texts = win32ui::ToAnsi(ItemListTextsFor(App.UseEnglish));
+        const ItemEditorTexts editorTexts = win32ui::ToAnsi(ItemEditorTextsFor(App.UseEnglish));
+        SystemWindowFacts facts;
+        win32ui::ItemListDialog window(gItems, CurItem, s, [&](HWND owner, const std::string& caption) {
+            win32ui::ItemEditorDialog editor(CurItem, KeyNames, facts, editorTexts);
+            editor.Run(owner, caption);
+        });
+        window.Run(hwnd_);
+    }
+
+    void ShowAbout() {
+        AboutServices s;
+        s.exePath = App.ExePath;
+        s.iniPath = App.IniPath;
+        s.openUrl = [](const std::string& url) {
+            ShellExecuteA(nullptr, "open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        };
+        s.setClipText = [](const std::string& t) { SetClipText(t); };
+        s.sleep = [](std::uint32_t ms) { Sys().Sleep(ms); };
+        s.texts = win32ui::ToAnsi(AboutTextsFor(App.UseEnglish));
+        win32ui::AboutDialog window(s);
+        window.Run(hwnd_);
+    }
+
     void SetTip(const std::string& tip) {
         std::memset(nid_.szTip, 0, sizeof nid_.szTip);
         std::strncpy(nid_.szTip, tip.c_str(), 63);
@@ -241,8 +276,22 @@ private:
                 case WM_MOUSEMOVE:
                     // The icon's callback: the mouse message in lParam.
                     f->watcher_.OnIconNotification(static_cast<std::uint32_t>(lParam));
+                    if (f->closePending_ && !f->watcher_.PopupMenuOpen()) {
+                        f->closePending_ = false;
+                        PostMessageA(hwnd, WM_CLOSE, 0, 0);
+                    }
                     return 0;
                 case WM_CLOSE:
+                    if (f->watcher_.PopupMenuOpen()) {
+                        // We are inside the icon's handler (its menu, or a
+                        // settings window opened from it): the menu and the
+                        // windows close as by Cancel, and the program ends
+                        // once the handler has returned.
+                        f->closePending_ = true;
+                        EndMenu();
+                        win32ui::CancelOpenWindows();
+                        return 0;
+                    }
                     f->Shutdown();
                     DestroyWindow(hwnd);
                     return 0;
@@ -276,6 +325,7 @@ private:
     }
 
     HINSTANCE instance_;
+    Win32Platform& platform_;
     Watcher watcher_;
     HWND hwnd_ = nullptr;
     HWND picCBTHook_ = nullptr;
@@ -287,6 +337,8 @@ private:
     UINT taskbarCreatedMsg_ = 0;
     NOTIFYICONDATAA nid_{};
     bool closed_ = false;
+    // Close asked for while the icon's handler runs: done once it returns.
+    bool closePending_ = false;
 };
 
 }  // namespace
@@ -300,11 +352,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         return 0;
     }
 
+    // The settings windows' controls, the version 6 ones the manifest asks for.
+    INITCOMMONCONTROLSEX icc{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&icc);
+
     static rw::Win32Platform platform;
     rw::SetPlatform(&platform);
     rw::InitApp();
 
-    static rw::MainForm form(instance);
+    static rw::MainForm form(instance, platform);
     rw::gForm = &form;
     if (!form.Create()) return 1;
 

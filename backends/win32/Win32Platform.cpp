@@ -7,7 +7,9 @@
 #include <memory>
 #include <utility>
 
+#include "backends/win32/Elevation.h"
 #include "backends/win32/Win32Handle.h"
+#include "base/AppValues.h"
 
 namespace rw {
 
@@ -589,22 +591,56 @@ std::vector<std::string> Win32Platform::EnumVdmTaskFiles(std::uint32_t pid) {
 
 // ---- Messages and input ---------------------------------------------------
 
+bool Win32Platform::InputReaches(WinHandle w) {
+    const std::uint32_t pid = GetWindowProcessId(w);
+    if (pid == 0) return true;  // nothing known against it
+    for (std::uint32_t refused : refusedPids_)
+        if (refused == pid) return false;
+    return !InputRefused(SelfElevated(), AskProcessToken(pid));
+}
+
+void Win32Platform::NoteRefusedPost(WinHandle w) {
+    if (GetLastError() != ERROR_ACCESS_DENIED) return;
+    const std::uint32_t pid = GetWindowProcessId(w);
+    if (pid == 0) return;
+    for (std::uint32_t refused : refusedPids_)
+        if (refused == pid) return;
+    // A handful is plenty: process ids come back, and an old entry must not
+    // block a new program for ever.
+    if (refusedPids_.size() >= 8) refusedPids_.erase(refusedPids_.begin());
+    refusedPids_.push_back(pid);
+    DebugLine([&] {
+        return "   SendKeys: the window refused our messages: its program runs with higher rights than Replywick "
+               "(as administrator)";
+    });
+}
+
 bool Win32Platform::PostChar(WinHandle w, const std::string& ch) {
     if (w == 0 || ch.empty()) return false;
     // A double-byte character reaches an ANSI window as its two bytes.
     bool ok = true;
-    for (char c : ch) ok = PostMessageA(ToHwnd(w), WM_CHAR, static_cast<unsigned char>(c), 0x00010001) && ok;
+    for (char c : ch) {
+        if (PostMessageA(ToHwnd(w), WM_CHAR, static_cast<unsigned char>(c), 0x00010001)) continue;
+        NoteRefusedPost(w);
+        ok = false;
+    }
     return ok;
 }
 
 bool Win32Platform::PostCommand(WinHandle dialog, int id, WinHandle button) {
     if (dialog == 0) return false;
-    return PostMessageA(ToHwnd(dialog), WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), 0),
-                        reinterpret_cast<LPARAM>(ToHwnd(button))) != 0;
+    if (PostMessageA(ToHwnd(dialog), WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), 0),
+                     reinterpret_cast<LPARAM>(ToHwnd(button))))
+        return true;
+    NoteRefusedPost(dialog);
+    return false;
 }
 
 bool Win32Platform::PostClose(WinHandle w) {
-    return w != 0 && PostMessageA(ToHwnd(w), WM_CLOSE, 0, 0) != 0;
+    if (w == 0) return false;
+    if (PostMessageA(ToHwnd(w), WM_CLOSE, 0, 0)) return true;
+    NoteRefusedPost(w);
+    return false;
 }
 
 bool Win32Platform::SendNullMessage(WinHandle w, std::uint32_t timeoutMs) {

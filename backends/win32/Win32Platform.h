@@ -84,7 +84,20 @@ public:
     bool GetKeyboardState(std::array<std::uint8_t, 256>& state) override;
     bool SetKeyboardState(const std::array<std::uint8_t, 256>& state) override;
 
+    // Whether characters, commands and keys we send can reach the window at
+    // all. Not when its program runs elevated (as administrator) and
+    // Replywick does not, nor when a post to its program has already been
+    // refused: user interface privilege isolation drops them silently. The
+    // portable logic does not ask this; the main window does, before it
+    // hands a window on to the watcher.
+    bool InputReaches(WinHandle w) override;
+
 private:
+    // A post that failed with ERROR_ACCESS_DENIED: the window's program is
+    // above ours, and the rest of the macro would be lost the same way.
+    void NoteRefusedPost(WinHandle w);
+    std::vector<std::uint32_t> refusedPids_;
+
     std::string ModulePathNt(std::uint32_t pid);
     std::string ModulePathSnapshot(std::uint32_t pid);
     bool ScreenCaps(int index, int& value);

@@ -202,6 +202,17 @@ TEST_F(WatcherTest, ANewWindowWithTheLastOnesHandleIsTakenUpAnew) {
     EXPECT_EQ(watcher.LastFG(), 0u);
 }
 
+TEST_F(WatcherTest, AWindowOurInputCannotReachIsNotPlayedInto) {
+    // Windows keeps an elevated program out of reach of one that is not.
+    fake.unreachable.push_back(dlg);
+    SetItem(500);
+    fake.SetForeground(dlg);
+    watcher.OnPollTimer();
+    EXPECT_EQ(fake.transcript, Lines{}) << "no delay, no playback";
+    EXPECT_EQ(fake.debugLines.back(),
+              " Not played: 'Question' runs as administrator and Replywick does not, so it would ignore the macro");
+}
+
 TEST_F(WatcherTest, ANewWindowThatGotTheHandleDuringTheDelayGetsNothing) {
     // The matched dialog closes during the delay and another one, which no
     // item matches, opens with the same handle and is in front when the

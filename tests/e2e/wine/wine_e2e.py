@@ -4,6 +4,9 @@
   wine_e2e.py --build DIR --work DIR prefix      make a fresh Wine prefix
   wine_e2e.py --build DIR --work DIR run CASE    run one case (see CASES)
   wine_e2e.py --build DIR --work DIR list        names of the cases
+  wine_e2e.py --build DIR --work DIR screenshots OUT
+                                                 pictures of the settings
+                                                 windows, German and English
 
 Every case gets its own X server, window manager and tray, its own copy of
 replywick.exe with its own settings file, and the logging dialog program
@@ -159,11 +162,18 @@ class Session:
                 f.write(ini.encode("latin-1"))
         return d
 
-    def start_rw(self, args=("/d",), exe="replywick.exe", folder="app", cwd=None, wait=True):
+    def limited(self, argv):
+        """argv (a Windows program and its arguments) run with the user's
+        limited token, as a program started without elevation."""
+        line = " ".join('"%s"' % a if " " in a or not a else a for a in [winpath(argv[0])] + list(argv[1:]))
+        return ["wine", os.path.join(self.build, "e2e-wine", "rwctl.exe"), "limited", line]
+
+    def start_rw(self, args=("/d",), exe="replywick.exe", folder="app", cwd=None, wait=True, limited=False):
         d = os.path.join(self.dir, folder)
         self.logs += 1
         name = "rw%d.log" % self.logs
-        p = self.spawn(["wine", os.path.join(d, exe)] + list(args), name, cwd=cwd or d)
+        argv = [os.path.join(d, exe)] + list(args)
+        p = self.spawn(self.limited(argv) if limited else ["wine"] + argv, name, cwd=cwd or d)
         p.log_path = os.path.join(self.dir, name)
         if wait:
             check(self.ctl("wait-main", "15000") == 0, "the main window did not appear")
@@ -179,12 +189,12 @@ class Session:
         return [m.group(1) for m in re.finditer(r'OutputDebugStringA "(.*)"', read(p.log_path))]
 
     # ---- the target -----------------------------------------------------
-    def target(self, log="target.log", exe=None, **opts):
+    def target(self, log="target.log", exe=None, limited=False, **opts):
         self.logs += 1
         path = os.path.join(self.dir, log)
-        argv = ["wine", exe or os.path.join(self.build, "e2e-wine", "rwtarget.exe"), "log=" + winpath(path)]
+        argv = [exe or os.path.join(self.build, "e2e-wine", "rwtarget.exe"), "log=" + winpath(path)]
         argv += ["%s=%s" % (k, v) for k, v in opts.items()]
-        p = self.spawn(argv, "target%d.out" % self.logs)
+        p = self.spawn(self.limited(argv) if limited else ["wine"] + argv, "target%d.out" % self.logs)
         p.log_path = path
         return p
 
@@ -618,6 +628,12 @@ def case_backend_checks(s):
 
 CASES = {name[5:]: fn for name, fn in globals().items() if name.startswith("case_")}
 
+# The settings windows' cases live in a file of their own.
+sys.path.insert(0, HERE)
+import wine_settings  # noqa: E402
+
+CASES.update(wine_settings.cases(sys.modules[__name__]))
+
 
 def make_prefix(args):
     prefix = os.path.join(os.path.abspath(args.work), "prefix")
@@ -656,12 +672,29 @@ def run_case(args, name):
         s.stop()
 
 
+def screenshots(args, out_dir):
+    """The settings windows in German and English, as PNG files."""
+    os.makedirs(out_dir, exist_ok=True)
+    rc = 0
+    for lang in ("de", "en"):
+        s = Session(args, "screenshots-" + lang)
+        try:
+            s.start_desktop()
+            wine_settings.take_screenshots(s, os.path.abspath(out_dir), lang)
+        except Exception as e:  # noqa: BLE001 - report and go on with the other language
+            print("FAIL screenshots %s: %s: %s" % (lang, type(e).__name__, e))
+            rc = 1
+        finally:
+            s.stop()
+    return rc
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--build", required=True, help="the windows build directory")
     ap.add_argument("--work", required=True, help="where the prefix and the case folders go")
     ap.add_argument("--display", default=os.environ.get("RW_WINE_DISPLAY", ":91"))
-    ap.add_argument("command", choices=["prefix", "run", "list"])
+    ap.add_argument("command", choices=["prefix", "run", "list", "screenshots"])
     ap.add_argument("cases", nargs="*")
     args = ap.parse_args()
     if args.command == "prefix":
@@ -670,6 +703,8 @@ def main():
     if args.command == "list":
         print("\n".join(CASES))
         return 0
+    if args.command == "screenshots":
+        return screenshots(args, args.cases[0] if args.cases else "screenshots")
     rc = 0
     for name in args.cases or list(CASES):
         rc |= run_case(args, name)

@@ -7,8 +7,10 @@
 #include <utility>
 
 #include "actions/KeyTable.h"
+#include "backends/win32/Elevation.h"
 #include "backends/win32/Win32Handle.h"
 #include "backends/win32/Win32Platform.h"
+#include "backends/win32/ui/AnsiText.h"
 #include "resources/KeyStrings.h"
 #include "resources/ResourceIds.h"
 
@@ -213,7 +215,30 @@ int main() {
           "WM_COMMAND");
     sys.PostClose(w);
     Check(PeekMessageA(&m, top, WM_CLOSE, WM_CLOSE, PM_REMOVE) && m.wParam == 0 && m.lParam == 0, "WM_CLOSE");
+
+    // Rights (user interface privilege isolation): only a target that runs
+    // elevated refuses a Replywick that does not; a token that cannot be
+    // read decides nothing (a refused post tells then).
+    using rw::TokenAnswer;
+    Check(rw::InputRefused(false, TokenAnswer::Elevated), "an elevated target refuses us");
+    Check(!rw::InputRefused(true, TokenAnswer::Elevated), "elevated ourselves, we reach it");
+    Check(!rw::InputRefused(false, TokenAnswer::NotElevated), "a target at our level");
+    Check(!rw::InputRefused(false, TokenAnswer::AccessDenied), "an unreadable token decides nothing");
+    Check(!rw::InputRefused(false, TokenAnswer::Unknown), "an unknown target is not refused");
+    Check(rw::ProcessElevated(GetCurrentProcessId()).has_value(), "this process's elevation is known");
+    Check(rw::ProcessElevated(GetCurrentProcessId()) == rw::SelfElevated(), "the same answer for ourselves");
+    Check(!rw::ProcessElevated(0x7FFFFFF0u).has_value(), "a missing process: unknown");
+    Check(sys.InputReaches(w), "a window of our own is reached");
+    Check(sys.InputReaches(0), "no window: nothing known against it");
     DestroyWindow(top);
+
+    // The window texts turn from UTF-8 into the ANSI code page (1252 here).
+    Equal(rw::win32ui::Utf8ToAnsi("Gr\xC3\xB6\xC3\x9F" "e:"), std::string("Gr\xF6\xDF" "e:"), "Groesse");
+    Equal(rw::win32ui::ToAnsi(rw::ItemListTextsFor(false)).add, std::string("&Hinzuf\xFCgen..."), "Hinzufuegen");
+    Equal(rw::win32ui::ToAnsi(rw::ItemListTextsFor(false)).cutTip, std::string(" Ausschneiden "), "Ausschneiden");
+    Equal(rw::win32ui::ToAnsi(rw::ItemEditorTextsFor(false)).delay, std::string("&Verz\xF6gerung:"), "delay");
+    Equal(rw::win32ui::Utf8ToAnsi("B\xFCro"), std::string("B\xFCro"), "bytes that are not UTF-8 stay");
+    Equal(rw::win32ui::Utf8ToAnsi(""), std::string(), "empty");
 
     std::printf("%s (%d failed)\n", gFailures == 0 ? "PASS" : "FAIL", gFailures);
     return gFailures == 0 ? 0 : 1;
