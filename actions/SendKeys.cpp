@@ -91,6 +91,10 @@ private:
     void BraceToken(std::size_t close);
     void PlainCharacter(std::size_t len);
     void ReleasePending();
+    // WaitForTarget, until the target has once failed to answer: a program
+    // that hangs would otherwise cost every step of the macro the whole
+    // bound, and the program waits with it (no other dialog is answered).
+    void Wait();
     // Whether input may still be sent: for a key event (or a character that
     // follows the focus) the target must be in front; for anything addressed
     // to the dialog by its handle it must still exist. Stops playback when
@@ -110,6 +114,7 @@ private:
     std::array<bool, GroupCount> pending_{};
     bool releaseAfterStep_ = false;
     bool pendingPause_ = false;
+    bool targetHung_ = false;
     bool braceMode_ = false;
 };
 
@@ -168,7 +173,7 @@ bool Player::Play(const WindowIdentity* expected) {
         if (releaseAfterStep_) {
             ReleasePending();
             sys_.Sleep(1);
-            WaitForTarget(focus_);
+            Wait();
         }
         i_ += step;
     }
@@ -179,6 +184,13 @@ bool Player::Play(const WindowIdentity* expected) {
     sys_.TimeEndPeriod(1);
     if (braceMode_ && oldPriority == priority::Normal) sys_.SetPriorityClass(pid, priority::Normal);
     return true;
+}
+
+void Player::Wait() {
+    if (targetHung_) return;
+    if (WaitForTarget(focus_)) return;
+    targetHung_ = true;
+    DebugLine([] { return std::string("   SendKeys: the target does not answer; no more waiting for it"); });
 }
 
 bool Player::MaySend(bool followsFocus) {
@@ -211,7 +223,7 @@ void Player::BraceToken(std::size_t close) {
         if (!DoWindowCommand(dialog_, token.substr(7)))
             DebugLine([&] { return "   SendKeys: window command failed: " + token.substr(7); });
     } else {
-        WaitForTarget(focus_);
+        Wait();
         if (!MaySend(true)) return;
         // A name outside the key table is played as code 0.
         const int code = LookupKeyCode(token);
@@ -254,13 +266,13 @@ void Player::BraceToken(std::size_t close) {
 void Player::PlainCharacter(std::size_t len) {
     if (braceMode_) {
         sys_.Sleep(0);
-        WaitForTarget(focus_);
+        Wait();
     }
     if (!MaySend(charsFollowFocus_)) return;
     if (!sys_.PostChar(focus_, text_.substr(i_, len)))
         DebugLine([&] { return "   SendKeys: a character could not be typed: " + text_.substr(i_, len); });
     if (i_ + len < text_.size() && text_[i_ + len] == '{') {
-        WaitForTarget(focus_);
+        Wait();
         sys_.Sleep(10);
     }
 }
@@ -392,13 +404,14 @@ void TapKeyExtended(int code) {
     sys.KeyEvent(vk, scan, kExtended | kKeyUp);
 }
 
-void WaitForTarget(WinHandle w) {
+bool WaitForTarget(WinHandle w) {
     // Both waits are bounded: a target that never answers costs at most
     // kSyncTimeoutMs plus kInputIdleMs, and playback goes on.
     Platform& sys = Sys();
     const std::uint32_t pid = sys.GetWindowProcessId(w);
-    SyncWin(w);
+    const bool answered = SyncWin(w);
     if (pid != 0) sys.WaitForInputIdle(pid, kInputIdleMs);
+    return answered;
 }
 
 }  // namespace rw

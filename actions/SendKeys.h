@@ -27,6 +27,7 @@ bool DoWindowCommand(WinHandle w, const std::string& name);
 void ReleaseModifiers();
 void SetToggleKey(int code, int wanted);
 void TapKeyExtended(int code);
-void WaitForTarget(WinHandle w);
+// False when the window did not answer (it hangs).
+bool WaitForTarget(WinHandle w);
 
 }  // namespace rw

@@ -87,11 +87,11 @@ void SetFGWin(WinHandle w) {
     sys.Sleep(0);
 }
 
-void SyncWin(WinHandle w) {
-    if (w == 0) return;
+bool SyncWin(WinHandle w) {
+    if (w == 0) return true;
     // Bounded: a window whose thread never answers costs at most
-    // kSyncTimeoutMs, then the caller goes on as if it had answered.
-    Sys().SendNullMessage(w, kSyncTimeoutMs);
+    // kSyncTimeoutMs, then the caller goes on.
+    return Sys().SendNullMessage(w, kSyncTimeoutMs);
 }
 
 void MakeTopmost(WinHandle w, WinHandle insertAfter) {

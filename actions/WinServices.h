@@ -26,7 +26,8 @@ WinHandle GetUsableFGWin();
 WinHandle GetFocusWin();
 bool ForceFGWin(WinHandle w);
 void SetFGWin(WinHandle w);
-void SyncWin(WinHandle w);
+// False when the window did not answer within kSyncTimeoutMs.
+bool SyncWin(WinHandle w);
 void MakeTopmost(WinHandle w, WinHandle insertAfter);
 void BringToTopIfCovered(WinHandle w);
 // The window itself or its nearest ancestor with a title bar: a button of

@@ -4,7 +4,9 @@
 //   <ms> <EVENT> <window> <args>     window: D<n> for dialog n, W for the witness
 // (HELD D<n> names the modifier keys held down as dialog n goes.)
 // Arguments (name=value): log= title= text= size=WxH count= gap= autoclose=
-//   timeout= witness=1 linger= keep=1 jitter= announce=1
+//   timeout= witness=1 linger= keep=1 jitter= announce=1 hang=
+// hang=MS: the thread sleeps MS once each dialog is shown, answering no
+// message meanwhile (a program that hangs).
 // announce=1: each shown dialog is announced to Replywick the way a shell
 // does it (the "SHELLHOOK" message, window activated).
 #include <windows.h>
@@ -42,6 +44,7 @@ void Log(const char* fmt, ...) {
 struct Options {
     std::string log, title = "Target", text = "Target message", witnessTitle = "Witness";
     int width = 0, height = 0, count = 1, gap = 300, jitter = 0, autoclose = 0, timeout = 10000, linger = 0;
+    int hang = 0;
     bool witness = false, keep = false, announce = false;
 };
 
@@ -199,6 +202,7 @@ void ParseArgs() {
         else if (k == "witnesstitle") gOpt.witnessTitle = v;
         else if (k == "keep") gOpt.keep = v == "1";
         else if (k == "announce") gOpt.announce = v == "1";
+        else if (k == "hang") gOpt.hang = std::atoi(v.c_str());
     }
 }
 
@@ -252,6 +256,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
             if (HWND rw = FindWindowA(nullptr, "Replywick MainForm"))
                 PostMessageA(rw, RegisterWindowMessageA("SHELLHOOK"), HSHELL_WINDOWACTIVATED,
                              reinterpret_cast<LPARAM>(gDialog));
+        }
+        if (gOpt.hang > 0) {
+            Log("HANG D%d %d", gIndex, gOpt.hang);
+            Sleep(static_cast<DWORD>(gOpt.hang));
+            Log("AWAKE D%d", gIndex);
         }
         if (gOpt.autoclose > 0) SetTimer(gDialog, kAutoCloseTimer, static_cast<UINT>(gOpt.autoclose), nullptr);
         if (gOpt.timeout > 0) SetTimer(gDialog, kTimeoutTimer, static_cast<UINT>(gOpt.timeout), nullptr);
