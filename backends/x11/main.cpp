@@ -33,6 +33,7 @@
 #include "actions/WinServices.h"
 #include "app/Startup.h"
 #include "app/Watcher.h"
+#include "backends/x11/CommandLine.h"
 #include "backends/x11/X11Platform.h"
 #include "backends/x11/X11Util.h"
 #include "backends/x11/ui/AboutWindow.h"
@@ -207,6 +208,7 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (const int rc = rw::x11::HandleInfoOptions(argc, argv); rc >= 0) return rc;
     // The command line as given, before Qt takes its own options out.
     std::vector<std::string> args(argv, argv + argc);
     std::vector<char*> argvCopy;

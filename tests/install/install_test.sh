@@ -1,0 +1,220 @@
+#!/usr/bin/env bash
+# Installs the Debian package, answers one dialog with the installed program
+# and removes the package again. Runs as root on Debian 12 (as in CI).
+#
+#   tests/install/install_test.sh [dist/replywick_VERSION_amd64.deb]
+#
+# The installed program runs as a user of its own: root may write /usr/bin,
+# and the point is the settings file of a program installed where its user
+# cannot write, ~/.config/replywick/replywick.ini. It runs under an X server
+# of its own with openbox and a tray host (tests/e2e/x11/lib.sh).
+set -u
+cd "$(dirname "$0")/../.."
+ROOT=$PWD
+
+DEB=${1:-}
+if [ -z "$DEB" ]; then
+    DEB=$(ls -t dist/replywick_*_amd64.deb 2>/dev/null | head -n 1)
+fi
+if [ -z "$DEB" ] || [ ! -f "$DEB" ]; then
+    echo "install_test: no package (run scripts/package.sh, or name the .deb)" >&2
+    exit 2
+fi
+DEB=$(readlink -f "$DEB")
+if [ "$(id -u)" -ne 0 ]; then
+    echo "install_test: must run as root (dpkg -i)" >&2
+    exit 2
+fi
+VERSION=$(dpkg-deb -f "$DEB" Version)
+
+PASSED=0
+FAILED=0
+ok() { PASSED=$((PASSED + 1)); echo "ok: $*"; }
+bad() { FAILED=$((FAILED + 1)); echo "FAILED: $*"; }
+# check NAME COMMAND...: one counted check.
+check() {
+    local name=$1 out
+    shift
+    if out=$("$@" 2>&1); then ok "$name"; else bad "$name${out:+: $(echo "$out" | tail -n 3)}"; fi
+}
+
+# ---- Install -------------------------------------------------------------
+export DEBIAN_FRONTEND=noninteractive
+if ! dpkg -i "$DEB" >/tmp/rw-install-dpkg.log 2>&1; then
+    # Missing dependencies: let apt bring them and finish the installation.
+    apt-get update -qq >/dev/null 2>&1
+    apt-get install -f -y -qq >>/tmp/rw-install-dpkg.log 2>&1
+fi
+installed() { dpkg-query -W -f='${Status} ${Version}' replywick 2>/dev/null; }
+if [ "$(installed)" = "install ok installed $VERSION" ]; then
+    ok "dpkg -i $(basename "$DEB")"
+else
+    bad "dpkg -i $(basename "$DEB"): $(tail -n 5 /tmp/rw-install-dpkg.log)"
+    echo "$PASSED passed, $FAILED failed"
+    exit 1
+fi
+rm -f /tmp/rw-install-dpkg.log
+
+check "program in /usr/bin" test -x /usr/bin/replywick
+check "manual page" sh -c 'man -w replywick | grep -q "^/usr/share/man/man1/replywick.1.gz$"'
+check "menu entry" grep -q '^Exec=replywick$' /usr/share/applications/replywick.desktop
+check "menu icons" test -f /usr/share/icons/hicolor/16x16/apps/replywick.png \
+    -a -f /usr/share/icons/hicolor/48x48/apps/replywick.png \
+    -a -f /usr/share/icons/hicolor/256x256/apps/replywick.png
+check "copyright" grep -q '^License: Expat' /usr/share/doc/replywick/copyright
+# Both answer without any X display.
+check "--version" sh -c "[ \"\$(env -u DISPLAY replywick --version)\" = 'Replywick $VERSION' ]"
+check "--help" sh -c 'env -u DISPLAY replywick --help | grep -q "^Usage: replywick"'
+
+# ---- Run it --------------------------------------------------------------
+# The X server, window manager and tray host of the end-to-end tests. The
+# program copy lib.sh makes is not used: the installed one runs.
+export REPLYWICK=/usr/bin/replywick KEYLOG=/bin/true
+# shellcheck source=../e2e/x11/lib.sh
+. "$ROOT/tests/e2e/x11/lib.sh"
+
+USER_NAME=rw-install-test
+HOMES=()
+USER_BUS_PID=""
+REMOVED=""
+# Our own clean-up, then the harness's (which ends its X server, window
+# manager, tray host and bus).
+install_test_end() {
+    [ -n "${RUN_PID:-}" ] && kill "$RUN_PID" 2>/dev/null
+    [ -n "$USER_BUS_PID" ] && kill "$USER_BUS_PID" 2>/dev/null
+    finish
+    userdel --force "$USER_NAME" >/dev/null 2>&1
+    # Cut short: the machine gets its state back all the same.
+    [ -n "$REMOVED" ] || dpkg -r replywick >/dev/null 2>&1
+    local h
+    for h in "${HOMES[@]}"; do rm -rf "$h"; done
+    echo "$PASSED passed, $FAILED failed"
+}
+trap install_test_end EXIT
+
+start_env
+useradd --system --user-group --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin \
+    "$USER_NAME" >/dev/null 2>&1
+USER_UID=$(id -u "$USER_NAME") || fail "could not create the user $USER_NAME"
+USER_GID=$(id -g "$USER_NAME")
+as_user() { setpriv --reuid="$USER_UID" --regid="$USER_GID" --clear-groups "$@"; }
+# The user's own session bus, as a desktop session has; the accessibility
+# bus starts through it on demand.
+BUS_INFO=$(as_user env HOME=/nonexistent dbus-daemon --session --fork --print-address=1 --print-pid=1) ||
+    fail "could not start a session bus for $USER_NAME"
+USER_BUS=$(echo "$BUS_INFO" | sed -n 1p)
+USER_BUS_PID=$(echo "$BUS_INFO" | sed -n 2p)
+
+# new_home: a fresh home folder (and runtime folder) for the test user.
+new_home() {
+    TEST_HOME=$(mktemp -d /tmp/rw-install-home.XXXXXX)
+    HOMES+=("$TEST_HOME")
+    mkdir -p "$TEST_HOME/run"
+    chmod 0700 "$TEST_HOME/run"
+    chown -R "$USER_UID:$USER_GID" "$TEST_HOME"
+}
+
+# start_installed: the installed program as the test user, with trace lines.
+start_installed() {
+    # setpriv itself, not as_user: $! must be the program's own id.
+    setpriv --reuid="$USER_UID" --regid="$USER_GID" --clear-groups \
+        env -u XDG_CONFIG_HOME -u NO_AT_BRIDGE HOME="$TEST_HOME" XDG_RUNTIME_DIR="$TEST_HOME/run" \
+        USER="$USER_NAME" LOGNAME="$USER_NAME" DBUS_SESSION_BUS_ADDRESS="$USER_BUS" RW_X11_TRACE=1 \
+        /usr/bin/replywick /d >"$WORK/rw.log" 2>&1 &
+    RUN_PID=$!
+    wait_for 10 sh -c 'xwininfo -root -tree | grep -q "\"Replywick MainForm\""' &&
+        wait_for 10 tray_icon_pos
+}
+
+# stop_installed: SIGTERM, and the program must end by itself.
+stop_installed() {
+    kill -TERM "$RUN_PID" 2>/dev/null
+    local i
+    for i in $(seq 1 100); do
+        kill -0 "$RUN_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    if kill -0 "$RUN_PID" 2>/dev/null; then
+        kill -KILL "$RUN_PID"
+        wait "$RUN_PID" 2>/dev/null
+        RUN_PID=""
+        STOP_RC="still running after 10 s"
+        return 1
+    fi
+    wait "$RUN_PID" 2>/dev/null
+    STOP_RC=$?
+    RUN_PID=""
+    return $STOP_RC
+}
+# check_stop: stop_installed as a counted check (in this shell: it waits
+# for its own child).
+check_stop() {
+    if stop_installed; then
+        ok "SIGTERM ends it with exit code 0"
+    else
+        bad "SIGTERM ends it with exit code 0 (exit code ${STOP_RC:-none}): $(tail -n 3 "$WORK/rw.log")"
+    fi
+}
+
+# 1. A settings file in ~/.config/replywick answers a zenity dialog.
+new_home
+CONF="$TEST_HOME/.config/replywick"
+mkdir -p "$CONF"
+INI="$CONF/replywick.ini"
+ini_begin
+ini_item "Install check" "RW Install" 0 Zenity "" "" "" "installed{ENTER}" 0
+chmod 0700 "$TEST_HOME/.config" "$CONF"
+chmod 0600 "$INI"
+chown -R "$USER_UID:$USER_GID" "$TEST_HOME/.config"
+# An old time stamp shows whether the file is written again at the end.
+touch -d '2001-01-01 00:00:00' "$INI"
+
+if start_installed; then
+    ok "installed program starts, tray icon shown"
+    zenity --entry --title "RW Install" --text "Install test" >"$WORK/zenity.out" 2>/dev/null &
+    ZENITY_PID=$!
+    for i in $(seq 1 150); do
+        kill -0 "$ZENITY_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    if kill -0 "$ZENITY_PID" 2>/dev/null; then
+        kill "$ZENITY_PID" 2>/dev/null
+        bad "zenity dialog answered (still open after 15 s)"
+    elif [ "$(cat "$WORK/zenity.out")" = "installed" ]; then
+        ok "zenity dialog answered with 'installed'"
+    else
+        bad "zenity dialog answered: it printed '$(cat "$WORK/zenity.out")'"
+    fi
+    wait "$ZENITY_PID" 2>/dev/null
+    check_stop
+    check "settings file rewritten at the end" test "$(stat -c %Y "$INI")" -gt 1000000000
+    check "settings file still holds the item" sh -c "grep -q '^Title=RW Install' '$INI' &&
+        grep -q '^Macro=installed{ENTER}' '$INI' && grep -q '^Class=Zenity' '$INI'"
+    check "nothing written beside the program" test ! -e /usr/bin/replywick.ini
+else
+    bad "installed program starts, tray icon shown: $(tail -n 5 "$WORK/rw.log")"
+    stop_installed
+fi
+
+# 2. Without any configuration folder: it is made, owner-only, on the way out.
+new_home
+if start_installed; then
+    ok "starts in a home without ~/.config"
+    check_stop
+    check "~/.config/replywick made owner-only" \
+        sh -c "[ \"\$(stat -c %a '$TEST_HOME/.config/replywick')\" = 700 ]"
+    check "new settings file readable by its owner only" \
+        sh -c "[ \"\$(stat -c '%a %u' '$TEST_HOME/.config/replywick/replywick.ini')\" = '600 $USER_UID' ]"
+else
+    bad "starts in a home without ~/.config: $(tail -n 5 "$WORK/rw.log")"
+    stop_installed
+fi
+
+# ---- Remove --------------------------------------------------------------
+dpkg -r replywick >/dev/null 2>&1
+REMOVED=1
+check "dpkg -r removes the package" sh -c '! dpkg-query -W -f="\${Status}" replywick 2>/dev/null | grep -q " installed$"'
+check "program gone after removal" test ! -e /usr/bin/replywick
+check "menu entry gone after removal" test ! -e /usr/share/applications/replywick.desktop
+
+[ "$FAILED" -eq 0 ]
