@@ -1,5 +1,6 @@
 #include "items/Settings.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
@@ -91,6 +92,28 @@ void LoadSettings() {
 
 bool SettingsReadFailed() { return gReadFailed; }
 
+namespace {
+
+// A save killed half-way leaves its temporary file behind, and macros may
+// hold passwords: the temporaries of processes that no longer run go once a
+// save has succeeded. Another running process's file is its own business.
+void RemoveStaleTemporaries(const std::string& target) {
+    Platform& sys = Sys();
+    const std::string prefix = target + ".";
+    for (const std::string& path : sys.FilesBeginningWith(prefix)) {
+        const std::string rest = path.substr(std::min(path.size(), prefix.size()));
+        const std::size_t dot = rest.find('.');
+        if (dot == 0 || dot == std::string::npos || rest.substr(dot) != ".tmp") continue;
+        const std::string digits = rest.substr(0, dot);
+        if (digits.size() > 10 || digits.find_first_not_of("0123456789") != std::string::npos) continue;
+        const auto pid = static_cast<std::uint32_t>(std::stoull(digits));
+        if (pid == sys.GetCurrentProcessId() || sys.ProcessRunning(pid)) continue;
+        sys.RemoveFile(path);
+    }
+}
+
+}  // namespace
+
 SaveResult SaveSettings() {
     if (App.IniPath.empty()) return SaveResult::Failed;
     Platform& sys = Sys();
@@ -124,6 +147,7 @@ SaveResult SaveSettings() {
         DebugLine([&] { return "Settings not written: " + target; });
         return SaveResult::Failed;
     }
+    RemoveStaleTemporaries(target);
     return SaveResult::Saved;
 }
 

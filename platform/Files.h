@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace rw {
 
@@ -24,6 +25,12 @@ public:
     // Atomically replaces target by source (rename over it).
     virtual bool ReplaceFileWith(const std::string& source, const std::string& target) = 0;
     virtual bool RemoveFile(const std::string& path) = 0;
+    // Paths of the files in path's folder whose names begin with path's
+    // file name; none where the platform cannot list a folder.
+    virtual std::vector<std::string> FilesBeginningWith(const std::string& path) {
+        (void)path;
+        return {};
+    }
     // The file a path finally names, with symbolic links followed, so that
     // a replacement lands on the real file and not on the link; the path
     // itself where nothing needs resolving.

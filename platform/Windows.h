@@ -71,6 +71,11 @@ public:
     // File names of the 16-bit tasks running inside a shared virtual machine
     // process, in enumeration order; empty where there is no such machine.
     virtual std::vector<std::string> EnumVdmTaskFiles(std::uint32_t pid) = 0;
+    // Whether a process with this id runs; true where it cannot be told.
+    virtual bool ProcessRunning(std::uint32_t pid) {
+        (void)pid;
+        return true;
+    }
 };
 
 }  // namespace rw

@@ -174,6 +174,13 @@ bool FakePlatform::ReplaceFileWith(const std::string& source, const std::string&
     return posix::ReplaceFileWith(source, target);
 }
 bool FakePlatform::RemoveFile(const std::string& path) { return posix::RemoveFile(path); }
+std::vector<std::string> FakePlatform::FilesBeginningWith(const std::string& path) {
+    return posix::FilesBeginningWith(path);
+}
+bool FakePlatform::ProcessRunning(std::uint32_t pid) {
+    return pid == processId ||
+           std::find(runningProcesses.begin(), runningProcesses.end(), pid) != runningProcesses.end();
+}
 std::string FakePlatform::ResolveFilePath(const std::string& path) { return posix::ResolveFilePath(path); }
 bool FakePlatform::IsDirectoryWritable(const std::string& dir) {
     if (std::find(unwritableDirs.begin(), unwritableDirs.end(), dir) != unwritableDirs.end()) return false;

@@ -89,6 +89,8 @@ public:
     // Files that exist but cannot be read (locked, no permission, I/O error).
     std::vector<std::string> unreadableFiles;
     std::uint32_t processId = 4242;
+    // Other processes that run (the fake's own always does).
+    std::vector<std::uint32_t> runningProcesses;
 
     // ---- Platform ------------------------------------------------------
     std::string ExecutablePath() override { return exePath; }
@@ -100,6 +102,8 @@ public:
                              const std::string& modeTemplate) override;
     bool ReplaceFileWith(const std::string& source, const std::string& target) override;
     bool RemoveFile(const std::string& path) override;
+    std::vector<std::string> FilesBeginningWith(const std::string& path) override;
+    bool ProcessRunning(std::uint32_t pid) override;
     std::string ResolveFilePath(const std::string& path) override;
     bool IsDirectoryWritable(const std::string& dir) override;
     bool IsDirectory(const std::string& path) override;

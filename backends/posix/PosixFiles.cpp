@@ -2,7 +2,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -93,6 +95,27 @@ bool ReplaceFileWith(const std::string& source, const std::string& target) {
 }
 
 bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+std::vector<std::string> FilesBeginningWith(const std::string& path) {
+    std::vector<std::string> out;
+    const auto slash = path.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    DIR* d = ::opendir(dir.c_str());
+    if (d == nullptr) return out;
+    while (const dirent* e = ::readdir(d)) {
+        const std::string entry = e->d_name;
+        if (entry.compare(0, name.size(), name) == 0 && entry.size() > name.size())
+            out.push_back(slash == std::string::npos ? entry : dir + (dir == "/" ? "" : "/") + entry);
+    }
+    ::closedir(d);
+    return out;
+}
+
+bool ProcessRunning(std::uint32_t pid) {
+    if (pid == 0) return false;
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
 
 std::string ResolveFilePath(const std::string& path) {
     // Follow links one at a time (a dangling last link still names the file

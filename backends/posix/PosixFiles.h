@@ -1,7 +1,9 @@
 // File primitives shared by the Linux and the test backends.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace rw::posix {
 
@@ -11,6 +13,9 @@ bool WriteNewFileDurably(const std::string& path, const std::string& bytes,
                          const std::string& modeTemplate);
 bool ReplaceFileWith(const std::string& source, const std::string& target);
 bool RemoveFile(const std::string& path);
+std::vector<std::string> FilesBeginningWith(const std::string& path);
+// kill(pid, 0): a process that exists, also one we may not signal.
+bool ProcessRunning(std::uint32_t pid);
 // The final target of a chain of symbolic links; path itself when it is no
 // link (or the chain cannot be followed).
 std::string ResolveFilePath(const std::string& path);

@@ -186,6 +186,34 @@ bool Win32Platform::ReplaceFileWith(const std::string& source, const std::string
 
 bool Win32Platform::RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
 
+std::vector<std::string> Win32Platform::FilesBeginningWith(const std::string& path) {
+    std::vector<std::string> out;
+    const auto sep = path.find_last_of("\\/");
+    const std::string dir = sep == std::string::npos ? std::string() : path.substr(0, sep + 1);
+    WIN32_FIND_DATAA data;
+    HANDLE h = FindFirstFileA((path + "*").c_str(), &data);
+    if (h == INVALID_HANDLE_VALUE) return out;
+    const std::string name = sep == std::string::npos ? path : path.substr(sep + 1);
+    do {
+        const std::string entry = data.cFileName;
+        // The pattern also matches short 8.3 names; only real prefixes count.
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && entry.size() > name.size() &&
+            entry.compare(0, name.size(), name) == 0)
+            out.push_back(dir + entry);
+    } while (FindNextFileA(h, &data));
+    FindClose(h);
+    return out;
+}
+
+bool Win32Platform::ProcessRunning(std::uint32_t pid) {
+    if (pid == 0) return false;
+    HANDLE p = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    if (p == nullptr) return GetLastError() == ERROR_ACCESS_DENIED;  // there, but not ours to open
+    const bool running = WaitForSingleObject(p, 0) == WAIT_TIMEOUT;
+    CloseHandle(p);
+    return running;
+}
+
 bool Win32Platform::IsDirectoryWritable(const std::string& dir) {
     char name[MAX_PATH + 16];
     if (GetTempFileNameA(dir.empty() ? "." : dir.c_str(), "rw", 0, name) == 0) return false;

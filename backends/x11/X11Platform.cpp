@@ -53,6 +53,8 @@ bool X11Platform::WriteNewFileDurably(const std::string& p, const std::string& b
 }
 bool X11Platform::ReplaceFileWith(const std::string& s, const std::string& t) { return posix::ReplaceFileWith(s, t); }
 bool X11Platform::RemoveFile(const std::string& p) { return posix::RemoveFile(p); }
+std::vector<std::string> X11Platform::FilesBeginningWith(const std::string& p) { return posix::FilesBeginningWith(p); }
+bool X11Platform::ProcessRunning(std::uint32_t pid) { return posix::ProcessRunning(pid); }
 bool X11Platform::IsDirectoryWritable(const std::string& d) { return posix::IsDirectoryWritable(d); }
 bool X11Platform::IsDirectory(const std::string& p) { return posix::IsDirectory(p); }
 bool X11Platform::IsFileWritable(const std::string& p) { return posix::IsFileWritable(p); }

@@ -91,6 +91,8 @@ public:
                              const std::string& modeTemplate) override;
     bool ReplaceFileWith(const std::string& source, const std::string& target) override;
     bool RemoveFile(const std::string& path) override;
+    std::vector<std::string> FilesBeginningWith(const std::string& path) override;
+    bool ProcessRunning(std::uint32_t pid) override;
     bool IsDirectoryWritable(const std::string& dir) override;
     bool IsDirectory(const std::string& path) override;
     bool IsFileWritable(const std::string& path) override;

@@ -220,18 +220,25 @@ TEST_F(SettingsTest, FailingWriteOrReplaceLeavesOldFileIntactAndNoTemporary) {
     EXPECT_TRUE(DirEntries().empty());
 }
 
-TEST_F(SettingsTest, TemporaryFilesOfOtherSavesAreNotTouched) {
+TEST_F(SettingsTest, TemporaryFilesOfOtherSavesAreLeftToRunningProcessesOnly) {
     // Ours (a crashed save of an earlier process with our id) must not block
-    // the save; another process's half-written file is its own business.
+    // the save; a running process's half-written file is its own business;
+    // one left by a process that no longer runs may hold macros, and goes.
     const std::string ours = App.IniPath + "." + std::to_string(fake.processId) + ".tmp";
     const std::string theirs = App.IniPath + ".77.tmp";
+    const std::string stale = App.IniPath + ".88.tmp";
     WriteAll(ours, "half a file from a crash");
     WriteAll(theirs, "another save under way");
+    WriteAll(stale, "Macro=secret, left by a killed save");
+    WriteAll(App.IniPath + ".bak", "a user's own copy");
+    WriteAll(App.IniPath + ".x9.tmp", "not one of ours");
+    fake.runningProcesses = {77};
     gItems.AddItemAt(0, Item("a", 1));
     ASSERT_EQ(SaveSettings(), SaveResult::Saved);
     EXPECT_EQ(ReadAll(App.IniPath), SettingsFileText(gItems));
     EXPECT_EQ(ReadAll(theirs), "another save under way");
-    EXPECT_EQ(DirEntries(), (std::vector<std::string>{"replywick.ini", "replywick.ini.77.tmp"}));
+    EXPECT_EQ(DirEntries(), (std::vector<std::string>{"replywick.ini", "replywick.ini.77.tmp", "replywick.ini.bak",
+                                                      "replywick.ini.x9.tmp"}));
 }
 
 TEST_F(SettingsTest, UnwritableDirectoryFailsWithoutTouchingAnything) {
