@@ -19,6 +19,7 @@
 #include "app/Startup.h"
 #include "backends/fake/FakePlatform.h"
 #include "items/ItemText.h"
+#include "bench/BenchItems.h"
 #include "items/Items.h"
 #include "items/Settings.h"
 
@@ -62,20 +63,7 @@ using namespace rw;
 
 constexpr int kItems = 10000;
 
-// Item sizes as a user's list would have them: short names, a title, a
-// class, a two-line message text, a module path, a macro.
-void FillList(clsItems& list) {
-    list.Clear();
-    for (int i = 0; i < kItems; ++i) {
-        std::string n = std::to_string(i);
-        list.AddItemAt(i, ItemRec{"Answer save prompt " + n, "Save changes to document " + n + "?", i % 4,
-                                  "#32770",
-                                  "Do you want to save the changes you made to document " + n +
-                                      "?\r\nYour changes will be lost if you don't save them.",
-                                  "/usr/lib/office/program/soffice.bin", "{TAB}{TAB}%n{ENTER}" + n, "420x160",
-                                  (i * 37) % 2000});
-    }
-}
+void FillList(clsItems& list) { FillBenchList(list, kItems); }
 
 // A Platform that writes files like the real one but skips the final flush
 // to disk, so that a save can be timed without the disk's latency.

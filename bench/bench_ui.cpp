@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "backends/x11/ui/ItemListWindow.h"
+#include "bench/BenchItems.h"
 #include "items/Items.h"
 #include "ui/Texts.h"
 
@@ -34,19 +35,7 @@ namespace {
 constexpr int kItems = 10000;
 constexpr int kEvery = 10;  // every 10th row selected: 1,000 rows
 
-// Items as a user's list would have them (see bench_settings).
-void FillList(clsItems& list) {
-    list.Clear();
-    for (int i = 0; i < kItems; ++i) {
-        std::string n = std::to_string(i);
-        list.AddItemAt(i, ItemRec{"Answer save prompt " + n, "Save changes to document " + n + "?", i % 4,
-                                  "#32770",
-                                  "Do you want to save the changes you made to document " + n +
-                                      "?\r\nYour changes will be lost if you don't save them.",
-                                  "/usr/lib/office/program/soffice.bin", "{TAB}{TAB}%n{ENTER}" + n, "420x160",
-                                  (i * 37) % 2000});
-    }
-}
+void FillList(clsItems& list) { FillBenchList(list, kItems); }
 
 ItemListServices Services() {
     ItemListServices s;

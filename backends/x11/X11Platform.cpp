@@ -97,12 +97,22 @@ std::size_t X11Platform::CharLength(const std::string& text, std::size_t pos) {
     return posix::Utf8CharLength(text, pos);
 }
 
+namespace {
+bool IsAscii(const std::string& s) {
+    for (char c : s)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+}  // namespace
+
 bool X11Platform::EqualsIgnoringCase(const std::string& a, const std::string& b) {
     if (a == b) return true;
+    // ASCII text (key names, most paths) folds its letters alone, without a
+    // conversion: the key table compares every name this way at start-up.
     // Text that is not UTF-8 would decode to replacement characters, and two
     // different stray bytes must not compare equal: such text compares with
     // ASCII letters folded only.
-    if (!posix::IsValidUtf8(a) || !posix::IsValidUtf8(b)) {
+    if ((IsAscii(a) && IsAscii(b)) || !posix::IsValidUtf8(a) || !posix::IsValidUtf8(b)) {
         if (a.size() != b.size()) return false;
         for (std::size_t i = 0; i < a.size(); ++i) {
             auto up = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
