@@ -38,7 +38,7 @@ std::int16_t ReadHexCode(const std::string& text) {
 
 bool InTable(const std::string& name) {
     for (const auto& n : KeyNames)
-        if (Sys().EqualsIgnoringCase(n, name)) return true;
+        if (Sys().facts.EqualsIgnoringCase(n, name)) return true;
     return false;
 }
 
@@ -51,8 +51,8 @@ void AddEntry(const std::string& name, std::int16_t code) {
 }  // namespace
 
 std::string GetKeyName(int code) {
-    Platform& sys = Sys();
-    const std::uint32_t scan = sys.MapVirtualKey(static_cast<std::uint32_t>(code));
+    const Platform& sys = Sys();
+    const std::uint32_t scan = sys.input.MapVirtualKey(static_cast<std::uint32_t>(code));
     std::uint32_t flag = 0;
     std::string keypadName;
     bool keypad = false;
@@ -68,7 +68,7 @@ std::string GetKeyName(int code) {
         }
     }
     const std::uint32_t lParam = (scan << 16) | flag;
-    std::string text = CutAtNul(sys.GetKeyNameText(static_cast<std::int32_t>(lParam)));
+    std::string text = CutAtNul(sys.input.GetKeyNameText(static_cast<std::int32_t>(lParam)));
     if (code == 44) return {};  // Print Screen: only the fixed name PRTSC
     return keypad ? keypadName : text;
 }
@@ -79,9 +79,9 @@ void LoadKeyTable() {
     KeyNames.reserve(kKeyTableRoom);
     KeyCodes.reserve(kKeyTableRoom);
 
-    Platform& sys = Sys();
+    const Platform& sys = Sys();
     for (int id = 1; id <= kFixedKeyCount; ++id) {
-        const std::string entry = sys.LoadResString(id);
+        const std::string entry = sys.facts.LoadResString(id);
         const auto eq = entry.find('=');
         const std::string name = eq == std::string::npos ? entry : entry.substr(0, eq);
         const std::string hex = eq == std::string::npos ? std::string() : entry.substr(eq + 1);
@@ -101,7 +101,7 @@ void LoadKeyTable() {
 
 std::int16_t LookupKeyCode(const std::string& name) {
     for (std::size_t i = 0; i < KeyNames.size() && i < KeyCodes.size(); ++i)
-        if (Sys().EqualsIgnoringCase(KeyNames[i], name)) return KeyCodes[i];
+        if (Sys().facts.EqualsIgnoringCase(KeyNames[i], name)) return KeyCodes[i];
     return 0;
 }
 

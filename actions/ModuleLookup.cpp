@@ -24,11 +24,11 @@ std::string TaskFileName(const std::string& raw) {
 }  // namespace
 
 std::string GetWindowModule(WinHandle w) {
-    Platform& sys = Sys();
-    std::uint32_t pid = sys.GetWindowProcessId(w);
+    const Platform& sys = Sys();
+    std::uint32_t pid = sys.windows.GetWindowProcessId(w);
     if (pid == 0) return {};
     // The path is taken as the platform reports it (case and blanks kept).
-    std::string path = CutAtNul(sys.GetProcessModulePath(pid));
+    std::string path = CutAtNul(sys.processes.GetProcessModulePath(pid));
     if (path.empty()) return {};
     return ResolveVdmModule(path, pid);
 }
@@ -43,7 +43,7 @@ std::string GetVdmTaskFile(std::uint32_t pid) {
     // messages while it runs, so an event can never start a second lookup
     // that overwrites the first one's result.
     std::string result = "--";
-    for (const std::string& raw : Sys().EnumVdmTaskFiles(pid)) {
+    for (const std::string& raw : Sys().processes.EnumVdmTaskFiles(pid)) {
         std::string file = TaskFileName(raw);
         // Every task is visited, so the last one wins; the 16-bit shell task
         // itself is never the answer.

@@ -102,7 +102,7 @@ private:
     bool MaySend(bool followsFocus);
     void Stop(const char* why);
 
-    Platform& sys_ = Sys();
+    const Platform& sys_ = Sys();
     std::string text_;
     std::size_t i_ = 0;
     WinHandle dialog_ = 0;
@@ -123,15 +123,15 @@ bool Player::Play(const WindowIdentity* expected) {
     // The dialog is the window in the foreground now; button presses and
     // window commands go to it for the whole macro, even if the foreground
     // moves on meanwhile.
-    dialog_ = sys_.GetForegroundWindow();
+    dialog_ = sys_.windows.GetForegroundWindow();
     if (dialog_ == 0) return false;
     if (expected != nullptr) {
-        if (dialog_ != expected->handle || !sys_.IsSameWindow(*expected)) return false;
+        if (dialog_ != expected->handle || !sys_.windows.IsSameWindow(*expected)) return false;
         dialogId_ = *expected;
     } else {
-        dialogId_ = sys_.IdentifyWindow(dialog_);
+        dialogId_ = sys_.windows.IdentifyWindow(dialog_);
     }
-    charsFollowFocus_ = sys_.CharactersFollowFocus();
+    charsFollowFocus_ = sys_.input.CharactersFollowFocus();
     focus_ = GetFocusWin();
     if (focus_ == 0) return false;
 
@@ -143,16 +143,16 @@ bool Player::Play(const WindowIdentity* expected) {
     std::uint32_t oldPriority = 0;
     if (braceMode_) {
         // 0 means the process could not be opened; then it is left alone.
-        pid = sys_.GetWindowProcessId(focus_);
-        oldPriority = sys_.GetPriorityClass(pid);
-        if (oldPriority == priority::Normal) sys_.SetPriorityClass(pid, priority::High);
+        pid = sys_.windows.GetWindowProcessId(focus_);
+        oldPriority = sys_.processes.GetPriorityClass(pid);
+        if (oldPriority == priority::Normal) sys_.processes.SetPriorityClass(pid, priority::High);
     }
-    sys_.TimeBeginPeriod(1);
+    sys_.clock.TimeBeginPeriod(1);
 
     while (i_ < length && !stopped_) {
         if (pendingPause_) {
             pendingPause_ = false;
-            sys_.Sleep(10);
+            sys_.clock.Sleep(10);
         }
         releaseAfterStep_ = true;
         const char ch = text_[i_];
@@ -164,7 +164,7 @@ bool Player::Play(const WindowIdentity* expected) {
         if (close != std::string::npos) {
             BraceToken(close);
         } else {
-            step = sys_.CharLength(text_, i_);
+            step = sys_.facts.CharLength(text_, i_);
             if (step == 0) step = 1;
             PlainCharacter(step);
             if (escapedBrace) step = 2;  // the second "{" is consumed
@@ -172,7 +172,7 @@ bool Player::Play(const WindowIdentity* expected) {
         if (stopped_) break;
         if (releaseAfterStep_) {
             ReleasePending();
-            sys_.Sleep(1);
+            sys_.clock.Sleep(1);
             Wait();
         }
         i_ += step;
@@ -181,8 +181,8 @@ bool Player::Play(const WindowIdentity* expected) {
     // A modifier named last ({CTRL} at the very end) is still down: let it
     // go, or the user's next keystrokes would become shortcuts.
     ReleasePending();
-    sys_.TimeEndPeriod(1);
-    if (braceMode_ && oldPriority == priority::Normal) sys_.SetPriorityClass(pid, priority::Normal);
+    sys_.clock.TimeEndPeriod(1);
+    if (braceMode_ && oldPriority == priority::Normal) sys_.processes.SetPriorityClass(pid, priority::Normal);
     return true;
 }
 
@@ -196,11 +196,11 @@ void Player::Wait() {
 bool Player::MaySend(bool followsFocus) {
     if (stopped_) return false;
     if (followsFocus) {
-        if (sys_.GetForegroundWindow() == dialog_ && sys_.IsSameWindow(dialogId_)) return true;
+        if (sys_.windows.GetForegroundWindow() == dialog_ && sys_.windows.IsSameWindow(dialogId_)) return true;
         Stop("the target window left the foreground");
         return false;
     }
-    if (sys_.IsSameWindow(dialogId_)) return true;
+    if (sys_.windows.IsSameWindow(dialogId_)) return true;
     Stop("the target window is gone");
     return false;
 }
@@ -213,7 +213,7 @@ void Player::Stop(const char* why) {
 void Player::BraceToken(std::size_t close) {
     const std::string token = UCase(text_.substr(i_ + 1, close - i_ - 1));
     if (token.compare(0, 6, "DELAY=") == 0) {
-        sys_.Sleep(DelayMs(token.substr(6)));
+        sys_.clock.Sleep(DelayMs(token.substr(6)));
     } else if (token.compare(0, 7, "DIALOG ") == 0) {
         if (!MaySend(false)) return;
         if (!PressDialogButton(dialog_, token.substr(7)))
@@ -237,65 +237,65 @@ void Player::BraceToken(std::size_t close) {
             // A named key carries its own scan code, as the real key would:
             // applications that look at the scan code (games, terminal
             // emulators, remote-desktop clients) then see the key they expect.
-            const std::uint8_t scan = Byte(static_cast<std::int32_t>(sys_.MapVirtualKey(Byte(code))));
-            sys_.KeyEvent(Byte(code), scan, 0);
+            const std::uint8_t scan = Byte(static_cast<std::int32_t>(sys_.input.MapVirtualKey(Byte(code))));
+            sys_.input.KeyEvent(Byte(code), scan, 0);
             if (IsModifierCode(code)) {
                 // The modifier stays down until the next step that is not
                 // itself a bare modifier has run.
                 releaseAfterStep_ = false;
             } else {
-                sys_.KeyEvent(Byte(code), scan, kKeyUp);
+                sys_.input.KeyEvent(Byte(code), scan, kKeyUp);
             }
-            sys_.Sleep(1);
+            sys_.clock.Sleep(1);
             // Give a TAB time to move the focus: at most 11 pauses.
             for (int pauses = 0;; ++pauses) {
                 const bool moved = GetFocusWin() != focusBeforeTab_;
                 if (moved || pauses >= 11) break;
-                sys_.Sleep(10);
+                sys_.clock.Sleep(10);
             }
         }
     }
     // The focus is read anew after every token, but only inside the target:
     // with another window in front its focus would be that window's, and the
     // characters still to come belong to the captured control.
-    if (sys_.GetForegroundWindow() == dialog_) focus_ = GetFocusWin();
+    if (sys_.windows.GetForegroundWindow() == dialog_) focus_ = GetFocusWin();
     i_ = close;
     pendingPause_ = true;
 }
 
 void Player::PlainCharacter(std::size_t len) {
     if (braceMode_) {
-        sys_.Sleep(0);
+        sys_.clock.Sleep(0);
         Wait();
     }
     if (!MaySend(charsFollowFocus_)) return;
-    if (!sys_.PostChar(focus_, text_.substr(i_, len)))
+    if (!sys_.input.PostChar(focus_, text_.substr(i_, len)))
         DebugLine([&] { return "   SendKeys: a character could not be typed: " + text_.substr(i_, len); });
     if (i_ + len < text_.size() && text_[i_ + len] == '{') {
         Wait();
-        sys_.Sleep(10);
+        sys_.clock.Sleep(10);
     }
 }
 
 void Player::ReleasePending() {
     if (pending_[Win]) {
         pending_[Win] = false;
-        sys_.KeyEvent(vk::LWin, 0, kKeyUp);
+        sys_.input.KeyEvent(vk::LWin, 0, kKeyUp);
     }
     if (pending_[Alt]) {
         pending_[Alt] = false;
-        sys_.KeyEvent(vk::Menu, scan::Alt, kKeyUp);
-        sys_.KeyEvent(vk::RMenu, scan::Alt, kKeyUp | kExtended);
+        sys_.input.KeyEvent(vk::Menu, scan::Alt, kKeyUp);
+        sys_.input.KeyEvent(vk::RMenu, scan::Alt, kKeyUp | kExtended);
     }
     if (pending_[Ctrl]) {
         pending_[Ctrl] = false;
-        sys_.KeyEvent(vk::Control, scan::Control, kKeyUp);
-        sys_.KeyEvent(vk::RControl, scan::Control, kKeyUp | kExtended);
+        sys_.input.KeyEvent(vk::Control, scan::Control, kKeyUp);
+        sys_.input.KeyEvent(vk::RControl, scan::Control, kKeyUp | kExtended);
     }
     if (pending_[Shift]) {
         pending_[Shift] = false;
-        sys_.KeyEvent(vk::Shift, scan::LShift, kKeyUp);
-        sys_.KeyEvent(vk::RShift, scan::RShift, kKeyUp | kExtended);
+        sys_.input.KeyEvent(vk::Shift, scan::LShift, kKeyUp);
+        sys_.input.KeyEvent(vk::RShift, scan::RShift, kKeyUp | kExtended);
     }
 }
 
@@ -317,12 +317,12 @@ void SendKeys(const std::string& macro) { PlayMacro(macro, nullptr); }
 void SendKeys(const std::string& macro, const WindowIdentity& target) { PlayMacro(macro, &target); }
 
 void PostText(WinHandle w, const std::string& text) {
-    Platform& sys = Sys();
+    const Platform& sys = Sys();
     std::size_t i = 0;
     while (i < text.size()) {
-        std::size_t len = sys.CharLength(text, i);
+        std::size_t len = sys.facts.CharLength(text, i);
         if (len == 0) len = 1;
-        sys.PostChar(w, text.substr(i, len));
+        sys.input.PostChar(w, text.substr(i, len));
         i += len;
     }
 }
@@ -332,57 +332,50 @@ bool PressDialogButton(WinHandle dialog, const std::string& name) {
     if (id == 0) return false;
     // A message box with only one button gives it the Cancel id (it answers
     // Esc too), so "OK" falls back to that.
-    if (id == button::Ok) return Sys().PressDialogButton(dialog, {button::Ok, button::Cancel}) != 0;
-    return Sys().PressDialogButton(dialog, {id}) != 0;
+    if (id == button::Ok) return Sys().dialogs.PressDialogButton(dialog, {button::Ok, button::Cancel}) != 0;
+    return Sys().dialogs.PressDialogButton(dialog, {id}) != 0;
 }
 
 bool DoWindowCommand(WinHandle w, const std::string& name) {
-    Platform& sys = Sys();
-    if (EqualsNoCase(name, "Minimize")) return sys.ShowWindow(w, show::Minimized);
-    if (EqualsNoCase(name, "Maximize")) return sys.ShowWindow(w, show::Maximized);
-    if (EqualsNoCase(name, "Close")) return sys.PostClose(w);
+    const Platform& sys = Sys();
+    if (EqualsNoCase(name, "Minimize")) return sys.windows.ShowWindow(w, show::Minimized);
+    if (EqualsNoCase(name, "Maximize")) return sys.windows.ShowWindow(w, show::Maximized);
+    if (EqualsNoCase(name, "Close")) return sys.windows.PostClose(w);
     return false;
 }
 
 void ReleaseModifiers() {
-    Platform& sys = Sys();
-    // The key state of the foreground thread is what counts, so look at it
-    // through an attachment. A thread cannot be attached to itself, and with
-    // no foreground window there is nothing to attach.
-    const std::uint32_t fgt = sys.GetWindowThreadId(sys.GetForegroundWindow());
-    const std::uint32_t own = OwnThread();
-    const bool attach = fgt != 0 && fgt != own;
-    if (attach) sys.AttachThreadInput(fgt, own, true);
-    if (sys.GetKeyState(vk::Shift) < 0) {
-        sys.KeyEvent(vk::Shift, scan::LShift, kKeyUp);
-        sys.KeyEvent(vk::Shift, scan::RShift, kKeyUp | kExtended);
+    const Platform& sys = Sys();
+    // The key state the program in front sees is what counts.
+    if (sys.input.GetKeyState(vk::Shift) < 0) {
+        sys.input.KeyEvent(vk::Shift, scan::LShift, kKeyUp);
+        sys.input.KeyEvent(vk::Shift, scan::RShift, kKeyUp | kExtended);
     }
-    if (sys.GetKeyState(vk::Control) < 0) {
-        sys.KeyEvent(vk::Control, scan::Control, kKeyUp);
-        sys.KeyEvent(vk::Control, scan::Control, kKeyUp | kExtended);
+    if (sys.input.GetKeyState(vk::Control) < 0) {
+        sys.input.KeyEvent(vk::Control, scan::Control, kKeyUp);
+        sys.input.KeyEvent(vk::Control, scan::Control, kKeyUp | kExtended);
     }
-    if (sys.GetKeyState(vk::Menu) < 0) {
-        sys.KeyEvent(vk::Menu, scan::Alt, kKeyUp);
-        sys.KeyEvent(vk::Menu, scan::Alt, kKeyUp | kExtended);
+    if (sys.input.GetKeyState(vk::Menu) < 0) {
+        sys.input.KeyEvent(vk::Menu, scan::Alt, kKeyUp);
+        sys.input.KeyEvent(vk::Menu, scan::Alt, kKeyUp | kExtended);
     }
     if (!App.OsVersion.IsNT) {
         // The older systems do not update the key state from injected
         // key-ups of other threads; clear it by hand.
         std::array<std::uint8_t, 256> state{};
-        if (sys.GetKeyboardState(state)) {
+        if (sys.input.GetKeyboardState(state)) {
             state[vk::Shift] = state[vk::Control] = state[vk::Menu] = 0;
-            sys.SetKeyboardState(state);
+            sys.input.SetKeyboardState(state);
         }
     }
-    if (attach) sys.AttachThreadInput(fgt, own, false);
-    sys.Sleep(10);
+    sys.clock.Sleep(10);
 }
 
 void SetToggleKey(int code, int wanted) {
     if (code < 0 || code > 255) return;
-    Platform& sys = Sys();
+    const Platform& sys = Sys();
     std::array<std::uint8_t, 256> state{};
-    if (!sys.GetKeyboardState(state)) return;
+    if (!sys.input.GetKeyboardState(state)) return;
     const auto idx = static_cast<std::size_t>(code);
     // The whole byte is compared: 1 is "on and not held", 0 "off and not held".
     if (state[idx] == wanted) return;
@@ -390,27 +383,27 @@ void SetToggleKey(int code, int wanted) {
         TapKeyExtended(code);
     } else {
         state[idx] = static_cast<std::uint8_t>(wanted);
-        sys.SetKeyboardState(state);
-        sys.Sleep(10);
-        sys.SetKeyboardState(state);
+        sys.input.SetKeyboardState(state);
+        sys.clock.Sleep(10);
+        sys.input.SetKeyboardState(state);
     }
 }
 
 void TapKeyExtended(int code) {
-    Platform& sys = Sys();
+    const Platform& sys = Sys();
     const std::uint8_t vk = Byte(code);
-    const std::uint8_t scan = Byte(static_cast<std::int32_t>(sys.MapVirtualKey(vk)));
-    sys.KeyEvent(vk, scan, kExtended);
-    sys.KeyEvent(vk, scan, kExtended | kKeyUp);
+    const std::uint8_t scan = Byte(static_cast<std::int32_t>(sys.input.MapVirtualKey(vk)));
+    sys.input.KeyEvent(vk, scan, kExtended);
+    sys.input.KeyEvent(vk, scan, kExtended | kKeyUp);
 }
 
 bool WaitForTarget(WinHandle w) {
     // Both waits are bounded: a target that never answers costs at most
     // kSyncTimeoutMs plus kInputIdleMs, and playback goes on.
-    Platform& sys = Sys();
-    const std::uint32_t pid = sys.GetWindowProcessId(w);
+    const Platform& sys = Sys();
+    const std::uint32_t pid = sys.windows.GetWindowProcessId(w);
     const bool answered = SyncWin(w);
-    if (pid != 0) sys.WaitForInputIdle(pid, kInputIdleMs);
+    if (pid != 0) sys.processes.WaitForInputIdle(pid, kInputIdleMs);
     return answered;
 }
 

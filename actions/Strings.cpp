@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "base/Ascii.h"
 #include "platform/Platform.h"
 
 namespace rw {
@@ -69,23 +70,9 @@ std::string TrimSpaces(const std::string& text) {
     return text.substr(first, last - first + 1);
 }
 
-std::string UCase(const std::string& text) {
-    std::string out = text;
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return out;
-}
+std::string UCase(const std::string& text) { return AsciiUpper(text); }
 
-bool EqualsNoCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-        if (x != y) return false;
-    }
-    return true;
-}
+bool EqualsNoCase(const std::string& a, const std::string& b) { return EqualsAsciiNoCase(a, b); }
 
 void AddBackslash(std::string& path, char sep) {
     if (!path.empty() && path.back() != sep) path += sep;
@@ -99,19 +86,19 @@ std::string RemoveBackslash(const std::string& path, char sep) {
     return path.substr(0, path.size() - 1);
 }
 
-std::string GetDecimalSeparator() { return TrimAtNul(Sys().GetDecimalSeparator()); }
+std::string GetDecimalSeparator() { return TrimAtNul(Sys().facts.GetDecimalSeparator()); }
 
 bool FileExists(const std::string& path, const std::string& dir) {
     if (TrimSpaces(path).empty()) return false;
-    Platform& sys = Sys();
-    if (sys.PathExists(path)) return true;
+    const Platform& sys = Sys();
+    if (sys.files.PathExists(path)) return true;
     if (dir.empty()) return false;
-    const char sep = sys.PathSeparator();
+    const char sep = sys.facts.PathSeparator();
     // An absolute POSIX path names the same file whatever the directory.
     if (sep == '/' && path.front() == '/') return false;
     std::string inDir = dir;
     AddBackslash(inDir, sep);
-    return sys.PathExists(inDir + path);
+    return sys.files.PathExists(inDir + path);
 }
 
 }  // namespace rw

@@ -7,103 +7,73 @@ namespace rw {
 
 WinHandle gMainWindow = 0;
 
-// Before the main window exists (and in tests that do not create one) the
-// calling thread stands in for it: the main window is always created by the
-// thread that runs all of this.
-std::uint32_t OwnThread() {
-    std::uint32_t t = Sys().GetWindowThreadId(gMainWindow);
-    return t != 0 ? t : Sys().GetCurrentThreadId();
-}
-
 // The backends hand out at most 259 bytes, cut on a character boundary.
-std::string GetWinText(WinHandle w) { return w == 0 ? std::string() : Sys().GetWindowText(w); }
+std::string GetWinText(WinHandle w) { return w == 0 ? std::string() : Sys().windows.GetWindowText(w); }
 
-std::string GetWinClass(WinHandle w) { return w == 0 ? std::string() : Sys().GetClassName(w); }
+std::string GetWinClass(WinHandle w) { return w == 0 ? std::string() : Sys().windows.GetClassName(w); }
 
-std::string GetDialogText(WinHandle w) { return w == 0 ? std::string() : Sys().GetDialogText(w); }
+std::string GetDialogText(WinHandle w) { return w == 0 ? std::string() : Sys().dialogs.GetDialogText(w); }
 
 bool IsUsableWin(WinHandle w) {
     if (w == 0) return false;
-    Platform& sys = Sys();
-    if (sys.IsWindowVisible(w) != 1) return false;
+    const Platform& sys = Sys();
+    if (sys.windows.IsWindowVisible(w) != 1) return false;
     Rect r;
-    if (!sys.GetWindowRect(w, r)) return false;
+    if (!sys.windows.GetWindowRect(w, r)) return false;
     return r.right - r.left >= 1 && r.bottom - r.top >= 1;
 }
 
 WinHandle GetUsableFGWin() {
-    WinHandle fg = Sys().GetForegroundWindow();
+    WinHandle fg = Sys().windows.GetForegroundWindow();
     return IsUsableWin(fg) ? fg : 0;
 }
 
 WinHandle GetFocusWin() {
-    WinHandle fg = GetUsableFGWin();
+    const WinHandle fg = GetUsableFGWin();
     if (fg == 0) return 0;
-    Platform& sys = Sys();
-    std::uint32_t own = OwnThread();
-    std::uint32_t fgt = sys.GetWindowThreadId(GetUsableFGWin());
-    WinHandle focus = 0;
-    if (own == fgt) {
-        focus = sys.GetFocus();
-    } else {
-        // The focus of another thread is only visible while its input state
-        // is shared with ours; the attachment never outlives this call.
-        sys.AttachThreadInput(fgt, own, true);
-        focus = sys.GetFocus();
-        sys.AttachThreadInput(fgt, own, false);
-    }
+    const WinHandle focus = Sys().windows.FocusedControl(fg);
     return focus != 0 ? focus : fg;
 }
 
 bool ForceFGWin(WinHandle w) {
     if (w == GetUsableFGWin()) return true;
-    Platform& sys = Sys();
-    bool ok = sys.SetForegroundWindow(w);
-    sys.Sleep(0);
+    const Platform& sys = Sys();
+    const bool ok = sys.windows.SetForegroundWindow(w);
+    sys.clock.Sleep(0);
     if (ok) return true;
-    // The foreground lock lets only the thread that owns the foreground (or
-    // one attached to it) hand it on, so borrow its input state briefly.
-    WinHandle fg = GetUsableFGWin();
-    std::uint32_t t1 = fg != 0 ? sys.GetWindowThreadId(fg) : 0;
-    std::uint32_t t2 = sys.GetWindowThreadId(w);
-    if (t1 != t2) {
-        sys.AttachThreadInput(t1, t2, true);
-        sys.SetForegroundWindow(w);
-        sys.AttachThreadInput(t1, t2, false);
-    }
-    return sys.SetForegroundWindow(w);
+    return sys.windows.ForceForeground(w);
 }
 
 void SetFGWin(WinHandle w) {
-    Platform& sys = Sys();
-    if (w == 0 || w == sys.GetForegroundWindow()) return;
-    if (!IsUsableWin(w) || sys.IsIconic(w) == 1) return;
+    const Platform& sys = Sys();
+    if (w == 0 || w == sys.windows.GetForegroundWindow()) return;
+    if (!IsUsableWin(w) || sys.windows.IsIconic(w) == 1) return;
     if (App.OsVersion.HasForegroundLock) {
         ForceFGWin(w);
     } else {
-        sys.SetForegroundWindow(w);
+        sys.windows.SetForegroundWindow(w);
     }
     SyncWin(w);
-    sys.Sleep(0);
+    sys.clock.Sleep(0);
 }
 
 bool SyncWin(WinHandle w) {
     if (w == 0) return true;
     // Bounded: a window whose thread never answers costs at most
     // kSyncTimeoutMs, then the caller goes on.
-    return Sys().SendNullMessage(w, kSyncTimeoutMs);
+    return Sys().windows.WaitUntilAnswers(w, kSyncTimeoutMs);
 }
 
 void MakeTopmost(WinHandle w, WinHandle insertAfter) {
     if (w == 0) return;
-    Sys().SetWindowPosZOrder(w, insertAfter);
+    Sys().windows.SetWindowPosZOrder(w, insertAfter);
 }
 
 void BringToTopIfCovered(WinHandle w) {
     if (w == 0) return;
-    Platform& sys = Sys();
+    const Platform& sys = Sys();
     Rect r;
-    sys.GetWindowRect(w, r);
+    sys.windows.GetWindowRect(w, r);
     // The centre is rounded toward zero, as integer division does.
     auto mid = [](std::int32_t a, std::int32_t b) {
         return static_cast<std::int32_t>((static_cast<std::int64_t>(a) + b) / 2);
@@ -111,7 +81,7 @@ void BringToTopIfCovered(WinHandle w) {
     const std::int32_t xs[5] = {r.left, r.right - 1, r.right - 1, r.left, mid(r.left, r.right)};
     const std::int32_t ys[5] = {r.top, r.top, r.bottom - 1, r.bottom - 1, mid(r.top, r.bottom)};
     for (int k = 0; k < 5; ++k) {
-        if (sys.WindowFromPoint(xs[k], ys[k]) != w) {
+        if (sys.windows.WindowFromPoint(xs[k], ys[k]) != w) {
             MakeTopmost(w, kHwndTopmost);
             return;
         }
@@ -119,20 +89,20 @@ void BringToTopIfCovered(WinHandle w) {
 }
 
 WinHandle GetCaptionWin(WinHandle w) {
-    Platform& sys = Sys();
+    const Platform& sys = Sys();
     // Bounded: a parent chain that loops (a window system's fault) ends.
     WinHandle c = w;
     for (int depth = 0; c != 0 && depth < 64; ++depth) {
-        if (sys.HasCaption(c)) return c;
-        c = sys.GetParent(c);
+        if (sys.windows.HasCaption(c)) return c;
+        c = sys.windows.GetParent(c);
     }
     return w;
 }
 
 void CenterForm(FormTwips& form) {
-    Platform& sys = Sys();
-    double sw = static_cast<double>(sys.GetScreenWidth()) * App.TwipsPerPixelX;
-    double sh = static_cast<double>(sys.GetScreenHeight()) * App.TwipsPerPixelY;
+    const Platform& sys = Sys();
+    double sw = static_cast<double>(sys.facts.GetScreenWidth()) * App.TwipsPerPixelX;
+    double sh = static_cast<double>(sys.facts.GetScreenHeight()) * App.TwipsPerPixelY;
     form.left = RoundToInt32(sw / 2.0 - form.width / 2.0);
     form.top = RoundToInt32(sh / 2.0 - form.height / 2.0);
 }

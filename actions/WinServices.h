@@ -8,11 +8,9 @@
 
 namespace rw {
 
-// The program's hidden main window; the player and the focus lookup need
-// its thread.
+// The program's hidden main window: the watcher brings it to the front
+// when the icon is clicked.
 extern WinHandle gMainWindow;
-// The thread of our own main window.
-std::uint32_t OwnThread();
 
 // The longest wait for a window's thread to answer; after it the caller
 // goes on, so a hung target never hangs the program.

@@ -80,13 +80,13 @@ bool FindMatchingItem(WinHandle w) {
 }
 
 bool FindMatchingItem(WinHandle w, std::string& title) {
-    Platform& sys = Sys();
+    const Platform& sys = Sys();
     const std::string cls = GetWinClass(w);
     title = GetWinText(w);
     // A window that has just been created may not have its title yet.
     for (int rounds = 0; title.empty() && rounds < 20; ++rounds) {
         DebugLine([&] { return "NewFG: no text  class=" + cls; });
-        sys.Sleep(10);
+        sys.clock.Sleep(10);
         title = GetWinText(w);
     }
     // Items keep their lines as CR LF (see MakeStorable); a dialog whose
@@ -112,7 +112,7 @@ bool FindMatchingItem(WinHandle w, std::string& title) {
         ItemSize(CurItem.WinSize, width, height);
         if (width != 0 && height != 0) {
             Rect r;
-            sys.GetWindowRect(w, r);
+            sys.windows.GetWindowRect(w, r);
             if (static_cast<std::int64_t>(r.right) - r.left != width ||
                 static_cast<std::int64_t>(r.bottom) - r.top != height)
                 continue;
@@ -120,7 +120,7 @@ bool FindMatchingItem(WinHandle w, std::string& title) {
         const std::string module = GetWindowModule(w);
         // Letter case is folded by the platform's rules, so C:\Büro\a.exe
         // and C:\BÜRO\A.EXE are one module.
-        if (!(CurItem.Modul.empty() || CurItem.Modul == "*" || sys.EqualsIgnoringCase(CurItem.Modul, module)))
+        if (!(CurItem.Modul.empty() || CurItem.Modul == "*" || sys.facts.EqualsIgnoringCase(CurItem.Modul, module)))
             continue;
         return true;
     }

@@ -140,19 +140,19 @@ AppValues ComputeAppValues(const StartupInputs& in) {
 }
 
 void InitApp() {
-    Platform& sys = Sys();
+    const Platform& sys = Sys();
     StartupInputs in;
-    in.exePath = sys.ExecutablePath();
-    in.args = sys.CommandLineArgs();
-    in.sep = sys.PathSeparator();
-    in.os = sys.GetVersionEx();
-    in.langId = sys.GetSystemDefaultLangID();
-    in.twipsX = sys.TwipsPerPixelX();
-    in.twipsY = sys.TwipsPerPixelY();
+    in.exePath = sys.facts.ExecutablePath();
+    in.args = sys.facts.CommandLineArgs();
+    in.sep = sys.facts.PathSeparator();
+    in.os = sys.facts.GetVersionEx();
+    in.langId = sys.facts.GetSystemDefaultLangID();
+    in.twipsX = sys.facts.TwipsPerPixelX();
+    in.twipsY = sys.facts.TwipsPerPixelY();
     in.fileExists = [](const std::string& path, const std::string& dir) { return FileExists(path, dir); };
-    in.isDirectory = [&sys](const std::string& path) { return sys.IsDirectory(path); };
-    in.configDir = sys.UserConfigDir();
-    in.dirWritable = [&sys](const std::string& dir) { return sys.IsDirectoryWritable(dir); };
+    in.isDirectory = [&sys](const std::string& path) { return sys.files.IsDirectory(path); };
+    in.configDir = sys.files.UserConfigDir();
+    in.dirWritable = [&sys](const std::string& dir) { return sys.files.IsDirectoryWritable(dir); };
 
     AppValues v = ComputeAppValues(in);
     const bool debug = v.DebugMode;

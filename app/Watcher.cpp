@@ -102,15 +102,15 @@ void Watcher::WaitThenTest(WinHandle handle, int maxRounds, std::uint32_t maxMs)
     // meanwhile may start another.
     {
         FlagScope busy(examining_);
-        Platform& sys = Sys();
-        const std::uint32_t start = sys.GetTickCount();
+        const Platform& sys = Sys();
+        const std::uint32_t start = sys.clock.GetTickCount();
         int rounds = 0;
-        while (sys.GetForegroundWindow() != handle && rounds <= maxRounds &&
-               sys.GetTickCount() - start <= maxMs) {
-            sys.Sleep(10);
+        while (sys.windows.GetForegroundWindow() != handle && rounds <= maxRounds &&
+               sys.clock.GetTickCount() - start <= maxMs) {
+            sys.clock.Sleep(10);
             ++rounds;
         }
-        sys.Sleep(10);
+        sys.clock.Sleep(10);
         TestNewFGWinBody();
     }
 }
@@ -124,7 +124,7 @@ void Watcher::OnIconNotification(std::uint32_t lParam) {
             break;
         case msg::RButtonDown: {
             // The menu only closes properly when our window is in front.
-            Sys().SetForegroundWindow(gMainWindow);
+            Sys().windows.SetForegroundWindow(gMainWindow);
             FlagScope menuOpen(popupMenuOpen_);
             host_.ShowPopupMenu();
             break;
@@ -186,18 +186,18 @@ void Watcher::TestNewFGWin() {
 }
 
 void Watcher::TestNewFGWinBody() {
-    Platform& sys = Sys();
-    const WinHandle fg = sys.GetForegroundWindow();
+    const Platform& sys = Sys();
+    const WinHandle fg = sys.windows.GetForegroundWindow();
     // The same handle may name a new window by now (X hands a closed
     // window's id to the next one at once): that one is taken up anew.
-    if (fg == lastFG_ && (fg == 0 || sys.IsSameWindow(lastFGId_))) return;
+    if (fg == lastFG_ && (fg == 0 || sys.windows.IsSameWindow(lastFGId_))) return;
     // A browser window that is still loading gets about a second for its
     // real title.
-    for (int rounds = 0; rounds < 100 && IsLoadingBrowserTitle(GetWinText(fg)); ++rounds) sys.Sleep(10);
+    for (int rounds = 0; rounds < 100 && IsLoadingBrowserTitle(GetWinText(fg)); ++rounds) sys.clock.Sleep(10);
     // Taken up before it is examined: a window is examined once per time it
     // comes to the foreground.
     lastFG_ = fg;
-    lastFGId_ = sys.IdentifyWindow(fg);
+    lastFGId_ = sys.windows.IdentifyWindow(fg);
     if (fg != 0) HandleNewFG();
 }
 
@@ -207,7 +207,7 @@ void Watcher::HandleNewFG() {
     std::string title;
     if (!FindMatchingItem(w, title)) return;
     DebugLine([&] { return " Hit: " + title; });
-    if (!Sys().InputReaches(w)) {
+    if (!Sys().windows.InputReaches(w)) {
         DebugLine([&] {
             return " Not played: '" + title + "' runs as administrator and Replywick does not, so it would ignore the macro";
         });
@@ -220,15 +220,15 @@ void Watcher::HandleNewFG() {
     // waits longer than a minute.
     const std::uint32_t delay =
         static_cast<std::uint32_t>(std::clamp<std::int32_t>(CurItem.Delay, 0, kMaxMacroDelayMs));
-    Platform& sys = Sys();
-    sys.Sleep(delay);
+    const Platform& sys = Sys();
+    sys.clock.Sleep(delay);
     // A window that left the foreground during the delay gets nothing, and
     // neither does a new window that got its handle meanwhile.
-    if (sys.GetForegroundWindow() != w || !sys.IsSameWindow(id)) {
+    if (sys.windows.GetForegroundWindow() != w || !sys.windows.IsSameWindow(id)) {
         DebugLine([&] { return std::string(" Not played: the window left the foreground during the delay"); });
         return;
     }
-    if (delay == 0) sys.Sleep(0);
+    if (delay == 0) sys.clock.Sleep(0);
     SendKeys(macro, id);
 }
 

@@ -49,7 +49,7 @@ std::string GetVersionText();
 // mode is on.
 template <class MakeLine>
 inline void DebugLine(MakeLine&& make) {
-    if (App.DebugMode) Sys().DebugOutput(make());
+    if (App.DebugMode) Sys().facts.DebugOutput(make());
 }
 
 }  // namespace rw

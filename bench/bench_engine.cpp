@@ -26,7 +26,6 @@ public:
     void TimeBeginPeriod(std::uint32_t) override {}
     void TimeEndPeriod(std::uint32_t) override {}
     void DebugOutput(const std::string&) override {}
-    bool AttachThreadInput(std::uint32_t, std::uint32_t, bool) override { return true; }
     std::uint32_t GetPriorityClass(std::uint32_t) override { return 0; }
     bool SetPriorityClass(std::uint32_t, std::uint32_t) override { return true; }
     void WaitForInputIdle(std::uint32_t, std::uint32_t) override {}
@@ -36,7 +35,10 @@ public:
     }
     bool PostCommand(WinHandle, int, WinHandle) override { return true; }
     bool PostClose(WinHandle) override { return true; }
-    bool SendNullMessage(WinHandle, std::uint32_t) override { return true; }
+    bool WaitUntilAnswers(WinHandle, std::uint32_t) override { return true; }
+    // Unrecorded: the transcript would grow with every macro.
+    WinHandle FocusedControl(WinHandle) override { return focusedControl; }
+    WinHandle focusedControl = 0;
     void KeyEvent(std::uint8_t vk, std::uint8_t, std::uint32_t) override { benchmark::DoNotOptimize(vk); }
     std::string GetProcessModulePath(std::uint32_t) override { return "C:\\WINDOWS\\NOTEPAD.EXE"; }
 };
@@ -47,7 +49,7 @@ struct Scene {
     WinHandle edit = 0;
 
     Scene() {
-        SetPlatform(&sys);
+        SetPlatform(&sys.roles);
         App = AppValues{};
         LoadKeyTable();
         gMainWindow = sys.AddOwnMainWindow();
@@ -55,7 +57,6 @@ struct Scene {
         d.title = "Save changes";
         d.cls = "#32770";
         d.rect = {100, 100, 740, 580};
-        d.thread = sys.ownThread;  // no attachment needed to see its focus
         d.pid = 70;
         dlg = sys.AddWindow(d);
         sys.AddChild(dlg, "Static", "");
@@ -63,6 +64,7 @@ struct Scene {
         edit = sys.AddChild(dlg, "Edit", "", 0x3E9);
         sys.SetForeground(dlg);
         sys.SetFocusWindow(edit);
+        sys.focusedControl = edit;
     }
     ~Scene() {
         gItems.Clear();

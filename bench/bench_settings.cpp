@@ -93,7 +93,7 @@ struct Env {
         if (::mkdtemp(tmpl) == nullptr) std::abort();
         dir = tmpl;
         App.IniPath = dir + "/replywick.ini";
-        SetPlatform(&real);
+        SetPlatform(&real.roles);
         FillList(gItems);
         fileText = SettingsFileText(gItems);
         if (SaveSettings() != SaveResult::Saved) std::abort();
@@ -147,7 +147,7 @@ BENCHMARK(BM_ReadSettingsText)->Unit(benchmark::kMillisecond);
 // The whole start-up load: reading the file and filling gItems.
 void BM_LoadSettings(benchmark::State& state) {
     Env& env = TheEnv();
-    SetPlatform(&env.real);
+    SetPlatform(&env.real.roles);
     Measure(state, [&] {
         LoadSettings();
         benchmark::DoNotOptimize(gItems.Count());
@@ -168,18 +168,18 @@ BENCHMARK(BM_SettingsFileText)->Unit(benchmark::kMillisecond);
 // The whole save (text, temporary file, rename) without the flush to disk.
 void BM_SaveSettingsNoFlush(benchmark::State& state) {
     Env& env = TheEnv();
-    SetPlatform(&env.noFlush);
+    SetPlatform(&env.noFlush.roles);
     Measure(state, [&] {
         if (SaveSettings() != SaveResult::Saved) std::abort();
     });
-    SetPlatform(&env.real);
+    SetPlatform(&env.real.roles);
 }
 BENCHMARK(BM_SaveSettingsNoFlush)->Unit(benchmark::kMillisecond);
 
 // The same with the flush to disk, for comparison (depends on the disk).
 void BM_SaveSettingsDurable(benchmark::State& state) {
     Env& env = TheEnv();
-    SetPlatform(&env.real);
+    SetPlatform(&env.real.roles);
     Measure(state, [&] {
         if (SaveSettings() != SaveResult::Saved) std::abort();
     });

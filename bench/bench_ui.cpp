@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "backends/x11/ui/ItemListWindow.h"
+#include "backends/qt/ui/ItemListWindow.h"
 #include "bench/BenchItems.h"
 #include "items/Items.h"
 #include "ui/Texts.h"
@@ -49,8 +49,8 @@ ItemListServices Services() {
     return s;
 }
 
-std::unique_ptr<x11ui::ItemListWindow> OpenWindow(clsItems& items, ItemRec& current) {
-    return std::make_unique<x11ui::ItemListWindow>(items, current, Services(), [](QWidget*, const std::string&) {});
+std::unique_ptr<qtui::ItemListWindow> OpenWindow(clsItems& items, ItemRec& current) {
+    return std::make_unique<qtui::ItemListWindow>(items, current, Services(), [](QWidget*, const std::string&) {});
 }
 
 void BM_OpenList(benchmark::State& state) {

@@ -40,7 +40,7 @@ if(WIN32)
 endif()
 
 # --help and --version, answered before the program looks for an X display.
-target_sources(replywick PRIVATE ${CMAKE_SOURCE_DIR}/backends/x11/CommandLine.cpp)
+target_sources(replywick PRIVATE ${CMAKE_SOURCE_DIR}/backends/qt/CommandLine.cpp)
 
 set(RW_PACKAGE_MAINTAINER "The Replywick developers <maintainers@replywick.invalid>"
     CACHE STRING "Maintainer field of the Debian package: Name <address>")

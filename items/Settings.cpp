@@ -71,17 +71,17 @@ void ReadSettingsText(const std::string& bytes, clsItems& items) {
 void LoadSettings() {
     gItems.Clear();
     gReadFailed = false;
-    Platform& sys = Sys();
+    const Platform& sys = Sys();
     std::string path = App.IniPath;
     // A program installed where the user cannot write starts from the list
     // an administrator put beside it, until the user's own file exists.
-    if (!App.SeedIniPath.empty() && !sys.PathExists(path) && sys.PathExists(App.SeedIniPath))
+    if (!App.SeedIniPath.empty() && !sys.files.PathExists(path) && sys.files.PathExists(App.SeedIniPath))
         path = App.SeedIniPath;
     if (path.empty()) return;
     std::string bytes;
-    if (!sys.ReadFileBytes(path, bytes)) {
+    if (!sys.files.ReadFileBytes(path, bytes)) {
         // Missing is fine (a first start); there but unreadable is not.
-        if (sys.PathExists(path) && !sys.IsDirectory(path)) {
+        if (sys.files.PathExists(path) && !sys.files.IsDirectory(path)) {
             gReadFailed = true;
             DebugLine([&] { return "Settings: cannot read " + path; });
         }
@@ -98,52 +98,54 @@ namespace {
 // hold passwords: the temporaries of processes that no longer run go once a
 // save has succeeded. Another running process's file is its own business.
 void RemoveStaleTemporaries(const std::string& target) {
-    Platform& sys = Sys();
+    const Platform& sys = Sys();
     const std::string prefix = target + ".";
-    for (const std::string& path : sys.FilesBeginningWith(prefix)) {
+    for (const std::string& path : sys.files.FilesBeginningWith(prefix)) {
         const std::string rest = path.substr(std::min(path.size(), prefix.size()));
         const std::size_t dot = rest.find('.');
         if (dot == 0 || dot == std::string::npos || rest.substr(dot) != ".tmp") continue;
         const std::string digits = rest.substr(0, dot);
         if (digits.size() > 10 || digits.find_first_not_of("0123456789") != std::string::npos) continue;
         const auto pid = static_cast<std::uint32_t>(std::stoull(digits));
-        if (pid == sys.GetCurrentProcessId() || sys.ProcessRunning(pid)) continue;
-        sys.RemoveFile(path);
+        if (pid == sys.facts.GetCurrentProcessId() || sys.processes.ProcessRunning(pid)) continue;
+        sys.files.RemoveFile(path);
     }
 }
 
 }  // namespace
 
-SaveResult SaveSettings() {
+SaveResult SaveSettings() { return SaveSettings(gItems); }
+
+SaveResult SaveSettings(const clsItems& items) {
     if (App.IniPath.empty()) return SaveResult::Failed;
-    Platform& sys = Sys();
+    const Platform& sys = Sys();
     if (gReadFailed) {
         DebugLine([] { return "Settings not written: the file could not be read at start-up: " + App.IniPath; });
         return SaveResult::NotRead;
     }
     // A settings file that is a link to the user's own copy elsewhere stays
     // a link: the new text replaces the file it points to.
-    const std::string target = sys.ResolveFilePath(App.IniPath);
+    const std::string target = sys.files.ResolveFilePath(App.IniPath);
     // A file the user made read-only is left alone, even where the folder
     // would let a rename replace it.
-    if (sys.PathExists(target) && !sys.IsFileWritable(target)) {
+    if (sys.files.PathExists(target) && !sys.files.IsFileWritable(target)) {
         DebugLine([&] { return "Settings not written: the file is read-only: " + target; });
         return SaveResult::ReadOnly;
     }
-    const std::string bytes = SettingsFileText(gItems);
+    const std::string bytes = SettingsFileText(items);
     // A name of this process's own: two instances saving at once (on
     // different displays, or a second program on the same file) never
     // rename each other's half-written file.
-    const std::string tmp = target + "." + std::to_string(sys.GetCurrentProcessId()) + ".tmp";
+    const std::string tmp = target + "." + std::to_string(sys.facts.GetCurrentProcessId()) + ".tmp";
     // One left behind by an interrupted save of an earlier process with the
     // same id would otherwise block this save (the file is created
     // exclusively).
-    sys.RemoveFile(tmp);
+    sys.files.RemoveFile(tmp);
     // The old file is the permission template, so a user's chosen mode
     // survives; a new file is the owner's only. Nothing touches the old file
     // until the new text is completely on disk.
-    if (!sys.WriteNewFileDurably(tmp, bytes, target) || !sys.ReplaceFileWith(tmp, target)) {
-        sys.RemoveFile(tmp);
+    if (!sys.files.WriteNewFileDurably(tmp, bytes, target) || !sys.files.ReplaceFileWith(tmp, target)) {
+        sys.files.RemoveFile(tmp);
         DebugLine([&] { return "Settings not written: " + target; });
         return SaveResult::Failed;
     }
@@ -153,20 +155,20 @@ SaveResult SaveSettings() {
 
 std::string GetClipText() {
     std::string text;
-    if (Sys().ClipboardGetText(text)) return text;
+    if (Sys().clipboard.ClipboardGetText(text)) return text;
     // Another program may hold the clipboard for a moment.
-    Sys().Sleep(100);
+    Sys().clock.Sleep(100);
     text.clear();
-    if (Sys().ClipboardGetText(text)) return text;
+    if (Sys().clipboard.ClipboardGetText(text)) return text;
     return {};
 }
 
 void SetClipText(const std::string& text) {
-    if (!Sys().ClipboardEmpty()) {
-        Sys().Sleep(100);
-        Sys().ClipboardEmpty();
+    if (!Sys().clipboard.ClipboardEmpty()) {
+        Sys().clock.Sleep(100);
+        Sys().clipboard.ClipboardEmpty();
     }
-    Sys().ClipboardSetText(text);
+    Sys().clipboard.ClipboardSetText(text);
 }
 
 }  // namespace rw

@@ -28,11 +28,13 @@ enum class SaveResult {
     ReadOnly,  // the user made the file read-only
     Failed,    // creating, writing or putting the new file in place failed
 };
-// gItems to App.IniPath through a temporary file of this process beside it
-// that replaces the old file only once it is completely on disk. On any
+// The items to App.IniPath through a temporary file of this process beside
+// it that replaces the old file only once it is completely on disk. On any
 // failure the old file is untouched and the temporary file removed. A
 // settings file that is a link stays a link: the file it points to is
 // replaced. Writes a debug line when nothing was written.
+SaveResult SaveSettings(const clsItems& items);
+// The program's items, gItems.
 SaveResult SaveSettings();
 
 // Clipboard as plain text, with one retry after 100 ms.

@@ -2,7 +2,7 @@
 
 namespace rw {
 
-std::string ChildWindowDialogs::Text(WinHandle dialog) {
+std::string ChildWindowDialogs::GetDialogText(WinHandle dialog) {
     if (dialog == 0) return {};
     WinHandle c = children_.GetFirstChild(dialog);
     // The class comparison is exact: a text control whose class differs in
@@ -15,7 +15,7 @@ std::string ChildWindowDialogs::Text(WinHandle dialog) {
     return c == 0 ? std::string() : windows_.GetWindowText(c);
 }
 
-int ChildWindowDialogs::Press(WinHandle dialog, std::initializer_list<int> ids) {
+int ChildWindowDialogs::PressDialogButton(WinHandle dialog, std::initializer_list<int> ids) {
     if (dialog == 0) return 0;
     for (int id : ids) {
         const WinHandle button = children_.GetDlgItem(dialog, id);

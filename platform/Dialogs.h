@@ -49,17 +49,17 @@ public:
     virtual bool PostCommand(WinHandle dialog, int id, WinHandle button) = 0;
 };
 
-// Dialogs answered from child windows.
-class ChildWindowDialogs {
+// The dialogs role of a window system whose controls are child windows.
+class ChildWindowDialogs final : public Dialogs {
 public:
     ChildWindowDialogs(Windows& windows, ChildWindows& children) : windows_(windows), children_(children) {}
     // The first child of class "Static" (exactly); when its text is shorter
     // than 4 bytes (an icon, a short label) the control after it, whatever
     // its class.
-    std::string Text(WinHandle dialog);
+    std::string GetDialogText(WinHandle dialog) override;
     // The first id the dialog has a child for; the click is a posted
     // WM_COMMAND, never a mouse click, and the caption is never read.
-    int Press(WinHandle dialog, std::initializer_list<int> ids);
+    int PressDialogButton(WinHandle dialog, std::initializer_list<int> ids) override;
 
 private:
     Windows& windows_;

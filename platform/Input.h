@@ -21,8 +21,11 @@ public:
     virtual bool PostChar(WinHandle w, const std::string& ch) = 0;
     // One injected key event (keybd_event); flags from keyflag::.
     virtual void KeyEvent(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags) = 0;
-    // GetKeyState: negative when the key is down.
+    // The keyboard as the program in front sees it (on Windows each thread
+    // has its own key state, so the backend looks through the foreground
+    // thread's): negative when the key is down.
     virtual std::int16_t GetKeyState(int vk) = 0;
+    // All 256 key-state bytes, read and set the same way.
     virtual bool GetKeyboardState(std::array<std::uint8_t, 256>& state) = 0;
     virtual bool SetKeyboardState(const std::array<std::uint8_t, 256>& state) = 0;
     // Scan code of a virtual-key code (MapVirtualKeyA, mapping type 0).

@@ -6,10 +6,10 @@
 namespace rw {
 
 namespace {
-Platform* gPlatform = nullptr;
+const Platform* gPlatform = nullptr;
 }
 
-Platform& Sys() {
+const Platform& Sys() {
     if (gPlatform == nullptr) {
         std::fputs("replywick: no platform backend installed\n", stderr);
         std::abort();
@@ -17,6 +17,6 @@ Platform& Sys() {
     return *gPlatform;
 }
 
-void SetPlatform(Platform* platform) { gPlatform = platform; }
+void SetPlatform(const Platform* platform) { gPlatform = platform; }
 
 }  // namespace rw

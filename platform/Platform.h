@@ -1,8 +1,8 @@
 // The seam between Replywick's portable logic and a window system: small
-// role interfaces, each named after what the logic expects of it, that a
-// backend implements together. The Win32 backend maps most operations onto
-// the API of the same name; the X11 backend onto EWMH, XTest, XKB and
-// AT-SPI; the fake backend scripts them and records what it receives.
+// role interfaces, each named after what the logic expects of it. A backend
+// implements each role in the subsystem that does the work (its windows
+// file is the Windows role, its keyboard file the Input role, ...) and
+// hands the set out as one Platform.
 //
 // Rules every backend follows:
 //  - Window handles are opaque 32-bit values; 0 means none. Nothing throws.
@@ -23,27 +23,20 @@
 
 namespace rw {
 
-class Platform : public Files,
-                 public SystemFacts,
-                 public Clock,
-                 public Clipboard,
-                 public Windows,
-                 public Processes,
-                 public Input,
-                 public Dialogs {};
-
-// A platform whose dialogs are child windows (Windows, the fake): its
-// dialogs are answered by the portable child-window rules.
-class ChildWindowPlatform : public Platform, public ChildWindows {
-public:
-    std::string GetDialogText(WinHandle dialog) override { return ChildWindowDialogs(*this, *this).Text(dialog); }
-    int PressDialogButton(WinHandle dialog, std::initializer_list<int> ids) override {
-        return ChildWindowDialogs(*this, *this).Press(dialog, ids);
-    }
+// The roles of the backend the program runs on.
+struct Platform {
+    Files& files;
+    SystemFacts& facts;
+    Clock& clock;
+    Clipboard& clipboard;
+    Windows& windows;
+    Processes& processes;
+    Input& input;
+    Dialogs& dialogs;
 };
 
 // The backend the program runs on; set once at start-up (or by a test).
-Platform& Sys();
-void SetPlatform(Platform* platform);
+const Platform& Sys();
+void SetPlatform(const Platform* platform);
 
 }  // namespace rw

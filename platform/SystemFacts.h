@@ -20,7 +20,6 @@ public:
     // Directory separator of the platform's paths ('\\' or '/').
     virtual char PathSeparator() = 0;
     virtual std::uint32_t GetCurrentProcessId() = 0;
-    virtual std::uint32_t GetCurrentThreadId() = 0;
     virtual OsVersionRaw GetVersionEx() = 0;
     virtual std::uint16_t GetSystemDefaultLangID() = 0;
     // The user locale's decimal separator; empty if it cannot be read.

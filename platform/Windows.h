@@ -44,16 +44,21 @@ public:
     virtual void SetWindowPosZOrder(WinHandle w, WinHandle insertAfter) = 0;
     // One of the show:: commands; false when the window does not exist.
     virtual bool ShowWindow(WinHandle w, std::uint32_t cmd) = 0;
-    // Queues a request to close (WM_CLOSE).
+    // Queues a request to close, as the window's close box would.
     virtual bool PostClose(WinHandle w) = 0;
-    // Sends WM_NULL and waits until the window's thread handled it, at most
-    // timeoutMs. False on time-out or failure.
-    virtual bool SendNullMessage(WinHandle w, std::uint32_t timeoutMs) = 0;
-    virtual std::uint32_t GetWindowThreadId(WinHandle w) = 0;
+    // Waits until the window's program has handled everything sent to it so
+    // far, at most timeoutMs. False on time-out or when it cannot be asked.
+    virtual bool WaitUntilAnswers(WinHandle w, std::uint32_t timeoutMs) = 0;
+    // Asks for w in front where a plain request was refused: a window system
+    // that lets only the foreground's owner hand the foreground on (Windows)
+    // borrows that owner's input state for the request. True when w is in
+    // front then.
+    virtual bool ForceForeground(WinHandle w) { return SetForegroundWindow(w); }
+    // The control that has the keyboard focus inside the top-level window w
+    // (of any program); 0 when none can be told.
+    virtual WinHandle FocusedControl(WinHandle w) = 0;
+    // The process that owns the window; 0 when it cannot be told.
     virtual std::uint32_t GetWindowProcessId(WinHandle w) = 0;
-    virtual bool AttachThreadInput(std::uint32_t from, std::uint32_t to, bool attach) = 0;
-    // The focused window of the calling thread's (attached) input state.
-    virtual WinHandle GetFocus() = 0;
 };
 
 // Other programs' processes.

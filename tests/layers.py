@@ -3,7 +3,8 @@
 
 The portable core is layered platform < base < {actions, items} < {app, ui};
 it includes no header of a window system. A backend includes the core and
-itself (and the shared POSIX file code), never another backend.
+itself, and the shared pieces below it (POSIX files and processes; on Linux
+the shared facts and the accessibility bridge), never a backend beside it.
 Usage: layers.py [SOURCE_DIR]; prints each wrong include and fails on any.
 """
 import pathlib
@@ -22,7 +23,12 @@ BACKENDS = {
     "backends/posix": {"backends/posix"},
     "backends/fake": {"backends/fake", "backends/posix", "resources"},
     "backends/win32": {"backends/win32", "resources"},
-    "backends/x11": {"backends/x11", "backends/posix", "resources"},
+    # What the Linux window systems share, then the window systems, then the
+    # Qt program that picks one of them.
+    "backends/atspi": {"backends/atspi"},
+    "backends/linux": {"backends/linux", "backends/posix", "resources"},
+    "backends/x11": {"backends/x11", "backends/linux", "backends/atspi", "backends/posix", "resources"},
+    "backends/qt": {"backends/qt", "backends/linux", "backends/x11", "resources"},
 }
 # Headers of a window system or an operating system that the core must not see.
 SYSTEM = re.compile(r"^(windows\.h|X11/|xkbcommon/|Q[A-Za-z]|atspi|glib|dbus|unistd\.h|sys/|fcntl\.h|psapi\.h)")

@@ -6,7 +6,7 @@
 
 namespace rw {
 
-WinHandle SystemWindowFacts::WindowAt(std::int32_t x, std::int32_t y) { return Sys().WindowFromPoint(x, y); }
+WinHandle SystemWindowFacts::WindowAt(std::int32_t x, std::int32_t y) { return Sys().windows.WindowFromPoint(x, y); }
 WinHandle SystemWindowFacts::CaptionWindowOf(WinHandle w) { return GetCaptionWin(w); }
 std::string SystemWindowFacts::Title(WinHandle w) { return GetWinText(w); }
 std::string SystemWindowFacts::ClassName(WinHandle w) { return GetWinClass(w); }
@@ -14,7 +14,7 @@ std::string SystemWindowFacts::DialogText(WinHandle w) { return GetDialogText(w)
 std::string SystemWindowFacts::Module(WinHandle w) { return GetWindowModule(w); }
 Rect SystemWindowFacts::Bounds(WinHandle w) {
     Rect r;
-    if (w != 0) Sys().GetWindowRect(w, r);
+    if (w != 0) Sys().windows.GetWindowRect(w, r);
     return r;
 }
 

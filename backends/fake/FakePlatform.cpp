@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "backends/posix/PosixFiles.h"
+#include "base/Ascii.h"
 #include "resources/KeyStrings.h"
 
 namespace rw {
@@ -200,7 +201,7 @@ std::uint32_t FakePlatform::MapVirtualKey(std::uint32_t vk) {
 std::int16_t FakePlatform::VkKeyScan(const std::string& ch) {
     if (ch.size() != 1) return -1;
     unsigned char c = static_cast<unsigned char>(ch[0]);
-    if (c >= 'a' && c <= 'z') return static_cast<std::int16_t>(c - 'a' + 'A');
+    if (c >= 'a' && c <= 'z') return static_cast<std::int16_t>(AsciiUpper(static_cast<char>(c)));
     if (c >= 'A' && c <= 'Z') return static_cast<std::int16_t>(0x100 | c);
     if (c >= '0' && c <= '9') return static_cast<std::int16_t>(c);
     if (c == ' ') return 0x20;
@@ -324,31 +325,17 @@ bool FakePlatform::ShowWindow(WinHandle w, std::uint32_t cmd) {
     return Exists(w);
 }
 
-std::uint32_t FakePlatform::GetWindowThreadId(WinHandle w) { return Exists(w) ? windows_[w].thread : 0; }
 std::uint32_t FakePlatform::GetWindowProcessId(WinHandle w) { return Exists(w) ? windows_[w].pid : 0; }
 
-bool FakePlatform::AttachThreadInput(std::uint32_t from, std::uint32_t to, bool attach) {
-    Record(std::string(attach ? "attach " : "detach ") + std::to_string(from) + " " + std::to_string(to));
-    auto key = std::make_pair(from, to);
-    if (attach) {
-        attached_.push_back(key);
-    } else {
-        auto it = std::find(attached_.begin(), attached_.end(), key);
-        if (it != attached_.end()) attached_.erase(it);
-    }
-    return true;
+WinHandle FakePlatform::FocusedControl(WinHandle w) {
+    Record("focus of " + Hex(w));
+    if (!Exists(w) || !Exists(focus_)) return 0;
+    return windows_[focus_].thread == windows_[w].thread ? focus_ : 0;
 }
 
-WinHandle FakePlatform::GetFocus() {
-    // The focus is visible to the calling thread only when it owns the
-    // focused window or has attached its input to the owner's thread.
-    if (!Exists(focus_)) return 0;
-    std::uint32_t owner = windows_[focus_].thread;
-    if (owner == ownThread) return focus_;
-    for (const auto& [from, to] : attached_) {
-        if ((from == owner && to == ownThread) || (from == ownThread && to == owner)) return focus_;
-    }
-    return 0;
+bool FakePlatform::ForceForeground(WinHandle w) {
+    Record("forcefg " + Hex(w));
+    return SetForegroundWindow(w);
 }
 
 std::uint32_t FakePlatform::GetPriorityClass(std::uint32_t pid) {
@@ -393,7 +380,7 @@ bool FakePlatform::PostClose(WinHandle w) {
     Record("close -> " + Hex(w));
     return Exists(w);
 }
-bool FakePlatform::SendNullMessage(WinHandle w, std::uint32_t timeoutMs) {
+bool FakePlatform::WaitUntilAnswers(WinHandle w, std::uint32_t timeoutMs) {
     if (Exists(w) && windows_[w].hung) {
         Record("sync " + Hex(w) + " timed out");
         now_ += timeoutMs;

@@ -26,9 +26,23 @@ struct FakeWindow {
     bool hung = false;  // never answers a sent message
 };
 
-class FakePlatform : public ChildWindowPlatform {
+// One scripted object plays every role, so that one transcript shows the
+// order of everything the logic did across roles.
+class FakePlatform : public Files,
+                     public SystemFacts,
+                     public Clock,
+                     public Clipboard,
+                     public Windows,
+                     public ChildWindows,
+                     public Processes,
+                     public Input {
 public:
     FakePlatform();
+    FakePlatform(const FakePlatform&) = delete;
+    FakePlatform& operator=(const FakePlatform&) = delete;
+
+    // The roles to install with SetPlatform.
+    const Platform roles{*this, *this, *this, *this, *this, *this, *this, dialogs_};
 
     // ---- Scripting -----------------------------------------------------
     WinHandle AddWindow(const FakeWindow& w);
@@ -92,7 +106,7 @@ public:
     // Other processes that run (the fake's own always does).
     std::vector<std::uint32_t> runningProcesses;
 
-    // ---- Platform ------------------------------------------------------
+    // ---- The roles ---------------------------------------------------------
     std::string ExecutablePath() override { return exePath; }
     std::string CommandLineArgs() override { return commandLine; }
     char PathSeparator() override { return sep; }
@@ -155,11 +169,12 @@ public:
     void SetWindowPosZOrder(WinHandle w, WinHandle insertAfter) override;
     bool ShowWindow(WinHandle w, std::uint32_t cmd) override;
 
-    std::uint32_t GetWindowThreadId(WinHandle w) override;
+    // Records "focus of W". The focus is known inside the window's own
+    // thread, as Windows tells it.
+    WinHandle FocusedControl(WinHandle w) override;
     std::uint32_t GetWindowProcessId(WinHandle w) override;
-    std::uint32_t GetCurrentThreadId() override { return ownThread; }
-    bool AttachThreadInput(std::uint32_t from, std::uint32_t to, bool attach) override;
-    WinHandle GetFocus() override;
+    // Records "forcefg W", then asks as SetForegroundWindow does.
+    bool ForceForeground(WinHandle w) override;
     std::uint32_t GetPriorityClass(std::uint32_t pid) override;
     bool SetPriorityClass(std::uint32_t pid, std::uint32_t priorityClass) override;
     void WaitForInputIdle(std::uint32_t pid, std::uint32_t timeoutMs) override;
@@ -169,12 +184,13 @@ public:
     bool PostChar(WinHandle w, const std::string& ch) override;
     bool PostCommand(WinHandle dialog, int id, WinHandle button) override;
     bool PostClose(WinHandle w) override;
-    bool SendNullMessage(WinHandle w, std::uint32_t timeoutMs) override;
+    bool WaitUntilAnswers(WinHandle w, std::uint32_t timeoutMs) override;
     void KeyEvent(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags) override;
     std::int16_t GetKeyState(int vk) override;
     bool GetKeyboardState(std::array<std::uint8_t, 256>& state) override;
     bool SetKeyboardState(const std::array<std::uint8_t, 256>& state) override;
 
+    // The thread of the program's own windows.
     std::uint32_t ownThread = 1000;
     bool utf8 = false;  // CharLength as on Linux
     // Typed characters go to the focus (X11) instead of their window.
@@ -199,7 +215,7 @@ private:
     WinHandle focus_ = 0;
     std::uint32_t now_ = 0;
     std::multimap<std::uint32_t, std::function<void()>> scheduled_;
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> attached_;
+    ChildWindowDialogs dialogs_{*this, *this};
 };
 
 // "0x1A2B" style handle text used by transcript lines.

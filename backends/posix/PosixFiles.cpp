@@ -1,5 +1,7 @@
 #include "backends/posix/PosixFiles.h"
 
+#include "backends/posix/PosixProcess.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <dirent.h>
@@ -112,11 +114,6 @@ std::vector<std::string> FilesBeginningWith(const std::string& path) {
     return out;
 }
 
-bool ProcessRunning(std::uint32_t pid) {
-    if (pid == 0) return false;
-    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
-}
-
 std::string ResolveFilePath(const std::string& path) {
     // Follow links one at a time (a dangling last link still names the file
     // to create); give up on a loop.
@@ -175,5 +172,7 @@ bool IsValidUtf8(const std::string& text) {
     }
     return true;
 }
+
+std::string PosixFiles::UserConfigDir() { return posix::UserConfigDir(); }
 
 }  // namespace rw::posix

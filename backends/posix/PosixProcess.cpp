@@ -1,6 +1,7 @@
 #include "backends/posix/PosixProcess.h"
 
 #include <sched.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -81,6 +82,45 @@ std::string UserConfigDir() {
     const char* home = std::getenv("HOME");
     if (home != nullptr && home[0] != '\0') return std::string(home) + "/.config";
     return {};
+}
+
+std::uint32_t PriorityClassOfNice(int nice) {
+    if (nice == 0) return 0x20;        // normal
+    if (nice <= -10) return 0x80;      // high
+    if (nice < 0) return 0x8000;       // above normal
+    if (nice >= 19) return 0x40;       // idle
+    return 0x4000;                     // below normal
+}
+
+int NiceOfPriorityClass(std::uint32_t pc, bool& known) {
+    known = true;
+    switch (pc) {
+        case 0x20: return 0;
+        case 0x80: return -10;
+        case 0x8000: return -5;
+        case 0x4000: return 10;
+        case 0x40: return 19;
+        case 0x100: return -20;
+        default: known = false; return 0;
+    }
+}
+
+std::uint32_t PosixProcesses::GetPriorityClass(std::uint32_t pid) {
+    int nice = 0;
+    if (pid == 0 || !GetNice(pid, nice)) return 0;
+    return PriorityClassOfNice(nice);
+}
+
+bool PosixProcesses::ProcessRunning(std::uint32_t pid) {
+    if (pid == 0) return false;
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
+
+bool PosixProcesses::SetPriorityClass(std::uint32_t pid, std::uint32_t priorityClass) {
+    bool known = false;
+    const int nice = NiceOfPriorityClass(priorityClass, known);
+    if (pid == 0 || !known) return false;
+    return SetNice(pid, nice);
 }
 
 }  // namespace rw::posix

@@ -8,7 +8,7 @@
 
 #include "backends/posix/PosixProcess.h"
 #include "backends/x11/X11Keys.h"
-#include "backends/x11/X11Util.h"
+#include "backends/linux/LinuxUtil.h"
 #include "backends/x11/XResources.h"
 #include "platform/Keys.h"
 
@@ -257,9 +257,9 @@ void X11Keyboard::TapKeycode(std::uint8_t kc, bool shift) {
     XFlush(dpy);
 }
 
-bool X11Keyboard::TypeChar(WinHandle w, const std::string& ch) {
+bool X11Keyboard::PostChar(WinHandle w, const std::string& ch) {
     if (!x_.Ok() || w == 0) return false;
-    std::int32_t cp = DecodeUtf8Char(ch);
+    std::int32_t cp = lnx::DecodeUtf8Char(ch);
     if (cp < 0) return false;
     // A line feed in a macro starts a new line: Return is its key on X.
     if (cp == '\n') cp = '\r';
@@ -290,7 +290,7 @@ bool X11Keyboard::TypeChar(WinHandle w, const std::string& ch) {
 
 std::int16_t X11Keyboard::VkKeyScan(const std::string& ch) {
     if (!x_.Ok()) return -1;
-    std::int32_t cp = DecodeUtf8Char(ch);
+    std::int32_t cp = lnx::DecodeUtf8Char(ch);
     if (cp < 0) return -1;
     std::uint8_t kc = 0;
     bool shift = false;
@@ -357,7 +357,7 @@ void X11Keyboard::SetLock(std::uint8_t vk, bool on) {
     XSync(x_.dpy(), False);
 }
 
-void X11Keyboard::KeyEvent(std::uint8_t vk, std::uint32_t flags) {
+void X11Keyboard::KeyEvent(std::uint8_t vk, std::uint8_t, std::uint32_t flags) {
     if (!x_.Ok()) return;
     const bool down = (flags & keyflag::KeyUp) == 0;
     if (IsLockVk(vk)) {

@@ -21,11 +21,11 @@
 #include "backends/x11/X11Connection.h"
 #include "backends/x11/X11WindowTracker.h"
 #include "backends/x11/XResources.h"
-#include "platform/Types.h"
+#include "platform/Input.h"
 
 namespace rw::x11 {
 
-class X11Keyboard {
+class X11Keyboard final : public Input {
 public:
     X11Keyboard(X11Connection& x, X11WindowTracker& tracker);
     // Lent keycodes go back to their own keysyms.
@@ -33,18 +33,21 @@ public:
     X11Keyboard(const X11Keyboard&) = delete;
     X11Keyboard& operator=(const X11Keyboard&) = delete;
 
+    // XTest types into whatever has the focus.
+    bool CharactersFollowFocus() override { return true; }
     // Types one character (its UTF-8 bytes) into whatever has the focus;
     // w is the window it is meant for.
-    bool TypeChar(WinHandle w, const std::string& ch);
-    std::int16_t VkKeyScan(const std::string& ch);
+    bool PostChar(WinHandle w, const std::string& ch) override;
+    std::int16_t VkKeyScan(const std::string& ch) override;
     // The X keycode stands in for the scan code.
-    std::uint32_t MapVirtualKey(std::uint32_t vk);
-    std::string GetKeyNameText(std::int32_t lParam);
-    void KeyEvent(std::uint8_t vk, std::uint32_t flags);
-    std::int16_t GetKeyState(int vk);
-    bool GetKeyboardState(std::array<std::uint8_t, 256>& state);
+    std::uint32_t MapVirtualKey(std::uint32_t vk) override;
+    std::string GetKeyNameText(std::int32_t lParam) override;
+    // The scan code is not used: the keycode comes from the virtual key.
+    void KeyEvent(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags) override;
+    std::int16_t GetKeyState(int vk) override;
+    bool GetKeyboardState(std::array<std::uint8_t, 256>& state) override;
     // Only the lock states can be set on X; keys that are down stay down.
-    bool SetKeyboardState(const std::array<std::uint8_t, 256>& state);
+    bool SetKeyboardState(const std::array<std::uint8_t, 256>& state) override;
 
     // Window w, whose client window `client` answered a ping, has read
     // every character typed for it so far.

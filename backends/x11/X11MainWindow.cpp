@@ -6,12 +6,11 @@
 
 #include <cstring>
 
-#include "backends/x11/X11Platform.h"
 
 namespace rw::x11 {
 
 X11MainWindow::X11MainWindow(X11Connection& x, X11WindowTracker& tracker, X11Windows& windows,
-                             X11Keyboard& keyboard, const X11Events& events)
+                             X11Keyboard& keyboard, const lnx::WindowSystemEvents& events)
     : x_(x), tracker_(tracker), windows_(windows), keyboard_(keyboard), events_(events) {}
 
 X11MainWindow::~X11MainWindow() {

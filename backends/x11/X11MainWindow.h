@@ -9,6 +9,7 @@
 
 #include <X11/Xlib.h>
 
+#include "backends/linux/WindowSystem.h"
 #include "backends/x11/X11Connection.h"
 #include "backends/x11/X11Keyboard.h"
 #include "backends/x11/X11WindowTracker.h"
@@ -17,12 +18,11 @@
 
 namespace rw::x11 {
 
-struct X11Events;
 
 class X11MainWindow {
 public:
     X11MainWindow(X11Connection& x, X11WindowTracker& tracker, X11Windows& windows,
-                  X11Keyboard& keyboard, const X11Events& events);
+                  X11Keyboard& keyboard, const lnx::WindowSystemEvents& events);
     ~X11MainWindow();
     X11MainWindow(const X11MainWindow&) = delete;
     X11MainWindow& operator=(const X11MainWindow&) = delete;
@@ -42,7 +42,7 @@ private:
     X11WindowTracker& tracker_;
     X11Windows& windows_;
     X11Keyboard& keyboard_;
-    const X11Events& events_;
+    const lnx::WindowSystemEvents& events_;
     Window main_ = 0;
     Window notify_ = 0;
     bool dispatching_ = false;

@@ -6,9 +6,10 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include "backends/linux/LinuxUtil.h"
 #include "backends/posix/PosixProcess.h"
-#include "backends/x11/X11Util.h"
 #include "backends/x11/XResources.h"
+#include "base/Ascii.h"
 #include "platform/Keys.h"
 
 namespace rw::x11 {
@@ -41,12 +42,8 @@ std::string UpToNul(std::string text) {
 }
 
 bool SameHost(std::string a, std::string b) {
-    auto lower = [](std::string& s) {
-        for (char& c : s)
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    };
-    lower(a);
-    lower(b);
+    a = AsciiLower(a);
+    b = AsciiLower(b);
     if (a == b) return true;
     // One side may carry the domain, the other not.
     auto shortName = [](const std::string& s) { return s.substr(0, s.find('.')); };
@@ -125,7 +122,7 @@ std::string X11Windows::GetWindowText(WinHandle w) {
             }
         }
     }
-    return CutUtf8(UpToNul(text), kMaxText);
+    return lnx::CutUtf8(UpToNul(text), kMaxText);
 }
 
 std::string X11Windows::GetClassName(WinHandle w) {
@@ -134,7 +131,7 @@ std::string X11Windows::GetClassName(WinHandle w) {
     if (XGetClassHint(x_.dpy(), w, &hint) == 0) return {};
     XPtr<char> name(hint.res_name);
     XPtr<char> cls(hint.res_class);
-    return cls != nullptr ? CutUtf8(cls.get(), kMaxText) : std::string();
+    return cls != nullptr ? lnx::CutUtf8(cls.get(), kMaxText) : std::string();
 }
 
 bool X11Windows::GetWindowRect(WinHandle w, Rect& r) {
@@ -228,13 +225,13 @@ WinHandle X11Windows::WindowFromPoint(std::int32_t x, std::int32_t y) {
     return client != 0 ? client : static_cast<WinHandle>(child);
 }
 
-WinHandle X11Windows::GetFocus() {
+WinHandle X11Windows::FocusedControl(WinHandle w) {
     if (x_.dpy() == nullptr) return 0;
     Window focus = 0;
     int revert = 0;
     XGetInputFocus(x_.dpy(), &focus, &revert);
     if (focus == 0 || focus == PointerRoot) return 0;
-    WinHandle fg = GetForegroundWindow();
+    const WinHandle fg = w;
     if (fg == 0) return 0;
     if (focus == fg) return fg;
     return IsAncestorOrSelf(fg, static_cast<WinHandle>(focus)) ? static_cast<WinHandle>(focus) : 0;
@@ -259,14 +256,6 @@ std::uint32_t X11Windows::GetWindowProcessId(WinHandle w) {
     // there: the same number here names some unrelated local process.
     if (pid != 0 && IsRemoteClient(w)) return 0;
     return pid;
-}
-
-std::uint32_t X11Windows::GetWindowThreadId(WinHandle w) {
-    if (w == tracker_.MainWindow() && w != 0) return posix::CurrentThreadId();
-    if (!WindowExists(w)) return 0;
-    std::uint32_t pid = GetWindowProcessId(w);
-    if (pid == static_cast<std::uint32_t>(getpid())) return posix::CurrentThreadId();
-    return pid != 0 ? (0x40000000u | pid) : (0x20000000u | (w & 0x1FFFFFFFu));
 }
 
 // ---- Commands --------------------------------------------------------------
@@ -355,8 +344,7 @@ bool X11Windows::WaitForPingReply(long serial, std::uint32_t deadlineMs, WinHand
     }
 }
 
-bool X11Windows::WaitUntilRead(WinHandle w, std::uint32_t timeoutMs, WinHandle& answeredBy) {
-    answeredBy = 0;
+bool X11Windows::WaitUntilAnswers(WinHandle w, std::uint32_t timeoutMs) {
     if (!WindowExists(w)) return false;
     const std::uint32_t start = posix::MonotonicMs();
     // The round trip: everything sent so far, key events included, has
@@ -375,7 +363,9 @@ bool X11Windows::WaitUntilRead(WinHandle w, std::uint32_t timeoutMs, WinHandle& 
     // The root's substructure events that arrived meanwhile stay queued:
     // the event loop passes them by (only a watched window's own
     // DestroyNotify counts), and a client's end must not be lost with them.
-    if (answered) answeredBy = client;
+    // An answer to a ping also tells that the characters typed for the
+    // window have been read: their lent keycodes may change again.
+    if (answered && onAnswered) onAnswered(w, client);
     return answered;
 }
 

@@ -1,6 +1,6 @@
-// Top-level windows on an EWMH window manager: their properties (title,
-// class, frame, state, process), the foreground and the focus, the window
-// commands, and waiting until a window has read what was sent to it.
+// The Windows role on an EWMH window manager: top-level windows' properties
+// (title, class, frame, state, process), the foreground and the focus, the
+// window commands, and waiting until a window has read what was sent to it.
 //
 // Window handles are X window ids of top-level client windows (the windows
 // the window manager manages). A request on a window that is gone yields
@@ -10,46 +10,54 @@
 #include <X11/Xlib.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "backends/x11/X11Connection.h"
 #include "backends/x11/X11WindowTracker.h"
-#include "platform/Types.h"
+#include "platform/Windows.h"
 
 namespace rw::x11 {
 
-class X11Windows {
+class X11Windows final : public Windows {
 public:
     X11Windows(X11Connection& x, X11WindowTracker& tracker);
 
     // The clients the window manager lists (_NET_CLIENT_LIST).
     std::vector<WinHandle> ClientList();
 
-    WinHandle GetForegroundWindow();
-    bool SetForegroundWindow(WinHandle w);
-    std::string GetWindowText(WinHandle w);
-    std::string GetClassName(WinHandle w);
-    bool GetWindowRect(WinHandle w, Rect& r);
-    int IsWindowVisible(WinHandle w);
-    int IsIconic(WinHandle w);
-    WinHandle WindowFromPoint(std::int32_t x, std::int32_t y);
-    void SetWindowPosZOrder(WinHandle w, WinHandle insertAfter);
-    bool ShowWindow(WinHandle w, std::uint32_t cmd);
-    bool PostClose(WinHandle w);
-    std::uint32_t GetWindowProcessId(WinHandle w);
-    // X has no threads owning windows: the calling thread for the program's
-    // own windows, else a constant per process (or per window when it names
-    // no process), kept apart from real thread ids.
-    std::uint32_t GetWindowThreadId(WinHandle w);
-    WinHandle GetFocus();
+    WinHandle GetForegroundWindow() override;
+    bool SetForegroundWindow(WinHandle w) override;
+    // X gives a closed window's id to the next client at once: the identity
+    // is the id plus the count of its destructions seen so far (and the
+    // window's _NET_WM_PID); see X11WindowTracker.
+    WindowIdentity IdentifyWindow(WinHandle w) override { return tracker_.Identify(w); }
+    bool IsSameWindow(const WindowIdentity& id) override { return tracker_.IsSame(id); }
+    std::string GetWindowText(WinHandle w) override;
+    std::string GetClassName(WinHandle w) override;
+    bool GetWindowRect(WinHandle w, Rect& r) override;
+    int IsWindowVisible(WinHandle w) override;
+    int IsIconic(WinHandle w) override;
+    // Top-level client windows have no parent window of interest.
+    WinHandle GetParent(WinHandle) override { return 0; }
+    WinHandle WindowFromPoint(std::int32_t x, std::int32_t y) override;
+    void SetWindowPosZOrder(WinHandle w, WinHandle insertAfter) override;
+    bool ShowWindow(WinHandle w, std::uint32_t cmd) override;
+    bool PostClose(WinHandle w) override;
+    std::uint32_t GetWindowProcessId(WinHandle w) override;
+    // The focused window when it is w or lies inside w's frame; X has one
+    // input focus for all programs, so nothing needs borrowing.
+    WinHandle FocusedControl(WinHandle w) override;
 
     // Waits until the window has read everything sent so far: a round trip
     // to the server, then, where the window takes pings, its answer to
     // _NET_WM_PING (at most 333 ms and timeoutMs). False when the window is
-    // gone or did not answer in time. `answeredBy` is the client window that
-    // answered a ping, else 0.
-    bool WaitUntilRead(WinHandle w, std::uint32_t timeoutMs, WinHandle& answeredBy);
+    // gone or did not answer in time.
+    bool WaitUntilAnswers(WinHandle w, std::uint32_t timeoutMs) override;
+    // Told which client window answered a ping for w: the characters typed
+    // for w have been read then.
+    std::function<void(WinHandle w, WinHandle client)> onAnswered;
 
 private:
     bool WindowExists(WinHandle w);

@@ -101,7 +101,7 @@ int main(int argc, char** argv) {
     // program does.
     fake.processId = static_cast<std::uint32_t>(getpid());
     fake.recordSleeps = false;
-    rw::SetPlatform(&fake);
+    rw::SetPlatform(&fake.roles);
     rw::App.IniPath = file;
 
     if (mode == "check") {

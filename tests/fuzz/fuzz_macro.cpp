@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string macro(reinterpret_cast<const char*>(data + 4), std::min<std::size_t>(size - 4, 300));
 
     FakePlatform fake;
-    SetPlatform(&fake);
+    SetPlatform(&fake.roles);
     App = AppValues{};
     fake.recordSleeps = false;
     fake.charactersFollowFocus = followsFocus;

@@ -55,7 +55,7 @@ template <class Fake = FakePlatform>
 class CoreTestOf : public ::testing::Test {
 protected:
     void SetUp() override {
-        SetPlatform(&fake);
+        SetPlatform(&fake.roles);
         ResetGlobals();
     }
     void TearDown() override {

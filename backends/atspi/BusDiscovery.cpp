@@ -1,0 +1,104 @@
+#include "BusDiscovery.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+
+
+namespace rw::atspi {
+
+namespace {
+
+bool EnvSet(const char* name) {
+    const char* v = std::getenv(name);
+    return v && *v;
+}
+
+// Whether some session bus is known without libdbus autolaunching one (that
+// would start a stray bus daemon bound to the display).
+bool SessionBusKnown() {
+    if (EnvSet("DBUS_SESSION_BUS_ADDRESS")) return true;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (!runtime || !*runtime) return false;
+    struct stat st {};
+    const std::string path = std::string(runtime) + "/bus";
+    return stat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode);
+}
+
+// Whether the session bus gives the accessibility bus address, within the
+// time given (libatspi would wait for the D-Bus default of 25 s).
+bool A11yBusAnswers(int timeoutMs) {
+    if (!SessionBusKnown()) return false;
+    DBusError err;
+    dbus_error_init(&err);
+    DBusConnection* session = dbus_bus_get(DBUS_BUS_SESSION, &err);
+    dbus_error_free(&err);
+    if (!session) return false;
+    dbus_connection_set_exit_on_disconnect(session, FALSE);
+    const DBusMessagePtr reply =
+        CallMethod(session, "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress", nullptr, timeoutMs);
+    const char* address = nullptr;
+    const bool ok = reply &&
+                    dbus_message_get_args(reply.get(), nullptr, DBUS_TYPE_STRING, &address, DBUS_TYPE_INVALID) &&
+                    address && *address;
+    dbus_connection_unref(session);
+    return ok;
+}
+
+// The accessibility bus address the bus launcher publishes on the X root
+// window (AT_SPI_BUS), where GTK programs look for it too; empty if none.
+std::string A11yBusOfDisplay() {
+    if (!EnvSet("DISPLAY")) return {};
+    struct Closer {
+        void operator()(Display* d) const { XCloseDisplay(d); }
+    };
+    struct Freer {
+        void operator()(unsigned char* p) const { XFree(p); }
+    };
+    const std::unique_ptr<Display, Closer> dpy(XOpenDisplay(nullptr));
+    if (!dpy) return {};
+    const Atom atom = XInternAtom(dpy.get(), "AT_SPI_BUS", True);
+    if (atom == None) return {};
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, left = 0;
+    unsigned char* raw = nullptr;
+    const int rc = XGetWindowProperty(dpy.get(), DefaultRootWindow(dpy.get()), atom, 0, 1024, False, XA_STRING,
+                                      &type, &format, &count, &left, &raw);
+    const std::unique_ptr<unsigned char, Freer> data(raw);
+    if (rc != Success || !data || format != 8) return {};
+    return std::string(reinterpret_cast<const char*>(data.get()), count);
+}
+
+}  // namespace
+
+DBusMessagePtr CallMethod(DBusConnection* bus, const char* destination, const char* path,
+                          const char* interface, const char* method, const char* arg, int timeoutMs) {
+    const DBusMessagePtr call(dbus_message_new_method_call(destination, path, interface, method));
+    if (!call) return {};
+    if (arg) dbus_message_append_args(call.get(), DBUS_TYPE_STRING, &arg, DBUS_TYPE_INVALID);
+    DBusError err;
+    dbus_error_init(&err);
+    DBusMessagePtr reply(dbus_connection_send_with_reply_and_block(bus, call.get(), timeoutMs, &err));
+    dbus_error_free(&err);
+    return reply;
+}
+
+bool BusDiscovery::Locate(int timeoutMs) {
+    if (!addressSetHere_ && EnvSet("AT_SPI_BUS_ADDRESS")) return true;
+    if (addressSetHere_) unsetenv("AT_SPI_BUS_ADDRESS");
+    addressSetHere_ = false;
+    if (A11yBusAnswers(timeoutMs)) return true;
+    // No session bus to ask (a bare X session, or one started elsewhere):
+    // the display tells where the bus is. This is set on the
+    // user-interface thread, and only in this case.
+    const std::string address = A11yBusOfDisplay();
+    if (address.empty()) return false;
+    setenv("AT_SPI_BUS_ADDRESS", address.c_str(), 1);
+    addressSetHere_ = true;
+    return true;
+}
+
+}  // namespace rw::atspi

@@ -1,0 +1,390 @@
+// The Linux program: a window system, the watcher and a Qt tray icon.
+//
+// One process per user and display. The watcher runs on the Qt event loop
+// of the one thread: the window system's events are its shell
+// notifications, a QTimer is its polling timer, and the tray icon's clicks
+// are its icon notifications. The window system is picked at start: X11
+// (through the display's own protocol, also under XWayland).
+
+#include <QAbstractEventDispatcher>
+#include <QAction>
+#include <QApplication>
+#include <QCursor>
+#include <QDesktopServices>
+#include <QUrl>
+#include <QIcon>
+#include <QMenu>
+#include <QSessionManager>
+#include <QSocketNotifier>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <memory>
+#include <string>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "actions/KeyTable.h"
+#include "actions/WinServices.h"
+#include "app/Startup.h"
+#include "app/Watcher.h"
+#include "backends/linux/LinuxUtil.h"
+#include "backends/linux/WindowSystem.h"
+#include "backends/qt/CommandLine.h"
+#include "backends/qt/ui/AboutWindow.h"
+#include "backends/qt/ui/ItemEditorWindow.h"
+#include "backends/qt/ui/ItemListWindow.h"
+#include "backends/x11/X11WindowSystem.h"
+#include "items/Settings.h"
+#include "ui/SettingsServices.h"
+
+namespace {
+
+int gSignalPipe[2] = {-1, -1};
+
+// Set while the items live and have not been written at the end yet. When
+// the X server goes away (the session ends by stopping it), Xlib and Qt end
+// the process through exit(), past our event loop; the items are written
+// then all the same.
+bool gItemsUnsaved = false;
+
+void SaveAtExit() {
+    if (!gItemsUnsaved) return;
+    gItemsUnsaved = false;
+    (void)rw::SaveSettings();
+}
+
+void OnSignal(int sig) {
+    const char c = static_cast<char>(sig);
+    // Nothing else is safe here; the event loop reads the byte.
+    ssize_t ignored = write(gSignalPipe[1], &c, 1);
+    (void)ignored;
+}
+
+// Holds the per-user, per-display lock for the life of the process; false
+// when another instance holds it.
+bool TakeInstanceLock(const char* display) {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    std::string path = rw::lnx::LockFilePath(runtime != nullptr ? runtime : "", getuid(),
+                                             display != nullptr ? display : "");
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) return true;  // no place for a lock: run rather than never start
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        close(fd);
+        return errno != EWOULDBLOCK;
+    }
+    return true;  // fd stays open: the lock lives as long as the process
+}
+
+// The settings file of a program installed where the user cannot write
+// lives in a folder of its own under the user's configuration directory.
+void EnsureSettingsDir(const std::string& iniPath) {
+    auto slash = iniPath.rfind('/');
+    if (slash == std::string::npos || slash == 0) return;
+    std::string dir = iniPath.substr(0, slash);
+    struct stat st {};
+    if (stat(dir.c_str(), &st) == 0) return;
+    std::string parent = dir.substr(0, dir.rfind('/'));
+    if (!parent.empty() && stat(parent.c_str(), &st) != 0) mkdir(parent.c_str(), 0700);
+    mkdir(dir.c_str(), 0700);
+}
+
+class TrayHost final : public rw::WatcherHost {
+public:
+    TrayHost() : on_(LoadIcon("OKon")), off_(LoadIcon("OKoff")) {
+        poll_.setInterval(500);
+    }
+
+    rw::Watcher* watcher = nullptr;
+    std::function<void()> onClose;
+
+    QSystemTrayIcon& Tray() { return tray_; }
+    QTimer& PollTimer() { return poll_; }
+
+    bool trace = false;
+
+    void TrayIconAdd(Icon icon, const std::string& tip) override {
+        Trace("add", icon, tip);
+        tray_.setIcon(icon == Icon::On ? on_ : off_);
+        tray_.setToolTip(QString::fromStdString(tip));
+        tray_.show();
+    }
+    void TrayIconModify(Icon icon, const std::string& tip) override {
+        Trace("modify", icon, tip);
+        tray_.setIcon(icon == Icon::On ? on_ : off_);
+        tray_.setToolTip(QString::fromStdString(tip));
+    }
+    void TrayIconDelete() override {
+        if (trace) std::fprintf(stderr, "x11: tray icon delete\n");
+        tray_.hide();
+    }
+    void EnablePollTimer(bool on) override {
+        if (on) {
+            poll_.start();
+        } else {
+            poll_.stop();
+        }
+    }
+    void ShowPopupMenu() override {
+        rw::MenuCaptions caps = rw::GetMenuCaptions(rw::App.UseEnglish);
+        QMenu menu;
+        QAction* about = menu.addAction(QString::fromStdString(caps.about));
+        QAction* settings = menu.addAction(QString::fromStdString(caps.settings));
+        menu.addSeparator();
+        QAction* active = menu.addAction(QString::fromStdString(caps.active));
+        active->setCheckable(true);
+        active->setChecked(watcher != nullptr && watcher->Active());
+        menu.addSeparator();
+        QAction* closeAction = menu.addAction(QString::fromStdString(caps.close));
+        QAction* chosen = menu.exec(QCursor::pos());
+        if (chosen == active && watcher != nullptr) {
+            watcher->ToggleActive();
+        } else if (chosen == closeAction && onClose) {
+            // We are inside the tray icon's own mouse handler: closing removes
+            // that icon, so it happens once the handler has returned.
+            QTimer::singleShot(0, onClose);
+        } else if (chosen == about) {
+            ShowAbout();
+        } else if (chosen == settings && watcher != nullptr) {
+            watcher->ShowList([this] { ShowItemList(); });
+        }
+    }
+
+    // The settings windows, modal, while the menu's hold on the watcher
+    // lasts (they run inside ShowPopupMenu).
+    void ShowItemList() {
+        rw::SystemWindowFacts facts;
+        rw::qtui::ItemListWindow window(rw::gItems, rw::CurItem, rw::ProgramItemListServices(rw::gItems),
+                                        [&facts](QWidget* owner, const std::string& caption) {
+            rw::qtui::ItemEditorWindow editor(owner, caption, rw::CurItem, rw::KeyNames, facts,
+                                               rw::ItemEditorTextsFor(rw::App.UseEnglish));
+            editor.exec();
+        });
+        if (trace) std::fprintf(stderr, "x11: item list window open\n");
+        window.exec();
+        if (trace) std::fprintf(stderr, "x11: item list window closed\n");
+    }
+
+    void ShowAbout() {
+        rw::qtui::AboutWindow window(nullptr, rw::ProgramAboutServices([](const std::string& url) {
+                                         QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
+                                     }));
+        window.exec();
+    }
+
+private:
+    void Trace(const char* what, Icon icon, const std::string& tip) const {
+        if (trace)
+            std::fprintf(stderr, "x11: tray icon %s %s '%s'\n", what, icon == Icon::On ? "on" : "off", tip.c_str());
+    }
+
+    static QIcon LoadIcon(const char* name) {
+        QIcon icon;
+        icon.addFile(QString(":/icons/%1-16.png").arg(name), QSize(16, 16));
+        icon.addFile(QString(":/icons/%1-32.png").arg(name), QSize(32, 32));
+        return icon;
+    }
+
+    QIcon on_, off_;
+    QSystemTrayIcon tray_;
+    QTimer poll_;
+};
+
+// The window system of this session; nullptr (with a message) when there
+// is none the program can work with.
+std::unique_ptr<rw::lnx::WindowSystem> OpenWindowSystem(int argc, char** argv, const char* display) {
+    auto x11 = std::make_unique<rw::x11::X11WindowSystem>(nullptr, argc, argv);
+    if (!x11->Ok()) {
+        std::fprintf(stderr, "replywick: cannot open the X display %s\n", display);
+        return nullptr;
+    }
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    return x11;
+}
+
+// RW_X11_TRACE=1 traces the triggers of the window system and the tray
+// icon on standard error, apart from the debug lines of "/d".
+void TraceKeyTable() {
+    std::string names;
+    for (std::size_t i = 0; i < rw::KeyNames.size(); ++i) {
+        char code[8];
+        std::snprintf(code, sizeof code, "%X", static_cast<unsigned>(rw::KeyCodes[i]) & 0xFFFFu);
+        names += (i ? " | " : "") + rw::KeyNames[i] + "=" + code;
+    }
+    std::fprintf(stderr, "x11: key table (%zu): %s\n", rw::KeyNames.size(), names.c_str());
+}
+
+// The running program: the watcher on the window system's events, the tray
+// icon, and one way to end.
+class Program {
+public:
+    Program(rw::lnx::WindowSystem& ws, bool trace) : ws_(ws), trace_(trace), watcher_(host_) {
+        host_.watcher = &watcher_;
+        host_.trace = trace;
+        host_.onClose = [this] { Close(); };
+    }
+
+    // The window system's events drive the watcher.
+    void ConnectWindowSystem() {
+        ws_.events.onShellHook = [this](std::uint32_t code, rw::WinHandle w) {
+            if (trace_) std::fprintf(stderr, "x11: shell notification %u 0x%x\n", code, w);
+            if (!closed_) watcher_.OnShellHook(code, w);
+        };
+        ws_.events.onExternalNotify = [this](std::int32_t x, std::int32_t y) {
+            if (trace_) std::fprintf(stderr, "x11: external notification x=%d y=%d\n", x, y);
+            if (!closed_) watcher_.OnExternalNotify(x, y);
+        };
+        ws_.events.onClientGone = [this](rw::WinHandle w) {
+            if (trace_) std::fprintf(stderr, "x11: client gone 0x%x\n", w);
+            // The next window may get the same handle: it must count as new.
+            if (!closed_) watcher_.ForgetWindow(w);
+        };
+        // Qt embeds its icon in a tray host that starts later by itself; the
+        // watcher then shows the active icon again, as after a shell restart.
+        ws_.events.onTrayHostStarted = [this] {
+            if (trace_) std::fprintf(stderr, "x11: tray host started\n");
+            if (!closed_) QTimer::singleShot(0, [this] { watcher_.OnTaskbarCreated(); });
+        };
+
+        // Events of the window system's connection: a readable descriptor,
+        // and events already read into a queue while the watcher made
+        // requests.
+        notifier_ = std::make_unique<QSocketNotifier>(ws_.EventFd(), QSocketNotifier::Read);
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { ws_.DispatchEvents(); });
+        dispatchSoon_.setSingleShot(true);
+        dispatchSoon_.setInterval(0);
+        QObject::connect(&dispatchSoon_, &QTimer::timeout, [this] { ws_.DispatchEvents(); });
+        // Keys lent for characters go back once a macro has ended.
+        restoreKeys_.setSingleShot(true);
+        restoreKeys_.setInterval(100);
+        QObject::connect(&restoreKeys_, &QTimer::timeout, [this] {
+            if (!ws_.RestoreSpareKeys(false)) restoreKeys_.start();
+        });
+        QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, [this] {
+            if (ws_.HasQueuedEvents() && !dispatchSoon_.isActive()) dispatchSoon_.start();
+            if (ws_.SpareKeysLent() && !restoreKeys_.isActive()) restoreKeys_.start();
+        });
+    }
+
+    // The polling timer and the tray icon's clicks.
+    void ConnectTray() {
+        QObject::connect(&host_.PollTimer(), &QTimer::timeout, [this] {
+            if (!closed_) watcher_.OnPollTimer();
+        });
+        QObject::connect(&host_.Tray(), &QSystemTrayIcon::activated, [this](QSystemTrayIcon::ActivationReason reason) {
+            if (closed_) return;
+            if (reason == QSystemTrayIcon::Trigger) watcher_.OnIconNotification(rw::msg::LButtonDown);
+            if (reason == QSystemTrayIcon::Context) watcher_.OnIconNotification(rw::msg::RButtonDown);
+        });
+    }
+
+    // SIGTERM, SIGINT and SIGHUP, and the session's end, close the program
+    // as the Close entry does.
+    void ConnectEndings(QApplication& app) {
+        if (pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+            struct sigaction sa {};
+            sa.sa_handler = OnSignal;
+            sigemptyset(&sa.sa_mask);
+            sa.sa_flags = SA_RESTART;
+            sigaction(SIGTERM, &sa, nullptr);
+            sigaction(SIGINT, &sa, nullptr);
+            sigaction(SIGHUP, &sa, nullptr);
+        }
+        signals_ = std::make_unique<QSocketNotifier>(gSignalPipe[0], QSocketNotifier::Read);
+        QObject::connect(signals_.get(), &QSocketNotifier::activated, [this] {
+            char buf[16];
+            while (read(gSignalPipe[0], buf, sizeof buf) > 0) {
+            }
+            Close();
+        });
+        QObject::connect(&app, &QGuiApplication::commitDataRequest, [this](QSessionManager&) { Close(); });
+        QObject::connect(&app, &QCoreApplication::aboutToQuit, [this] { Close(); });
+    }
+
+    void Start() {
+        watcher_.Create();
+        gItemsUnsaved = true;
+        std::atexit(SaveAtExit);
+        ws_.DispatchEvents();
+    }
+
+    void Close() {
+        if (closed_) return;
+        if (watcher_.PopupMenuOpen()) {
+            // We are inside the tray icon's own handler (its menu, or a window
+            // opened from it): removing the icon now would pull it from under
+            // Qt. The open windows close as by Cancel, every event loop ends,
+            // and the end runs once the handler has returned.
+            QApplication::closeAllWindows();
+            QApplication::quit();
+            return;
+        }
+        closed_ = true;
+        host_.PollTimer().stop();
+        gItemsUnsaved = false;
+        watcher_.Close();
+        ws_.RestoreSpareKeys(true);
+        QApplication::quit();
+    }
+
+private:
+    rw::lnx::WindowSystem& ws_;
+    const bool trace_;
+    TrayHost host_;
+    rw::Watcher watcher_;
+    bool closed_ = false;
+    std::unique_ptr<QSocketNotifier> notifier_;
+    std::unique_ptr<QSocketNotifier> signals_;
+    QTimer dispatchSoon_;
+    QTimer restoreKeys_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (const int rc = rw::qtapp::HandleInfoOptions(argc, argv); rc >= 0) return rc;
+    // The command line as given, before Qt takes its own options out.
+    std::vector<std::string> args(argv, argv + argc);
+    std::vector<char*> argvCopy;
+    for (auto& a : args) argvCopy.push_back(a.data());
+
+    const char* display = std::getenv("DISPLAY");
+    if (display == nullptr || *display == '\0') {
+        std::fputs("replywick: no X display (DISPLAY is not set)\n", stderr);
+        return 1;
+    }
+    // A second instance ends at once, silently.
+    if (!TakeInstanceLock(display)) return 0;
+
+    std::unique_ptr<rw::lnx::WindowSystem> ws = OpenWindowSystem(argc, argvCopy.data(), display);
+    if (!ws) return 1;
+
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setApplicationName("Replywick");
+
+    rw::SetPlatform(&ws->Roles());
+    rw::InitApp();
+    EnsureSettingsDir(rw::App.IniPath);
+    rw::gMainWindow = ws->CreateMainWindow();
+
+    const bool trace = std::getenv("RW_X11_TRACE") != nullptr;
+    if (trace) TraceKeyTable();
+
+    Program program(*ws, trace);
+    program.ConnectWindowSystem();
+    program.ConnectTray();
+    program.ConnectEndings(app);
+    program.Start();
+    const int rc = QApplication::exec();
+    program.Close();
+    rw::SetPlatform(nullptr);
+    return rc;
+}

@@ -1,0 +1,262 @@
+#include "backends/qt/ui/ItemEditorWindow.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QScreen>
+
+#include "backends/qt/ui/QtUi.h"
+
+namespace rw::qtui {
+
+namespace {
+
+// The cross-hair's hot spot is its centre.
+QCursor CrossHair() {
+    const QPixmap p = Art("crosshair-32");
+    return p.isNull() ? QCursor(Qt::CrossCursor) : QCursor(p, p.width() / 2, p.height() / 2);
+}
+
+QString ToQtLines(const std::string& crlf) {
+    QString s = Q(crlf);
+    s.replace("\r\n", "\n");
+    return s;
+}
+
+std::string ToItemLines(const QString& text) {
+    QString s = text;
+    s.replace("\n", "\r\n");
+    return S(s);
+}
+
+}  // namespace
+
+SearchTool::SearchTool(QWidget* parent) : QLabel(parent) {}
+
+void SearchTool::mousePressEvent(QMouseEvent* e) {
+    if (presenter == nullptr) return;
+    presenter->SearchPressed();
+    grabMouse(CrossHair());
+    e->accept();
+}
+
+void SearchTool::mouseMoveEvent(QMouseEvent* e) {
+    if (presenter == nullptr) return;
+    // Screen pixels, as the window system counts them.
+    const qreal ratio = screen() != nullptr ? screen()->devicePixelRatio() : 1.0;
+    const QPointF g = e->globalPosition() * ratio;
+    presenter->SearchMoved(static_cast<std::int32_t>(g.x()), static_cast<std::int32_t>(g.y()),
+                           e->buttons() == Qt::LeftButton);
+}
+
+void SearchTool::mouseReleaseEvent(QMouseEvent*) {
+    releaseMouse();
+    if (presenter != nullptr) presenter->SearchReleased();
+}
+
+ItemEditorWindow::ItemEditorWindow(QWidget* owner, const std::string& caption, ItemRec& item,
+                                   std::vector<std::string> keyNames, WindowFacts& facts, ItemEditorTexts texts)
+    : QDialog(owner) {
+    const ItemEditorTexts t = texts;
+    setObjectName("frmEditItem");
+    setWindowTitle(Q(caption));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
+                   Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setModal(true);
+    setFixedSize(Px96(576), Px96(506));
+    UseDialogFont(this);
+
+    auto frame = [this](const std::string& title, QRect where, QWidget* parent) {
+        auto* g = new QGroupBox(Q(title), parent != nullptr ? parent : this);
+        g->setGeometry(where);
+        return g;
+    };
+    auto label = [](const std::string& text, QRect where, QWidget* parent) {
+        auto* l = new QLabel(Q(text), parent);
+        l->setGeometry(where);
+        return l;
+    };
+    auto line = [](const char* name, QRect where, QWidget* parent, bool buttonFace) {
+        auto* e = new QLineEdit(parent);
+        e->setObjectName(name);
+        e->setGeometry(where);
+        if (buttonFace) {
+            QPalette p = e->palette();
+            p.setColor(QPalette::Base, p.color(QPalette::Button));
+            e->setPalette(p);
+        }
+        return e;
+    };
+
+    QGroupBox* entry = frame(t.entry, Px96Rect(4, 4, 568, 57), nullptr);
+    QLabel* lblName = label(t.name, Px96Rect(8, 28, 44, 13), entry);
+    desc_ = line("txtDesc", Px96Rect(52, 24, 357, 21), entry, false);
+    lblName->setBuddy(desc_);
+
+    QGroupBox* window = frame(t.window, Px96Rect(4, 64, 568, 185), nullptr);
+    QLabel* lblTitle = label(t.title, Px96Rect(8, 24, 44, 13), window);
+    title_ = line("txtTitle", Px96Rect(52, 20, 277, 21), window, false);
+    lblTitle->setBuddy(title_);
+    titleTest_ = new QComboBox(window);
+    titleTest_->setObjectName("cboTitleTestType");
+    for (const auto& s : t.titleTests) titleTest_->addItem(Q(s));
+    titleTest_->setGeometry(Px96Rect(332, 20, 77, 21));
+    label(t.cls, Px96Rect(8, 48, 44, 13), window);
+    class_ = line("txtClass", Px96Rect(52, 44, 357, 21), window, true);
+    label(t.text, Px96Rect(8, 68, 44, 13), window);
+    text_ = new QPlainTextEdit(window);
+    text_->setObjectName("txtText");
+    text_->setGeometry(Px96Rect(52, 68, 357, 61));
+    {
+        QPalette p = text_->palette();
+        p.setColor(QPalette::Base, p.color(QPalette::Button));
+        text_->setPalette(p);
+    }
+    label(t.module, Px96Rect(8, 136, 44, 13), window);
+    module_ = line("txtModul", Px96Rect(52, 132, 357, 21), window, true);
+    label(t.size, Px96Rect(8, 160, 44, 13), window);
+    size_ = line("txtSize", Px96Rect(52, 157, 357, 21), window, true);
+    // Centred over the tool, wide enough for the English text.
+    label(t.searchTool, Px96Rect(420, 28, 142, 13), window)->setAlignment(Qt::AlignHCenter);
+    search_ = new SearchTool(window);
+    search_->setObjectName("picSearch");
+    search_->setGeometry(Px96Rect(476, 48, 31, 28));
+    search_->setToolTip(Q(t.searchTip));
+    ShowSearchFace(false);
+
+    QGroupBox* settings = frame(t.settings, Px96Rect(416, 131, 145, 49), nullptr);
+    QLabel* lblDelay = label(t.delay, Px96Rect(6, 20, 70, 17), settings);
+    delay_ = new QComboBox(settings);
+    delay_->setObjectName("cboDelay");
+    delay_->setGeometry(Px96Rect(76, 18, 61, 21));
+    lblDelay->setBuddy(delay_);
+
+    QGroupBox* macroFrame = frame(t.macro, Px96Rect(4, 252, 569, 217), nullptr);
+    macro_ = line("txtMacro", Px96Rect(8, 20, 313, 189), macroFrame, false);
+    macro_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    QLabel* lblKeys = label(t.keys, Px96Rect(324, 18, 105, 17), macroFrame);
+    keys_ = new QListWidget(macroFrame);
+    keys_->setObjectName("lstKeys");
+    keys_->setGeometry(Px96Rect(324, 32, 117, 176));
+    keys_->setToolTip(Q(t.listTip));
+    keys_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    lblKeys->setBuddy(keys_);
+    QLabel* lblFunctions = label(t.functions, Px96Rect(444, 18, 73, 18), macroFrame);
+    functions_ = new QListWidget(macroFrame);
+    functions_->setObjectName("lstMisc");
+    functions_->setGeometry(Px96Rect(444, 32, 117, 176));
+    functions_->setToolTip(Q(t.listTip));
+    functions_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    lblFunctions->setBuddy(functions_);
+
+    auto* ok = new QPushButton(Q(t.ok), this);
+    ok->setObjectName("cmdOK");
+    ok->setGeometry(Px96Rect(200, 472, 81, 29));
+    ok->setDefault(true);
+    auto* cancel = new QPushButton(Q(t.cancel), this);
+    cancel->setObjectName("cmdCancel");
+    cancel->setGeometry(Px96Rect(296, 472, 81, 29));
+    cancel->setAutoDefault(false);
+
+    QWidget* order[] = {desc_, title_, titleTest_, class_, text_, module_, macro_, keys_, ok, cancel, size_, functions_,
+                        delay_};
+    for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+
+    presenter_ = std::make_unique<ItemEditorPresenter>(*this, item, std::move(keyNames), facts, t);
+    ItemEditorPresenter& p = *presenter_;
+    search_->presenter = &p;
+    connect(ok, &QPushButton::clicked, this, [&p] { p.Ok(); });
+    connect(cancel, &QPushButton::clicked, this, [&p] { p.Cancel(); });
+    auto chosen = [&p](QListWidgetItem* it) {
+        if (it != nullptr) p.TokenChosen(S(it->text()));
+    };
+    connect(keys_, &QListWidget::itemDoubleClicked, this, chosen);
+    connect(functions_, &QListWidget::itemDoubleClicked, this, chosen);
+    p.Load();
+    p.SetOwnWindow(static_cast<WinHandle>(winId()));
+}
+
+ItemEditorWindow::~ItemEditorWindow() = default;
+
+void ItemEditorWindow::ShowTokenLists(const std::vector<std::string>& keys, const std::vector<std::string>& functions) {
+    keys_->clear();
+    for (const auto& k : keys) keys_->addItem(Q(k));
+    functions_->clear();
+    for (const auto& f : functions) functions_->addItem(Q(f));
+}
+
+void ItemEditorWindow::ShowDelayChoices(const std::vector<std::string>& choices) {
+    delay_->clear();
+    for (const auto& c : choices) delay_->addItem(Q(c));
+}
+
+void ItemEditorWindow::ShowFields(const EditorFields& f) {
+    desc_->setText(Q(f.desc));
+    title_->setText(Q(f.title));
+    titleTest_->setCurrentIndex(f.titleTest);
+    class_->setText(Q(f.cls));
+    text_->setPlainText(ToQtLines(f.text));
+    module_->setText(Q(f.module));
+    size_->setText(Q(f.size));
+    macro_->setText(Q(f.macro));
+    delay_->setCurrentIndex(f.delayChoice);
+}
+
+EditorFields ItemEditorWindow::ReadFields() {
+    EditorFields f;
+    f.desc = S(desc_->text());
+    f.title = S(title_->text());
+    f.titleTest = titleTest_->currentIndex();
+    f.cls = S(class_->text());
+    f.text = ToItemLines(text_->toPlainText());
+    f.module = S(module_->text());
+    f.size = S(size_->text());
+    f.macro = S(macro_->text());
+    f.delayChoice = delay_->currentIndex();
+    return f;
+}
+
+void ItemEditorWindow::ShowFoundWindow(const FoundWindow& found) {
+    title_->setText(Q(found.title));
+    class_->setText(Q(found.cls));
+    text_->setPlainText(ToQtLines(found.text));
+    if (found.hasModule) module_->setText(Q(found.module));
+    size_->setText(Q(found.size));
+}
+
+void ItemEditorWindow::InsertIntoMacro(const std::string& token) {
+    macro_->insert(Q(token));
+    macro_->setFocus();
+}
+
+void ItemEditorWindow::ShowSearchFace(bool dragging) {
+    search_->setPixmap(Art(dragging ? "search-empty" : "search-full"));
+}
+
+void ItemEditorWindow::CloseWindow() {
+    closing_ = true;
+    done(QDialog::Accepted);
+}
+
+void ItemEditorWindow::reject() {
+    if (!closing_) presenter_->Cancel();
+}
+
+void ItemEditorWindow::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // Centred over its owner.
+    if (QWidget* owner = parentWidget()) {
+        const QRect o = owner->frameGeometry();
+        move(o.center() - rect().center());
+    }
+    activateWindow();
+    raise();
+    QTimer::singleShot(200, this, [this] { TraceControls(this); });
+}
+
+}  // namespace rw::qtui

@@ -1,0 +1,106 @@
+// The bus-free part of the accessibility bridge: which accessible name
+// stands for which dialog button, and which node holds a dialog's text.
+#include <gtest/gtest.h>
+
+#include "backends/atspi/AccessibilityBridge.h"
+
+namespace {
+
+using rw::atspi::AccNode;
+using rw::atspi::ButtonNameMatches;
+using rw::atspi::CutText259;
+using rw::atspi::DialogTextFromNodes;
+using rw::atspi::StripMnemonics;
+
+TEST(ButtonNames, EveryIdWithItsEnglishAndGermanNames) {
+    const struct {
+        int id;
+        const char* names[2];
+    } table[] = {{1, {"OK", "OK"}},          {2, {"Cancel", "Abbrechen"}},
+                 {4, {"Retry", "Wiederholen"}}, {5, {"Ignore", "Ignorieren"}},
+                 {6, {"Yes", "Ja"}},         {7, {"No", "Nein"}}};
+    const int ids[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, -1};
+    for (const auto& row : table)
+        for (const char* name : row.names)
+            for (int id : ids)
+                EXPECT_EQ(ButtonNameMatches(id, name), id == row.id) << name << " id " << id;
+}
+
+TEST(ButtonNames, MnemonicsAndCaseDoNotMatter) {
+    EXPECT_TRUE(ButtonNameMatches(6, "_Yes"));
+    EXPECT_TRUE(ButtonNameMatches(6, "&Ja"));
+    EXPECT_TRUE(ButtonNameMatches(2, "Abbre&chen"));
+    EXPECT_TRUE(ButtonNameMatches(7, "NO"));
+    EXPECT_TRUE(ButtonNameMatches(1, "ok"));
+    EXPECT_TRUE(ButtonNameMatches(4, "_retry"));
+}
+
+TEST(ButtonNames, OtherTextsDoNotMatch) {
+    EXPECT_FALSE(ButtonNameMatches(1, "OK "));
+    EXPECT_FALSE(ButtonNameMatches(1, "Okay"));
+    EXPECT_FALSE(ButtonNameMatches(6, "Yes, always"));
+    EXPECT_FALSE(ButtonNameMatches(7, ""));
+    EXPECT_FALSE(ButtonNameMatches(7, "N_o_t"));
+    EXPECT_FALSE(ButtonNameMatches(2, "Cancel&&"));  // a doubled marker is a real "&"
+}
+
+TEST(ButtonNames, StripMnemonics) {
+    EXPECT_EQ(StripMnemonics("_Save"), "Save");
+    EXPECT_EQ(StripMnemonics("Save && Quit"), "Save & Quit");
+    EXPECT_EQ(StripMnemonics("snake__case"), "snake_case");
+    EXPECT_EQ(StripMnemonics("trailing_"), "trailing");
+    EXPECT_EQ(StripMnemonics(""), "");
+}
+
+TEST(DialogText, CutAt259BytesNeverInsideACharacter) {
+    EXPECT_EQ(CutText259(std::string(259, 'a')), std::string(259, 'a'));
+    EXPECT_EQ(CutText259(std::string(300, 'a')), std::string(259, 'a'));
+    // "€" (3 bytes) starting at byte 258 does not fit whole: dropped.
+    std::string s = std::string(258, 'a') + "\xe2\x82\xac" + "tail";
+    EXPECT_EQ(CutText259(s), std::string(258, 'a'));
+    // "ä" (2 bytes) at 257..258 fits exactly.
+    s = std::string(257, 'a') + "\xc3\xa4" + "tail";
+    EXPECT_EQ(CutText259(s), std::string(257, 'a') + "\xc3\xa4");
+}
+
+std::vector<AccNode> Nodes(std::initializer_list<AccNode> l) { return l; }
+
+TEST(DialogText, FirstLabelIsTheText) {
+    // A GTK message dialog: fillers, the icon, the message, the buttons.
+    auto nodes = Nodes({{"filler", ""},
+                        {"filler", ""},
+                        {"icon", "Question"},
+                        {"label", "Do you want to save?"},
+                        {"label", "Second label"},
+                        {"push button", "No"},
+                        {"push button", "Yes"}});
+    EXPECT_EQ(DialogTextFromNodes(nodes), "Do you want to save?");
+}
+
+TEST(DialogText, ShortFirstLabelYieldsTheNodeAfterIt) {
+    EXPECT_EQ(DialogTextFromNodes(Nodes({{"label", "Id:"}, {"text", "4711 and more"}})),
+              "4711 and more");
+    // Whatever role the next node has, also an empty one.
+    EXPECT_EQ(DialogTextFromNodes(Nodes({{"label", ""}, {"filler", ""}, {"label", "Message"}})), "");
+    // Exactly 4 bytes is long enough.
+    EXPECT_EQ(DialogTextFromNodes(Nodes({{"label", "Four"}, {"label", "next"}})), "Four");
+    // Length is counted in bytes, as the window text of a control is.
+    EXPECT_EQ(DialogTextFromNodes(Nodes({{"label", "\xc3\xa4\xc3\xb6"}, {"label", "next"}})),
+              "\xc3\xa4\xc3\xb6");
+    // A short label as the last node: nothing after it.
+    EXPECT_EQ(DialogTextFromNodes(Nodes({{"push button", "OK"}, {"label", "ab"}})), "");
+}
+
+TEST(DialogText, NoLabelNoText) {
+    EXPECT_EQ(DialogTextFromNodes({}), "");
+    EXPECT_EQ(DialogTextFromNodes(Nodes({{"push button", "OK"}, {"text", "entry text"}})), "");
+    // Role names are compared exactly, as class names are.
+    EXPECT_EQ(DialogTextFromNodes(Nodes({{"Label", "Not a label role"}})), "");
+}
+
+TEST(DialogText, LongTextIsCut) {
+    const std::string msg = "Start " + std::string(300, 'x');
+    EXPECT_EQ(DialogTextFromNodes(Nodes({{"label", msg}})), msg.substr(0, 259));
+}
+
+}  // namespace
