@@ -5,7 +5,7 @@
 #include <string>
 
 #include "base/Numeric.h"
-#include "items/Items.h"
+#include "items/ItemRec.h"
 
 namespace rw {
 

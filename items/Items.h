@@ -1,25 +1,14 @@
-// The item record, the ordered item list, the one global list and the one
-// shared current-item record.
+// The ordered item list, the one global list and the one shared
+// current-item record.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-namespace rw {
+#include "items/ItemRec.h"
 
-struct ItemRec {
-    std::string Desc;
-    std::string Title;
-    std::int32_t TitleTestType = 0;
-    std::string WinClass;
-    std::string Text;
-    std::string Modul;
-    std::string Macro;
-    std::string WinSize;
-    std::int32_t Delay = 0;
-    bool operator==(const ItemRec&) const = default;
-};
+namespace rw {
 
 // Ordered, zero-based list of items. Records are copied in and out by value,
 // and every record is stored as MakeStorable (items/ItemText.h) makes it, so
