@@ -4,6 +4,7 @@
 #include <array>
 
 #include "actions/KeyTable.h"
+#include "actions/Pause.h"
 #include "actions/Strings.h"
 #include "actions/WinServices.h"
 #include "base/AppValues.h"
@@ -100,6 +101,8 @@ private:
     // to the dialog by its handle it must still exist. Stops playback when
     // not.
     bool MaySend(bool followsFocus);
+    // MaySend's test, without stopping.
+    bool TargetStillThere();
     void Stop(const char* why);
 
     const Platform& sys_ = Sys();
@@ -150,6 +153,10 @@ bool Player::Play(const WindowIdentity* expected) {
     sys_.clock.TimeBeginPeriod(1);
 
     while (i_ < length && !stopped_) {
+        if (StopRequested()) {
+            Stop("Replywick was asked to stop");
+            break;
+        }
         if (pendingPause_) {
             pendingPause_ = false;
             sys_.clock.Sleep(10);
@@ -193,6 +200,11 @@ void Player::Wait() {
     DebugLine([] { return std::string("   SendKeys: the target does not answer; no more waiting for it"); });
 }
 
+bool Player::TargetStillThere() {
+    if (!sys_.windows.IsSameWindow(dialogId_)) return false;
+    return !charsFollowFocus_ || sys_.windows.GetForegroundWindow() == dialog_;
+}
+
 bool Player::MaySend(bool followsFocus) {
     if (stopped_) return false;
     if (followsFocus) {
@@ -213,7 +225,16 @@ void Player::Stop(const char* why) {
 void Player::BraceToken(std::size_t close) {
     const std::string token = UCase(text_.substr(i_ + 1, close - i_ - 1));
     if (token.compare(0, 6, "DELAY=") == 0) {
-        sys_.clock.Sleep(DelayMs(token.substr(6)));
+        // A pause ends early for a target that is gone (or, where keys go
+        // wherever the focus is, no longer in front): nothing more would
+        // reach it, and the program would wait for nothing.
+        if (!Pause(DelayMs(token.substr(6)), [this] { return TargetStillThere(); })) {
+            if (StopRequested()) {
+                Stop("Replywick was asked to stop");
+            } else {
+                MaySend(charsFollowFocus_);
+            }
+        }
     } else if (token.compare(0, 7, "DIALOG ") == 0) {
         if (!MaySend(false)) return;
         if (!PressDialogButton(dialog_, token.substr(7)))

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "actions/Pause.h"
 #include "actions/SendKeys.h"
 #include "actions/WinServices.h"
 #include "base/AppValues.h"
@@ -67,10 +68,7 @@ void Watcher::Create() {
 
 void Watcher::Close() {
     DebugLine([] { return std::string("Replywick end -------------"); });
-    // Edits of a settings window that is still open were never confirmed:
-    // the file gets the list as it was before the window opened.
-    if (gItems.HasSnapshot()) gItems.UpdateCancel();
-    SaveSettings();
+    SaveConfirmedSettings();
     host_.TrayIconDelete();
 }
 
@@ -113,9 +111,21 @@ void Watcher::WaitThenTest(WinHandle handle, int maxRounds, std::uint32_t maxMs)
         sys.clock.Sleep(10);
         TestNewFGWinBody();
     }
+    AfterExamination();
 }
 
 void Watcher::OnIconNotification(std::uint32_t lParam) {
+    if (examining_) {
+        // A click while a macro plays or waits (the host serves its events
+        // during long pauses): the macro stops, and the click is carried
+        // out once the examination has ended.
+        const std::uint32_t button = lParam & kMouseMessageMask;
+        if (button == msg::LButtonDown || button == msg::RButtonDown) {
+            pendingIcon_ = lParam;
+            RequestStop();
+        }
+        return;
+    }
     if (iconGuard_) return;
     FlagScope guard(iconGuard_);
     switch (lParam & kMouseMessageMask) {
@@ -181,8 +191,19 @@ void Watcher::ForgetWindow(WinHandle w) {
 
 void Watcher::TestNewFGWin() {
     if (examining_) return;
-    FlagScope busy(examining_);
-    TestNewFGWinBody();
+    {
+        FlagScope busy(examining_);
+        TestNewFGWinBody();
+    }
+    AfterExamination();
+}
+
+void Watcher::AfterExamination() {
+    ClearStopRequest();
+    if (pendingIcon_ == 0) return;
+    const std::uint32_t click = pendingIcon_;
+    pendingIcon_ = 0;
+    OnIconNotification(click);
 }
 
 void Watcher::TestNewFGWinBody() {
@@ -221,11 +242,16 @@ void Watcher::HandleNewFG() {
     const std::uint32_t delay =
         static_cast<std::uint32_t>(std::clamp<std::int32_t>(CurItem.Delay, 0, kMaxMacroDelayMs));
     const Platform& sys = Sys();
-    sys.clock.Sleep(delay);
-    // A window that left the foreground during the delay gets nothing, and
-    // neither does a new window that got its handle meanwhile.
-    if (sys.windows.GetForegroundWindow() != w || !sys.windows.IsSameWindow(id)) {
-        DebugLine([&] { return std::string(" Not played: the window left the foreground during the delay"); });
+    // A window that leaves the foreground during the delay gets nothing, and
+    // neither does a new window that got its handle meanwhile; the wait ends
+    // as soon as it does.
+    auto stillThere = [&] { return sys.windows.GetForegroundWindow() == w && sys.windows.IsSameWindow(id); };
+    if (!Pause(delay, stillThere)) {
+        if (StopRequested()) {
+            DebugLine([] { return std::string(" Not played: Replywick was asked to stop"); });
+        } else {
+            DebugLine([] { return std::string(" Not played: the window left the foreground during the delay"); });
+        }
         return;
     }
     if (delay == 0) sys.clock.Sleep(0);

@@ -81,6 +81,10 @@ public:
     void TestNewFGWin();
 
     bool Active() const { return active_; }
+    // While a window is examined and its macro plays (or waits). A host that
+    // serves its events during long pauses defers its own ending until
+    // then, after RequestStop.
+    bool Examining() const { return examining_; }
     WinHandle LastFG() const { return lastFG_; }
     bool PopupMenuOpen() const { return popupMenuOpen_; }
 
@@ -93,12 +97,16 @@ private:
     // foreground window, then 10 ms more, then tests the foreground.
     void WaitThenTest(WinHandle handle, int maxRounds, std::uint32_t maxMs);
     void TestNewFGWinBody();
+    // A stop asked for during the examination is over; a click on the icon
+    // that came meanwhile is carried out now.
+    void AfterExamination();
 
     WatcherHost& host_;
     bool active_ = true;
     bool popupMenuOpen_ = false;
     bool examining_ = false;
     bool iconGuard_ = false;
+    std::uint32_t pendingIcon_ = 0;
     WinHandle lastFG_ = 0;
     // Which window lastFG_ named when it was taken up: a handle handed on to
     // a new window does not make that window an old one.

@@ -116,6 +116,13 @@ void RemoveStaleTemporaries(const std::string& target) {
 
 SaveResult SaveSettings() { return SaveSettings(gItems); }
 
+SaveResult SaveConfirmedSettings() {
+    // Edits of a settings window that is still open were never confirmed:
+    // the file gets the list as it was before the window opened.
+    if (gItems.HasSnapshot()) gItems.UpdateCancel();
+    return SaveSettings(gItems);
+}
+
 SaveResult SaveSettings(const clsItems& items) {
     if (App.IniPath.empty()) return SaveResult::Failed;
     const Platform& sys = Sys();

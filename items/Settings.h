@@ -36,6 +36,9 @@ enum class SaveResult {
 SaveResult SaveSettings(const clsItems& items);
 // The program's items, gItems.
 SaveResult SaveSettings();
+// At the program's end: gItems without the edits of a settings window that
+// is still open (they were never confirmed).
+SaveResult SaveConfirmedSettings();
 
 // Clipboard as plain text, with one retry after 100 ms.
 std::string GetClipText();

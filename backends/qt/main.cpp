@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "actions/KeyTable.h"
+#include "actions/Pause.h"
 #include "actions/WinServices.h"
 #include "app/Startup.h"
 #include "app/Watcher.h"
@@ -58,10 +59,13 @@ bool gItemsUnsaved = false;
 void SaveAtExit() {
     if (!gItemsUnsaved) return;
     gItemsUnsaved = false;
-    (void)rw::SaveSettings();
+    (void)rw::SaveConfirmedSettings();
 }
 
 void OnSignal(int sig) {
+    // A macro that waits notices this within a pause slice and stops; the
+    // program then ends from its event loop.
+    rw::RequestStop();
     const char c = static_cast<char>(sig);
     // Nothing else is safe here; the event loop reads the byte.
     ssize_t ignored = write(gSignalPipe[1], &c, 1);
@@ -309,6 +313,10 @@ public:
     }
 
     void Start() {
+        // During an item's delay and a macro's pauses the program goes on
+        // serving its events: a signal, the session's end or a click on the
+        // icon stops the macro, and is carried out once it has stopped.
+        rw::SetPauseService([] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
         watcher_.Create();
         gItemsUnsaved = true;
         std::atexit(SaveAtExit);
@@ -317,6 +325,13 @@ public:
 
     void Close() {
         if (closed_) return;
+        if (watcher_.Examining()) {
+            // Called from inside a macro's pause: the macro stops first, and
+            // the end follows from the event loop.
+            rw::RequestStop();
+            QTimer::singleShot(0, [this] { Close(); });
+            return;
+        }
         if (watcher_.PopupMenuOpen()) {
             // We are inside the tray icon's own handler (its menu, or a window
             // opened from it): removing the icon now would pull it from under
@@ -327,6 +342,7 @@ public:
             return;
         }
         closed_ = true;
+        rw::SetPauseService({});
         host_.PollTimer().stop();
         gItemsUnsaved = false;
         watcher_.Close();

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "actions/KeyTable.h"
+#include "actions/Pause.h"
 #include "actions/WinServices.h"
 #include "app/Startup.h"
 #include "backends/fake/FakePlatform.h"
@@ -20,6 +21,17 @@
 namespace rw {
 
 using Lines = std::vector<std::string>;
+
+// The sleeps of one long wait (an item's delay, a {DELAY=}): slice by slice.
+inline Lines PauseLines(std::uint32_t ms) {
+    Lines lines;
+    do {
+        const std::uint32_t slice = ms < kPauseSliceMs ? ms : kPauseSliceMs;
+        lines.push_back("sleep " + std::to_string(slice));
+        ms -= slice;
+    } while (ms > 0);
+    return lines;
+}
 
 // An item with only a name and a title, the rest empty.
 inline ItemRec Named(const std::string& desc, const std::string& title = {}) {
@@ -74,6 +86,8 @@ protected:
         KeyNames.clear();
         KeyCodes.clear();
         gMainWindow = 0;
+        SetPauseService({});
+        ClearStopRequest();
     }
     // An empty folder of this test's own, removed afterwards.
     const std::filesystem::path& Folder() {

@@ -239,28 +239,27 @@ TEST_F(SendKeysTest, LoneClosingBraceIsTextButSwitchesToBraceMode) {
 TEST_F(SendKeysTest, DelayPausesThenTenMoreBeforeNextStep) {
     SendKeys("{DELAY=250}x");
     Script s;
-    s << Start(true) << "sleep 250" << Focus() << "sleep 1" << Wait();
+    s << Start(true) << PauseLines(250) << Focus() << "sleep 1" << Wait();
     s << "sleep 10" << "sleep 0" << Wait() << Char("x") << "sleep 1" << Wait() << End(true);
     EXPECT_EQ(fake.transcript, s.lines);
 }
 
 TEST_F(SendKeysTest, DelayValuesAreReadAndBounded) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"{delay=x}", "sleep 0"},           {"{DELAY=-5}", "sleep 0"},
-        {"{DELAY=99999999999}", "sleep 60000"}, {"{DELAY=60001}", "sleep 60000"},
-        {"{DELAY=2.5}", "sleep 2"},         {"{DELAY=3.5}", "sleep 4"},
-        {"{DELAY= 1 2}", "sleep 12"},       {"{DELAY=1e2}", "sleep 100"},
-        {"{DELAY=7ms}", "sleep 7"},         {"{DELAY=}", "sleep 0"},
+    const std::pair<const char*, std::uint32_t> cases[] = {
+        {"{delay=x}", 0},  {"{DELAY=-5}", 0},  {"{DELAY=99999999999}", 60000}, {"{DELAY=60001}", 60000},
+        {"{DELAY=2.5}", 2}, {"{DELAY=3.5}", 4}, {"{DELAY= 1 2}", 12},          {"{DELAY=1e2}", 100},
+        {"{DELAY=7ms}", 7}, {"{DELAY=}", 0},
     };
-    for (const auto& [macro, pause] : cases) {
+    for (const auto& [macro, ms] : cases) {
         fake.transcript.clear();
         SendKeys(macro);
-        // The token's pause is the first one after the timer is raised.
+        // The token's pause comes first after the timer is raised.
         const auto& t = fake.transcript;
         auto it = std::find(t.begin(), t.end(), "timer begin 1");
         ASSERT_NE(it, t.end()) << macro;
-        ASSERT_NE(it + 1, t.end()) << macro;
-        EXPECT_EQ(*(it + 1), pause) << macro;
+        const Lines pause = PauseLines(ms);
+        ASSERT_GE(t.end() - (it + 1), static_cast<std::ptrdiff_t>(pause.size())) << macro;
+        EXPECT_EQ(Lines(it + 1, it + 1 + static_cast<std::ptrdiff_t>(pause.size())), pause) << macro;
     }
 }
 
@@ -385,3 +384,49 @@ TEST_F(SendKeysTest, DebugLinesOnlyInDebugMode) {
 }
 
 }  // namespace
+
+// Long pauses end as soon as nothing more would reach the target, and when
+// the program is asked to stop (a signal, the session's end, a click on the
+// icon): the program never sits out a minute-long pause for nothing.
+TEST_F(SendKeysTest, APauseEndsWhenItsTargetGoes) {
+    fake.At(1000, [&] { fake.DestroyWindow(dlg); });
+    SendKeys("{DELAY=60000}{DELAY=60000}x");
+    EXPECT_LE(fake.Now(), 1000u + kPauseSliceMs);
+    EXPECT_TRUE(Input().empty());
+    EXPECT_EQ(fake.debugLines.back(), "   SendKeys stopped: the target window is gone");
+}
+
+TEST_F(SendKeysTest, APauseEndsWhenTheTargetLeavesTheFrontWhereKeysFollowTheFocus) {
+    const WinHandle other = fake.AddWindow(Window("Other", "", 8, 80));
+    fake.charactersFollowFocus = true;
+    fake.At(1000, [&] { fake.SetForeground(other); });
+    SendKeys("{DELAY=60000}x");
+    EXPECT_LE(fake.Now(), 1000u + kPauseSliceMs);
+    EXPECT_TRUE(Input().empty());
+    EXPECT_EQ(fake.debugLines.back(), "   SendKeys stopped: the target window left the foreground");
+
+    // Where characters go to the window they are posted to, the pause is
+    // kept: they still reach it.
+    fake.transcript.clear();
+    fake.charactersFollowFocus = false;
+    fake.SetForeground(dlg);
+    fake.At(fake.Now() + 1000, [&] { fake.SetForeground(other); });
+    const std::uint32_t start = fake.Now();
+    SendKeys("{DELAY=5000}x");
+    EXPECT_GE(fake.Now() - start, 5000u);
+    EXPECT_EQ(Input(), (Lines{Char("x")}));
+}
+
+TEST_F(SendKeysTest, AStopRequestEndsAPauseAndTheMacro) {
+    int served = 0;
+    SetPauseService([&] {
+        ++served;
+        if (fake.Now() >= 500) RequestStop();
+    });
+    SendKeys("{DELAY=60000}x{DELAY=60000}y");
+    EXPECT_EQ(served, 5) << "the host is served after every slice";
+    EXPECT_TRUE(Input().empty());
+    EXPECT_EQ(fake.debugLines.back(), "   SendKeys stopped: Replywick was asked to stop");
+    EXPECT_TRUE(fake.Lines({"keydown"}).empty()) << "no modifier left down";
+}
+

@@ -225,7 +225,7 @@ TEST_F(WatcherTest, ANewWindowThatGotTheHandleDuringTheDelayGetsNothing) {
         fake.SetFocusWindow(dlg);
     });
     watcher.OnPollTimer();
-    EXPECT_EQ(fake.transcript, (Lines{"sleep 2500"}));
+    EXPECT_EQ(fake.transcript, PauseLines(1000)) << "the wait ends when the window does";
     EXPECT_EQ(fake.debugLines.back(), " Not played: the window left the foreground during the delay");
     // The stranger is examined by the next trigger, as a window of its own.
     fake.debugLines.clear();
@@ -239,7 +239,7 @@ TEST_F(WatcherTest, WindowLeavingTheForegroundDuringTheDelayGetsNothing) {
     fake.At(500, [&] { fake.SetForeground(other); });
     watcher.OnPollTimer();
     EXPECT_EQ(Hits(), (Lines{"NewFG: 'Question'", " Hit: Question"}));
-    EXPECT_EQ(fake.transcript, (Lines{"sleep 2000"})) << "nothing typed, pressed or sent";
+    EXPECT_EQ(fake.transcript, PauseLines(500)) << "nothing typed, pressed or sent; no more waiting";
     EXPECT_EQ(watcher.LastFG(), dlg);
     // Closed during the delay: the same.
     fake.transcript.clear();
@@ -247,15 +247,16 @@ TEST_F(WatcherTest, WindowLeavingTheForegroundDuringTheDelayGetsNothing) {
     fake.SetForeground(dlg);
     fake.At(fake.Now() + 700, [&] { fake.DestroyWindow(dlg); });
     watcher.OnPollTimer();
-    EXPECT_EQ(fake.transcript, (Lines{"sleep 2000"}));
+    EXPECT_EQ(fake.transcript, PauseLines(700));
 }
 
 TEST_F(WatcherTest, DelayBeforePlaying) {
     // A negative delay is none (and yields twice), a huge one is cut to a
     // minute, a positive one has no extra yield before the player begins.
-    const std::pair<std::int32_t, Lines> cases[] = {{-5, {"sleep 0", "sleep 0"}},
-                                                    {2000000000, {"sleep 60000", "sleep 10"}},
-                                                    {40, {"sleep 40", "sleep 10"}}};
+    Lines minute = PauseLines(60000);
+    minute.push_back("sleep 10");
+    const std::pair<std::int32_t, Lines> cases[] = {
+        {-5, {"sleep 0", "sleep 0"}}, {2000000000, minute}, {40, {"sleep 40", "sleep 10"}}};
     fake.SetForeground(dlg);
     for (const auto& [delay, head] : cases) {
         SCOPED_TRACE(delay);
@@ -263,8 +264,9 @@ TEST_F(WatcherTest, DelayBeforePlaying) {
         fake.transcript.clear();
         watcher.ForgetWindow(dlg);
         watcher.OnPollTimer();
-        ASSERT_GE(fake.transcript.size(), 2u);
-        EXPECT_EQ(Lines(fake.transcript.begin(), fake.transcript.begin() + 2), head);
+        ASSERT_GE(fake.transcript.size(), head.size());
+        EXPECT_EQ(Lines(fake.transcript.begin(), fake.transcript.begin() + static_cast<std::ptrdiff_t>(head.size())),
+                  head);
         EXPECT_EQ(Typed(), (Lines{CharA()}));
     }
 }
@@ -446,3 +448,39 @@ TEST_F(WatcherTest, ShellRestartBringsTheIconBackAsItWas) {
 }
 
 }  // namespace
+
+// During an item's delay and a macro's pauses the host serves its events.
+// A click on the icon then stops the macro, and the menu opens once the
+// examination is over, never inside the macro.
+TEST_F(WatcherTest, AClickOnTheIconDuringAPauseStopsTheMacroThenOpensTheMenu) {
+    SetItem(0, "{DELAY=60000}a");
+    fake.SetForeground(dlg);
+    bool clicked = false;
+    SetPauseService([&] {
+        if (!clicked && fake.Now() >= 300) {
+            clicked = true;
+            watcher.OnIconNotification(msg::RButtonDown);
+            EXPECT_TRUE(fake.Lines({"popup menu"}).empty()) << "no menu inside the macro";
+        }
+    });
+    bool menuAfterMacro = false;
+    host.onMenu = [&] { menuAfterMacro = !watcher.Examining() && !StopRequested(); };
+    watcher.OnPollTimer();
+    EXPECT_TRUE(Typed().empty());
+    EXPECT_LT(fake.Now(), 1000u);
+    EXPECT_EQ(fake.Lines({"popup menu"}).size(), 1u);
+    EXPECT_TRUE(menuAfterMacro);
+}
+
+TEST_F(WatcherTest, AStopRequestDuringTheDelayPlaysNothingAndIsOverAfterwards) {
+    SetItem(30000);
+    fake.SetForeground(dlg);
+    SetPauseService([&] {
+        if (fake.Now() >= 200) RequestStop();
+    });
+    watcher.OnPollTimer();
+    EXPECT_TRUE(Typed().empty());
+    EXPECT_EQ(fake.debugLines.back(), " Not played: Replywick was asked to stop");
+    EXPECT_FALSE(StopRequested()) << "the next window is examined as usual";
+}
+

@@ -242,6 +242,65 @@ scenario_sigterm_saves() {
     grep -q "Replywick end -------------" "$WORK/rw.log" || fail "no end line"
 }
 
+# A macro that pauses for minutes: the program still ends at once, and its
+# pause ends when its target goes.
+pause_item() {
+    ini_begin
+    ini_item "pause" "RW Pause" 0 RwKeylog "" "" "" "{DELAY=60000}{DELAY=60000}{DELAY=60000}x" 0
+    ini_item "after" "RW After" 0 RwKeylog "" "" "" "a" 0
+    start_rw
+    keylog "RW Pause" "$WORK/pause.log"
+    PAUSE_PID=$LAST_PID
+    wait_for 10 grep -q "SendKeys: {DELAY=60000}" "$WORK/rw.log" || fail "the macro did not start"
+}
+
+scenario_sigterm_during_pause() {
+    pause_item
+    kill -TERM "$RW_PID"
+    # Served within a pause slice; the bound is generous for a slow machine.
+    wait_for 10 sh -c "! kill -0 $RW_PID" || fail "replywick sat out the pause after SIGTERM"
+    wait "$RW_PID"
+    local rc=$?
+    RW_PID=""
+    [ $rc -eq 0 ] || fail "exit code $rc"
+    grep -q "SendKeys stopped: Replywick was asked to stop" "$WORK/rw.log" || fail "no stop line"
+    grep -q "Replywick end -------------" "$WORK/rw.log" || fail "no end line"
+    [ -z "$(presses "$WORK/pause.log")" ] || fail "keys after the stop: $(presses "$WORK/pause.log")"
+}
+
+scenario_menu_close_during_pause() {
+    pause_item
+    local pos x y w h
+    pos=$(tray_icon_pos)
+    # shellcheck disable=SC2086
+    xdotool mousemove $pos click 3
+    wait_for 10 menu_geometry || fail "no menu while the macro paused"
+    grep -q "SendKeys stopped: Replywick was asked to stop" "$WORK/rw.log" || fail "the macro went on under the menu"
+    read -r x y w h <<<"$(menu_geometry)"
+    xdotool mousemove $((x + w / 2)) $((y + h - 8)) click 1
+    wait_for 10 sh -c "! kill -0 $RW_PID" || fail "Close did not end the program"
+    wait "$RW_PID"
+    local rc=$?
+    RW_PID=""
+    [ $rc -eq 0 ] || fail "exit code $rc"
+    [ -z "$(presses "$WORK/pause.log")" ] || fail "keys after the stop: $(presses "$WORK/pause.log")"
+}
+
+after_typed_a() { [ "$(presses "$WORK/after.log")" = "a " ]; }
+
+scenario_target_gone_during_pause() {
+    pause_item
+    kill "$PAUSE_PID"
+    # The window manager moves the focus on as the window goes; either is
+    # noticed first.
+    wait_for 10 grep -q "SendKeys stopped: the target window \(is gone\|left the foreground\)" "$WORK/rw.log" ||
+        fail "the pause went on after its target had gone"
+    # The program answers the next dialog at once.
+    keylog "RW After" "$WORK/after.log"
+    wait_for 10 after_typed_a ||
+        fail "the next window was not answered: '$(presses "$WORK/after.log")'"
+}
+
 scenario_x_server_gone() {
     # The session ends by stopping the X server: the items are still written.
     printf '[Item]\nDesc=kept\nTitle=T\nClass=Zenity\nMacro=y\n' >"$INI"
