@@ -61,6 +61,14 @@ bool X11Platform::IsFileWritable(const std::string& p) { return posix::IsFileWri
 std::uint32_t X11Platform::GetCurrentProcessId() { return static_cast<std::uint32_t>(getpid()); }
 std::string X11Platform::ResolveFilePath(const std::string& p) { return posix::ResolveFilePath(p); }
 std::string X11Platform::UserConfigDir() { return posix::UserConfigDir(); }
+FileOutcome X11Platform::ReadUsersFile(const std::string& p, std::string& b, std::size_t max) {
+    return posix::ReadUsersFile(p, b, max);
+}
+FileOutcome X11Platform::ReplaceUsersFile(const std::string& p, const std::string& b, const std::string& suffix) {
+    return posix::ReplaceUsersFile(p, b, suffix);
+}
+std::string X11Platform::HostName() { return posix::HostName(); }
+std::int64_t X11Platform::FileAgeSeconds(const std::string& p) { return posix::FileAgeSeconds(p); }
 std::uint16_t X11Platform::GetSystemDefaultLangID() { return LangIdFromLocale(SystemLocale()); }
 
 std::string X11Platform::GetDecimalSeparator() {

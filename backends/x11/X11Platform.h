@@ -99,6 +99,11 @@ public:
     std::uint32_t GetCurrentProcessId() override;
     std::string ResolveFilePath(const std::string& path) override;
     std::string UserConfigDir() override;
+    FileOutcome ReadUsersFile(const std::string& path, std::string& bytes, std::size_t maxBytes) override;
+    FileOutcome ReplaceUsersFile(const std::string& path, const std::string& bytes,
+                                 const std::string& tmpSuffix) override;
+    std::string HostName() override;
+    std::int64_t FileAgeSeconds(const std::string& path) override;
     OsVersionRaw GetVersionEx() override { return OsVersionRaw{}; }
     std::uint16_t GetSystemDefaultLangID() override;
     std::string GetDecimalSeparator() override;

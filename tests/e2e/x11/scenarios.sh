@@ -434,3 +434,43 @@ scenario_ini_readonly() {
     [ "$(ls -A "$WORK/app" | tr '\n' ' ')" = "replywick replywick.ini " ] ||
         fail "files left behind: $(ls -A "$WORK/app")"
 }
+
+scenario_ini_open_folder() {
+    # The program's folder is open to every user: another could have put a
+    # settings file there, or could swap it for a link before the save. It
+    # is neither read nor written.
+    printf '; mine\n[Item]\nDesc=planted\nTitle=RW Planted\nClass=RwKeylog\nMacro=p\n' >"$INI"
+    chmod 0600 "$INI"
+    chmod 0777 "$WORK/app"
+    cp -p "$INI" "$WORK/ini.orig"
+    local inode
+    inode=$(stat -c %i "$INI")
+    start_rw
+    grep -q "Settings not read: other users can change it: folder $WORK/app is writable by everyone" "$WORK/rw.log" ||
+        fail "no debug line on the open folder"
+    kill -TERM "$RW_PID"
+    wait_for 10 sh -c "! kill -0 $RW_PID" || fail "replywick did not end on SIGTERM"
+    wait "$RW_PID"
+    RW_PID=""
+    grep -q "Settings not written: other users can change the file" "$WORK/rw.log" || fail "no debug line on the save"
+    cmp -s "$INI" "$WORK/ini.orig" || fail "the settings file was changed: $(od -c "$INI" | head -3)"
+    [ "$(stat -c %i "$INI")" = "$inode" ] || fail "the settings file was replaced"
+    [ "$(ls -A "$WORK/app" | tr '\n' ' ')" = "replywick replywick.ini " ] ||
+        fail "files left behind: $(ls -A "$WORK/app")"
+}
+
+scenario_ini_fifo() {
+    # A FIFO in the settings file's place: the program starts without
+    # waiting for a writer, and leaves it as it is.
+    rm -f "$INI"
+    mkfifo -m 0600 "$INI"
+    start_rw
+    grep -q "Settings not read: no regular file: $INI is a FIFO" "$WORK/rw.log" || fail "no debug line on the FIFO"
+    kill -TERM "$RW_PID"
+    wait_for 10 sh -c "! kill -0 $RW_PID" || fail "replywick did not end on SIGTERM"
+    wait "$RW_PID"
+    RW_PID=""
+    [ -p "$INI" ] || fail "the FIFO was replaced by $(stat -c %F "$INI")"
+    [ "$(ls -A "$WORK/app" | tr '\n' ' ')" = "replywick replywick.ini " ] ||
+        fail "files left behind: $(ls -A "$WORK/app")"
+}
