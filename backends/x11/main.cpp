@@ -33,6 +33,8 @@
 #include "actions/WinServices.h"
 #include "app/Startup.h"
 #include "app/Watcher.h"
+#include "backends/posix/PosixFiles.h"
+#include "backends/posix/PosixProcess.h"
 #include "backends/x11/CommandLine.h"
 #include "backends/x11/X11Platform.h"
 #include "backends/x11/X11Util.h"
@@ -64,19 +66,37 @@ void OnSignal(int sig) {
     (void)ignored;
 }
 
+void MakeOwnFolder(const std::string& dir) {
+    const auto slash = dir.rfind('/');
+    if (slash != std::string::npos && slash > 0) MakeOwnFolder(dir.substr(0, slash));
+    mkdir(dir.c_str(), 0700);
+}
+
 // Holds the per-user, per-display lock for the life of the process; false
 // when another instance holds it.
 bool TakeInstanceLock(const char* display) {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    std::string path = rw::x11::LockFilePath(runtime != nullptr ? runtime : "", getuid(),
-                                             display != nullptr ? display : "");
-    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) return true;  // no place for a lock: run rather than never start
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        close(fd);
-        return errno != EWOULDBLOCK;
+    const std::string shown = display != nullptr ? display : "";
+    std::vector<std::string> places{rw::x11::LockFilePath(runtime != nullptr ? runtime : "", getuid(), shown)};
+    // Without a runtime folder the lock is in /tmp, where another user can
+    // put a file of that name first (and hold it, which would keep us from
+    // ever starting). A lock file only counts when it is ours; else the
+    // lock moves to the user's configuration folder.
+    const std::string config = rw::posix::UserConfigDir();
+    if (!config.empty())
+        places.push_back(rw::x11::HostLockFilePath(config + "/replywick", rw::posix::HostName(), getuid(), shown));
+    for (std::size_t i = 0; i < places.size(); ++i) {
+        if (i > 0) MakeOwnFolder(places[i].substr(0, places[i].rfind('/')));
+        const int fd = rw::posix::OpenOwnLockFile(places[i]);
+        if (fd < 0) continue;
+        if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int err = errno;
+            close(fd);
+            return err != EWOULDBLOCK;
+        }
+        return true;  // fd stays open: the lock lives as long as the process
     }
-    return true;  // fd stays open: the lock lives as long as the process
+    return true;  // no place for a lock: run rather than never start
 }
 
 // The settings file of a program installed where the user cannot write
