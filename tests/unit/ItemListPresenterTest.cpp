@@ -326,8 +326,8 @@ TEST_F(ItemListTest, OkSaysWhenOtherUsersCouldChangeTheSettingsFile) {
     saveResult = SaveResult::NotTrusted;
     list->Ok();
     EXPECT_EQ(view.events.back(),
-              "info Other users can change the settings file or a folder on the way to it. It is not trusted, and "
-              "was neither read nor changed:\n/home/u/replywick.ini");
+              "info Other users can change the settings file or a folder on the way to it. It is not trusted and "
+              "was left as it was:\n/home/u/replywick.ini");
     // German too, in the same form as the other messages.
     EXPECT_EQ(ItemListTextsFor(false).notTrusted.back(), ':');
 }
