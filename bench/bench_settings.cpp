@@ -81,6 +81,11 @@ public:
     bool ReplaceFileWith(const std::string& source, const std::string& target) override {
         return std::rename(source.c_str(), target.c_str()) == 0;
     }
+    // Through the two steps above, not the fake's own checked save.
+    FileOutcome ReplaceUsersFile(const std::string& path, const std::string& bytes,
+                                 const std::string& tmpSuffix) override {
+        return Files::ReplaceUsersFile(path, bytes, tmpSuffix);
+    }
 };
 
 struct Env {

@@ -1,6 +1,7 @@
 #include "items/Settings.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
@@ -18,6 +19,8 @@ constexpr std::string_view kHeader = "; Replywick\r\n\r\n\r\n";
 // memory is then not what the user has, and writing it would destroy their
 // items.
 bool gReadFailed = false;
+// Set with it when the reason was that other users can change the file.
+bool gNotTrusted = false;
 
 bool IsBlankLine(std::string_view line) { return line.find_first_not_of(' ') == std::string_view::npos; }
 
@@ -71,35 +74,70 @@ void ReadSettingsText(const std::string& bytes, clsItems& items) {
 void LoadSettings() {
     gItems.Clear();
     gReadFailed = false;
+    gNotTrusted = false;
     const Platform& sys = Sys();
-    std::string path = App.IniPath;
+    if (App.IniPath.empty()) return;
+    std::string bytes;
+    FileOutcome read = sys.files.ReadUsersFile(App.IniPath, bytes, kMaxSettingsFileBytes);
     // A program installed where the user cannot write starts from the list
     // an administrator put beside it, until the user's own file exists.
-    if (!App.SeedIniPath.empty() && !sys.files.PathExists(path) && sys.files.PathExists(App.SeedIniPath))
-        path = App.SeedIniPath;
-    if (path.empty()) return;
-    std::string bytes;
-    if (!sys.files.ReadFileBytes(path, bytes)) {
-        // Missing is fine (a first start); there but unreadable is not.
-        if (sys.files.PathExists(path) && !sys.files.IsDirectory(path)) {
-            gReadFailed = true;
-            DebugLine([&] { return "Settings: cannot read " + path; });
-        }
-        return;
+    if (read.verdict == FileVerdict::Missing && !App.SeedIniPath.empty())
+        read = sys.files.ReadUsersFile(App.SeedIniPath, bytes, kMaxSettingsFileBytes);
+    const auto notRead = [&](const char* why) {
+        // The list in memory is then not what the user has.
+        gReadFailed = true;
+        DebugLine([&] { return std::string("Settings not read: ") + why + ": " + read.detail; });
+    };
+    switch (read.verdict) {
+        case FileVerdict::Done:
+            ReadSettingsText(bytes, gItems);
+            break;
+        case FileVerdict::Missing:  // a first start
+            break;
+        case FileVerdict::NotTrusted:
+            gNotTrusted = true;
+            notRead("other users can change it");
+            break;
+        case FileVerdict::NotRegular:
+            notRead("no regular file");
+            break;
+        case FileVerdict::TooLarge:
+            notRead("too large");
+            break;
+        case FileVerdict::Unreadable:
+        case FileVerdict::ReadOnly:
+        case FileVerdict::Failed:
+            notRead("cannot read it");
+            break;
     }
-    ReadSettingsText(bytes, gItems);
 }
 
 bool SettingsReadFailed() { return gReadFailed; }
 
 namespace {
 
+// A name part that is safe in a file name on every system.
+std::string HostPart(const std::string& host) {
+    std::string out;
+    for (char c : host) {
+        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+                        c == '.' || c == '_';
+        out += ok ? c : '_';
+    }
+    return out.empty() ? "host" : out;
+}
+
+// A temporary file left this long is no save under way.
+constexpr std::int64_t kStaleTemporarySeconds = 600;
+
 // A save killed half-way leaves its temporary file behind, and macros may
-// hold passwords: the temporaries of processes that no longer run go once a
-// save has succeeded. Another running process's file is its own business.
-void RemoveStaleTemporaries(const std::string& target) {
+// hold passwords: the temporaries of this computer's processes that no
+// longer run go once a save has succeeded. Another computer sharing the
+// folder (a home on a network drive) has processes of its own under the
+// same numbers, so its files, and ours from a moment ago, are left alone.
+void RemoveStaleTemporaries(const std::string& target, const std::string& host) {
     const Platform& sys = Sys();
-    const std::string prefix = target + ".";
+    const std::string prefix = target + "." + host + ".";
     for (const std::string& path : sys.files.FilesBeginningWith(prefix)) {
         const std::string rest = path.substr(std::min(path.size(), prefix.size()));
         const std::size_t dot = rest.find('.');
@@ -108,6 +146,7 @@ void RemoveStaleTemporaries(const std::string& target) {
         if (digits.size() > 10 || digits.find_first_not_of("0123456789") != std::string::npos) continue;
         const auto pid = static_cast<std::uint32_t>(std::stoull(digits));
         if (pid == sys.facts.GetCurrentProcessId() || sys.processes.ProcessRunning(pid)) continue;
+        if (sys.files.FileAgeSeconds(path) < kStaleTemporarySeconds) continue;
         sys.files.RemoveFile(path);
     }
 }
@@ -127,37 +166,42 @@ SaveResult SaveSettings(const clsItems& items) {
     if (App.IniPath.empty()) return SaveResult::Failed;
     const Platform& sys = Sys();
     if (gReadFailed) {
+        if (gNotTrusted) {
+            DebugLine([] { return "Settings not written: other users can change the file: " + App.IniPath; });
+            return SaveResult::NotTrusted;
+        }
         DebugLine([] { return "Settings not written: the file could not be read at start-up: " + App.IniPath; });
         return SaveResult::NotRead;
     }
-    // A settings file that is a link to the user's own copy elsewhere stays
-    // a link: the new text replaces the file it points to.
-    const std::string target = sys.files.ResolveFilePath(App.IniPath);
-    // A file the user made read-only is left alone, even where the folder
-    // would let a rename replace it.
-    if (sys.files.PathExists(target) && !sys.files.IsFileWritable(target)) {
-        DebugLine([&] { return "Settings not written: the file is read-only: " + target; });
-        return SaveResult::ReadOnly;
-    }
     const std::string bytes = SettingsFileText(items);
-    // A name of this process's own: two instances saving at once (on
-    // different displays, or a second program on the same file) never
-    // rename each other's half-written file.
-    const std::string tmp = target + "." + std::to_string(sys.facts.GetCurrentProcessId()) + ".tmp";
-    // One left behind by an interrupted save of an earlier process with the
-    // same id would otherwise block this save (the file is created
-    // exclusively).
-    sys.files.RemoveFile(tmp);
-    // The old file is the permission template, so a user's chosen mode
-    // survives; a new file is the owner's only. Nothing touches the old file
-    // until the new text is completely on disk.
-    if (!sys.files.WriteNewFileDurably(tmp, bytes, target) || !sys.files.ReplaceFileWith(tmp, target)) {
-        sys.files.RemoveFile(tmp);
-        DebugLine([&] { return "Settings not written: " + target; });
-        return SaveResult::Failed;
+    // A name of this process's own, on this computer: two instances saving
+    // at once (on different displays or computers, or a second program on
+    // the same file) never rename each other's half-written file.
+    const std::string host = HostPart(sys.files.HostName());
+    const std::string suffix = "." + host + "." + std::to_string(sys.facts.GetCurrentProcessId()) + ".tmp";
+    const FileOutcome saved = sys.files.ReplaceUsersFile(App.IniPath, bytes, suffix);
+    switch (saved.verdict) {
+        case FileVerdict::Done:
+            RemoveStaleTemporaries(saved.path, host);
+            return SaveResult::Saved;
+        case FileVerdict::ReadOnly:
+            DebugLine([&] { return "Settings not written: the file is read-only: " + saved.path; });
+            return SaveResult::ReadOnly;
+        case FileVerdict::NotTrusted:
+            DebugLine([&] { return "Settings not written: other users can change it: " + saved.detail; });
+            return SaveResult::NotTrusted;
+        case FileVerdict::NotRegular:
+        case FileVerdict::Missing:
+        case FileVerdict::Unreadable:
+        case FileVerdict::TooLarge:
+        case FileVerdict::Failed:
+            break;
     }
-    RemoveStaleTemporaries(target);
-    return SaveResult::Saved;
+    DebugLine([&] {
+        return "Settings not written: " + (saved.path.empty() ? App.IniPath : saved.path) +
+               (saved.detail.empty() ? "" : " (" + saved.detail + ")");
+    });
+    return SaveResult::Failed;
 }
 
 std::string GetClipText() {

@@ -321,6 +321,9 @@ void ItemListPresenter::Ok() {
         case SaveResult::NotRead:
             why = &texts_.notRead;
             break;
+        case SaveResult::NotTrusted:
+            why = &texts_.notTrusted;
+            break;
         case SaveResult::ReadOnly:
             why = &texts_.readOnly;
             break;

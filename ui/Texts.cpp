@@ -16,6 +16,8 @@ ItemListTexts ItemListTextsFor(bool english) {
     t.copyTip = " Copy ";
     t.pasteTip = " Paste ";
     t.notRead = "The settings file could not be read at start-up and was left as it was:";
+    t.notTrusted = "Other users can change the settings file or a folder on the way to it. It is not trusted "
+                   "and was left as it was:";
     t.readOnly = "The settings file is read-only and was left as it was:";
     t.notWritten = "The settings file could not be written and is unchanged:";
     return t;

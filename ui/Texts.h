@@ -26,6 +26,9 @@ struct ItemListTexts {
     std::string notYet = "Geht noch nicht";
     // What OK says when the settings file was left as it was.
     std::string notRead = "Die Einstellungsdatei konnte beim Start nicht gelesen werden und wurde nicht verändert:";
+    std::string notTrusted =
+        "Andere Benutzer können die Einstellungsdatei oder einen Ordner auf dem Weg zu ihr ändern. Ihr wird "
+        "deshalb nicht vertraut, und sie wurde nicht verändert:";
     std::string readOnly = "Die Einstellungsdatei ist schreibgeschützt und wurde nicht verändert:";
     std::string notWritten = "Die Einstellungsdatei konnte nicht geschrieben werden und ist unverändert:";
 };

@@ -190,6 +190,22 @@ bool FakePlatform::IsDirectoryWritable(const std::string& dir) {
 
 bool FakePlatform::IsDirectory(const std::string& path) { return posix::IsDirectory(path); }
 bool FakePlatform::IsFileWritable(const std::string& path) { return posix::IsFileWritable(path); }
+FileOutcome FakePlatform::ReadUsersFile(const std::string& path, std::string& bytes, std::size_t maxBytes) {
+    if (std::find(unreadableFiles.begin(), unreadableFiles.end(), path) != unreadableFiles.end())
+        return {FileVerdict::Unreadable, path, "unreadable by the test's wish"};
+    return posix::ReadUsersFile(path, bytes, maxBytes);
+}
+FileOutcome FakePlatform::ReplaceUsersFile(const std::string& path, const std::string& bytes,
+                                           const std::string& tmpSuffix) {
+    posix::ReplaceFaults faults;
+    faults.failWrite = failNextWrite;
+    faults.failRename = !failNextWrite && failNextReplace;
+    // Each wish is for one write: a write that fails never reaches the rename.
+    failNextWrite = false;
+    if (faults.failRename) failNextReplace = false;
+    return posix::ReplaceUsersFile(path, bytes, tmpSuffix, faults);
+}
+std::int64_t FakePlatform::FileAgeSeconds(const std::string& path) { return posix::FileAgeSeconds(path); }
 
 std::string FakePlatform::LoadResString(int id) { return FixedKeyString(id); }
 

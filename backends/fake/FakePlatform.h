@@ -99,6 +99,7 @@ public:
     // File failures (files themselves are real, in a test's directory).
     bool failNextWrite = false;
     bool failNextReplace = false;
+    std::string hostName = "testhost";
     std::vector<std::string> unwritableDirs;
     // Files that exist but cannot be read (locked, no permission, I/O error).
     std::vector<std::string> unreadableFiles;
@@ -124,6 +125,13 @@ public:
     bool IsFileWritable(const std::string& path) override;
     std::uint32_t GetCurrentProcessId() override { return processId; }
     std::string UserConfigDir() override { return configDir; }
+    // The settings file through the Linux rules on real files; a path in
+    // unreadableFiles fails to read, and the write faults above apply.
+    FileOutcome ReadUsersFile(const std::string& path, std::string& bytes, std::size_t maxBytes) override;
+    FileOutcome ReplaceUsersFile(const std::string& path, const std::string& bytes,
+                                 const std::string& tmpSuffix) override;
+    std::string HostName() override { return hostName; }
+    std::int64_t FileAgeSeconds(const std::string& path) override;
     OsVersionRaw GetVersionEx() override { return os; }
     std::uint16_t GetSystemDefaultLangID() override { return langId; }
     std::string GetDecimalSeparator() override { return decimalSeparator; }

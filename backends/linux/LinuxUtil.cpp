@@ -106,4 +106,16 @@ std::string LockFilePath(const std::string& runtimeDir, unsigned uid, std::strin
     return dir + "/replywick-" + std::to_string(uid) + "-" + DisplayKey(display) + ".lock";
 }
 
+std::string HostLockFilePath(const std::string& dir, std::string_view host, unsigned uid, std::string_view display) {
+    std::string h(host);
+    for (char& c : h) {
+        bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.';
+        if (!ok) c = '_';
+    }
+    if (h.empty()) h = "host";
+    std::string d = dir;
+    if (d.size() > 1 && d.back() == '/') d.pop_back();
+    return d + "/replywick-" + h + "-" + std::to_string(uid) + "-" + DisplayKey(display) + ".lock";
+}
+
 }  // namespace rw::lnx

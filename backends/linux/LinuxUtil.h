@@ -34,6 +34,9 @@ std::string DisplayKey(std::string_view display);
 // Where the single-instance lock of a user on a display lives: in
 // runtimeDir when set, else in /tmp.
 std::string LockFilePath(const std::string& runtimeDir, unsigned uid, std::string_view display);
+// The lock's place in a folder of the user's own that several computers
+// may share (a home on a network drive): the computer's name is part of it.
+std::string HostLockFilePath(const std::string& dir, std::string_view host, unsigned uid, std::string_view display);
 
 
 }  // namespace rw::lnx

@@ -4,8 +4,13 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <deque>
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <signal.h>
 #include <string>
 #include <sys/stat.h>
@@ -148,6 +153,463 @@ bool IsFileWritable(const std::string& path) {
     if (st.st_uid == ::geteuid()) return (st.st_mode & S_IWUSR) != 0;
     if (::geteuid() == 0) return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
     return ::access(path.c_str(), W_OK) == 0;
+}
+
+namespace {
+
+std::string Octal(mode_t mode) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%04o", static_cast<unsigned>(mode & 07777));
+    return buf;
+}
+
+std::string ErrorText(int err) { return std::strerror(err); }
+
+// Grows a buffer for the reentrant account lookups until the entry fits.
+template <class Lookup>
+bool WithAccountBuffer(Lookup lookup) {
+    std::vector<char> buf(4096);
+    for (;;) {
+        const int rc = lookup(buf);
+        if (rc != ERANGE) return rc == 0;
+        if (buf.size() >= (1u << 20)) return false;
+        buf.resize(buf.size() * 2);
+    }
+}
+
+// A user's private group, as systems that give every account a group of its
+// own (and a umask letting that group write) make it: the owner is its only
+// member, by primary group or by the member list.
+bool GroupOfOwnerAlone(gid_t gid, uid_t owner) {
+    std::string ownerName;
+    gid_t ownerGid = 0;
+    bool found = WithAccountBuffer([&](std::vector<char>& buf) {
+        struct passwd pw {};
+        struct passwd* res = nullptr;
+        const int rc = ::getpwuid_r(owner, &pw, buf.data(), buf.size(), &res);
+        if (rc == 0 && res != nullptr) {
+            ownerName = res->pw_name;
+            ownerGid = res->pw_gid;
+        }
+        return rc == 0 && res == nullptr ? ENOENT : rc;
+    });
+    if (!found) return false;
+    bool member = ownerGid == gid;
+    bool others = false;
+    found = WithAccountBuffer([&](std::vector<char>& buf) {
+        struct group gr {};
+        struct group* res = nullptr;
+        const int rc = ::getgrgid_r(gid, &gr, buf.data(), buf.size(), &res);
+        if (rc == 0 && res != nullptr) {
+            for (char** m = res->gr_mem; m != nullptr && *m != nullptr; ++m) {
+                if (ownerName == *m) member = true;
+                else others = true;
+            }
+        }
+        return rc == 0 && res == nullptr ? ENOENT : rc;
+    });
+    if (!found || others || !member) return false;
+    // Accounts whose primary group it is are members too.
+    ::setpwent();
+    while (const struct passwd* pw = ::getpwent()) {
+        if (pw->pw_gid == gid && pw->pw_uid != owner) {
+            others = true;
+            break;
+        }
+    }
+    ::endpwent();
+    return !others;
+}
+
+bool TrustedOwner(uid_t owner) { return owner == ::geteuid() || owner == 0; }
+
+// Empty when only the user or root can change what st describes; else why
+// not, for the debug line.
+std::string Untrusted(const struct stat& st) {
+    if (!TrustedOwner(st.st_uid)) return "owned by user " + std::to_string(st.st_uid);
+    // In a sticky folder others may add entries, but not rename or remove
+    // the user's.
+    if (S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX) != 0) return {};
+    if ((st.st_mode & S_IWOTH) != 0) return "writable by everyone (mode " + Octal(st.st_mode) + ")";
+    if ((st.st_mode & S_IWGRP) != 0 && !GroupOfOwnerAlone(st.st_gid, st.st_uid))
+        return "writable by group " + std::to_string(st.st_gid) + " (mode " + Octal(st.st_mode) + ")";
+    return {};
+}
+
+const char* KindOf(mode_t mode) {
+    if (S_ISDIR(mode)) return "a folder";
+    if (S_ISFIFO(mode)) return "a FIFO";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "not a regular file";
+}
+
+void SplitInto(const std::string& path, std::deque<std::string>& out, bool front) {
+    std::vector<std::string> parts;
+    std::size_t pos = 0;
+    while (pos <= path.size()) {
+        std::size_t slash = path.find('/', pos);
+        if (slash == std::string::npos) slash = path.size();
+        std::string part = path.substr(pos, slash - pos);
+        if (!part.empty() && part != ".") parts.push_back(std::move(part));
+        pos = slash + 1;
+    }
+    if (front) out.insert(out.begin(), parts.begin(), parts.end());
+    else out.insert(out.end(), parts.begin(), parts.end());
+}
+
+// The open folders from "/" down to the one a walk has reached, each checked
+// when it was opened relative to the one above it.
+class FolderChain {
+public:
+    FolderChain() = default;
+    FolderChain(const FolderChain&) = delete;
+    FolderChain& operator=(const FolderChain&) = delete;
+    ~FolderChain() { Close(1); }
+
+    int Top() const { return fds_.back(); }
+    std::size_t Depth() const { return fds_.size(); }
+    std::string PathOf(const std::string& name) const {
+        std::string out;
+        for (const std::string& n : names_) out += "/" + n;
+        return out + "/" + name;
+    }
+    std::string Path() const {
+        std::string out;
+        for (const std::string& n : names_) out += "/" + n;
+        return out.empty() ? "/" : out;
+    }
+    void ToRoot() { Close(1); }
+    void Up() {
+        if (fds_.size() > 1) Close(fds_.size() - 1);
+    }
+    // Opens "/"; false with why filled when it cannot be trusted.
+    bool OpenRoot(FileOutcome& out) {
+        Close(0);
+        const int fd = ::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return Fail(out, FileVerdict::Unreadable, "/: " + ErrorText(errno));
+        fds_.push_back(fd);
+        return Check(fd, "/", out);
+    }
+    // Opens the folder name inside Top(), without following a link.
+    bool Enter(const std::string& name, FileOutcome& out) {
+        const int fd = ::openat(Top(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) return Fail(out, FileVerdict::Unreadable, PathOf(name) + ": " + ErrorText(errno));
+        fds_.push_back(fd);
+        names_.push_back(name);
+        return Check(fd, Path(), out);
+    }
+
+private:
+    static bool Fail(FileOutcome& out, FileVerdict v, std::string detail) {
+        out.verdict = v;
+        out.detail = std::move(detail);
+        return false;
+    }
+    static bool Check(int fd, const std::string& path, FileOutcome& out) {
+        struct stat st {};
+        if (::fstat(fd, &st) != 0) return Fail(out, FileVerdict::Unreadable, path + ": " + ErrorText(errno));
+        const std::string why = Untrusted(st);
+        if (!why.empty()) return Fail(out, FileVerdict::NotTrusted, "folder " + path + " is " + why);
+        return true;
+    }
+    void Close(std::size_t keep) {
+        while (fds_.size() > keep) {
+            ::close(fds_.back());
+            fds_.pop_back();
+            if (!names_.empty()) names_.pop_back();
+        }
+    }
+
+    std::vector<int> fds_;
+    std::vector<std::string> names_;
+};
+
+// Where a walk along a path ended: the open folder of its last entry, the
+// entry's name there, and what the entry is (without following it).
+struct Located {
+    FolderChain chain;
+    std::string name;  // empty when a folder on the way is missing
+    bool exists = false;
+    struct stat st {};
+};
+
+// Walks path entry by entry from "/" (a relative path from the current
+// folder), following the links the user or root made. Done when the last
+// entry exists, Missing when it (or a folder on the way) does not.
+FileOutcome Locate(const std::string& path, Located& loc) {
+    FileOutcome out;
+    out.path = path;
+    std::deque<std::string> pending;
+    if (path.empty() || path.back() == '/') {
+        out.verdict = FileVerdict::NotRegular;
+        out.detail = path + " names a folder";
+        return out;
+    }
+    if (path.front() != '/') {
+        char cwd[4096];
+        if (::getcwd(cwd, sizeof cwd) == nullptr) {
+            out.verdict = FileVerdict::Unreadable;
+            out.detail = "no current folder for " + path;
+            return out;
+        }
+        SplitInto(cwd, pending, false);
+    }
+    SplitInto(path, pending, false);
+    if (!loc.chain.OpenRoot(out)) return out;
+    int links = 0;
+    while (!pending.empty()) {
+        const std::string entry = pending.front();
+        pending.pop_front();
+        if (entry == "..") {
+            loc.chain.Up();
+            continue;
+        }
+        if (loc.chain.Depth() > 256 || pending.size() > 4096) {
+            out.verdict = FileVerdict::Unreadable;
+            out.detail = path + ": too deep";
+            return out;
+        }
+        struct stat st {};
+        if (::fstatat(loc.chain.Top(), entry.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            const int err = errno;
+            out.path = loc.chain.PathOf(entry);
+            if (err == ENOENT) {
+                out.verdict = FileVerdict::Missing;
+                if (pending.empty()) loc.name = entry;
+                else out.detail = "folder " + out.path + " is missing";
+                return out;
+            }
+            out.verdict = FileVerdict::Unreadable;
+            out.detail = out.path + ": " + ErrorText(err);
+            return out;
+        }
+        if (S_ISLNK(st.st_mode)) {
+            out.path = loc.chain.PathOf(entry);
+            if (!TrustedOwner(st.st_uid)) {
+                out.verdict = FileVerdict::NotTrusted;
+                out.detail = "link " + out.path + " is owned by user " + std::to_string(st.st_uid);
+                return out;
+            }
+            char buf[4096];
+            const ssize_t n = ::readlinkat(loc.chain.Top(), entry.c_str(), buf, sizeof buf);
+            if (++links > 40 || n <= 0 || static_cast<std::size_t>(n) >= sizeof buf) {
+                out.verdict = FileVerdict::Unreadable;
+                out.detail = out.path + ": a link that cannot be followed";
+                return out;
+            }
+            const std::string target(buf, static_cast<std::size_t>(n));
+            if (target.front() == '/') loc.chain.ToRoot();
+            SplitInto(target, pending, true);
+            if (pending.empty()) {
+                out.verdict = FileVerdict::NotRegular;
+                out.detail = out.path + " leads to a folder";
+                return out;
+            }
+            continue;
+        }
+        if (pending.empty()) {
+            loc.name = entry;
+            loc.exists = true;
+            loc.st = st;
+            out.path = loc.chain.PathOf(entry);
+            out.verdict = FileVerdict::Done;
+            return out;
+        }
+        if (!loc.chain.Enter(entry, out)) return out;
+    }
+    // The path ended on a folder (say "a/..").
+    out.verdict = FileVerdict::NotRegular;
+    out.detail = path + " names a folder";
+    return out;
+}
+
+// The checks every existing settings file passes before it is opened.
+bool AcceptableFile(const struct stat& st, FileOutcome& out) {
+    if (!S_ISREG(st.st_mode)) {
+        out.verdict = FileVerdict::NotRegular;
+        out.detail = out.path + " is " + KindOf(st.st_mode);
+        return false;
+    }
+    const std::string why = Untrusted(st);
+    if (!why.empty()) {
+        out.verdict = FileVerdict::NotTrusted;
+        out.detail = out.path + " is " + why;
+        return false;
+    }
+    return true;
+}
+
+bool WriteAllTo(int fd, const char* data, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        ssize_t n = ::write(fd, data + done, size - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+FileOutcome ReadUsersFile(const std::string& path, std::string& bytes, std::size_t maxBytes) {
+    Located loc;
+    FileOutcome out = Locate(path, loc);
+    if (out.verdict != FileVerdict::Done) return out;
+    if (!AcceptableFile(loc.st, out)) return out;
+    const auto tooLarge = [&] {
+        out.verdict = FileVerdict::TooLarge;
+        out.detail = out.path + " is larger than " + std::to_string(maxBytes) + " bytes";
+        return out;
+    };
+    if (static_cast<std::uint64_t>(loc.st.st_size) > maxBytes) return tooLarge();
+    // Not blocking: should a FIFO take the file's place after all, the open
+    // returns at once and the check below refuses it.
+    const int fd = ::openat(loc.chain.Top(), loc.name.c_str(),
+                            O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        const int err = errno;
+        out.verdict = err == ENOENT ? FileVerdict::Missing : FileVerdict::Unreadable;
+        out.detail = out.path + ": " + ErrorText(err);
+        return out;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || st.st_dev != loc.st.st_dev || st.st_ino != loc.st.st_ino) {
+        ::close(fd);
+        out.verdict = FileVerdict::Unreadable;
+        out.detail = out.path + " changed while it was opened";
+        return out;
+    }
+    if (!AcceptableFile(st, out)) {
+        ::close(fd);
+        return out;
+    }
+    std::string read;
+    if (st.st_size > 0) read.reserve(static_cast<std::size_t>(st.st_size));
+    char buf[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            const int err = errno;
+            ::close(fd);
+            out.verdict = FileVerdict::Unreadable;
+            out.detail = out.path + ": " + ErrorText(err);
+            return out;
+        }
+        if (n == 0) break;
+        // A file that grows while it is read stops at the limit all the same.
+        if (read.size() + static_cast<std::size_t>(n) > maxBytes) {
+            ::close(fd);
+            return tooLarge();
+        }
+        read.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    bytes.swap(read);
+    return out;
+}
+
+FileOutcome ReplaceUsersFile(const std::string& path, const std::string& bytes, const std::string& tmpSuffix,
+                             const ReplaceFaults& faults) {
+    Located loc;
+    FileOutcome out = Locate(path, loc);
+    if (out.verdict == FileVerdict::Missing) {
+        if (loc.name.empty()) {
+            out.verdict = FileVerdict::Failed;
+            return out;
+        }
+    } else if (out.verdict != FileVerdict::Done) {
+        return out;
+    }
+    if (tmpSuffix.find('/') != std::string::npos) {
+        out.verdict = FileVerdict::Failed;
+        out.detail = "bad name for a temporary file: " + tmpSuffix;
+        return out;
+    }
+    const int dir = loc.chain.Top();
+    // Macros may hold passwords: a new file is readable by its owner only.
+    // Permissions and group the user chose for their file survive; those of
+    // a file someone else gave them (root's) are not copied.
+    mode_t mode = 0600;
+    bool keepGroup = false;
+    if (loc.exists) {
+        if (!AcceptableFile(loc.st, out)) return out;
+        bool writable = false;
+        if (loc.st.st_uid == ::geteuid()) writable = (loc.st.st_mode & S_IWUSR) != 0;
+        else if (::geteuid() == 0) writable = (loc.st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+        else writable = ::faccessat(dir, loc.name.c_str(), W_OK, AT_EACCESS) == 0;
+        if (!writable) {
+            out.verdict = FileVerdict::ReadOnly;
+            return out;
+        }
+        if (loc.st.st_uid == ::geteuid()) {
+            mode = loc.st.st_mode & 0777;
+            keepGroup = loc.st.st_gid != ::getegid();
+        }
+    }
+    const std::string tmp = loc.name + tmpSuffix;
+    // One left by an interrupted save of the same name would block this one
+    // (the file is created exclusively).
+    ::unlinkat(dir, tmp.c_str(), 0);
+    const int fd = ::openat(dir, tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        out.verdict = FileVerdict::Failed;
+        out.detail = loc.chain.PathOf(tmp) + ": " + ErrorText(errno);
+        return out;
+    }
+    // The group goes first (changing it may clear set-id bits), then the
+    // mode; a group we may not give the file is left as it comes.
+    if (keepGroup) {
+        int ignored = ::fchown(fd, static_cast<uid_t>(-1), loc.st.st_gid);
+        (void)ignored;
+    }
+    bool ok = ::fchmod(fd, mode) == 0;
+    if (ok && faults.failWrite) {
+        (void)WriteAllTo(fd, bytes.data(), bytes.size() / 2);
+        ok = false;
+    }
+    ok = ok && WriteAllTo(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
+    if (::close(fd) != 0) ok = false;
+    if (ok) ok = !faults.failRename && ::renameat(dir, tmp.c_str(), dir, loc.name.c_str()) == 0;
+    if (!ok) {
+        const int err = errno;
+        ::unlinkat(dir, tmp.c_str(), 0);
+        out.verdict = FileVerdict::Failed;
+        if (out.detail.empty()) out.detail = out.path + ": " + ErrorText(err);
+        return out;
+    }
+    // Make the rename itself durable.
+    ::fsync(dir);
+    out.verdict = FileVerdict::Done;
+    out.detail.clear();
+    return out;
+}
+
+std::string HostName() {
+    char buf[256] = {};
+    if (::gethostname(buf, sizeof buf - 1) != 0) return {};
+    return buf;
+}
+
+std::int64_t FileAgeSeconds(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return -1;
+    return static_cast<std::int64_t>(std::time(nullptr)) - static_cast<std::int64_t>(st.st_mtime);
+}
+
+int OpenOwnLockFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+    if (fd < 0) return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 std::size_t Utf8CharLength(const std::string& text, std::size_t pos) {

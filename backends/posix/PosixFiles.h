@@ -9,6 +9,33 @@
 
 namespace rw::posix {
 
+// The settings file as only the user may have made it; see Files. A file or
+// folder is the user's when the user or root owns it and nobody else may
+// write it: not everyone, and not a group other than the owner's private
+// one (a group with the owner as its only member). A folder with the sticky
+// bit may be writable by everyone (its entries stay their owners'). Every
+// folder from "/" down is checked, each opened relative to the one above
+// it, and links are followed only when the user or root made them. All
+// work on the file happens through its folder's open handle, so nothing can
+// be swapped between the checks and the rename.
+FileOutcome ReadUsersFile(const std::string& path, std::string& bytes, std::size_t maxBytes);
+// Failures a test backend can ask for inside ReplaceUsersFile: the write of
+// the temporary file stops half-way, or the final rename fails.
+struct ReplaceFaults {
+    bool failWrite = false;
+    bool failRename = false;
+};
+FileOutcome ReplaceUsersFile(const std::string& path, const std::string& bytes, const std::string& tmpSuffix,
+                             const ReplaceFaults& faults = {});
+std::string HostName();
+// Seconds since the entry at path (a link itself, not its target) was last
+// changed; negative where unknown or in the future.
+std::int64_t FileAgeSeconds(const std::string& path);
+// Opens (creating it, owner-only) a lock file that is the user's own: a
+// regular file this user owns, reached without following a link. -1 for
+// anything else, such as a file another user put there first.
+int OpenOwnLockFile(const std::string& path);
+
 bool PathExists(const std::string& path);
 bool ReadFileBytes(const std::string& path, std::string& bytes);
 bool WriteNewFileDurably(const std::string& path, const std::string& bytes,
@@ -53,6 +80,15 @@ public:
     bool IsDirectoryWritable(const std::string& dir) override { return posix::IsDirectoryWritable(dir); }
     bool IsFileWritable(const std::string& path) override { return posix::IsFileWritable(path); }
     std::string UserConfigDir() override;
+    FileOutcome ReadUsersFile(const std::string& path, std::string& bytes, std::size_t maxBytes) override {
+        return posix::ReadUsersFile(path, bytes, maxBytes);
+    }
+    FileOutcome ReplaceUsersFile(const std::string& path, const std::string& bytes,
+                                 const std::string& tmpSuffix) override {
+        return posix::ReplaceUsersFile(path, bytes, tmpSuffix);
+    }
+    std::string HostName() override { return posix::HostName(); }
+    std::int64_t FileAgeSeconds(const std::string& path) override { return posix::FileAgeSeconds(path); }
 };
 
 }  // namespace rw::posix

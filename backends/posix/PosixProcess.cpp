@@ -1,5 +1,6 @@
 #include "backends/posix/PosixProcess.h"
 
+#include <pwd.h>
 #include <sched.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <string_view>
+#include <vector>
 
 namespace rw::posix {
 
@@ -79,8 +81,16 @@ bool SetNice(std::uint32_t pid, int nice) {
 std::string UserConfigDir() {
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
     if (xdg != nullptr && xdg[0] == '/') return xdg;
+    // A relative HOME would put the settings wherever the program happens
+    // to be started; the account's home folder is asked for instead.
     const char* home = std::getenv("HOME");
-    if (home != nullptr && home[0] != '\0') return std::string(home) + "/.config";
+    if (home != nullptr && home[0] == '/') return std::string(home) + "/.config";
+    std::vector<char> buf(16384);
+    struct passwd pw {};
+    struct passwd* res = nullptr;
+    if (getpwuid_r(getuid(), &pw, buf.data(), buf.size(), &res) == 0 && res != nullptr &&
+        res->pw_dir != nullptr && res->pw_dir[0] == '/')
+        return std::string(res->pw_dir) + "/.config";
     return {};
 }
 

@@ -26,7 +26,6 @@
 #include <fcntl.h>
 #include <memory>
 #include <string>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -37,6 +36,7 @@
 #include "app/Startup.h"
 #include "app/Watcher.h"
 #include "backends/linux/LinuxUtil.h"
+#include "backends/linux/InstanceLock.h"
 #include "backends/linux/WindowSystem.h"
 #include "backends/qt/CommandLine.h"
 #include "backends/qt/ui/AboutWindow.h"
@@ -70,21 +70,6 @@ void OnSignal(int sig) {
     // Nothing else is safe here; the event loop reads the byte.
     ssize_t ignored = write(gSignalPipe[1], &c, 1);
     (void)ignored;
-}
-
-// Holds the per-user, per-display lock for the life of the process; false
-// when another instance holds it.
-bool TakeInstanceLock(const char* display) {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    std::string path = rw::lnx::LockFilePath(runtime != nullptr ? runtime : "", getuid(),
-                                             display != nullptr ? display : "");
-    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) return true;  // no place for a lock: run rather than never start
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        close(fd);
-        return errno != EWOULDBLOCK;
-    }
-    return true;  // fd stays open: the lock lives as long as the process
 }
 
 // The settings file of a program installed where the user cannot write
@@ -377,7 +362,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     // A second instance ends at once, silently.
-    if (!TakeInstanceLock(display)) return 0;
+    if (!rw::lnx::TakeInstanceLock(display)) return 0;
 
     std::unique_ptr<rw::lnx::WindowSystem> ws = OpenWindowSystem(argc, argvCopy.data(), display);
     if (!ws) return 1;

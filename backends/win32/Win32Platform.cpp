@@ -186,6 +186,25 @@ bool Win32Platform::ReplaceFileWith(const std::string& source, const std::string
 
 bool Win32Platform::RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
 
+std::string Win32Platform::HostName() {
+    char buf[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = sizeof buf;
+    if (!GetComputerNameA(buf, &size)) return {};
+    return std::string(buf, size);
+}
+
+std::int64_t Win32Platform::FileAgeSeconds(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    const auto ticks = [](const FILETIME& t) {
+        return static_cast<std::int64_t>((static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+    };
+    // FILETIME counts 100 ns steps.
+    return (ticks(now) - ticks(data.ftLastWriteTime)) / 10000000;
+}
+
 std::vector<std::string> Win32Platform::FilesBeginningWith(const std::string& path) {
     std::vector<std::string> out;
     const auto sep = path.find_last_of("\\/");

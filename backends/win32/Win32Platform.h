@@ -23,6 +23,8 @@ public:
     bool IsFileWritable(const std::string& path) override;
     std::uint32_t GetCurrentProcessId() override;
     std::string UserConfigDir() override { return {}; }
+    std::string HostName() override;
+    std::int64_t FileAgeSeconds(const std::string& path) override;
     OsVersionRaw GetVersionEx() override;
     std::uint16_t GetSystemDefaultLangID() override;
     std::string GetDecimalSeparator() override;

@@ -63,6 +63,9 @@ TEST(InstanceLock, OnePerUserAndDisplay) {
     EXPECT_EQ(DisplayKey("/tmp/launch-x/org.x:0"), "_tmp_launch-x_org.x:0");
     EXPECT_EQ(LockFilePath("/run/user/1000", 1000, ":0.0"), "/run/user/1000/replywick-1000-:0.lock");
     EXPECT_EQ(LockFilePath("", 0, ":92"), "/tmp/replywick-0-:92.lock");
+    EXPECT_EQ(HostLockFilePath("/home/u/.config/replywick/", "pc-1.lan", 1000, ":0.0"),
+              "/home/u/.config/replywick/replywick-pc-1.lan-1000-:0.lock");
+    EXPECT_EQ(HostLockFilePath("/h", "a/b c", 7, ":1"), "/h/replywick-a_b_c-7-:1.lock");
 }
 
 TEST(Priority, NormalAndHighSurviveTheRoundTrip) {

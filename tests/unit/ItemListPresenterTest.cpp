@@ -321,6 +321,17 @@ TEST_F(ItemListTest, OkSaysWhenTheSettingsFileWasLeftAsItWas) {
               "info The settings file could not be read at start-up and was left as it was:\n/home/u/replywick.ini");
 }
 
+TEST_F(ItemListTest, OkSaysWhenOtherUsersCouldChangeTheSettingsFile) {
+    Open({"A"});
+    saveResult = SaveResult::NotTrusted;
+    list->Ok();
+    EXPECT_EQ(view.events.back(),
+              "info Other users can change the settings file or a folder on the way to it. It is not trusted and "
+              "was left as it was:\n/home/u/replywick.ini");
+    // German too, in the same form as the other messages.
+    EXPECT_EQ(ItemListTextsFor(false).notTrusted.back(), ':');
+}
+
 TEST_F(ItemListTest, CancelPutsTheListBackAndWritesNothing) {
     Open({"A", "B", "C"});
     Pick(0, {0, 1});

@@ -1,16 +1,23 @@
 // The settings file on real files in a temporary directory (through the fake
-// backend, which can make a write or the final rename fail), and the
-// clipboard text routines with their one retry.
+// backend, which can make a write or the final rename fail, and otherwise
+// follows the Linux rules for the user's own files), and the clipboard text
+// routines with their one retry.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
+#include <pwd.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
+
+#include "backends/posix/PosixProcess.h"
 
 #include "items/ItemText.h"
 #include "items/Settings.h"
@@ -37,6 +44,18 @@ unsigned ModeOf(const std::string& path) {
     return static_cast<unsigned>(st.st_mode & 07777);
 }
 
+// An account other than the test's, to own the files "another user" left.
+uid_t OtherUser() {
+    const passwd* pw = ::getpwnam("nobody");
+    return pw != nullptr && pw->pw_uid != ::geteuid() ? pw->pw_uid : 65534;
+}
+
+// Sets a file's change time back, as a temporary file left an hour ago.
+void MakeOld(const std::string& path) {
+    const timespec times[2] = {{std::time(nullptr) - 3600, 0}, {std::time(nullptr) - 3600, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
+}
+
 const std::string kOldFile = "; Replywick\r\n\r\n\r\n[Item]\r\nDesc=old\r\n\r\n\r\n";
 
 class SettingsTest : public CoreTest {
@@ -45,6 +64,13 @@ protected:
         CoreTest::SetUp();
         dir = Folder().string();
         App.IniPath = dir + "/replywick.ini";
+        // Loading a missing file forgets what an earlier test's load left.
+        LoadSettings();
+    }
+    void TearDown() override {
+        App.IniPath = dir + "/none.ini";
+        LoadSettings();
+        CoreTest::TearDown();
     }
 
     // Every name in the folder, sorted: a temporary file left behind shows.
@@ -163,6 +189,25 @@ TEST_F(SettingsTest, UnreadableFileIsNeverReplaced) {
     EXPECT_EQ(SaveSettings(), SaveResult::Saved);
 }
 
+TEST_F(SettingsTest, TheEndOfTheProgramWritesOnlyConfirmedEdits) {
+    // The program may end with a settings window open (the X server went
+    // away, a signal): its edits were never confirmed.
+    gItems.AddItem(Named("kept"));
+    gItems.UpdateBegin();
+    gItems.RemoveItem(0);
+    gItems.AddItem(Named("unconfirmed"));
+    ASSERT_EQ(SaveConfirmedSettings(), SaveResult::Saved);
+    const std::string file = ReadAll(App.IniPath);
+    EXPECT_NE(file.find("Desc=kept"), std::string::npos);
+    EXPECT_EQ(file.find("unconfirmed"), std::string::npos);
+    // Confirmed edits are written.
+    gItems.UpdateBegin();
+    gItems.AddItem(Named("confirmed"));
+    gItems.UpdateConfirm();
+    ASSERT_EQ(SaveConfirmedSettings(), SaveResult::Saved);
+    EXPECT_NE(ReadAll(App.IniPath).find("Desc=confirmed"), std::string::npos);
+}
+
 TEST_F(SettingsTest, StartingListBesideTheProgramSavesToTheUsersFile) {
     // Installed where the user cannot write: an administrator's list beside
     // the program is read while the user has no file of their own, and is
@@ -223,22 +268,44 @@ TEST_F(SettingsTest, FailingWriteOrReplaceLeavesOldFileIntactAndNoTemporary) {
 TEST_F(SettingsTest, TemporaryFilesOfOtherSavesAreLeftToRunningProcessesOnly) {
     // Ours (a crashed save of an earlier process with our id) must not block
     // the save; a running process's half-written file is its own business;
-    // one left by a process that no longer runs may hold macros, and goes.
-    const std::string ours = App.IniPath + "." + std::to_string(fake.processId) + ".tmp";
-    const std::string theirs = App.IniPath + ".77.tmp";
-    const std::string stale = App.IniPath + ".88.tmp";
+    // one left long ago by a process of this computer that no longer runs
+    // may hold macros, and goes. Another computer sharing the folder runs
+    // processes of its own under the same numbers: its files stay, as do
+    // names without a computer, and a file of a moment ago.
+    const std::string here = App.IniPath + ".testhost.";
+    const std::string ours = here + std::to_string(fake.processId) + ".tmp";
+    const std::string theirs = here + "77.tmp";
+    const std::string stale = here + "88.tmp";
+    const std::string young = here + "89.tmp";
+    const std::string otherHost = App.IniPath + ".otherhost.88.tmp";
+    const std::string noHost = App.IniPath + ".88.tmp";
     WriteAll(ours, "half a file from a crash");
     WriteAll(theirs, "another save under way");
     WriteAll(stale, "Macro=secret, left by a killed save");
+    WriteAll(young, "a save that began a moment ago");
+    WriteAll(otherHost, "a save under way on another computer");
+    WriteAll(noHost, "no computer named");
     WriteAll(App.IniPath + ".bak", "a user's own copy");
-    WriteAll(App.IniPath + ".x9.tmp", "not one of ours");
+    WriteAll(here + "x9.tmp", "not one of ours");
+    for (const std::string& p : {ours, theirs, stale, otherHost, noHost}) MakeOld(p);
     fake.runningProcesses = {77};
     gItems.AddItemAt(0, Item("a", 1));
     ASSERT_EQ(SaveSettings(), SaveResult::Saved);
     EXPECT_EQ(ReadAll(App.IniPath), SettingsFileText(gItems));
     EXPECT_EQ(ReadAll(theirs), "another save under way");
-    EXPECT_EQ(DirEntries(), (std::vector<std::string>{"replywick.ini", "replywick.ini.77.tmp", "replywick.ini.bak",
-                                                      "replywick.ini.x9.tmp"}));
+    EXPECT_EQ(DirEntries(),
+              (std::vector<std::string>{"replywick.ini", "replywick.ini.88.tmp", "replywick.ini.bak",
+                                        "replywick.ini.otherhost.88.tmp", "replywick.ini.testhost.77.tmp",
+                                        "replywick.ini.testhost.89.tmp", "replywick.ini.testhost.x9.tmp"}));
+}
+
+TEST_F(SettingsTest, ComputerNamesThatNoFileNameCanHoldAreMadeSafe) {
+    fake.hostName = "pc/7 lab";
+    const std::string stale = App.IniPath + ".pc_7_lab.88.tmp";
+    WriteAll(stale, "left by a killed save");
+    MakeOld(stale);
+    ASSERT_EQ(SaveSettings(), SaveResult::Saved);
+    EXPECT_EQ(DirEntries(), std::vector<std::string>{"replywick.ini"});
 }
 
 TEST_F(SettingsTest, UnwritableDirectoryFailsWithoutTouchingAnything) {
@@ -246,6 +313,214 @@ TEST_F(SettingsTest, UnwritableDirectoryFailsWithoutTouchingAnything) {
     EXPECT_EQ(SaveSettings(), SaveResult::Failed);
     App.IniPath.clear();
     EXPECT_EQ(SaveSettings(), SaveResult::Failed);
+}
+
+// ---- Files and folders other users could change -------------------------------
+
+TEST_F(SettingsTest, FolderOthersCanWriteIsNeitherReadNorWritten) {
+    // Another user could swap the file for a link to a file of theirs
+    // between load and save, or plant an item whose macro types commands.
+    App.DebugMode = true;
+    const std::string open = dir + "/open";
+    ASSERT_EQ(::mkdir(open.c_str(), 0700), 0);
+    ASSERT_EQ(::chmod(open.c_str(), 0777), 0);
+    const std::string inner = open + "/mine";
+    ASSERT_EQ(::mkdir(inner.c_str(), 0700), 0);
+    // The file's own folder, and a folder further up.
+    for (const std::string& folder : {open, inner}) {
+        SCOPED_TRACE(folder);
+        App.IniPath = folder + "/replywick.ini";
+        WriteAll(App.IniPath, kOldFile);
+        ASSERT_EQ(::chmod(App.IniPath.c_str(), 0600), 0);
+        fake.debugLines.clear();
+        LoadSettings();
+        EXPECT_EQ(gItems.Count(), 0);
+        EXPECT_TRUE(SettingsReadFailed());
+        ASSERT_EQ(fake.debugLines.size(), 1u);
+        EXPECT_NE(fake.debugLines[0].find("Settings not read: other users can change it: folder " + open),
+                  std::string::npos)
+            << fake.debugLines[0];
+        gItems.AddItem(Named("secret", ""));
+        EXPECT_EQ(SaveSettings(), SaveResult::NotTrusted);
+        EXPECT_EQ(ReadAll(App.IniPath), kOldFile);
+        // No file is created there either.
+        std::filesystem::remove(App.IniPath);
+        LoadSettings();
+        EXPECT_TRUE(SettingsReadFailed());
+        EXPECT_EQ(SaveSettings(), SaveResult::NotTrusted);
+        EXPECT_FALSE(std::filesystem::exists(App.IniPath));
+    }
+    EXPECT_EQ(DirEntries(), std::vector<std::string>{"open"});
+}
+
+TEST_F(SettingsTest, FolderOpenToAllWithTheStickyBitIsTrusted) {
+    // Like /tmp: others may add names there, but not touch the user's.
+    const std::string sticky = dir + "/sticky";
+    ASSERT_EQ(::mkdir(sticky.c_str(), 0700), 0);
+    ASSERT_EQ(::chmod(sticky.c_str(), 01777), 0);
+    App.IniPath = sticky + "/../sticky/replywick.ini";
+    WriteAll(App.IniPath, kOldFile);
+    LoadSettings();
+    EXPECT_FALSE(SettingsReadFailed());
+    EXPECT_EQ(gItems.Count(), 1);
+    gItems.AddItem(Named("new", ""));
+    ASSERT_EQ(SaveSettings(), SaveResult::Saved);
+    EXPECT_EQ(ReadAll(sticky + "/replywick.ini"), SettingsFileText(gItems));
+}
+
+TEST_F(SettingsTest, FilesLinksAndFoldersOfAnotherUserAreNotTrusted) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can give files to another user";
+    const uid_t other = OtherUser();
+    // The settings file was read; then another user swapped it for a link
+    // to a file of theirs that everybody may read and write. The save must
+    // neither follow the link nor copy that file's permissions.
+    WriteAll(App.IniPath, kOldFile);
+    ASSERT_EQ(::chmod(App.IniPath.c_str(), 0600), 0);
+    LoadSettings();
+    ASSERT_EQ(gItems.Count(), 1);
+    gItems.AddItem(Named("Macro=password", ""));
+    const std::string theirs = dir + "/theirs.ini";
+    WriteAll(theirs, "theirs");
+    ASSERT_EQ(::chmod(theirs.c_str(), 0666), 0);
+    ASSERT_EQ(::chown(theirs.c_str(), other, other), 0);
+    std::filesystem::remove(App.IniPath);
+    ASSERT_EQ(::symlink(theirs.c_str(), App.IniPath.c_str()), 0);
+    ASSERT_EQ(::lchown(App.IniPath.c_str(), other, other), 0);
+    EXPECT_EQ(SaveSettings(), SaveResult::NotTrusted);
+    EXPECT_EQ(ReadAll(theirs), "theirs");
+    EXPECT_EQ(ModeOf(theirs), 0666u);
+    // A link of the user's own to a file of theirs: the target is not the
+    // user's.
+    std::filesystem::remove(App.IniPath);
+    ASSERT_EQ(::symlink(theirs.c_str(), App.IniPath.c_str()), 0);
+    EXPECT_EQ(SaveSettings(), SaveResult::NotTrusted);
+    EXPECT_EQ(ReadAll(theirs), "theirs");
+    LoadSettings();
+    EXPECT_TRUE(SettingsReadFailed());
+    EXPECT_EQ(SaveSettings(), SaveResult::NotTrusted);
+    // Their file under the settings file's name, even one only they may
+    // write.
+    std::filesystem::remove(App.IniPath);
+    WriteAll(App.IniPath, kOldFile);
+    ASSERT_EQ(::chown(App.IniPath.c_str(), other, other), 0);
+    LoadSettings();
+    EXPECT_TRUE(SettingsReadFailed());
+    EXPECT_EQ(gItems.Count(), 0);
+    // A folder of theirs on the way, and a link of theirs to a folder of
+    // the user's.
+    const std::string theirDir = dir + "/theirdir";
+    ASSERT_EQ(::mkdir(theirDir.c_str(), 0755), 0);
+    WriteAll(theirDir + "/replywick.ini", kOldFile);
+    ASSERT_EQ(::chown(theirDir.c_str(), other, other), 0);
+    const std::string mine = dir + "/mine";
+    ASSERT_EQ(::mkdir(mine.c_str(), 0700), 0);
+    WriteAll(mine + "/replywick.ini", kOldFile);
+    ASSERT_EQ(::symlink("mine", (dir + "/via").c_str()), 0);
+    ASSERT_EQ(::lchown((dir + "/via").c_str(), other, other), 0);
+    for (const std::string& path : {theirDir + "/replywick.ini", dir + "/via/replywick.ini"}) {
+        SCOPED_TRACE(path);
+        App.IniPath = path;
+        LoadSettings();
+        EXPECT_TRUE(SettingsReadFailed());
+        EXPECT_EQ(SaveSettings(), SaveResult::NotTrusted);
+        EXPECT_EQ(ReadAll(path), kOldFile);
+    }
+    // The same link made by the user is followed.
+    ASSERT_EQ(::lchown((dir + "/via").c_str(), 0, 0), 0);
+    LoadSettings();
+    EXPECT_FALSE(SettingsReadFailed());
+    EXPECT_EQ(gItems.Count(), 1);
+    EXPECT_EQ(SaveSettings(), SaveResult::Saved);
+}
+
+TEST_F(SettingsTest, FileOrFolderWritableByAGroupWithOtherMembersIsNotTrusted) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can give a file any group";
+    // The group of another account: not a private group of the owner.
+    const passwd* pw = ::getpwuid(OtherUser());
+    const gid_t shared = pw != nullptr ? pw->pw_gid : 65534;
+    WriteAll(App.IniPath, kOldFile);
+    ASSERT_EQ(::chown(App.IniPath.c_str(), 0, shared), 0);
+    ASSERT_EQ(::chmod(App.IniPath.c_str(), 0660), 0);
+    LoadSettings();
+    EXPECT_TRUE(SettingsReadFailed());
+    EXPECT_EQ(SaveSettings(), SaveResult::NotTrusted);
+    EXPECT_EQ(ReadAll(App.IniPath), kOldFile);
+    // Readable by the group only: fine, and kept so.
+    ASSERT_EQ(::chmod(App.IniPath.c_str(), 0640), 0);
+    LoadSettings();
+    EXPECT_FALSE(SettingsReadFailed());
+    ASSERT_EQ(SaveSettings(), SaveResult::Saved);
+    EXPECT_EQ(ModeOf(App.IniPath), 0640u);
+    // The folder writable by that group.
+    const std::string group = dir + "/group";
+    ASSERT_EQ(::mkdir(group.c_str(), 0700), 0);
+    ASSERT_EQ(::chown(group.c_str(), 0, shared), 0);
+    ASSERT_EQ(::chmod(group.c_str(), 0770), 0);
+    App.IniPath = group + "/replywick.ini";
+    WriteAll(App.IniPath, kOldFile);
+    LoadSettings();
+    EXPECT_TRUE(SettingsReadFailed());
+    EXPECT_EQ(SaveSettings(), SaveResult::NotTrusted);
+}
+
+TEST_F(SettingsTest, FifoOrDeviceIsNeverOpenedNorReplaced) {
+    // Reading a FIFO nobody writes would wait for ever, a device like
+    // /dev/zero would never end.
+    App.DebugMode = true;
+    ASSERT_EQ(::mkfifo(App.IniPath.c_str(), 0600), 0);
+    LoadSettings();
+    EXPECT_TRUE(SettingsReadFailed());
+    EXPECT_EQ(gItems.Count(), 0);
+    ASSERT_FALSE(fake.debugLines.empty());
+    EXPECT_EQ(fake.debugLines.back(), "Settings not read: no regular file: " + App.IniPath + " is a FIFO");
+    EXPECT_EQ(SaveSettings(), SaveResult::NotRead);
+    struct stat st {};
+    ASSERT_EQ(::lstat(App.IniPath.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    std::filesystem::remove(App.IniPath);
+    ASSERT_EQ(::symlink("/dev/zero", App.IniPath.c_str()), 0);
+    LoadSettings();
+    EXPECT_TRUE(SettingsReadFailed());
+    EXPECT_EQ(fake.debugLines.back(), "Settings not read: no regular file: /dev/zero is a device");
+    EXPECT_EQ(SaveSettings(), SaveResult::NotRead);
+    // A folder in the file's place.
+    std::filesystem::remove(App.IniPath);
+    ASSERT_EQ(::mkdir(App.IniPath.c_str(), 0700), 0);
+    LoadSettings();
+    EXPECT_TRUE(SettingsReadFailed());
+    EXPECT_EQ(SaveSettings(), SaveResult::NotRead);
+}
+
+TEST_F(SettingsTest, FileOverTheSizeLimitIsNotReadAndNeverReplaced) {
+    App.DebugMode = true;
+    WriteAll(App.IniPath, kOldFile);
+    ASSERT_EQ(::truncate(App.IniPath.c_str(), static_cast<off_t>(kMaxSettingsFileBytes) + 1), 0);
+    LoadSettings();
+    EXPECT_TRUE(SettingsReadFailed());
+    EXPECT_EQ(gItems.Count(), 0);
+    ASSERT_FALSE(fake.debugLines.empty());
+    EXPECT_EQ(fake.debugLines.back(), "Settings not read: too large: " + App.IniPath + " is larger than " +
+                                          std::to_string(kMaxSettingsFileBytes) + " bytes");
+    EXPECT_EQ(SaveSettings(), SaveResult::NotRead);
+    EXPECT_EQ(std::filesystem::file_size(App.IniPath), kMaxSettingsFileBytes + 1);
+}
+
+TEST(UserConfigDir, RelativeHomeIsNotUsed) {
+    // The settings file would otherwise lie wherever the program was
+    // started from.
+    const char* oldHome = std::getenv("HOME");
+    const char* oldXdg = std::getenv("XDG_CONFIG_HOME");
+    const std::string home = oldHome != nullptr ? oldHome : "";
+    const std::string xdg = oldXdg != nullptr ? oldXdg : "";
+    ::setenv("HOME", "relative/home", 1);
+    ::setenv("XDG_CONFIG_HOME", "relative/config", 1);
+    const std::string got = posix::UserConfigDir();
+    if (oldHome != nullptr) ::setenv("HOME", home.c_str(), 1);
+    else ::unsetenv("HOME");
+    if (oldXdg != nullptr) ::setenv("XDG_CONFIG_HOME", xdg.c_str(), 1);
+    else ::unsetenv("XDG_CONFIG_HOME");
+    EXPECT_TRUE(got.empty() || got.front() == '/') << got;
+    EXPECT_EQ(got.find("relative"), std::string::npos) << got;
 }
 
 // ---- Reading ----------------------------------------------------------------

@@ -25,7 +25,7 @@ void Convert(std::string& s) { s = Utf8ToAnsi(s); }
 ItemListTexts ToAnsi(ItemListTexts t) {
     for (std::string* s : {&t.caption, &t.ok, &t.cancel, &t.add, &t.edit, &t.remove, &t.arrange, &t.moveTip,
                            &t.readTip, &t.saveTip, &t.cutTip, &t.copyTip, &t.pasteTip, &t.notYet, &t.notRead,
-                           &t.readOnly, &t.notWritten})
+                           &t.notTrusted, &t.readOnly, &t.notWritten})
         Convert(*s);
     return t;
 }

@@ -493,3 +493,84 @@ scenario_ini_readonly() {
     [ "$(ls -A "$WORK/app" | tr '\n' ' ')" = "replywick replywick.ini " ] ||
         fail "files left behind: $(ls -A "$WORK/app")"
 }
+
+# needs_root WHY: ends the scenario as skipped unless it runs as root.
+needs_root() {
+    [ "$(id -u)" -eq 0 ] || { echo "SKIP: $1"; exit 77; }
+}
+
+scenario_ini_open_folder() {
+    # The program's folder is open to every user: another could have put a
+    # settings file there, or could swap it for a link before the save. It
+    # is neither read nor written.
+    printf '; mine\n[Item]\nDesc=planted\nTitle=RW Planted\nClass=RwKeylog\nMacro=p\n' >"$INI"
+    chmod 0600 "$INI"
+    chmod 0777 "$WORK/app"
+    cp -p "$INI" "$WORK/ini.orig"
+    local inode
+    inode=$(stat -c %i "$INI")
+    start_rw
+    grep -q "Settings not read: other users can change it: folder $WORK/app is writable by everyone" "$WORK/rw.log" ||
+        fail "no debug line on the open folder"
+    kill -TERM "$RW_PID"
+    wait_for 10 sh -c "! kill -0 $RW_PID" || fail "replywick did not end on SIGTERM"
+    wait "$RW_PID"
+    RW_PID=""
+    grep -q "Settings not written: other users can change the file" "$WORK/rw.log" || fail "no debug line on the save"
+    cmp -s "$INI" "$WORK/ini.orig" || fail "the settings file was changed: $(od -c "$INI" | head -3)"
+    [ "$(stat -c %i "$INI")" = "$inode" ] || fail "the settings file was replaced"
+    [ "$(ls -A "$WORK/app" | tr '\n' ' ')" = "replywick replywick.ini " ] ||
+        fail "files left behind: $(ls -A "$WORK/app")"
+}
+
+scenario_ini_fifo() {
+    # A FIFO in the settings file's place: the program starts without
+    # waiting for a writer, and leaves it as it is.
+    rm -f "$INI"
+    mkfifo -m 0600 "$INI"
+    start_rw
+    grep -q "Settings not read: no regular file: $INI is a FIFO" "$WORK/rw.log" || fail "no debug line on the FIFO"
+    kill -TERM "$RW_PID"
+    wait_for 10 sh -c "! kill -0 $RW_PID" || fail "replywick did not end on SIGTERM"
+    wait "$RW_PID"
+    RW_PID=""
+    [ -p "$INI" ] || fail "the FIFO was replaced by $(stat -c %F "$INI")"
+    [ "$(ls -A "$WORK/app" | tr '\n' ' ')" = "replywick replywick.ini " ] ||
+        fail "files left behind: $(ls -A "$WORK/app")"
+}
+
+scenario_ini_lock_taken() {
+    # Without a runtime folder the single-instance lock is a file in /tmp,
+    # where another user can create it first and hold it. The program starts
+    # all the same (the lock moves to the user's own folder), and a second
+    # instance still ends at once.
+    needs_root "only root can leave a file of another user in /tmp"
+    unset XDG_RUNTIME_DIR XDG_CONFIG_HOME
+    export HOME="$WORK/home"
+    mkdir -p "$HOME"
+    local key lock
+    key=$(printf '%s' "$DISPLAY" | sed 's/\(:[0-9]*\)\..*$/\1/')
+    lock="/tmp/replywick-$(id -u)-$key.lock"
+    rm -f "$lock"
+    RW_DIRS+=("$lock")   # removed at the end like the folders
+    : >"$lock"
+    chown nobody "$lock"
+    chmod 0644 "$lock"
+    # One process throughout (setpriv and bash replace themselves), so that
+    # the end of the scenario ends the holder.
+    setpriv --reuid="$(id -u nobody)" --regid="$(id -g nobody)" --clear-groups \
+        bash -c 'exec 9<"$0" && flock 9 && exec sleep 120' "$lock" &
+    track $!
+    wait_for 10 sh -c "! flock -n '$lock' true" || fail "the other user's lock is not held"
+    ini_begin
+    start_rw
+    ls "$HOME/.config/replywick/"replywick-*-"$(id -u)-$key.lock" >/dev/null 2>&1 ||
+        fail "no lock of the user's own: $(ls -A "$HOME/.config/replywick" 2>&1)"
+    local rc
+    timeout 10 "$WORK/app/replywick" /d >"$WORK/second.log" 2>&1
+    rc=$?
+    [ $rc -eq 0 ] || fail "second instance ended with $rc"
+    [ ! -s "$WORK/second.log" ] || fail "second instance wrote: $(cat "$WORK/second.log")"
+    kill -0 "$RW_PID" || fail "first instance is gone"
+    [ "$(stat -c %U "$lock")" = nobody ] || fail "the other user's file was changed"
+}

@@ -121,6 +121,12 @@ int main() {
     Check(sys.ReadFileBytes(a, bytes) && bytes == "three" && !sys.PathExists(b), "replaced");
     Check(sys.RemoveFile(a) && !sys.PathExists(a), "remove");
     Check(!sys.ReadFileBytes(a, bytes), "read of a missing file fails");
+    // What the temporary files of a save are named and judged by.
+    Check(!sys.HostName().empty(), "computer name");
+    Equal(Num(sys.FileAgeSeconds(a)), Num(-1), "age of a missing file");
+    Check(sys.WriteNewFileDurably(a, "age\r\n", ""), "write for its age");
+    Check(sys.FileAgeSeconds(a) >= 0, "a fresh file has an age");
+    Check(sys.RemoveFile(a), "remove after the age");
     Check(sys.IsDirectoryWritable("."), "current directory writable");
 
     // Read-only attribute: the settings file must not be replaced then.
