@@ -57,7 +57,7 @@ RegisterShellHookFn OldShellHookRegistration() {
 
 class MainForm : public WatcherHost {
 public:
-    MainForm(HINSTANCE instance, Win32Platform& platform) : instance_(instance), platform_(platform), watcher_(*this) {}
+    explicit MainForm(HINSTANCE instance) : instance_(instance), watcher_(*this) {}
 
     bool Create() {
         imgOKonIcon_ = static_cast<HICON>(
@@ -196,7 +196,7 @@ private:
             ShellExecuteA(nullptr, "open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
         };
         s.setClipText = [](const std::string& t) { SetClipText(t); };
-        s.sleep = [](std::uint32_t ms) { Sys().Sleep(ms); };
+        s.sleep = [](std::uint32_t ms) { Sys().clock.Sleep(ms); };
         s.texts = win32ui::ToAnsi(AboutTextsFor(App.UseEnglish));
         win32ui::AboutDialog window(s);
         window.Run(hwnd_);
@@ -325,7 +325,6 @@ private:
     }
 
     HINSTANCE instance_;
-    Win32Platform& platform_;
     Watcher watcher_;
     HWND hwnd_ = nullptr;
     HWND picCBTHook_ = nullptr;
@@ -356,11 +355,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     INITCOMMONCONTROLSEX icc{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&icc);
 
-    static rw::Win32Platform platform;
-    rw::SetPlatform(&platform);
+    static rw::win32::Win32Platform platform;
+    rw::SetPlatform(&platform.roles);
     rw::InitApp();
 
-    static rw::MainForm form(instance, platform);
+    static rw::MainForm form(instance);
     rw::gForm = &form;
     if (!form.Create()) return 1;
 
