@@ -38,6 +38,38 @@ std::string Num(long long v) { return std::to_string(v); }
 
 LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM w, LPARAM l) { return DefWindowProcA(h, m, w, l); }
 
+// A window with a focused edit box in a thread of its own, which reads its
+// messages until told to stop; WM_APP makes it stop reading for a while.
+struct OtherThread {
+    HWND top = nullptr;
+    HWND edit = nullptr;
+    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE deaf = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE hear = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+};
+
+DWORD WINAPI OtherThreadMain(LPVOID param) {
+    auto* o = static_cast<OtherThread*>(param);
+    o->top = CreateWindowExA(0, "BackendCheckWindow", "other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 400, 20, 200, 150,
+                             nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    o->edit = CreateWindowExA(0, "Edit", "", WS_CHILD | WS_VISIBLE, 0, 0, 80, 20, o->top,
+                              reinterpret_cast<HMENU>(21), GetModuleHandleA(nullptr), nullptr);
+    SetForegroundWindow(o->top);
+    SetFocus(o->edit);
+    SetEvent(o->ready);
+    MSG m;
+    while (GetMessageA(&m, nullptr, 0, 0) > 0) {
+        if (m.message == WM_APP) {
+            SetEvent(o->deaf);
+            WaitForSingleObject(o->hear, INFINITE);
+            continue;
+        }
+        DispatchMessageA(&m);
+    }
+    DestroyWindow(o->top);
+    return 0;
+}
+
 }  // namespace
 
 int main() {
@@ -231,6 +263,33 @@ int main() {
     Check(sys.windows.InputReaches(w), "a window of our own is reached");
     Check(sys.windows.InputReaches(0), "no window: nothing known against it");
 
+    // The focus inside a window of our own thread, then inside another
+    // thread's, whose input state is borrowed only for the question.
+    HWND edit = CreateWindowExA(0, "Edit", "", WS_CHILD | WS_VISIBLE, 0, 60, 80, 20, top,
+                                reinterpret_cast<HMENU>(14), wc.hInstance, nullptr);
+    SetFocus(edit);
+    Check(sys.windows.FocusedControl(w) == rw::FromHwnd(edit), "focus inside a window of our thread");
+    Check(sys.windows.FocusedControl(0) == 0, "no focus inside no window");
+    {
+        OtherThread other;
+        DWORD otherId = 0;
+        HANDLE thread = CreateThread(nullptr, 0, OtherThreadMain, &other, 0, &otherId);
+        Check(thread && WaitForSingleObject(other.ready, 10000) == WAIT_OBJECT_0, "other thread ready");
+        const rw::WinHandle ow = rw::FromHwnd(other.top);
+        Check(sys.windows.FocusedControl(ow) == rw::FromHwnd(other.edit), "focus inside another thread's window");
+        Check(GetFocus() != other.edit, "the other thread's input is not ours after the question");
+        Check(sys.windows.WaitUntilAnswers(ow, 5000), "a thread that reads its messages answers");
+        PostMessageA(other.top, WM_APP, 0, 0);
+        Check(WaitForSingleObject(other.deaf, 10000) == WAIT_OBJECT_0, "other thread stopped reading");
+        Check(!sys.windows.WaitUntilAnswers(ow, 200), "a thread that reads no messages does not answer");
+        SetEvent(other.hear);
+        Check(sys.windows.ForceForeground(w) && GetForegroundWindow() == top, "forced to the front");
+        PostThreadMessageA(otherId, WM_QUIT, 0, 0);
+        Check(thread && WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0, "other thread ended");
+        Check(sys.windows.FocusedControl(ow) == 0, "no focus inside a window that is gone");
+        if (thread) CloseHandle(thread);
+        for (HANDLE h : {other.ready, other.deaf, other.hear}) CloseHandle(h);
+    }
     DestroyWindow(top);
 
     // The window texts turn from UTF-8 into the ANSI code page (1252 here).
