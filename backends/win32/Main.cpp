@@ -19,8 +19,8 @@
 #include "backends/win32/ui/ItemEditorDialog.h"
 #include "backends/win32/ui/ItemListDialog.h"
 #include "items/Items.h"
-#include "items/Settings.h"
 #include "resources/ResourceIds.h"
+#include "ui/SettingsServices.h"
 #include "ui/WindowFacts.h"
 
 namespace rw {
@@ -57,7 +57,7 @@ RegisterShellHookFn OldShellHookRegistration() {
 
 class MainForm : public WatcherHost {
 public:
-    MainForm(HINSTANCE instance, Win32Platform& platform) : instance_(instance), platform_(platform), watcher_(*this) {}
+    explicit MainForm(HINSTANCE instance) : instance_(instance), watcher_(*this) {}
 
     bool Create() {
         imgOKonIcon_ = static_cast<HICON>(
@@ -168,17 +168,14 @@ public:
 
 private:
     // The settings windows, modal, while the menu's hold on the watcher
-    // lasts (they run inside ShowPopupMenu). Their texts turn into the ANSI
-    // code page here, once; everything else they show is ANSI already.
+    // lasts (they run inside ShowPopupMenu). Their captions and texts turn
+    // into the ANSI code page here, once; everything else they show is ANSI
+    // already.
     void ShowItemList() {
-        ItemListServices s;
-        s.getClipText = [] { return GetClipText(); };
-        s.setClipText = [](const std::string& t) { SetClipText(t); };
-        s.saveSettings = [] { return SaveSettings(); };
-        s.settingsPath = App.IniPath;
-        s.addCaption = Utf8ToAnsi(App.AddItemCaption);
-        s.editCaption = Utf8ToAnsi(App.EditItemCaption);
-        s.texts = win32ui::ToAnsi(ItemListTextsFor(App.UseEnglish));
+        ItemListServices s = ProgramItemListServices(gItems);
+        s.addCaption = Utf8ToAnsi(s.addCaption);
+        s.editCaption = Utf8ToAnsi(s.editCaption);
+        s.texts = win32ui::ToAnsi(s.texts);
         const ItemEditorTexts editorTexts = win32ui::ToAnsi(ItemEditorTextsFor(App.UseEnglish));
         SystemWindowFacts facts;
         win32ui::ItemListDialog window(gItems, CurItem, s, [&](HWND owner, const std::string& caption) {
@@ -189,15 +186,10 @@ private:
     }
 
     void ShowAbout() {
-        AboutServices s;
-        s.exePath = App.ExePath;
-        s.iniPath = App.IniPath;
-        s.openUrl = [](const std::string& url) {
+        AboutServices s = ProgramAboutServices([](const std::string& url) {
             ShellExecuteA(nullptr, "open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-        };
-        s.setClipText = [](const std::string& t) { SetClipText(t); };
-        s.sleep = [](std::uint32_t ms) { Sys().Sleep(ms); };
-        s.texts = win32ui::ToAnsi(AboutTextsFor(App.UseEnglish));
+        });
+        s.texts = win32ui::ToAnsi(s.texts);
         win32ui::AboutDialog window(s);
         window.Run(hwnd_);
     }
@@ -325,7 +317,6 @@ private:
     }
 
     HINSTANCE instance_;
-    Win32Platform& platform_;
     Watcher watcher_;
     HWND hwnd_ = nullptr;
     HWND picCBTHook_ = nullptr;
@@ -356,11 +347,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     INITCOMMONCONTROLSEX icc{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&icc);
 
-    static rw::Win32Platform platform;
-    rw::SetPlatform(&platform);
+    static rw::win32::Win32Platform platform;
+    rw::SetPlatform(&platform.roles);
     rw::InitApp();
 
-    static rw::MainForm form(instance, platform);
+    static rw::MainForm form(instance);
     rw::gForm = &form;
     if (!form.Create()) return 1;
 
