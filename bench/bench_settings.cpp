@@ -65,10 +65,11 @@ constexpr int kItems = 10000;
 
 void FillList(clsItems& list) { FillBenchList(list, kItems); }
 
-// A Platform that writes files like the real one but skips the final flush
-// to disk, so that a save can be timed without the disk's latency.
-class NoFlushPlatform : public FakePlatform {
+// Files written like the real ones but without the final flush to disk, so
+// that a save can be timed without the disk's latency.
+class NoFlushFiles : public FakeFiles {
 public:
+    using FakeFiles::FakeFiles;
     bool WriteNewFileDurably(const std::string& path, const std::string& bytes,
                              const std::string& /*modeTemplate*/) override {
         int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
@@ -86,6 +87,14 @@ public:
                                  const std::string& tmpSuffix) override {
         return Files::ReplaceUsersFile(path, bytes, tmpSuffix);
     }
+};
+
+// The fake with those files.
+struct NoFlushPlatform {
+    FakePlatform fake;
+    NoFlushFiles files{fake};
+    const Platform roles{files,          fake.roles.facts, fake.roles.clock, fake.roles.clipboard,
+                         fake.roles.windows, fake.roles.processes, fake.roles.input, fake.roles.dialogs};
 };
 
 struct Env {

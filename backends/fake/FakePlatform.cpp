@@ -150,62 +150,57 @@ void FakePlatform::Sleep(std::uint32_t ms) {
 void FakePlatform::TimeBeginPeriod(std::uint32_t ms) { Record("timer begin " + std::to_string(ms)); }
 void FakePlatform::TimeEndPeriod(std::uint32_t ms) { Record("timer end " + std::to_string(ms)); }
 
-bool FakePlatform::PathExists(const std::string& path) { return posix::PathExists(path); }
-bool FakePlatform::ReadFileBytes(const std::string& path, std::string& bytes) {
-    if (std::find(unreadableFiles.begin(), unreadableFiles.end(), path) != unreadableFiles.end()) return false;
-    return posix::ReadFileBytes(path, bytes);
+bool FakeFiles::ReadFileBytes(const std::string& path, std::string& bytes) {
+    const auto& unreadable = fake_.unreadableFiles;
+    if (std::find(unreadable.begin(), unreadable.end(), path) != unreadable.end()) return false;
+    return PosixFiles::ReadFileBytes(path, bytes);
 }
-bool FakePlatform::WriteNewFileDurably(const std::string& path, const std::string& bytes,
-                                       const std::string& modeTemplate) {
-    if (failNextWrite) {
-        failNextWrite = false;
+FileOutcome FakeFiles::ReadUsersFile(const std::string& path, std::string& bytes, std::size_t maxBytes) {
+    const auto& unreadable = fake_.unreadableFiles;
+    if (std::find(unreadable.begin(), unreadable.end(), path) != unreadable.end())
+        return {FileVerdict::Unreadable, path, "unreadable by the test's wish"};
+    return PosixFiles::ReadUsersFile(path, bytes, maxBytes);
+}
+bool FakeFiles::WriteNewFileDurably(const std::string& path, const std::string& bytes,
+                                    const std::string& modeTemplate) {
+    if (fake_.failNextWrite) {
+        fake_.failNextWrite = false;
         // A write that breaks off midway: part of the data landed, then the
         // backend cleans up as it must.
-        posix::WriteNewFileDurably(path, bytes.substr(0, bytes.size() / 2), modeTemplate);
-        posix::RemoveFile(path);
+        PosixFiles::WriteNewFileDurably(path, bytes.substr(0, bytes.size() / 2), modeTemplate);
+        RemoveFile(path);
         return false;
     }
-    return posix::WriteNewFileDurably(path, bytes, modeTemplate);
+    return PosixFiles::WriteNewFileDurably(path, bytes, modeTemplate);
 }
-bool FakePlatform::ReplaceFileWith(const std::string& source, const std::string& target) {
-    if (failNextReplace) {
-        failNextReplace = false;
+bool FakeFiles::ReplaceFileWith(const std::string& source, const std::string& target) {
+    if (fake_.failNextReplace) {
+        fake_.failNextReplace = false;
         return false;
     }
-    return posix::ReplaceFileWith(source, target);
+    return PosixFiles::ReplaceFileWith(source, target);
 }
-bool FakePlatform::RemoveFile(const std::string& path) { return posix::RemoveFile(path); }
-std::vector<std::string> FakePlatform::FilesBeginningWith(const std::string& path) {
-    return posix::FilesBeginningWith(path);
+FileOutcome FakeFiles::ReplaceUsersFile(const std::string& path, const std::string& bytes,
+                                        const std::string& tmpSuffix) {
+    ReplaceFaults faults;
+    faults.failWrite = fake_.failNextWrite;
+    faults.failRename = !fake_.failNextWrite && fake_.failNextReplace;
+    // Each wish is for one write: a write that fails never reaches the rename.
+    fake_.failNextWrite = false;
+    if (faults.failRename) fake_.failNextReplace = false;
+    return ReplaceUsersFileWith(path, bytes, tmpSuffix, faults);
 }
+bool FakeFiles::IsDirectoryWritable(const std::string& dir) {
+    const auto& unwritable = fake_.unwritableDirs;
+    return std::find(unwritable.begin(), unwritable.end(), dir) == unwritable.end();
+}
+std::string FakeFiles::UserConfigDir() { return fake_.configDir; }
+std::string FakeFiles::HostName() { return fake_.hostName; }
+
 bool FakePlatform::ProcessRunning(std::uint32_t pid) {
     return pid == processId ||
            std::find(runningProcesses.begin(), runningProcesses.end(), pid) != runningProcesses.end();
 }
-std::string FakePlatform::ResolveFilePath(const std::string& path) { return posix::ResolveFilePath(path); }
-bool FakePlatform::IsDirectoryWritable(const std::string& dir) {
-    if (std::find(unwritableDirs.begin(), unwritableDirs.end(), dir) != unwritableDirs.end()) return false;
-    return true;
-}
-
-bool FakePlatform::IsDirectory(const std::string& path) { return posix::IsDirectory(path); }
-bool FakePlatform::IsFileWritable(const std::string& path) { return posix::IsFileWritable(path); }
-FileOutcome FakePlatform::ReadUsersFile(const std::string& path, std::string& bytes, std::size_t maxBytes) {
-    if (std::find(unreadableFiles.begin(), unreadableFiles.end(), path) != unreadableFiles.end())
-        return {FileVerdict::Unreadable, path, "unreadable by the test's wish"};
-    return posix::ReadUsersFile(path, bytes, maxBytes);
-}
-FileOutcome FakePlatform::ReplaceUsersFile(const std::string& path, const std::string& bytes,
-                                           const std::string& tmpSuffix) {
-    posix::ReplaceFaults faults;
-    faults.failWrite = failNextWrite;
-    faults.failRename = !failNextWrite && failNextReplace;
-    // Each wish is for one write: a write that fails never reaches the rename.
-    failNextWrite = false;
-    if (faults.failRename) failNextReplace = false;
-    return posix::ReplaceUsersFile(path, bytes, tmpSuffix, faults);
-}
-std::int64_t FakePlatform::FileAgeSeconds(const std::string& path) { return posix::FileAgeSeconds(path); }
 
 std::string FakePlatform::LoadResString(int id) { return FixedKeyString(id); }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "backends/posix/PosixFiles.h"
 #include "platform/Platform.h"
 
 namespace rw {
@@ -26,10 +27,35 @@ struct FakeWindow {
     bool hung = false;  // never answers a sent message
 };
 
-// One scripted object plays every role, so that one transcript shows the
-// order of everything the logic did across roles.
-class FakePlatform : public Files,
-                     public SystemFacts,
+class FakePlatform;
+
+// The files are real (in a test's folder), through the Linux files role;
+// the fake's knobs make reads and writes fail where a test asks for it.
+class FakeFiles : public posix::PosixFiles {
+public:
+    explicit FakeFiles(FakePlatform& fake) : fake_(fake) {}
+    // A path in unreadableFiles fails to read.
+    bool ReadFileBytes(const std::string& path, std::string& bytes) override;
+    FileOutcome ReadUsersFile(const std::string& path, std::string& bytes, std::size_t maxBytes) override;
+    // failNextWrite breaks a write off half-way, failNextReplace fails the
+    // rename that would put the new file in place.
+    bool WriteNewFileDurably(const std::string& path, const std::string& bytes,
+                             const std::string& modeTemplate) override;
+    bool ReplaceFileWith(const std::string& source, const std::string& target) override;
+    FileOutcome ReplaceUsersFile(const std::string& path, const std::string& bytes,
+                                 const std::string& tmpSuffix) override;
+    // Every folder is writable but those in unwritableDirs.
+    bool IsDirectoryWritable(const std::string& dir) override;
+    std::string UserConfigDir() override;
+    std::string HostName() override;
+
+private:
+    FakePlatform& fake_;
+};
+
+// One scripted object plays every other role, so that one transcript shows
+// the order of everything the logic did across roles.
+class FakePlatform : public SystemFacts,
                      public Clock,
                      public Clipboard,
                      public Windows,
@@ -42,7 +68,8 @@ public:
     FakePlatform& operator=(const FakePlatform&) = delete;
 
     // The roles to install with SetPlatform.
-    const Platform roles{*this, *this, *this, *this, *this, *this, *this, dialogs_};
+    FakeFiles files{*this};
+    const Platform roles{files, *this, *this, *this, *this, *this, *this, dialogs_};
 
     // ---- Scripting -----------------------------------------------------
     WinHandle AddWindow(const FakeWindow& w);
@@ -111,27 +138,8 @@ public:
     std::string ExecutablePath() override { return exePath; }
     std::string CommandLineArgs() override { return commandLine; }
     char PathSeparator() override { return sep; }
-    bool PathExists(const std::string& path) override;
-    bool ReadFileBytes(const std::string& path, std::string& bytes) override;
-    bool WriteNewFileDurably(const std::string& path, const std::string& bytes,
-                             const std::string& modeTemplate) override;
-    bool ReplaceFileWith(const std::string& source, const std::string& target) override;
-    bool RemoveFile(const std::string& path) override;
-    std::vector<std::string> FilesBeginningWith(const std::string& path) override;
     bool ProcessRunning(std::uint32_t pid) override;
-    std::string ResolveFilePath(const std::string& path) override;
-    bool IsDirectoryWritable(const std::string& dir) override;
-    bool IsDirectory(const std::string& path) override;
-    bool IsFileWritable(const std::string& path) override;
     std::uint32_t GetCurrentProcessId() override { return processId; }
-    std::string UserConfigDir() override { return configDir; }
-    // The settings file through the Linux rules on real files; a path in
-    // unreadableFiles fails to read, and the write faults above apply.
-    FileOutcome ReadUsersFile(const std::string& path, std::string& bytes, std::size_t maxBytes) override;
-    FileOutcome ReplaceUsersFile(const std::string& path, const std::string& bytes,
-                                 const std::string& tmpSuffix) override;
-    std::string HostName() override { return hostName; }
-    std::int64_t FileAgeSeconds(const std::string& path) override;
     OsVersionRaw GetVersionEx() override { return os; }
     std::uint16_t GetSystemDefaultLangID() override { return langId; }
     std::string GetDecimalSeparator() override { return decimalSeparator; }

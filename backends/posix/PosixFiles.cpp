@@ -18,12 +18,12 @@
 
 namespace rw::posix {
 
-bool PathExists(const std::string& path) {
+bool PosixFiles::PathExists(const std::string& path) {
     struct stat st {};
     return !path.empty() && ::stat(path.c_str(), &st) == 0;
 }
 
-bool ReadFileBytes(const std::string& path, std::string& bytes) {
+bool PosixFiles::ReadFileBytes(const std::string& path, std::string& bytes) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
     struct stat st {};
@@ -62,7 +62,7 @@ static bool WriteAll(int fd, const std::string& bytes) {
     return true;
 }
 
-bool WriteNewFileDurably(const std::string& path, const std::string& bytes,
+bool PosixFiles::WriteNewFileDurably(const std::string& path, const std::string& bytes,
                          const std::string& modeTemplate) {
     // Macros may hold passwords: a file of our own is readable by its owner
     // only, unless the user gave the old file other permissions.
@@ -87,7 +87,7 @@ bool WriteNewFileDurably(const std::string& path, const std::string& bytes,
     return ok;
 }
 
-bool ReplaceFileWith(const std::string& source, const std::string& target) {
+bool PosixFiles::ReplaceFileWith(const std::string& source, const std::string& target) {
     if (::rename(source.c_str(), target.c_str()) != 0) return false;
     // Make the rename itself durable.
     std::string dir = ".";
@@ -101,9 +101,9 @@ bool ReplaceFileWith(const std::string& source, const std::string& target) {
     return true;
 }
 
-bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool PosixFiles::RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
-std::vector<std::string> FilesBeginningWith(const std::string& path) {
+std::vector<std::string> PosixFiles::FilesBeginningWith(const std::string& path) {
     std::vector<std::string> out;
     const auto slash = path.rfind('/');
     const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
@@ -119,7 +119,7 @@ std::vector<std::string> FilesBeginningWith(const std::string& path) {
     return out;
 }
 
-std::string ResolveFilePath(const std::string& path) {
+std::string PosixFiles::ResolveFilePath(const std::string& path) {
     // Follow links one at a time (a dangling last link still names the file
     // to create); give up on a loop.
     std::string current = path;
@@ -138,16 +138,16 @@ std::string ResolveFilePath(const std::string& path) {
     return path;
 }
 
-bool IsDirectoryWritable(const std::string& dir) {
+bool PosixFiles::IsDirectoryWritable(const std::string& dir) {
     return ::access(dir.empty() ? "." : dir.c_str(), W_OK | X_OK) == 0;
 }
 
-bool IsDirectory(const std::string& path) {
+bool PosixFiles::IsDirectory(const std::string& path) {
     struct stat st {};
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool IsFileWritable(const std::string& path) {
+bool PosixFiles::IsFileWritable(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return false;
     if (st.st_uid == ::geteuid()) return (st.st_mode & S_IWUSR) != 0;
@@ -455,7 +455,7 @@ bool WriteAllTo(int fd, const char* data, std::size_t size) {
 
 }  // namespace
 
-FileOutcome ReadUsersFile(const std::string& path, std::string& bytes, std::size_t maxBytes) {
+FileOutcome PosixFiles::ReadUsersFile(const std::string& path, std::string& bytes, std::size_t maxBytes) {
     Located loc;
     FileOutcome out = Locate(path, loc);
     if (out.verdict != FileVerdict::Done) return out;
@@ -513,7 +513,7 @@ FileOutcome ReadUsersFile(const std::string& path, std::string& bytes, std::size
     return out;
 }
 
-FileOutcome ReplaceUsersFile(const std::string& path, const std::string& bytes, const std::string& tmpSuffix,
+FileOutcome PosixFiles::ReplaceUsersFileWith(const std::string& path, const std::string& bytes, const std::string& tmpSuffix,
                              const ReplaceFaults& faults) {
     Located loc;
     FileOutcome out = Locate(path, loc);
@@ -595,7 +595,7 @@ std::string HostName() {
     return buf;
 }
 
-std::int64_t FileAgeSeconds(const std::string& path) {
+std::int64_t PosixFiles::FileAgeSeconds(const std::string& path) {
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0) return -1;
     return static_cast<std::int64_t>(std::time(nullptr)) - static_cast<std::int64_t>(st.st_mtime);
@@ -636,5 +636,11 @@ bool IsValidUtf8(const std::string& text) {
 }
 
 std::string PosixFiles::UserConfigDir() { return posix::UserConfigDir(); }
+std::string PosixFiles::HostName() { return posix::HostName(); }
+
+FileOutcome PosixFiles::ReplaceUsersFile(const std::string& path, const std::string& bytes,
+                                         const std::string& tmpSuffix) {
+    return ReplaceUsersFileWith(path, bytes, tmpSuffix, {});
+}
 
 }  // namespace rw::posix

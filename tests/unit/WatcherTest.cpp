@@ -102,7 +102,7 @@ TEST_F(WatcherTest, ClosingWritesTheConfirmedSettingsThenRemovesTheIcon) {
     EXPECT_EQ(fake.debugLines, (Lines{"Replywick end -------------"}));
     EXPECT_EQ(fake.transcript.back(), "tray delete");
     std::string bytes;
-    ASSERT_TRUE(fake.ReadFileBytes(App.IniPath, bytes));
+    ASSERT_TRUE(fake.files.ReadFileBytes(App.IniPath, bytes));
     clsItems back;
     ReadSettingsText(bytes, back);
     ASSERT_EQ(back.Count(), 1);
