@@ -19,7 +19,7 @@ AboutWindow::AboutWindow(QWidget* owner, AboutServices services) : QDialog(owner
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
                    Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setModal(true);
-    setFixedSize(Px96(300), Px96(190));
+    setFixedSize(Px96(layout::about::kWindow.w), Px96(layout::about::kWindow.h));
     UseDialogFont(this);
 
     app_ = new QLabel(this);
@@ -28,22 +28,23 @@ AboutWindow::AboutWindow(QWidget* owner, AboutServices services) : QDialog(owner
     big.setPointSizeF(big.pointSizeF() * 1.6);
     big.setBold(true);
     app_->setFont(big);
-    app_->setGeometry(Px96Rect(16, 12, 268, 30));
+    app_->setGeometry(Px96Rect(layout::about::kApp));
     app_->setCursor(Qt::PointingHandCursor);
     app_->installEventFilter(this);
     build_ = new QLabel(this);
     build_->setObjectName("lblBuild");
-    build_->setGeometry(Px96Rect(16, 44, 268, 16));
+    build_->setGeometry(Px96Rect(layout::about::kBuild));
 
     auto* dev = new QGroupBox(Q(t.development), this);
     dev->setObjectName("fraDev");
-    dev->setGeometry(Px96Rect(8, 68, 284, 72));
+    dev->setGeometry(Px96Rect(layout::about::kDevelopmentFrame));
     // The makers: the project, not a person; no contact data is invented.
     auto* makers = new QLabel(QStringLiteral("The Replywick developers"), dev);
-    makers->setGeometry(Px96Rect(12, 20, 260, 18));
+    makers->setGeometry(Px96Rect(layout::about::kMakers));
     for (int i = 0; i < 2; ++i) {
         auto* l = new QLabel(dev);
-        l->setGeometry(Px96Rect(12, 40 + 16 * i, 260, 16));
+        const layout::Box& b = layout::about::kLink;
+        l->setGeometry(Px96Rect(b.x, b.y + layout::about::kLinkStep * i, b.w, b.h));
         l->setCursor(Qt::PointingHandCursor);
         l->setStyleSheet("color: palette(link); text-decoration: underline;");
         l->installEventFilter(this);
@@ -53,7 +54,7 @@ AboutWindow::AboutWindow(QWidget* owner, AboutServices services) : QDialog(owner
 
     auto* ok = new QPushButton(Q(t.ok), this);
     ok->setObjectName("cmdOK");
-    ok->setGeometry(Px96Rect(110, 152, 81, 27));
+    ok->setGeometry(Px96Rect(layout::about::kOk));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, [this] { presenter_->Close(); });
 

@@ -68,7 +68,7 @@ ItemEditorWindow::ItemEditorWindow(QWidget* owner, const std::string& caption, I
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
                    Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setModal(true);
-    setFixedSize(Px96(576), Px96(506));
+    setFixedSize(Px96(layout::editor::kWindow.w), Px96(layout::editor::kWindow.h));
     UseDialogFont(this);
 
     auto frame = [this](const std::string& title, QRect where, QWidget* parent) {
@@ -93,74 +93,73 @@ ItemEditorWindow::ItemEditorWindow(QWidget* owner, const std::string& caption, I
         return e;
     };
 
-    QGroupBox* entry = frame(t.entry, Px96Rect(4, 4, 568, 57), nullptr);
-    QLabel* lblName = label(t.name, Px96Rect(8, 28, 44, 13), entry);
-    desc_ = line("txtDesc", Px96Rect(52, 24, 357, 21), entry, false);
+    QGroupBox* entry = frame(t.entry, Px96Rect(layout::editor::kEntryFrame), nullptr);
+    QLabel* lblName = label(t.name, Px96Rect(layout::editor::kNameLabel), entry);
+    desc_ = line("txtDesc", Px96Rect(layout::editor::kName), entry, false);
     lblName->setBuddy(desc_);
 
-    QGroupBox* window = frame(t.window, Px96Rect(4, 64, 568, 185), nullptr);
-    QLabel* lblTitle = label(t.title, Px96Rect(8, 24, 44, 13), window);
-    title_ = line("txtTitle", Px96Rect(52, 20, 277, 21), window, false);
+    QGroupBox* window = frame(t.window, Px96Rect(layout::editor::kWindowFrame), nullptr);
+    QLabel* lblTitle = label(t.title, Px96Rect(layout::editor::kTitleLabel), window);
+    title_ = line("txtTitle", Px96Rect(layout::editor::kTitle), window, false);
     lblTitle->setBuddy(title_);
     titleTest_ = new QComboBox(window);
     titleTest_->setObjectName("cboTitleTestType");
     for (const auto& s : t.titleTests) titleTest_->addItem(Q(s));
-    titleTest_->setGeometry(Px96Rect(332, 20, 77, 21));
-    label(t.cls, Px96Rect(8, 48, 44, 13), window);
-    class_ = line("txtClass", Px96Rect(52, 44, 357, 21), window, true);
-    label(t.text, Px96Rect(8, 68, 44, 13), window);
+    titleTest_->setGeometry(Px96Rect(layout::editor::kTitleTest));
+    label(t.cls, Px96Rect(layout::editor::kClassLabel), window);
+    class_ = line("txtClass", Px96Rect(layout::editor::kClass), window, true);
+    label(t.text, Px96Rect(layout::editor::kTextLabel), window);
     text_ = new QPlainTextEdit(window);
     text_->setObjectName("txtText");
-    text_->setGeometry(Px96Rect(52, 68, 357, 61));
+    text_->setGeometry(Px96Rect(layout::editor::kText));
     {
         QPalette p = text_->palette();
         p.setColor(QPalette::Base, p.color(QPalette::Button));
         text_->setPalette(p);
     }
-    label(t.module, Px96Rect(8, 136, 44, 13), window);
-    module_ = line("txtModul", Px96Rect(52, 132, 357, 21), window, true);
-    label(t.size, Px96Rect(8, 160, 44, 13), window);
-    size_ = line("txtSize", Px96Rect(52, 157, 357, 21), window, true);
-    // Centred over the tool, wide enough for the English text.
-    label(t.searchTool, Px96Rect(420, 28, 142, 13), window)->setAlignment(Qt::AlignHCenter);
+    label(t.module, Px96Rect(layout::editor::kModuleLabel), window);
+    module_ = line("txtModul", Px96Rect(layout::editor::kModule), window, true);
+    label(t.size, Px96Rect(layout::editor::kSizeLabel), window);
+    size_ = line("txtSize", Px96Rect(layout::editor::kSize), window, true);
+    label(t.searchTool, Px96Rect(layout::editor::kSearchLabel), window)->setAlignment(Qt::AlignHCenter);
     search_ = new SearchTool(window);
     search_->setObjectName("picSearch");
-    search_->setGeometry(Px96Rect(476, 48, 31, 28));
+    search_->setGeometry(Px96Rect(layout::editor::kSearch));
     search_->setToolTip(Q(t.searchTip));
     ShowSearchFace(false);
 
-    QGroupBox* settings = frame(t.settings, Px96Rect(416, 131, 145, 49), nullptr);
-    QLabel* lblDelay = label(t.delay, Px96Rect(6, 20, 70, 17), settings);
+    QGroupBox* settings = frame(t.settings, Px96Rect(layout::editor::kSettingsFrame), nullptr);
+    QLabel* lblDelay = label(t.delay, Px96Rect(layout::editor::kDelayLabel), settings);
     delay_ = new QComboBox(settings);
     delay_->setObjectName("cboDelay");
-    delay_->setGeometry(Px96Rect(76, 18, 61, 21));
+    delay_->setGeometry(Px96Rect(layout::editor::kDelay));
     lblDelay->setBuddy(delay_);
 
-    QGroupBox* macroFrame = frame(t.macro, Px96Rect(4, 252, 569, 217), nullptr);
-    macro_ = line("txtMacro", Px96Rect(8, 20, 313, 189), macroFrame, false);
+    QGroupBox* macroFrame = frame(t.macro, Px96Rect(layout::editor::kMacroFrame), nullptr);
+    macro_ = line("txtMacro", Px96Rect(layout::editor::kMacro), macroFrame, false);
     macro_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    QLabel* lblKeys = label(t.keys, Px96Rect(324, 18, 105, 17), macroFrame);
+    QLabel* lblKeys = label(t.keys, Px96Rect(layout::editor::kKeysLabel), macroFrame);
     keys_ = new QListWidget(macroFrame);
     keys_->setObjectName("lstKeys");
-    keys_->setGeometry(Px96Rect(324, 32, 117, 176));
+    keys_->setGeometry(Px96Rect(layout::editor::kKeys));
     keys_->setToolTip(Q(t.listTip));
     keys_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     lblKeys->setBuddy(keys_);
-    QLabel* lblFunctions = label(t.functions, Px96Rect(444, 18, 73, 18), macroFrame);
+    QLabel* lblFunctions = label(t.functions, Px96Rect(layout::editor::kFunctionsLabel), macroFrame);
     functions_ = new QListWidget(macroFrame);
     functions_->setObjectName("lstMisc");
-    functions_->setGeometry(Px96Rect(444, 32, 117, 176));
+    functions_->setGeometry(Px96Rect(layout::editor::kFunctions));
     functions_->setToolTip(Q(t.listTip));
     functions_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     lblFunctions->setBuddy(functions_);
 
     auto* ok = new QPushButton(Q(t.ok), this);
     ok->setObjectName("cmdOK");
-    ok->setGeometry(Px96Rect(200, 472, 81, 29));
+    ok->setGeometry(Px96Rect(layout::editor::kOk));
     ok->setDefault(true);
     auto* cancel = new QPushButton(Q(t.cancel), this);
     cancel->setObjectName("cmdCancel");
-    cancel->setGeometry(Px96Rect(296, 472, 81, 29));
+    cancel->setGeometry(Px96Rect(layout::editor::kCancel));
     cancel->setAutoDefault(false);
 
     QWidget* order[] = {desc_, title_, titleTest_, class_, text_, module_, macro_, keys_, ok, cancel, size_, functions_,

@@ -70,18 +70,17 @@ ItemListWindow::ItemListWindow(clsItems& items, ItemRec& current, ItemListServic
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
                    Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setModal(true);
-    setFixedSize(TwipsX(5850), TwipsY(3525));
+    setFixedSize(TwipsX(layout::list::kWindow.w), TwipsY(layout::list::kWindow.h));
     UseDialogFont(this);
 
     auto* toolbar = new QFrame(this);
     toolbar->setFrameShape(QFrame::StyledPanel);
-    toolbar->setGeometry(TwipsRect(0, -105, 3360, 690));
-    auto at = [](int l, int tp) { return TwipsRect(l, tp, 360, 360); };
-    QToolButton* open = IconButton(toolbar, "open", t.readTip, at(120, 210));
-    QToolButton* save = IconButton(toolbar, "save", t.saveTip, at(540, 210));
-    cut_ = IconButton(toolbar, "cut", t.cutTip, at(1980, 210));
-    copy_ = IconButton(toolbar, "copy", t.copyTip, at(2400, 210));
-    paste_ = IconButton(toolbar, "paste", t.pasteTip, at(2820, 210));
+    toolbar->setGeometry(TwipsRect(layout::list::kToolbar));
+    QToolButton* open = IconButton(toolbar, "open", t.readTip, TwipsRect(layout::list::kOpen));
+    QToolButton* save = IconButton(toolbar, "save", t.saveTip, TwipsRect(layout::list::kSave));
+    cut_ = IconButton(toolbar, "cut", t.cutTip, TwipsRect(layout::list::kCut));
+    copy_ = IconButton(toolbar, "copy", t.copyTip, TwipsRect(layout::list::kCopy));
+    paste_ = IconButton(toolbar, "paste", t.pasteTip, TwipsRect(layout::list::kPaste));
     open->setObjectName("cmdOpenSave10");
     save->setObjectName("cmdOpenSave11");
     cut_->setObjectName("cmdClip0");
@@ -93,16 +92,15 @@ ItemListWindow::ItemListWindow(clsItems& items, ItemRec& current, ItemListServic
     list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list_->setSortingEnabled(false);
     list_->setUniformItemSizes(true);
-    list_->setGeometry(TwipsRect(60, 570, 3285, 2790));
+    list_->setGeometry(TwipsRect(layout::list::kList));
 
-    auto* up = IconButton(this, "up", t.moveTip, TwipsRect(3600, 1260, 360, 360));
-    auto* down = IconButton(this, "down", t.moveTip, TwipsRect(3600, 2040, 360, 360));
+    auto* up = IconButton(this, "up", t.moveTip, TwipsRect(layout::list::kMoveUp));
+    auto* down = IconButton(this, "down", t.moveTip, TwipsRect(layout::list::kMoveDown));
     up->setObjectName("cmdMoveUp");
     down->setObjectName("cmdMoveDown");
     auto* arrange = new QLabel(Q(t.arrange), this);
     arrange->setAlignment(Qt::AlignCenter);
-    // Wider than laid out, centred on the arrows: the label must not be cut.
-    arrange->setGeometry(TwipsRect(3380, 1740, 875, 195));
+    arrange->setGeometry(TwipsRect(layout::list::kArrange));
 
     auto button = [this](const std::string& text, const char* name, QRect where) {
         auto* b = new QPushButton(Q(text), this);
@@ -111,11 +109,11 @@ ItemListWindow::ItemListWindow(clsItems& items, ItemRec& current, ItemListServic
         b->setAutoDefault(false);
         return b;
     };
-    QPushButton* ok = button(t.ok, "cmdOK", TwipsRect(4320, 90, 1395, 420));
-    QPushButton* cancel = button(t.cancel, "cmdCancel", TwipsRect(4320, 600, 1395, 420));
-    QPushButton* add = button(t.add, "cmdAdd", TwipsRect(4320, 1920, 1395, 420));
-    edit_ = button(t.edit, "cmdEdit", TwipsRect(4320, 2460, 1395, 420));
-    remove_ = button(t.remove, "cmdDelete", TwipsRect(4320, 3000, 1395, 420));
+    QPushButton* ok = button(t.ok, "cmdOK", TwipsRect(layout::list::kOk));
+    QPushButton* cancel = button(t.cancel, "cmdCancel", TwipsRect(layout::list::kCancel));
+    QPushButton* add = button(t.add, "cmdAdd", TwipsRect(layout::list::kAdd));
+    edit_ = button(t.edit, "cmdEdit", TwipsRect(layout::list::kEdit));
+    remove_ = button(t.remove, "cmdDelete", TwipsRect(layout::list::kRemove));
     ok->setDefault(true);
     edit_->setEnabled(false);
     remove_->setEnabled(false);

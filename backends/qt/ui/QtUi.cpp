@@ -23,6 +23,8 @@ QRect TwipsRect(int left, int top, int width, int height) {
     return {TwipsX(left), TwipsY(top), TwipsX(width), TwipsY(height)};
 }
 int Px96(int px) { return Scale(px * 15, App.TwipsPerPixelX); }
+QRect TwipsRect(const layout::Box& b) { return TwipsRect(b.x, b.y, b.w, b.h); }
+QRect Px96Rect(const layout::Box& b) { return Px96Rect(b.x, b.y, b.w, b.h); }
 QRect Px96Rect(int left, int top, int width, int height) {
     return {Px96(left), Px96(top), Px96(width), Px96(height)};
 }

@@ -6,6 +6,8 @@
 #include <QIcon>
 #include <QPixmap>
 #include <QRect>
+
+#include "ui/Layouts.h"
 #include <QString>
 #include <QWidget>
 
@@ -17,9 +19,11 @@ namespace rw::qtui {
 int TwipsX(int twips);
 int TwipsY(int twips);
 QRect TwipsRect(int left, int top, int width, int height);
+QRect TwipsRect(const layout::Box& b);
 // Pixels as laid out at 96 dots per inch to pixels of this screen.
 int Px96(int px);
 QRect Px96Rect(int left, int top, int width, int height);
+QRect Px96Rect(const layout::Box& b);
 
 inline QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 inline std::string S(const QString& s) { return s.toStdString(); }

@@ -30,7 +30,7 @@ AboutDialog::~AboutDialog() {
     if (linkFont_) DeleteObject(linkFont_);
 }
 
-void AboutDialog::Run(HWND owner) { RunModal(owner, texts_.caption, Px96(300), Px96(190)); }
+void AboutDialog::Run(HWND owner) { RunModal(owner, texts_.caption, Px96(layout::about::kWindow.w), Px96(layout::about::kWindow.h)); }
 
 void AboutDialog::OnInit() {
     hand_ = LoadCursorA(instance_, MAKEINTRESOURCEA(IDC_HANDPOINT));
@@ -40,19 +40,20 @@ void AboutDialog::OnInit() {
     // A click on the program's name says where the program and its items
     // live (SS_NOTIFY: the label reports clicks).
     HWND app = AddControl("STATIC", "", SS_LEFTNOWORDWRAP | SS_NOTIFY | SS_NOPREFIX, 0, id::kLblApp,
-                          Px96Box(16, 12, 268, 30));
+                          Px96Box(layout::about::kApp));
     if (bigFont_) SendMessageA(app, WM_SETFONT, reinterpret_cast<WPARAM>(bigFont_), FALSE);
-    AddControl("STATIC", "", SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, id::kLblBuild, Px96Box(16, 44, 268, 16));
-    const Box dev = Px96Box(8, 68, 284, 72);
+    AddControl("STATIC", "", SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, id::kLblBuild, Px96Box(layout::about::kBuild));
+    const Box dev = Px96Box(layout::about::kDevelopmentFrame);
     AddControl("BUTTON", texts_.development, BS_GROUPBOX, 0, id::kFraDev, dev);
     for (int i = 0; i < 2; ++i) {
-        const Box b = Px96Box(12, 20 + 24 * i, 260, 18);
+        const layout::Box& link = layout::about::kLink;
+        const Box b = Px96Box(link.x, link.y + layout::about::kLinkStep * i, link.w, link.h);
         HWND l = AddControl("STATIC", "", SS_LEFTNOWORDWRAP | SS_NOTIFY | SS_NOPREFIX, 0, kLinkIds[i],
                             Box{dev.x + b.x, dev.y + b.y, b.w, b.h});
         if (linkFont_) SendMessageA(l, WM_SETFONT, reinterpret_cast<WPARAM>(linkFont_), FALSE);
         ShowWindow(l, SW_HIDE);
     }
-    HWND ok = AddControl("BUTTON", texts_.ok, WS_TABSTOP | BS_DEFPUSHBUTTON, 0, IDOK, Px96Box(110, 152, 81, 27));
+    HWND ok = AddControl("BUTTON", texts_.ok, WS_TABSTOP | BS_DEFPUSHBUTTON, 0, IDOK, Px96Box(layout::about::kOk));
     SendMessageA(Hwnd(), DM_SETDEFID, IDOK, 0);
     presenter_->Load();
     SendMessageA(Hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(ok), TRUE);

@@ -71,6 +71,8 @@ int Px96(int px) { return Scale(px * 15, App.TwipsPerPixelX); }
 Box TwipsBox(int left, int top, int width, int height) {
     return {TwipsX(left), TwipsY(top), TwipsX(width), TwipsY(height)};
 }
+Box TwipsBox(const layout::Box& b) { return TwipsBox(b.x, b.y, b.w, b.h); }
+Box Px96Box(const layout::Box& b) { return Px96Box(b.x, b.y, b.w, b.h); }
 
 Box Px96Box(int left, int top, int width, int height) { return {Px96(left), Px96(top), Px96(width), Px96(height)}; }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "backends/win32/Win32Api.h"
+#include "ui/Layouts.h"
 #include <commctrl.h>
 
 #include <string>
@@ -24,6 +25,8 @@ struct Box {
 };
 Box TwipsBox(int left, int top, int width, int height);
 Box Px96Box(int left, int top, int width, int height);
+Box TwipsBox(const layout::Box& b);
+Box Px96Box(const layout::Box& b);
 
 // Ends every settings window that is open now as its Cancel would, the
 // innermost first (the program is about to end).

@@ -31,7 +31,7 @@ ItemEditorDialog::~ItemEditorDialog() {
 
 void ItemEditorDialog::Run(HWND owner, const std::string& caption) {
     owner_ = owner;
-    RunModal(owner, caption, Px96(576), Px96(506));
+    RunModal(owner, caption, Px96(layout::editor::kWindow.w), Px96(layout::editor::kWindow.h));
 }
 
 void ItemEditorDialog::Place() { CentreOver(owner_); }
@@ -45,15 +45,15 @@ void ItemEditorDialog::OnInit() {
     crossHair_ = LoadCursorA(instance_, "T");
 
     // Places controls given relative to a frame, as the frames hold them.
-    auto in = [](const Box& frame, int x, int y, int w, int h) {
-        const Box b = Px96Box(x, y, w, h);
+    auto in = [](const Box& frame, const layout::Box& where) {
+        const Box b = Px96Box(where);
         return Box{frame.x + b.x, frame.y + b.y, b.w, b.h};
     };
     auto group = [this](const std::string& text, int id, const Box& where) {
         AddControl("BUTTON", text, BS_GROUPBOX, 0, id, where);
     };
-    auto label = [this](const std::string& text, int id, const Box& where, bool wrap = false) {
-        return AddControl("STATIC", text, wrap ? SS_LEFT : SS_LEFTNOWORDWRAP, 0, id, where);
+    auto label = [this](const std::string& text, int id, const Box& where) {
+        return AddControl("STATIC", text, SS_LEFTNOWORDWRAP, 0, id, where);
     };
     auto edit = [this](int id, const Box& where, DWORD extra = ES_AUTOHSCROLL) {
         return AddControl("EDIT", "", WS_TABSTOP | extra, WS_EX_CLIENTEDGE, id, where);
@@ -74,49 +74,50 @@ void ItemEditorDialog::OnInit() {
     // Creation order is the tab order: name, title, title test, class,
     // text, module, macro, keys, OK, Cancel, size, functions, delay. A
     // label stands right before the control its access key leads to.
-    const Box entry = Px96Box(4, 4, 568, 57);
-    const Box window = Px96Box(4, 64, 568, 185);
-    const Box settings = Px96Box(416, 131, 145, 49);
-    const Box macro = Px96Box(4, 252, 569, 217);
+    const Box entry = Px96Box(layout::editor::kEntryFrame);
+    const Box window = Px96Box(layout::editor::kWindowFrame);
+    const Box settings = Px96Box(layout::editor::kSettingsFrame);
+    const Box macro = Px96Box(layout::editor::kMacroFrame);
 
     group(t.entry, id::kFraEntry, entry);
-    label(t.name, id::kLblName, in(entry, 12, 28, 31, 13));
-    edit(id::kTxtDesc, in(entry, 52, 24, 357, 21));
+    label(t.name, id::kLblName, in(entry, layout::editor::kNameLabel));
+    edit(id::kTxtDesc, in(entry, layout::editor::kName));
 
     group(t.window, id::kFraWindow, window);
-    label(t.title, id::kLblTitle, in(window, 12, 24, 23, 13));
-    edit(id::kTxtTitle, in(window, 52, 20, 277, 21));
-    HWND titleTest = combo(id::kCboTitleTestType, in(window, 332, 20, 77, 21));
+    label(t.title, id::kLblTitle, in(window, layout::editor::kTitleLabel));
+    edit(id::kTxtTitle, in(window, layout::editor::kTitle));
+    HWND titleTest = combo(id::kCboTitleTestType, in(window, layout::editor::kTitleTest));
     for (const auto& s : t.titleTests)
         SendMessageA(titleTest, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s.c_str()));
-    label(t.cls, id::kLblClass, in(window, 12, 48, 34, 13));
-    edit(id::kTxtClass, in(window, 52, 44, 357, 21));
-    label(t.text, id::kLblText, in(window, 12, 68, 24, 13));
-    edit(id::kTxtText, in(window, 52, 68, 357, 61), ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN);
-    label(t.module, id::kLblModule, in(window, 12, 136, 32, 13));
-    edit(id::kTxtModul, in(window, 52, 132, 357, 21));
+    label(t.cls, id::kLblClass, in(window, layout::editor::kClassLabel));
+    edit(id::kTxtClass, in(window, layout::editor::kClass));
+    label(t.text, id::kLblText, in(window, layout::editor::kTextLabel));
+    edit(id::kTxtText, in(window, layout::editor::kText), ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN);
+    label(t.module, id::kLblModule, in(window, layout::editor::kModuleLabel));
+    edit(id::kTxtModul, in(window, layout::editor::kModule));
 
     group(t.macro, id::kFraMacro, macro);
-    edit(id::kTxtMacro, in(macro, 8, 20, 313, 189));
-    label(t.keys, id::kLblKeys, in(macro, 324, 18, 105, 17));
-    tokenList(id::kLstKeys, in(macro, 324, 32, 117, 176));
+    edit(id::kTxtMacro, in(macro, layout::editor::kMacro));
+    label(t.keys, id::kLblKeys, in(macro, layout::editor::kKeysLabel));
+    tokenList(id::kLstKeys, in(macro, layout::editor::kKeys));
 
-    AddControl("BUTTON", t.ok, WS_TABSTOP | BS_DEFPUSHBUTTON, 0, IDOK, Px96Box(200, 472, 81, 29));
-    AddControl("BUTTON", t.cancel, WS_TABSTOP | BS_PUSHBUTTON, 0, IDCANCEL, Px96Box(296, 472, 81, 29));
+    AddControl("BUTTON", t.ok, WS_TABSTOP | BS_DEFPUSHBUTTON, 0, IDOK, Px96Box(layout::editor::kOk));
+    AddControl("BUTTON", t.cancel, WS_TABSTOP | BS_PUSHBUTTON, 0, IDCANCEL, Px96Box(layout::editor::kCancel));
     SendMessageA(Hwnd(), DM_SETDEFID, IDOK, 0);
 
-    label(t.size, id::kLblSize, in(window, 12, 160, 32, 13));
-    edit(id::kTxtSize, in(window, 52, 157, 357, 21));
-    label(t.functions, id::kLblFunctions, in(macro, 444, 18, 73, 18));
-    tokenList(id::kLstMisc, in(macro, 444, 32, 117, 176));
+    label(t.size, id::kLblSize, in(window, layout::editor::kSizeLabel));
+    edit(id::kTxtSize, in(window, layout::editor::kSize));
+    label(t.functions, id::kLblFunctions, in(macro, layout::editor::kFunctionsLabel));
+    tokenList(id::kLstMisc, in(macro, layout::editor::kFunctions));
 
     group(t.settings, id::kFraSettings, settings);
-    label(t.delay, id::kLblDelay, in(settings, 8, 20, 69, 17));
-    combo(id::kCboDelay, in(settings, 76, 18, 61, 21));
+    label(t.delay, id::kLblDelay, in(settings, layout::editor::kDelayLabel));
+    combo(id::kCboDelay, in(settings, layout::editor::kDelay));
 
-    label(t.searchTool, id::kLblSearch, in(window, 456, 28, 74, 13), true);
+    // Centred over the search tool.
+    AddControl("STATIC", t.searchTool, SS_CENTER | SS_NOPREFIX, 0, id::kLblSearch, in(window, layout::editor::kSearchLabel));
     HWND search = AddControl("STATIC", "", SS_BITMAP | SS_NOTIFY | SS_CENTERIMAGE, 0, id::kPicSearch,
-                             in(window, 476, 48, 31, 28));
+                             in(window, layout::editor::kSearch));
     SetWindowSubclass(search, SearchToolProc, kSearchSubclass, reinterpret_cast<DWORD_PTR>(this));
     AddTip(search, t.searchTip);
     ShowSearchFace(false);

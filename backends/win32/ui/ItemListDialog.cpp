@@ -20,7 +20,7 @@ ItemListDialog::~ItemListDialog() { SetWaitCursor(false); }
 
 void ItemListDialog::Run(HWND owner) {
     presenter_ = std::make_unique<ItemListPresenter>(*this, items_, current_, services_);
-    RunModal(owner, texts_.caption, TwipsX(5850), TwipsY(3525));
+    RunModal(owner, texts_.caption, TwipsX(layout::list::kWindow.w), TwipsY(layout::list::kWindow.h));
     presenter_.reset();
 }
 
@@ -49,31 +49,33 @@ void ItemListDialog::OnInit() {
     // Remove; the icon buttons and the labels are no tab stops.
     list_ = AddControl("LISTBOX", "",
                        WS_TABSTOP | WS_VSCROLL | LBS_EXTENDEDSEL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
-                       WS_EX_CLIENTEDGE, id::kLst, TwipsBox(60, 570, 3285, 2790));
-    AddControl("BUTTON", t.ok, WS_TABSTOP | BS_DEFPUSHBUTTON, 0, IDOK, TwipsBox(4320, 90, 1395, 420));
-    AddControl("BUTTON", t.cancel, WS_TABSTOP | BS_PUSHBUTTON, 0, IDCANCEL, TwipsBox(4320, 600, 1395, 420));
-    AddControl("BUTTON", t.add, WS_TABSTOP | BS_PUSHBUTTON, 0, id::kCmdAdd, TwipsBox(4320, 1920, 1395, 420));
+                       WS_EX_CLIENTEDGE, id::kLst, TwipsBox(layout::list::kList));
+    AddControl("BUTTON", t.ok, WS_TABSTOP | BS_DEFPUSHBUTTON, 0, IDOK, TwipsBox(layout::list::kOk));
+    AddControl("BUTTON", t.cancel, WS_TABSTOP | BS_PUSHBUTTON, 0, IDCANCEL, TwipsBox(layout::list::kCancel));
+    AddControl("BUTTON", t.add, WS_TABSTOP | BS_PUSHBUTTON, 0, id::kCmdAdd, TwipsBox(layout::list::kAdd));
     AddControl("BUTTON", t.edit, WS_TABSTOP | BS_PUSHBUTTON | WS_DISABLED, 0, id::kCmdEdit,
-               TwipsBox(4320, 2460, 1395, 420));
+               TwipsBox(layout::list::kEdit));
     AddControl("BUTTON", t.remove, WS_TABSTOP | BS_PUSHBUTTON | WS_DISABLED, 0, id::kCmdDelete,
-               TwipsBox(4320, 3000, 1395, 420));
+               TwipsBox(layout::list::kRemove));
     SendMessageA(Hwnd(), DM_SETDEFID, IDOK, 0);
 
     // The toolbar's buttons, placed as inside a panel whose top lies 105
     // twips above the window's edge.
-    auto inBar = [](int left, int top) { return TwipsBox(left, top - 105, 360, 360); };
-    AddIconButton(id::kCmdOpenSave10, IDI_BTN_OPEN, t.readTip, inBar(120, 210));
-    AddIconButton(id::kCmdOpenSave11, IDI_BTN_SAVE, t.saveTip, inBar(540, 210));
-    AddIconButton(id::kCmdClip0, IDI_BTN_CUT, t.cutTip, inBar(1980, 210));
-    AddIconButton(id::kCmdClip1, IDI_BTN_COPY, t.copyTip, inBar(2400, 210));
-    AddIconButton(id::kCmdClip2, IDI_BTN_PASTE, t.pasteTip, inBar(2820, 210));
-    AddIconButton(id::kCmdMoveUp, IDI_BTN_UP, t.moveTip, TwipsBox(3600, 1260, 360, 360));
-    AddIconButton(id::kCmdMoveDown, IDI_BTN_DOWN, t.moveTip, TwipsBox(3600, 2040, 360, 360));
-    AddControl("STATIC", t.arrange, SS_CENTER | SS_NOPREFIX, 0, id::kLblArrange, TwipsBox(3450, 1740, 735, 195));
+    auto inBar = [](const layout::Box& b) {
+        return TwipsBox(b.x + layout::list::kToolbar.x, b.y + layout::list::kToolbar.y, b.w, b.h);
+    };
+    AddIconButton(id::kCmdOpenSave10, IDI_BTN_OPEN, t.readTip, inBar(layout::list::kOpen));
+    AddIconButton(id::kCmdOpenSave11, IDI_BTN_SAVE, t.saveTip, inBar(layout::list::kSave));
+    AddIconButton(id::kCmdClip0, IDI_BTN_CUT, t.cutTip, inBar(layout::list::kCut));
+    AddIconButton(id::kCmdClip1, IDI_BTN_COPY, t.copyTip, inBar(layout::list::kCopy));
+    AddIconButton(id::kCmdClip2, IDI_BTN_PASTE, t.pasteTip, inBar(layout::list::kPaste));
+    AddIconButton(id::kCmdMoveUp, IDI_BTN_UP, t.moveTip, TwipsBox(layout::list::kMoveUp));
+    AddIconButton(id::kCmdMoveDown, IDI_BTN_DOWN, t.moveTip, TwipsBox(layout::list::kMoveDown));
+    AddControl("STATIC", t.arrange, SS_CENTER | SS_NOPREFIX, 0, id::kLblArrange, TwipsBox(layout::list::kArrange));
     // The panel behind the toolbar's buttons: last in the z-order, and
     // clipped by them, so it never paints over them.
     HWND bar = AddControl("STATIC", "", SS_ETCHEDFRAME | WS_CLIPSIBLINGS, 0, id::kFraToolbar,
-                          TwipsBox(0, -105, 3360, 690));
+                          TwipsBox(layout::list::kToolbar));
     SetWindowPos(bar, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
     presenter_->Init();
