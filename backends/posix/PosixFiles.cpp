@@ -34,32 +34,10 @@ bool PosixFiles::ReadFileBytes(const std::string& path, std::string& bytes) {
     }
     std::string out;
     if (st.st_size > 0) out.reserve(static_cast<std::size_t>(st.st_size));
-    char buf[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            ::close(fd);
-            return false;
-        }
-        if (n == 0) break;
-        out.append(buf, static_cast<std::size_t>(n));
-    }
+    const ReadEnd end = ReadAllFrom(fd, out, static_cast<std::size_t>(-1));
     ::close(fd);
+    if (end != ReadEnd::Whole) return false;
     bytes.swap(out);
-    return true;
-}
-
-static bool WriteAll(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
     return true;
 }
 
@@ -82,7 +60,7 @@ bool PosixFiles::WriteNewFileDurably(const std::string& path, const std::string&
         int ignored = ::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
         (void)ignored;
     }
-    bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, bytes) && ::fsync(fd) == 0;
+    bool ok = ::fchmod(fd, mode) == 0 && WriteAllTo(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
     if (::close(fd) != 0) ok = false;
     if (!ok) ::unlink(path.c_str());
     return ok;
@@ -191,26 +169,16 @@ FileOutcome PosixFiles::ReadUsersFile(const std::string& path, std::string& byte
     }
     std::string read;
     if (st.st_size > 0) read.reserve(static_cast<std::size_t>(st.st_size));
-    char buf[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            const int err = errno;
-            ::close(fd);
-            out.verdict = FileVerdict::Unreadable;
-            out.detail = out.path + ": " + ErrorText(err);
-            return out;
-        }
-        if (n == 0) break;
-        // A file that grows while it is read stops at the limit all the same.
-        if (read.size() + static_cast<std::size_t>(n) > maxBytes) {
-            ::close(fd);
-            return tooLarge();
-        }
-        read.append(buf, static_cast<std::size_t>(n));
-    }
+    // A file that grows while it is read stops at the limit all the same.
+    const ReadEnd end = ReadAllFrom(fd, read, maxBytes);
+    const int err = errno;
     ::close(fd);
+    if (end == ReadEnd::TooLarge) return tooLarge();
+    if (end == ReadEnd::Failed) {
+        out.verdict = FileVerdict::Unreadable;
+        out.detail = out.path + ": " + ErrorText(err);
+        return out;
+    }
     bytes.swap(read);
     return out;
 }

@@ -230,4 +230,18 @@ bool WriteAllTo(int fd, const char* data, std::size_t size) {
     return true;
 }
 
+ReadEnd ReadAllFrom(int fd, std::string& out, std::size_t maxBytes) {
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return ReadEnd::Failed;
+        }
+        if (n == 0) return ReadEnd::Whole;
+        if (out.size() + static_cast<std::size_t>(n) > maxBytes) return ReadEnd::TooLarge;
+        out.append(buf, static_cast<std::size_t>(n));
+    }
+}
+
 }  // namespace rw::posix

@@ -103,5 +103,9 @@ FileOutcome Locate(const std::string& path, Located& loc);
 // The checks every existing settings file passes before it is opened.
 bool AcceptableFile(const struct stat& st, FileOutcome& out);
 bool WriteAllTo(int fd, const char* data, std::size_t size);
+enum class ReadEnd { Whole, TooLarge, Failed };
+// Appends what fd holds to out, at most maxBytes in all; errno tells why
+// it Failed.
+ReadEnd ReadAllFrom(int fd, std::string& out, std::size_t maxBytes);
 
 }  // namespace rw::posix
