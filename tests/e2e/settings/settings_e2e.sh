@@ -429,20 +429,36 @@ scenario_dialog_waits_for_list() {
 }
 
 # SIGTERM while the list window has unconfirmed changes: a clean end, and
-# the file holds the items as they were when the window opened.
+# the file holds the items as they were when the window opened. The file
+# starts in another form (no header, bare line ends, fields left out), so
+# only a save at the end turns it into the program's own form; and the
+# window's first row shows that the clicks did change the list.
 scenario_sigterm_with_open_list() {
-    ini_of "$INI" Alpha Bravo Charlie
-    cp "$INI" "$WORK/before.ini"
+    local d
+    : >"$INI"
+    for d in Alpha Bravo Charlie; do
+        printf '[Item]\nDesc=%s\nTitle=RW never %s\nClass=NoSuchClass\nMacro=%s{ENTER}\n' "$d" "$d" "$d" >>"$INI"
+    done
     start_rw
     open_list
     click_row frmList lst Alpha
     click_ctl frmList cmdDelete
     click_row_at frmList lst 0   # Bravo, now first
     click_ctl frmList cmdMoveDown
+    # Charlie is first now: Copy of the first row says so.
+    click_row_at frmList lst 0
+    click_ctl frmList cmdClip1
+    local clip
+    clip=$("$CLIPTEXT" 2>/dev/null)
+    case "$clip" in
+        *"Desc=Charlie"*) ;;
+        *) fail "after Delete and the move the first row holds: '$clip' (Charlie wanted)" ;;
+    esac
     stop_rw
     [ "$RW_RC" -eq 0 ] || fail "the program ended with $RW_RC"
     grep -q "Replywick end -------------" "$WORK/rw.log" || fail "no end line"
-    same_file "$INI" "$WORK/before.ini" "after SIGTERM"
+    ini_of "$WORK/want.ini" Alpha Bravo Charlie
+    same_file "$INI" "$WORK/want.ini" "after SIGTERM"
 }
 
 # German for German locales, English otherwise: the item editor's caption
