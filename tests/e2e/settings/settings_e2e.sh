@@ -99,8 +99,9 @@ start_trayer() {
 
 # start_rw [VAR=VALUE...]: starts the program with that environment and
 # waits until its icon sits in the tray.
+RW_WRAP=()   # a command the program is started under (scenario language)
 start_rw() {
-    env "$@" RW_X11_TRACE=1 "$WORK/app/replywick" /d >"$WORK/rw.log" 2>&1 &
+    "${RW_WRAP[@]}" env "$@" RW_X11_TRACE=1 "$WORK/app/replywick" /d >"$WORK/rw.log" 2>&1 &
     RW_PID=$!
     MARK=0
     wait_for 10 sh -c 'xwininfo -root -tree | grep -q "\"Replywick MainForm\""' ||
@@ -461,25 +462,46 @@ scenario_sigterm_with_open_list() {
     same_file "$INI" "$WORK/want.ini" "after SIGTERM"
 }
 
-# German for German locales, English otherwise: the item editor's caption
-# tells which texts the windows got. (The trace names controls, not their
-# texts; the buttons' texts are seen in docs/screenshots.)
-scenario_language() {
-    local f
+# system_locale LINE: the program is started seeing LINE as the whole of
+# the system's locale files (/etc/default/locale, /etc/locale.conf, where
+# they exist), bound over them in a mount namespace of its own; false when
+# no namespace can be made here.
+system_locale() {
+    local f binds="" opt=-m
+    printf '%s\n' "$1" >"$WORK/locale"
     for f in /etc/default/locale /etc/locale.conf; do
-        if [ -r "$f" ] && grep -q '^[[:space:]]*LANG=' "$f"; then
-            echo "SKIP: $f sets the language; the environment cannot choose it here"
-            exit 77
-        fi
+        [ -e "$f" ] && binds+="mount --bind '$WORK/locale' '$f' && "
     done
+    # A user maps themselves to root inside a user namespace to mount.
+    [ "$(id -u)" -eq 0 ] || opt=-rm
+    RW_WRAP=(unshare "$opt" sh -c "${binds}exec \"\$@\"" sh)
+    LOCALE_FILES=${binds:+yes}
+    "${RW_WRAP[@]}" true 2>/dev/null
+}
+
+# German for German locales, English otherwise, the system's choice (its
+# locale file) before the environment's: the item editor's caption tells
+# which texts the windows got. (The trace names controls, not their texts;
+# the buttons' texts are seen in docs/screenshots.)
+scenario_language() {
+    system_locale "# none" || { echo "SKIP: no mount namespace for a locale file of our own"; exit 77; }
     ini_of "$INI" Alpha
-    local lang caption
-    for lang in de_DE.UTF-8 en_US.UTF-8 de_AT.UTF-8 fr_FR.UTF-8; do
-        case $lang in
+    local lang file env caption
+    # LANG in the locale file and in the environment ("-": none in the file).
+    for lang in "de_DE.UTF-8 en_US.UTF-8" "en_US.UTF-8 de_DE.UTF-8" "- de_AT.UTF-8" "- fr_FR.UTF-8"; do
+        read -r file env <<<"$lang"
+        if [ "$file" = - ]; then
+            system_locale "# no LANG here"
+            file=$env
+        else
+            system_locale "LANG=$file"
+            [ -n "$LOCALE_FILES" ] || { echo "no system locale file here: '$lang' not tried"; continue; }
+        fi
+        case $file in
             de_*) caption="Eintrag hinzufügen" ;;
             *) caption="Add Item" ;;
         esac
-        start_rw -u LC_ALL -u LC_MESSAGES LANG="$lang"
+        start_rw -u LC_ALL -u LC_MESSAGES LANG="$env"
         open_list
         ctl frmList cmdAdd
         mark
@@ -490,13 +512,14 @@ scenario_language() {
         wait_for 10 editor_window || fail "Add did not open the item editor ($lang)"
         shown frmEditItem cmdCancel
         [ "$(utf8_name "$(editor_window)")" = "$caption" ] ||
-            fail "with LANG=$lang the editor is called '$(utf8_name "$(editor_window)")' ('$caption' wanted)"
+            fail "with '$lang' (file, environment) the editor is called '$(utf8_name "$(editor_window)")' ('$caption' wanted)"
         click_ctl frmEditItem cmdCancel
         wait_for 10 sh -c "! xdotool search --name '^(Add Item|Eintrag hinzuf.*)\$'" || fail "the editor stayed open"
         close_list cmdCancel
         stop_rw
         [ "$RW_RC" -eq 0 ] || fail "the program ended with $RW_RC ($lang)"
     done
+    RW_WRAP=()
 }
 
 [ -n "$SCENARIO" ] || fail "usage: settings_e2e.sh SCENARIO"
