@@ -121,21 +121,25 @@ scenario_module_size_firstmatch() {
     ini_item "also matches" "RW Mod" 3 RwKeylog "" "" "" "d" 0
     start_rw
     wait_for 10 grep -q "down c" "$WORK/mod.log" || fail "module/size item did not answer: '$(presses "$WORK/mod.log")'"
-    sleep 0.5
+    # Once its macro is through, the window is done with: no later item plays.
+    wait_for 10 grep -q "SendKeys finished" "$WORK/rw.log" || fail "the macro did not finish"
     [ "$(presses "$WORK/mod.log")" = "c " ] || fail "keys: '$(presses "$WORK/mod.log")' (only c expected)"
 }
 
 scenario_gone_during_delay() {
     ini_begin
-    ini_item "slow" "RW Gone" 0 RwKeylog "" "" "" "gone" 1500
+    # The delay is long enough for the window to go while it lasts, however
+    # slow the machine; the test waits for the outcome, not for the delay.
+    ini_item "slow" "RW Gone" 0 RwKeylog "" "" "" "gone" 8000
     start_rw
     keylog "RW Base" "$WORK/base.log"
     keylog "RW Gone" "$WORK/gone.log"
     local gonePid=$LAST_PID
-    sleep 0.4
+    wait_for 10 grep -q " Hit: RW Gone" "$WORK/rw.log" || fail "the window was not matched"
     kill "$gonePid"
     wait_for 10 active_is "RW Base" || fail "the base window did not come back to the front"
-    sleep 2.5
+    wait_for 20 grep -q " Not played: the window left the foreground during the delay" "$WORK/rw.log" ||
+        fail "the delay did not end with the window"
     [ -z "$(presses "$WORK/gone.log")$(presses "$WORK/base.log")" ] ||
         fail "keys were sent: gone='$(presses "$WORK/gone.log")' base='$(presses "$WORK/base.log")'"
     grep -q " Hit: RW Gone" "$WORK/rw.log" || fail "the window was not matched at all"
@@ -316,12 +320,12 @@ scenario_x_server_gone() {
 scenario_second_instance() {
     ini_begin
     start_rw
-    local t0 rc
-    t0=$(now_ms)
-    timeout 10 "$WORK/app/replywick" /d >"$WORK/second.log" 2>&1
+    # It ends by itself (how soon: bench/reliability/startup_x11.sh).
+    local rc
+    timeout 30 "$WORK/app/replywick" /d >"$WORK/second.log" 2>&1
     rc=$?
+    [ $rc -ne 124 ] || fail "second instance did not end"
     [ $rc -eq 0 ] || fail "second instance ended with $rc"
-    [ $(( $(now_ms) - t0 )) -lt 3000 ] || fail "second instance did not end at once"
     [ ! -s "$WORK/second.log" ] || fail "second instance wrote: $(cat "$WORK/second.log")"
     kill -0 "$RW_PID" || fail "first instance is gone"
     [ "$(xwininfo -root -tree | grep -c '"Replywick MainForm"')" -eq 1 ] || fail "two main windows"
@@ -447,15 +451,14 @@ scenario_focus_during_delay() {
     # A pause inside the macro: another window takes the focus meanwhile.
     # Typed keys follow the focus on X, so the rest of the macro must stop.
     ini_begin
-    ini_item "target" "RW Target" 0 RwKeylog "" "" "" "ab{DELAY=1500}cd{ENTER}" 0
+    ini_item "target" "RW Target" 0 RwKeylog "" "" "" "ab{DELAY=8000}cd{ENTER}" 0
     start_rw
     keylog "RW Target" "$WORK/target.log"
     wait_for 10 grep -q "down b" "$WORK/target.log" || fail "the macro did not start: '$(presses "$WORK/target.log")'"
     keylog "RW Other" "$WORK/other.log"
-    sleep 2.5
+    wait_for 20 grep -q "SendKeys stopped" "$WORK/rw.log" || fail "the macro was not reported as stopped"
     [ -z "$(presses "$WORK/other.log")" ] || fail "the other window received: '$(presses "$WORK/other.log")'"
     [ "$(presses "$WORK/target.log")" = "a b " ] || fail "the target received: '$(presses "$WORK/target.log")'"
-    grep -q "SendKeys stopped" "$WORK/rw.log" || fail "the macro was not reported as stopped"
 }
 
 scenario_ini_symlink() {
