@@ -8,6 +8,8 @@
 //   rw_keylog --notify WINDOW-ID
 //       Sends the external notification for WINDOW-ID to the running
 //       program's "Replywick MainForm" (x = low 16 bits, y = high 16 bits).
+//   rw_keylog --held
+//       Prints the keysym of every key the X server holds down, one a line.
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -66,12 +68,26 @@ int Notify(Display* dpy, unsigned long target) {
     return 0;
 }
 
+// The keys down in the server's own keyboard state, whoever has the focus.
+int Held(Display* dpy) {
+    char keys[32] = {};
+    XQueryKeymap(dpy, keys);
+    for (int code = 8; code < 256; ++code) {
+        if ((keys[code / 8] & (1 << (code % 8))) == 0) continue;
+        const KeySym ks = XkbKeycodeToKeysym(dpy, static_cast<KeyCode>(code), 0, 0);
+        const char* name = XKeysymToString(ks);
+        std::printf("%s\n", name ? name : "NoSymbol");
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     Display* dpy = XOpenDisplay(nullptr);
     if (dpy == nullptr) return 2;
     if (argc >= 3 && std::strcmp(argv[1], "--notify") == 0) return Notify(dpy, std::strtoul(argv[2], nullptr, 0));
+    if (argc == 2 && std::strcmp(argv[1], "--held") == 0) return Held(dpy);
     if (argc < 3) {
         std::fprintf(stderr, "usage: rw_keylog TITLE LOGFILE [WxH] | --notify WINDOW\n");
         return 2;

@@ -461,6 +461,33 @@ scenario_focus_during_delay() {
     [ "$(presses "$WORK/target.log")" = "a b " ] || fail "the target received: '$(presses "$WORK/target.log")'"
 }
 
+held_keys() { "$KEYLOG" --held | tr '\n' ' '; }
+
+scenario_modifiers_released() {
+    # A modifier left down would turn the user's next keys into shortcuts:
+    # one at the very end of a macro is let go, and so are the ones held
+    # when playback stops because another window took the focus.
+    ini_begin
+    ini_item "last" "RW Ctrl Last" 0 RwKeylog "" "" "" "abc{CTRL}" 0
+    # The modifiers wait for their key through the delay, held down.
+    ini_item "held" "RW Held" 0 RwKeylog "" "" "" "x{SHIFT}{CTRL}{DELAY=8000}b" 0
+    start_rw
+    keylog "RW Ctrl Last" "$WORK/last.log"
+    wait_for 10 grep -q "down Control_L" "$WORK/last.log" || fail "the macro did not arrive: '$(presses "$WORK/last.log")'"
+    wait_for 10 grep -q "SendKeys finished" "$WORK/rw.log" || fail "the macro did not finish"
+    [ "$(presses "$WORK/last.log")" = "a b c Control_L " ] || fail "keys: '$(presses "$WORK/last.log")'"
+    [ -z "$(held_keys)" ] || fail "held after 'abc{CTRL}': $(held_keys)"
+    keylog "RW Held" "$WORK/held.log"
+    wait_for 10 grep -q "down Control_L" "$WORK/held.log" || fail "the macro did not start: '$(presses "$WORK/held.log")'"
+    # During the delay both are down, as the macro says...
+    [ "$(held_keys)" = "Control_L Shift_L " ] || fail "held during the delay: '$(held_keys)'"
+    keylog "RW Other" "$WORK/other.log"
+    wait_for 20 grep -q "SendKeys stopped" "$WORK/rw.log" || fail "the macro was not reported as stopped"
+    # ...and once playback has stopped neither is.
+    wait_for 10 sh -c '[ -z "$("$KEYLOG" --held)" ]' || fail "held after the stop: $(held_keys)"
+    [ -z "$(presses "$WORK/other.log")" ] || fail "the other window received: '$(presses "$WORK/other.log")'"
+}
+
 scenario_ini_symlink() {
     # The settings file beside the program is a link to the real one.
     mkdir -p "$WORK/elsewhere"
