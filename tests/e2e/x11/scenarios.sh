@@ -488,6 +488,28 @@ scenario_modifiers_released() {
     [ -z "$(presses "$WORK/other.log")" ] || fail "the other window received: '$(presses "$WORK/other.log")'"
 }
 
+# ends_and_saves HOW...: the program, given a hand-edited settings file,
+# is ended by the command HOW (which may use $RW_PID); it must end cleanly,
+# with the file written back in its own form.
+ends_and_saves() {
+    printf '; my notes\n[Item]\nDesc=kept\nTitle=Some Title\nClass=Zenity\nMacro=x{ENTER}\n' >"$INI"
+    start_rw
+    "$@" || fail "could not end the program with: $*"
+    wait_for 10 sh -c "! kill -0 $RW_PID" || fail "replywick did not end after: $*"
+    wait "$RW_PID"
+    local rc=$?
+    RW_PID=""
+    [ $rc -eq 0 ] || fail "exit code $rc after: $*"
+    local want
+    want=$(printf '; Replywick\r\n\r\n\r\n[Item]\r\nDesc=kept\r\nTitle=Some Title\r\nTitleTestType=0\r\nClass=Zenity\r\nText=\r\nModul=\r\nSize=\r\nMacro=x{ENTER}\r\nDelay=0\r\n\r\n\r\n' | od -c)
+    [ "$(od -c <"$INI")" = "$want" ] || fail "settings file not rewritten after $*: $(od -c <"$INI" | head -5)"
+    grep -q "Replywick end -------------" "$WORK/rw.log" || fail "no end line after: $*"
+}
+
+send_signal() { kill -"$1" "$RW_PID"; }
+scenario_sigint_saves() { ends_and_saves send_signal INT; }
+scenario_sighup_saves() { ends_and_saves send_signal HUP; }
+
 scenario_ini_symlink() {
     # The settings file beside the program is a link to the real one.
     mkdir -p "$WORK/elsewhere"
