@@ -510,6 +510,26 @@ send_signal() { kill -"$1" "$RW_PID"; }
 scenario_sigint_saves() { ends_and_saves send_signal INT; }
 scenario_sighup_saves() { ends_and_saves send_signal HUP; }
 
+# end_session: the session manager ends the session once the program has
+# registered with it.
+end_session() {
+    wait_for 10 grep -qx registered "$WORK/sm.out" || fail "the program did not register: $(cat "$WORK/sm.out")"
+    echo end >&7
+}
+
+scenario_session_end_saves() {
+    : "${SESSION:?SESSION must name rw_session}"
+    mkfifo "$WORK/sm.in"
+    "$SESSION" <"$WORK/sm.in" >"$WORK/sm.out" 2>&1 &
+    track $!
+    exec 7>"$WORK/sm.in"
+    wait_for 10 test -s "$WORK/sm.out" || fail "the session manager did not start"
+    SESSION_MANAGER=$(head -n 1 "$WORK/sm.out")
+    export SESSION_MANAGER
+    ends_and_saves end_session
+    wait_for 10 grep -qx closed "$WORK/sm.out" || fail "the program did not leave the session: $(cat "$WORK/sm.out")"
+}
+
 scenario_ini_symlink() {
     # The settings file beside the program is a link to the real one.
     mkdir -p "$WORK/elsewhere"
