@@ -455,6 +455,13 @@ def case_icon_back_after_shell_restart(s):
     time.sleep(1.5)
     check(s.events(t, {"COMMAND"}) == [], "answered while off")
     check("NewFG: 'Restarted'" not in s.debug_lines(rw), "examined while off")
+    # The icon that came back is the program's: a click on it switches the
+    # watcher on, and the dialog is answered once it is in front again.
+    s.click_tray_icon(1)
+    wait_until(lambda: s.tray_icon_state() == "on", 10, "the icon to answer a click")
+    subprocess.check_call(["xdotool", "search", "--name", "^Restarted$", "windowactivate"], env=s.env)
+    s.wait_log(t, "GONE D1")
+    check(s.events(t, {"COMMAND"}) == ["COMMAND D1 6"], "events: %s" % s.events(t))
 
 
 def case_menu_active_entry(s):
@@ -471,6 +478,15 @@ def case_menu_active_entry(s):
     time.sleep(1.5)
     check(s.events(t, {"COMMAND"}) == [], "answered while off")
     check("NewFG: 'Menu Off'" not in s.debug_lines(rw), "examined while off")
+    # The same entry switches it on again, and the dialog is answered once
+    # it is in front again.
+    s.click_tray_icon(3)
+    x, y, w, h = wait_until(s.popup_menu_geometry, 10, "the pop-up menu")
+    subprocess.check_call(["xdotool", "mousemove", str(x + w // 2), str(y + h - 37), "click", "1"], env=s.env)
+    wait_until(lambda: s.tray_icon_state() == "on", 10, "the active icon")
+    subprocess.check_call(["xdotool", "search", "--name", "^Menu Off$", "windowactivate"], env=s.env)
+    s.wait_log(t, "GONE D1")
+    check(s.events(t, {"COMMAND"}) == ["COMMAND D1 6"], "events: %s" % s.events(t))
 
 
 def case_menu_close_writes_settings(s):
