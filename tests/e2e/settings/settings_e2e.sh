@@ -462,6 +462,111 @@ scenario_sigterm_with_open_list() {
     same_file "$INI" "$WORK/want.ini" "after SIGTERM"
 }
 
+# key KEY...: keys as the user presses them, into the active window.
+key() { xdotool key --delay 60 "$@"; }
+
+active_is() { [ "$(xdotool getactivewindow getwindowname 2>/dev/null)" = "$1" ]; }
+
+# The clipboard holds an item named DESC.
+clip_has() { case $("$CLIPTEXT" 2>/dev/null) in *"Desc=$1"$'\r'*) return 0 ;; esac; return 1; }
+
+# The list window driven by its keys: Delete and keypad minus remove,
+# Ctrl+X, Ctrl+C and Ctrl+V cut, copy and paste, Space and Enter in the
+# list edit the current item, keypad plus adds; Esc is Cancel, Enter
+# outside the list is OK. In the editor Enter is OK and Esc Cancel.
+scenario_list_keys() {
+    ini_of "$INI" Alpha Bravo Charlie Delta
+    cp "$INI" "$WORK/before.ini"
+    start_rw
+    # Esc throws away what Delete did.
+    open_list
+    click_row frmList lst Alpha
+    key Delete
+    mark
+    key Escape
+    wait_line 10 "^x11: item list window closed" || fail "Esc did not close the item list"
+    same_file "$INI" "$WORK/before.ini" "after Delete and Esc"
+
+    open_list
+    click_row frmList lst Alpha
+    key Delete                      # Bravo Charlie Delta
+    click_row_at frmList lst 0
+    key KP_Subtract                 # Charlie Delta
+    click_row_at frmList lst 0
+    key ctrl+x                      # Delta
+    wait_for 5 clip_has Charlie || fail "Ctrl+X: the clipboard holds '$("$CLIPTEXT" 2>/dev/null)'"
+    click_row_at frmList lst 1      # the end row
+    key ctrl+v                      # Delta Charlie
+    click_row_at frmList lst 0
+    key ctrl+c
+    wait_for 5 clip_has Delta || fail "Ctrl+C: the clipboard holds '$("$CLIPTEXT" 2>/dev/null)'"
+    click_row_at frmList lst 2      # the end row
+    key ctrl+v                      # Delta Charlie Delta
+    # Space edits the current item: its name becomes Echo, Enter is OK.
+    click_row_at frmList lst 1
+    mark
+    key space
+    wait_for 10 window_of "Edit Item" || fail "Space did not open the editor"
+    shown frmEditItem cmdCancel
+    wait_for 5 field_is txtDesc Charlie || fail "the editor shows '$(read_field txtDesc)' (Charlie wanted)"
+    key ctrl+a
+    xdotool type --delay 40 Echo
+    key Return
+    wait_for 10 sh -c "! xdotool search --name '^Edit Item\$'" || fail "Enter did not close the editor"
+    # Enter in the list edits too; Esc leaves the item as it was.
+    click_row_at frmList lst 0
+    mark
+    key Return
+    wait_for 10 window_of "Edit Item" || fail "Enter in the list did not open the editor"
+    shown frmEditItem cmdCancel
+    key Escape
+    wait_for 10 sh -c "! xdotool search --name '^Edit Item\$'" || fail "Esc did not close the editor"
+    # Keypad plus adds; Esc in the editor adds nothing.
+    mark
+    key KP_Add
+    wait_for 10 window_of "Add Item" || fail "keypad plus did not open the editor"
+    shown frmEditItem cmdCancel
+    key Escape
+    wait_for 10 sh -c "! xdotool search --name '^Add Item\$'" || fail "Esc did not close the editor"
+    # Enter with the focus on a button is OK.
+    wait_for 10 active_is Replywick || fail "the list window is not in front again"
+    key Tab
+    mark
+    key Return
+    wait_line 10 "^x11: item list window closed" || fail "Enter did not close the item list"
+    [ "$(descs)" = "Delta Echo Delta" ] || fail "after the keys and Enter the file holds: $(descs)"
+}
+
+# The About window by keys: Enter is OK; the program's name, clicked,
+# shows a message box (where the program and its settings file are) that
+# Enter closes, back to the About window; Esc closes the window.
+scenario_about_keys() {
+    ini_of "$INI" Alpha
+    start_rw
+    local pass about
+    for pass in Return Escape; do
+        mark
+        menu about
+        wait_line 10 "^x11: about window open" || fail "About did not open"
+        shown frmAbout cmdOK
+        wait_for 10 active_is Information || fail "the About window is not in front"
+        about=$(xdotool getactivewindow)
+        if [ "$pass" = Escape ]; then
+            # The message box has the About window's caption.
+            click_ctl frmAbout lblApp
+            wait_for 10 sh -c "[ \"\$(xdotool getactivewindow)\" != $about ]" ||
+                fail "no message box after a click on the program's name"
+            active_is Information || fail "the message box is called '$(xdotool getactivewindow getwindowname)'"
+            key Return
+            wait_for 10 sh -c "[ \"\$(xdotool getactivewindow)\" = $about ]" ||
+                fail "the About window did not come back to the front"
+            ! seen "^x11: about window closed" || fail "Enter in the message box closed the About window"
+        fi
+        key "$pass"
+        wait_line 10 "^x11: about window closed" || fail "$pass did not close the About window"
+    done
+}
+
 # system_locale LINE: the program is started seeing LINE as the whole of
 # the system's locale files (/etc/default/locale, /etc/locale.conf, where
 # they exist), bound over them in a mount namespace of its own; false when
