@@ -113,7 +113,8 @@ scenario_stopped_target() {
     wait_for 10 xdotool search --name '^RW Stopped$' || fail "no window RW Stopped"
     kill -STOP "$stopped"
     start_replywick   # examines the stopped dialog, the foreground window, at start
-    sleep 0.3
+    # Its title matches: the program goes on to ask the stopped one for its text.
+    wait_for 10 grep -q "Compare with 'RW Stopped' *-> True" "$WORK/rw.log" || fail "the stopped dialog was not examined"
     local t0
     t0=$(now_ms)
     zenity_bg --question --title="RW Next" --text="The next dialog is answered."
