@@ -110,15 +110,23 @@ class Session:
                     pass
         if os.path.exists("/tmp/.X11-unix/X" + n) or os.path.exists(lock):
             raise Failure("display %s is in use" % self.display)
-        self.spawn(["Xvfb", self.display, "-screen", "0", "1280x800x24", "-nolisten", "tcp"], "xvfb.log")
+        # -noreset: the server would otherwise reset, and refuse the window
+        # manager for a moment, when its first client (xdpyinfo) leaves.
+        self.spawn(["Xvfb", self.display, "-screen", "0", "1280x800x24", "-nolisten", "tcp", "-noreset"], "xvfb.log")
         wait_until(lambda: os.path.exists("/tmp/.X11-unix/X" + n), 10, "Xvfb")
         wait_until(lambda: subprocess.call(["xdpyinfo"], env=self.env, stdout=subprocess.DEVNULL,
                                            stderr=subprocess.DEVNULL) == 0, 10, "the X server to answer")
         self.spawn(["openbox"], "openbox.log")
+
+        def x_says(cmd, needle):
+            return needle in subprocess.run(cmd, env=self.env, capture_output=True, text=True).stdout
+
+        wait_until(lambda: x_says(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], "window id"), 10,
+                   "openbox to manage the screen")
         if tray:
             self.spawn(["trayer", "--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "100",
                         "--heighttype", "pixel", "--height", "24"], "trayer.log")
-        time.sleep(0.3)
+            wait_until(lambda: x_says(["xwininfo", "-root", "-tree"], '"panel"'), 10, "the tray host")
 
     @staticmethod
     def lock_owner_alive(lock):
