@@ -317,6 +317,56 @@ scenario_x_server_gone() {
     grep -q "Desc=kept" "$INI" || fail "item lost"
 }
 
+# The list window opened from the tray menu (Settings is its second entry),
+# its first row current.
+open_list_from_menu() {
+    local pos
+    pos=$(tray_icon_pos)
+    # shellcheck disable=SC2086
+    xdotool mousemove $pos click 3
+    wait_for 5 menu_geometry || fail "no menu after a right click"
+    xdotool key Down Down Return
+    wait_for 10 grep -q "^x11: control frmList cmdOK " "$WORK/rw.log" || fail "Settings did not open the item list"
+}
+
+ok_of_list() {
+    awk '$1 == "x11:" && $2 == "control" && $3 == "frmList" && $4 == "cmdOK" {
+        p = int($5 + $7 / 2) " " int($6 + $8 / 2) } END { print p }' "$WORK/rw.log"
+}
+
+scenario_x_server_gone_with_open_list() {
+    # First the positive control: Delete in the list window and OK remove
+    # the first item from the file.
+    ini_begin
+    ini_item "first" "T1" 0 Zenity "" "" "" "y" 0
+    ini_item "second" "T2" 0 Zenity "" "" "" "y" 0
+    start_rw
+    open_list_from_menu
+    xdotool key Delete
+    # shellcheck disable=SC2046
+    xdotool mousemove $(ok_of_list) click 1
+    wait_for 10 sh -c "! grep -q 'Desc=first' '$INI'" || fail "Delete and OK did not remove the item"
+    grep -q "Desc=second" "$INI" || fail "OK lost the other item"
+    kill -TERM "$RW_PID"
+    wait "$RW_PID" 2>/dev/null
+    RW_PID=""
+    # Then the same edit, never confirmed, when the session ends by
+    # stopping the X server: the file keeps the item.
+    ini_begin
+    ini_item "first" "T1" 0 Zenity "" "" "" "y" 0
+    ini_item "second" "T2" 0 Zenity "" "" "" "y" 0
+    start_rw
+    open_list_from_menu
+    xdotool key Delete
+    sleep 0.3
+    kill "$XVFB_PID"
+    wait_for 10 sh -c "! kill -0 $RW_PID" || fail "replywick outlived its X server"
+    RW_PID=""
+    head -c 13 "$INI" | od -c | grep -q '; *R *e *p *l *y *w *i *c *k *\\r *\\n' ||
+        fail "settings file not written at the end: $(head -c 40 "$INI" | od -c | head -3)"
+    grep -q "Desc=first" "$INI" || fail "an unconfirmed Delete was written"
+}
+
 scenario_second_instance() {
     ini_begin
     start_rw
