@@ -29,7 +29,8 @@ bool KeycodeDown(const char keys[32], std::uint8_t kc) {
 
 }  // namespace
 
-X11Keyboard::X11Keyboard(X11Connection& x, X11WindowTracker& tracker) : x_(x), tracker_(tracker) {
+X11Keyboard::X11Keyboard(X11Connection& x, X11WindowTracker& tracker, X11Foreground& foreground)
+    : x_(x), tracker_(tracker), foreground_(foreground) {
     if (!x_.Ok()) return;
     XDisplayKeycodes(x_.dpy(), &minKeycode_, &maxKeycode_);
     // Keymap changes of others (a layout switch) reach us as XKB events.
@@ -241,7 +242,25 @@ void X11Keyboard::TargetHasRead(WinHandle w, WinHandle client) {
     }
 }
 
-void X11Keyboard::TapKeycode(std::uint8_t kc, bool shift) {
+void X11Keyboard::AimKeysAt(const WindowIdentity& target) {
+    refused_ = false;
+    foreground_.AimAt(target);
+}
+
+void X11Keyboard::EndKeysFor() {
+    foreground_.EndAim();
+    refused_ = false;
+}
+
+bool X11Keyboard::MayPress() {
+    if (!foreground_.Aiming()) return true;
+    // Once refused, refused until the next target: the macro stops there.
+    if (!refused_ && foreground_.TargetHoldsKeyboard()) return true;
+    refused_ = true;
+    return false;
+}
+
+bool X11Keyboard::TapKeycode(std::uint8_t kc, bool shift) {
     Display* dpy = x_.dpy();
     std::uint8_t shiftKc = 0;
     if (shift) {
@@ -250,11 +269,15 @@ void X11Keyboard::TapKeycode(std::uint8_t kc, bool shift) {
         std::uint8_t l = KeycodeOfVk(0xA0), r = KeycodeOfVk(0xA1);
         if (!KeycodeDown(keys, l) && !KeycodeDown(keys, r)) shiftKc = l;
     }
+    // Last thing before the events: the keymap work and any wait for a free
+    // key are behind us. The four requests go out together.
+    if (!MayPress()) return false;
     if (shiftKc != 0) XTestFakeKeyEvent(dpy, shiftKc, True, CurrentTime);
     XTestFakeKeyEvent(dpy, kc, True, CurrentTime);
     XTestFakeKeyEvent(dpy, kc, False, CurrentTime);
     if (shiftKc != 0) XTestFakeKeyEvent(dpy, shiftKc, False, CurrentTime);
     XFlush(dpy);
+    return true;
 }
 
 bool X11Keyboard::PostChar(WinHandle w, const std::string& ch) {
@@ -268,10 +291,7 @@ bool X11Keyboard::PostChar(WinHandle w, const std::string& ch) {
     std::uint8_t kc = 0;
     bool shift = false;
     std::uint32_t keysym = 0;
-    if (FindKeyForChar(static_cast<std::uint32_t>(cp), kc, shift, keysym)) {
-        TapKeycode(kc, shift);
-        return true;
-    }
+    if (FindKeyForChar(static_cast<std::uint32_t>(cp), kc, shift, keysym)) return TapKeycode(kc, shift);
     // The layout has no key for it: a spare keycode is lent the character's
     // keysym for as long as it is needed.
     xkb_keysym_t ks = xkb_utf32_to_keysym(static_cast<std::uint32_t>(cp));
@@ -284,8 +304,7 @@ bool X11Keyboard::PostChar(WinHandle w, const std::string& ch) {
     l.targetSynced = false;
     l.target = w;
     l.targetEnds = tracker_.EndsSeen(w);
-    TapKeycode(kc, false);
-    return true;
+    return TapKeycode(kc, false);
 }
 
 std::int16_t X11Keyboard::VkKeyScan(const std::string& ch) {
@@ -362,11 +381,13 @@ void X11Keyboard::KeyEvent(std::uint8_t vk, std::uint8_t, std::uint32_t flags) {
     const bool down = (flags & keyflag::KeyUp) == 0;
     if (IsLockVk(vk)) {
         // A tap of a lock key toggles it; the state changes on the way down.
-        if (down) SetLock(vk, !LockOn(vk));
+        if (down && MayPress()) SetLock(vk, !LockOn(vk));
         return;
     }
     std::uint8_t kc = KeycodeOfVk(vk);
     if (kc == 0) return;
+    // Releases always go out: a key we pressed must not stay down.
+    if (down && !MayPress()) return;
     XTestFakeKeyEvent(x_.dpy(), kc, down ? True : False, CurrentTime);
     XFlush(x_.dpy());
 }

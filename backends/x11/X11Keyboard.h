@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "backends/x11/X11Connection.h"
+#include "backends/x11/X11Foreground.h"
 #include "backends/x11/X11WindowTracker.h"
 #include "backends/x11/XResources.h"
 #include "platform/Input.h"
@@ -27,7 +28,7 @@ namespace rw::x11 {
 
 class X11Keyboard final : public Input {
 public:
-    X11Keyboard(X11Connection& x, X11WindowTracker& tracker);
+    X11Keyboard(X11Connection& x, X11WindowTracker& tracker, X11Foreground& foreground);
     // Lent keycodes go back to their own keysyms.
     ~X11Keyboard();
     X11Keyboard(const X11Keyboard&) = delete;
@@ -48,6 +49,13 @@ public:
     bool GetKeyboardState(std::array<std::uint8_t, 256>& state) override;
     // Only the lock states can be set on X; keys that are down stay down.
     bool SetKeyboardState(const std::array<std::uint8_t, 256>& state) override;
+    // XTest events go wherever the keyboard goes: with a target, each press
+    // is sent only when, immediately before it, the target is the active
+    // window, still the same window, and holds the input focus. Known from
+    // events (see X11Foreground), so the check costs no round trip.
+    void AimKeysAt(const WindowIdentity& target) override;
+    void EndKeysFor() override;
+    bool KeysRefused() override { return refused_; }
 
     // Window w, whose client window `client` answered a ping, has read
     // every character typed for it so far.
@@ -83,13 +91,18 @@ private:
     bool VkDown(const char keys[32], std::uint8_t vk);
     bool FindKeyForChar(std::uint32_t cp, std::uint8_t& kc, bool& shift, std::uint32_t& keysym);
     std::uint8_t LendKeycode(std::uint32_t keysym);
-    void TapKeycode(std::uint8_t kc, bool shift);
+    // False, and nothing sent, when the target does not hold the keyboard.
+    bool TapKeycode(std::uint8_t kc, bool shift);
+    // Whether a key press may be sent now; notes a refusal.
+    bool MayPress();
     unsigned LockModMask(std::uint8_t vk);
     bool LockOn(std::uint8_t vk);
     void SetLock(std::uint8_t vk, bool on);
 
     X11Connection& x_;
     X11WindowTracker& tracker_;
+    X11Foreground& foreground_;
+    bool refused_ = false;
     bool dirty_ = true;
     int minKeycode_ = 8, maxKeycode_ = 255;
     XkbKeyboardPtr xkb_;

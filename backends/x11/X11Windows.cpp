@@ -68,7 +68,8 @@ Bool IsPingReply(Display*, XEvent* ev, XPointer arg) {
 
 }  // namespace
 
-X11Windows::X11Windows(X11Connection& x, X11WindowTracker& tracker) : x_(x), tracker_(tracker) {
+X11Windows::X11Windows(X11Connection& x, X11WindowTracker& tracker, X11Foreground& foreground)
+    : x_(x), tracker_(tracker), foreground_(foreground) {
     char host[256] = {};
     if (gethostname(host, sizeof host - 1) == 0) hostName_ = host;
 }
@@ -91,15 +92,6 @@ std::vector<WinHandle> X11Windows::ClientList() {
     for (unsigned long w : x_.ReadItems(x_.Root(), x_.atoms().netClientList))
         out.push_back(static_cast<WinHandle>(w));
     return out;
-}
-
-WinHandle X11Windows::GetForegroundWindow() {
-    std::uint32_t w = 0;
-    if (!x_.ReadCardinal(x_.Root(), x_.atoms().netActiveWindow, w)) return 0;
-    // Window managers may leave the id of a destroyed window in the property
-    // until something else is activated; that window is no foreground window.
-    if (w != 0 && !WindowExists(w)) return 0;
-    return w;
 }
 
 std::string X11Windows::GetWindowText(WinHandle w) {

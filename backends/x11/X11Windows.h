@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "backends/x11/X11Connection.h"
+#include "backends/x11/X11Foreground.h"
 #include "backends/x11/X11WindowTracker.h"
 #include "platform/Windows.h"
 
@@ -22,12 +23,13 @@ namespace rw::x11 {
 
 class X11Windows final : public Windows {
 public:
-    X11Windows(X11Connection& x, X11WindowTracker& tracker);
+    X11Windows(X11Connection& x, X11WindowTracker& tracker, X11Foreground& foreground);
 
     // The clients the window manager lists (_NET_CLIENT_LIST).
     std::vector<WinHandle> ClientList();
 
-    WinHandle GetForegroundWindow() override;
+    // Known from events; asked of the server only after a change.
+    WinHandle GetForegroundWindow() override { return foreground_.Active(); }
     bool SetForegroundWindow(WinHandle w) override;
     // X gives a closed window's id to the next client at once: the identity
     // is the id plus the count of its destructions seen so far (and the
@@ -73,6 +75,7 @@ private:
 
     X11Connection& x_;
     X11WindowTracker& tracker_;
+    X11Foreground& foreground_;
     std::string hostName_;
     long pingSerial_ = 0x52570000;
 };
