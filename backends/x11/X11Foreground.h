@@ -42,6 +42,10 @@ public:
     bool IsTarget(const WindowIdentity& id) const { return aiming_ && id == target_; }
     // Whether the target is still the window it was (its end not seen).
     bool TargetSame();
+    // Whether keys are aimed at w and it is still that window: what is
+    // known of it may be kept while the keys are aimed at it.
+    bool AimedAt(WinHandle w) { return aiming_ && w != 0 && w == target_.handle && TargetSame(); }
+    const WindowIdentity& Target() const { return target_; }
     // Whether the key events sent now reach the target: it is the active
     // window, still the same window, and the input focus is on it or inside
     // it, without another client's grab taken since.

@@ -36,6 +36,38 @@ X11Keyboard::X11Keyboard(X11Connection& x, X11WindowTracker& tracker, X11Foregro
     // Keymap changes of others (a layout switch) reach us as XKB events.
     XkbSelectEvents(x_.dpy(), XkbUseCoreKbd, XkbNewKeyboardNotifyMask | XkbMapNotifyMask,
                     XkbNewKeyboardNotifyMask | XkbMapNotifyMask);
+    // So do changes of the lock state and the group; not those of the
+    // modifiers held, which every Shift we press would report.
+    XkbSelectEventDetails(x_.dpy(), XkbUseCoreKbd, XkbStateNotify, XkbAllStateComponentsMask,
+                          XkbModifierLockMask | XkbGroupStateMask);
+}
+
+void X11Keyboard::NoteStateEvent(const XEvent& ev) {
+    if (ev.type != x_.XkbEventBase()) return;
+    const auto& xkb = reinterpret_cast<const XkbEvent&>(ev);
+    if (xkb.any.xkb_type == XkbStateNotify && xkb.any.serial >= stateSerial_) stateKnown_ = false;
+}
+
+Bool NoteQueuedStateEvent(Display*, XEvent* ev, XPointer arg) {
+    reinterpret_cast<X11Keyboard*>(arg)->NoteStateEvent(*ev);
+    return False;
+}
+
+void X11Keyboard::LockState(unsigned& lockedMods, unsigned& group) {
+    Display* dpy = x_.dpy();
+    // Reads what has arrived; takes nothing out of the queue.
+    XEvent unused;
+    XCheckIfEvent(dpy, &unused, NoteQueuedStateEvent, reinterpret_cast<XPointer>(this));
+    if (!stateKnown_) {
+        stateSerial_ = NextRequest(dpy);
+        XkbStateRec st{};
+        XkbGetState(dpy, XkbUseCoreKbd, &st);
+        lockedMods_ = st.locked_mods;
+        group_ = st.group;
+        stateKnown_ = true;
+    }
+    lockedMods = lockedMods_;
+    group = group_;
 }
 
 X11Keyboard::~X11Keyboard() { RestoreSpareKeys(true); }
@@ -47,7 +79,11 @@ bool X11Keyboard::HandleEvent(XEvent& ev) {
         return true;
     }
     if (ev.type == x_.XkbEventBase()) {
-        dirty_ = true;
+        if (reinterpret_cast<const XkbEvent&>(ev).any.xkb_type == XkbStateNotify) {
+            NoteStateEvent(ev);
+        } else {
+            dirty_ = true;
+        }
         return true;
     }
     return false;
@@ -144,12 +180,11 @@ bool X11Keyboard::FindKeyForChar(std::uint32_t cp, std::uint8_t& kc, bool& shift
     Refresh();
     const XkbDescPtr xkb = xkb_.get();
     if (xkb == nullptr) return false;
-    XkbStateRec st{};
-    XkbGetState(x_.dpy(), XkbUseCoreKbd, &st);
-    const unsigned locked = st.locked_mods;
+    unsigned locked = 0, group = 0;
+    LockState(locked, group);
     for (unsigned wantShift = 0; wantShift < 2; ++wantShift) {
         unsigned mods = locked | (wantShift != 0 ? ShiftMask : 0u);
-        unsigned state = XkbBuildCoreState(mods, st.group);
+        unsigned state = XkbBuildCoreState(mods, group);
         for (int k = xkb->min_key_code; k <= xkb->max_key_code; ++k) {
             if (lent_.count(static_cast<std::uint8_t>(k)) != 0) continue;
             unsigned modsRtrn = 0;
@@ -213,7 +248,10 @@ std::uint8_t X11Keyboard::LendKeycode(std::uint32_t keysym) {
     // Our own notification of the change is no news to us.
     XEvent ev;
     while (XCheckTypedEvent(dpy, MappingNotify, &ev)) XRefreshKeyboardMapping(&ev.xmapping);
-    dirty_ = true;
+    // The layout kept stays as it is: it differs from the server's only in
+    // keycodes lent out, which characters are never looked up in (see
+    // FindKeyForChar). Reading it all again for every lent key would cost
+    // four round trips a character.
     return pick;
 }
 

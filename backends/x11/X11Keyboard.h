@@ -85,6 +85,12 @@ private:
     };
 
     void Refresh();
+    // The locked modifiers and the group characters are looked up with:
+    // read again only once the server reported a change of them (an XKB
+    // state event, sought in the queue too), not for every character.
+    void LockState(unsigned& lockedMods, unsigned& group);
+    void NoteStateEvent(const XEvent& ev);
+    friend Bool NoteQueuedStateEvent(Display*, XEvent*, XPointer);
     std::uint8_t KeycodeOfVk(std::uint8_t vk);
     std::uint8_t KeycodeOfKeyName(const char* name);
     std::uint8_t VkOfKeycode(std::uint8_t kc);
@@ -104,6 +110,10 @@ private:
     X11Foreground& foreground_;
     bool refused_ = false;
     bool dirty_ = true;
+    bool stateKnown_ = false;
+    unsigned lockedMods_ = 0;
+    unsigned group_ = 0;
+    unsigned long stateSerial_ = 0;
     int minKeycode_ = 8, maxKeycode_ = 255;
     XkbKeyboardPtr xkb_;
     std::map<std::uint8_t, std::uint8_t> vkKeycode_;  // cache, filled lazily

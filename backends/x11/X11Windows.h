@@ -34,8 +34,12 @@ public:
     // X gives a closed window's id to the next client at once: the identity
     // is the id plus the count of its destructions seen so far (and the
     // window's _NET_WM_PID); see X11WindowTracker.
+    // The window keys are aimed at is told from the events alone (its end
+    // seen or not), with no round trip.
     WindowIdentity IdentifyWindow(WinHandle w) override { return tracker_.Identify(w); }
-    bool IsSameWindow(const WindowIdentity& id) override { return tracker_.IsSame(id); }
+    bool IsSameWindow(const WindowIdentity& id) override {
+        return foreground_.IsTarget(id) ? foreground_.TargetSame() : tracker_.IsSame(id);
+    }
     std::string GetWindowText(WinHandle w) override;
     std::string GetClassName(WinHandle w) override;
     bool GetWindowRect(WinHandle w, Rect& r) override;
@@ -74,8 +78,23 @@ private:
     bool WaitForPingReply(long serial, std::uint32_t deadlineMs, WinHandle client);
 
     X11Connection& x_;
+    // What a wait for the window keys are aimed at needs to know of it,
+    // read once per target: it is asked after every character.
+    struct TargetFacts {
+        WindowIdentity id;
+        WinHandle window = 0;  // the target or a window inside it (its focus)
+        WinHandle client = 0;
+        bool takesPing = false;
+        bool pidRead = false;
+        std::uint32_t pid = 0;
+    };
+    // The facts of w when keys are aimed at it or at the window w lies in
+    // (filled on first use), else nullptr.
+    TargetFacts* FactsOfTarget(WinHandle w);
+
     X11WindowTracker& tracker_;
     X11Foreground& foreground_;
+    TargetFacts targetFacts_;
     std::string hostName_;
     long pingSerial_ = 0x52570000;
 };
