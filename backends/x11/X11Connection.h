@@ -48,6 +48,8 @@ public:
     // that starts. With substructure also every window's end, for as long
     // as a ping is awaited.
     void ListenToRoot(bool withSubstructure = false);
+    // Whether the root's changes are followed (ListenToRoot was called).
+    bool FollowsRoot() const { return followsRoot_; }
 
     // Up to maxItems 32-bit items of a property (cardinals, atoms, window
     // ids). False when the request failed (the window is gone); a property
@@ -76,6 +78,7 @@ private:
     int screen_ = 0;
     Window root_ = 0;
     int xkbEventBase_ = -1;
+    bool followsRoot_ = false;
     Atoms atoms_;
 };
 

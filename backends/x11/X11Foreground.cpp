@@ -63,7 +63,7 @@ WinHandle X11Foreground::ActiveNow() {
     if (dpy == nullptr) return 0;
     // Known while no change of the property was reported and the window's
     // end would be: it is watched and has not ended since it was read.
-    if (activeKnown_ &&
+    if (activeKnown_ && x_.FollowsRoot() &&
         (active_ == 0 || (tracker_.Watching(active_) && tracker_.EndsSeen(active_) == activeEnds_)))
         return active_;
     activeSerial_ = NextRequest(dpy);
