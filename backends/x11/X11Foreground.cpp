@@ -98,12 +98,15 @@ void X11Foreground::AimAt(const WindowIdentity& target) {
     // Its focus changes are reported from now on; the answers below tell
     // where things stand up to here.
     XSelectInput(dpy, target.handle, StructureNotifyMask | FocusChangeMask);
-    targetSame_ = tracker_.IsSame(target);
     focusSerial_ = NextRequest(dpy);
     Window focus = 0;
     int revert = 0;
     XGetInputFocus(dpy, &focus, &revert);
     focusInside_ = focus != None && focus != PointerRoot && IsInside(focus, target.handle);
+    // The identity was taken or confirmed just now; the round trip above
+    // brought in any end of the window since.
+    targetSame_ = true;
+    CatchUp();
 }
 
 void X11Foreground::EndAim() {
