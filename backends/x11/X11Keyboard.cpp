@@ -22,6 +22,12 @@ constexpr std::uint32_t kUnsyncedKeyGraceMs = 60;
 constexpr std::size_t kMaxLentKeys = 8;
 constexpr std::uint8_t kLockVks[] = {0x14, 0x90, 0x91};
 
+// Looks through the queue for XCheckIfEvent without taking anything out.
+Bool NoteQueuedStateEvent(Display*, XEvent* ev, XPointer arg) {
+    reinterpret_cast<X11Keyboard*>(arg)->NoteStateEvent(*ev);
+    return False;
+}
+
 bool KeycodeDown(const char keys[32], std::uint8_t kc) {
     if (kc == 0) return false;
     return (static_cast<unsigned char>(keys[kc / 8]) & (1u << (kc % 8))) != 0;
@@ -46,11 +52,6 @@ void X11Keyboard::NoteStateEvent(const XEvent& ev) {
     if (ev.type != x_.XkbEventBase()) return;
     const auto& xkb = reinterpret_cast<const XkbEvent&>(ev);
     if (xkb.any.xkb_type == XkbStateNotify && xkb.any.serial >= stateSerial_) stateKnown_ = false;
-}
-
-Bool NoteQueuedStateEvent(Display*, XEvent* ev, XPointer arg) {
-    reinterpret_cast<X11Keyboard*>(arg)->NoteStateEvent(*ev);
-    return False;
 }
 
 void X11Keyboard::LockState(unsigned& lockedMods, unsigned& group) {

@@ -70,6 +70,8 @@ public:
     // client gets no core MappingNotify for a layout switch). True when the
     // event was one.
     bool HandleEvent(XEvent& ev);
+    // Notes an XKB state event, taken from the queue or still in it.
+    void NoteStateEvent(const XEvent& ev);
 
 private:
     struct LentKey {
@@ -89,8 +91,6 @@ private:
     // read again only once the server reported a change of them (an XKB
     // state event, sought in the queue too), not for every character.
     void LockState(unsigned& lockedMods, unsigned& group);
-    void NoteStateEvent(const XEvent& ev);
-    friend Bool NoteQueuedStateEvent(Display*, XEvent*, XPointer);
     std::uint8_t KeycodeOfVk(std::uint8_t vk);
     std::uint8_t KeycodeOfKeyName(const char* name);
     std::uint8_t VkOfKeycode(std::uint8_t kc);
