@@ -22,6 +22,26 @@ constexpr std::uint32_t kUnsyncedKeyGraceMs = 60;
 constexpr std::size_t kMaxLentKeys = 8;
 constexpr std::uint8_t kLockVks[] = {0x14, 0x90, 0x91};
 
+// Holds the server (no other client's request is handled) from the check
+// of the target to the last event of a key, while keys are aimed at a
+// target: no window can take the focus or come to the front in between.
+class ServerHold {
+public:
+    ServerHold(Display* dpy, bool hold) : dpy_(hold ? dpy : nullptr) {
+        if (dpy_ != nullptr) XGrabServer(dpy_);
+    }
+    ~ServerHold() {
+        if (dpy_ == nullptr) return;
+        XUngrabServer(dpy_);
+        XFlush(dpy_);
+    }
+    ServerHold(const ServerHold&) = delete;
+    ServerHold& operator=(const ServerHold&) = delete;
+
+private:
+    Display* dpy_;
+};
+
 // Looks through the queue for XCheckIfEvent without taking anything out.
 Bool NoteQueuedStateEvent(Display*, XEvent* ev, XPointer arg) {
     reinterpret_cast<X11Keyboard*>(arg)->NoteStateEvent(*ev);
@@ -294,7 +314,12 @@ void X11Keyboard::EndKeysFor() {
 bool X11Keyboard::MayPress() {
     if (!foreground_.Aiming()) return true;
     // Once refused, refused until the next target: the macro stops there.
-    if (!refused_ && foreground_.TargetHoldsKeyboard()) return true;
+    if (refused_) return false;
+    // The caller holds the server. What changed before that, the server
+    // may not have sent us yet: one round trip brings it all in, and from
+    // then on nothing changes until the key is out.
+    XSync(x_.dpy(), False);
+    if (foreground_.TargetHoldsKeyboard()) return true;
     refused_ = true;
     return false;
 }
@@ -309,8 +334,10 @@ bool X11Keyboard::TapKeycode(std::uint8_t kc, bool shift) {
         if (!KeycodeDown(keys, l) && !KeycodeDown(keys, r)) shiftKc = l;
     }
     // Last thing before the events: the keymap work and any wait for a free
-    // key are behind us. The four requests go out together.
+    // key are behind us.
+    const ServerHold hold(dpy, foreground_.Aiming());
     if (!MayPress()) return false;
+    x_.NoteInputSent();
     if (shiftKc != 0) XTestFakeKeyEvent(dpy, shiftKc, True, CurrentTime);
     XTestFakeKeyEvent(dpy, kc, True, CurrentTime);
     XTestFakeKeyEvent(dpy, kc, False, CurrentTime);
@@ -404,6 +431,7 @@ bool X11Keyboard::LockOn(std::uint8_t vk) {
 void X11Keyboard::SetLock(std::uint8_t vk, bool on) {
     if (LockOn(vk) == on) return;
     unsigned mask = LockModMask(vk);
+    x_.NoteInputSent();
     if (mask != 0) {
         XkbLockModifiers(x_.dpy(), XkbUseCoreKbd, mask, on ? mask : 0);
     } else {
@@ -420,13 +448,17 @@ void X11Keyboard::KeyEvent(std::uint8_t vk, std::uint8_t, std::uint32_t flags) {
     const bool down = (flags & keyflag::KeyUp) == 0;
     if (IsLockVk(vk)) {
         // A tap of a lock key toggles it; the state changes on the way down.
-        if (down && MayPress()) SetLock(vk, !LockOn(vk));
+        if (!down) return;
+        const ServerHold hold(x_.dpy(), foreground_.Aiming());
+        if (MayPress()) SetLock(vk, !LockOn(vk));
         return;
     }
     std::uint8_t kc = KeycodeOfVk(vk);
     if (kc == 0) return;
     // Releases always go out: a key we pressed must not stay down.
+    const ServerHold hold(x_.dpy(), down && foreground_.Aiming());
     if (down && !MayPress()) return;
+    x_.NoteInputSent();
     XTestFakeKeyEvent(x_.dpy(), kc, down ? True : False, CurrentTime);
     XFlush(x_.dpy());
 }

@@ -51,8 +51,10 @@ public:
     bool SetKeyboardState(const std::array<std::uint8_t, 256>& state) override;
     // XTest events go wherever the keyboard goes: with a target, each press
     // is sent only when, immediately before it, the target is the active
-    // window, still the same window, and holds the input focus. Known from
-    // events (see X11Foreground), so the check costs no round trip.
+    // window, still the same window, and holds the input focus. The server
+    // is held from the check to the key's last event, and one round trip
+    // brings in what changed before; the state itself is known from events
+    // (see X11Foreground).
     void AimKeysAt(const WindowIdentity& target) override;
     void EndKeysFor() override;
     bool KeysRefused() override { return refused_; }

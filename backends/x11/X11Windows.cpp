@@ -363,8 +363,12 @@ bool X11Windows::WaitForPingReply(long serial, std::uint32_t deadlineMs, WinHand
 bool X11Windows::WaitUntilAnswers(WinHandle w, std::uint32_t timeoutMs) {
     // The window keys are aimed at is known to exist from the events; what
     // else a wait needs of it is read once.
-    const TargetFacts* facts = FactsOfTarget(w);
+    TargetFacts* facts = FactsOfTarget(w);
     if (facts == nullptr && !WindowExists(w)) return false;
+    // Nothing sent since it last answered: it has read everything already
+    // (the wait before a character follows the one after the step before).
+    const std::uint64_t input = x_.InputSent();
+    if (facts != nullptr && facts->answered && facts->answeredAtInput == input) return true;
     const std::uint32_t start = posix::MonotonicMs();
     const WinHandle client = facts != nullptr ? facts->client : ClientOf(w);
     const bool takesPing =
@@ -391,6 +395,10 @@ bool X11Windows::WaitUntilAnswers(WinHandle w, std::uint32_t timeoutMs) {
     // An answer to a ping also tells that the characters typed for the
     // window have been read: their lent keycodes may change again.
     if (answered && onAnswered) onAnswered(w, client);
+    if (facts != nullptr) {
+        facts->answered = answered;
+        facts->answeredAtInput = input;
+    }
     return answered;
 }
 

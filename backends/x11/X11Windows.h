@@ -87,6 +87,9 @@ private:
         bool takesPing = false;
         bool pidRead = false;
         std::uint32_t pid = 0;
+        // The input sent when the window last answered a ping sent after it.
+        bool answered = false;
+        std::uint64_t answeredAtInput = 0;
     };
     // The facts of w when keys are aimed at it or at the window w lies in
     // (filled on first use), else nullptr.
