@@ -33,9 +33,9 @@ public:
     bool SetForegroundWindow(WinHandle w) override;
     // X gives a closed window's id to the next client at once: the identity
     // is the id plus the count of its destructions seen so far (and the
-    // window's _NET_WM_PID); see X11WindowTracker.
-    // The window keys are aimed at is told from the events alone (its end
-    // seen or not), with no round trip.
+    // window's _NET_WM_PID); see X11WindowTracker. The window keys are
+    // aimed at is told from the events alone (its end seen or not), with no
+    // round trip.
     WindowIdentity IdentifyWindow(WinHandle w) override { return tracker_.Identify(w); }
     bool IsSameWindow(const WindowIdentity& id) override {
         return foreground_.IsTarget(id) ? foreground_.TargetSame() : tracker_.IsSame(id);
