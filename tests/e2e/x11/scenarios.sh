@@ -580,6 +580,47 @@ scenario_session_end_saves() {
     wait_for 10 grep -qx closed "$WORK/sm.out" || fail "the program did not leave the session: $(cat "$WORK/sm.out")"
 }
 
+scenario_grab_during_delay() {
+    # A pause inside the macro: a popup grabs the keyboard meanwhile (as a
+    # menu or a screen locker does). The target stays the active window,
+    # but keys would go to the popup: it must get nothing.
+    ini_begin
+    ini_item "target" "RW Target" 0 RwKeylog "" "" "" "ab{DELAY=1500}cd{ENTER}" 0
+    start_rw
+    keylog "RW Target" "$WORK/target.log"
+    wait_for 10 grep -q "down b" "$WORK/target.log" || fail "the macro did not start: '$(presses "$WORK/target.log")'"
+    local target
+    target=$(active_id)
+    keylog_start --grab "RW Popup" "$WORK/popup.log"
+    wait_for 5 grep -q "grabbed" "$WORK/popup.log" || fail "the popup did not grab the keyboard: $(cat "$WORK/popup.log")"
+    [ "$(active_id)" = "$target" ] || fail "the active window changed to $(active_id): the test needs it to stay"
+    sleep 2.5
+    [ -z "$(presses "$WORK/popup.log")" ] || fail "the popup received: '$(presses "$WORK/popup.log")'"
+    [ "$(presses "$WORK/target.log")" = "a b " ] || fail "the target received: '$(presses "$WORK/target.log")'"
+    grep -q "SendKeys stopped: the target window lost the keyboard" "$WORK/rw.log" ||
+        fail "the macro was not reported as stopped for the lost keyboard: $(grep SendKeys "$WORK/rw.log" | tail -3)"
+}
+
+scenario_popup_while_typing() {
+    # A long text typed without pauses; a popup the window manager does not
+    # manage takes the input focus meanwhile: whatever of the text it would
+    # get lands nowhere.
+    local text
+    text=$(printf 'abcdefghij%.0s' $(seq 1 60))
+    ini_begin
+    ini_item "target" "RW Target" 0 RwKeylog "" "" "" "$text" 0
+    start_rw
+    keylog "RW Target" "$WORK/target.log"
+    wait_for 10 sh -c "[ \$(grep -c '^down' '$WORK/target.log') -ge 20 ]" || fail "the macro did not start"
+    keylog_start --popup "RW Popup" "$WORK/popup.log"
+    wait_for 5 grep -q "focused" "$WORK/popup.log" || fail "the popup did not take the focus"
+    wait_for 10 grep -q "SendKeys stopped\|SendKeys finished" "$WORK/rw.log" || fail "the macro neither stopped nor finished"
+    grep -q "SendKeys finished" "$WORK/rw.log" && fail "the macro was typed to its end: the popup came too late for the test"
+    sleep 0.5
+    [ -z "$(presses "$WORK/popup.log")" ] || fail "the popup received: '$(presses "$WORK/popup.log" | head -c 200)'"
+    echo "the target got $(grep -c '^down' "$WORK/target.log") of ${#text} keys, the popup none"
+}
+
 scenario_ini_symlink() {
     # The settings file beside the program is a link to the real one.
     mkdir -p "$WORK/elsewhere"
