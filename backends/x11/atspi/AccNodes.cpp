@@ -1,4 +1,6 @@
-// Pure helpers of the accessibility bridge: button names and dialog text.
+// Pure helpers of the accessibility bridge: button names, dialog text and
+// the processes not waited for again.
+#include <algorithm>
 #include <cstddef>
 
 #include "AccessibilityBridge.h"
@@ -72,6 +74,22 @@ std::string DialogTextFromNodes(const std::vector<AccNode>& nodes) {
         if (i == nodes.size()) return {};
     }
     return CutText259(nodes[i].name);
+}
+
+bool UnpublishedProcesses::Contains(std::uint32_t pid, std::uint64_t started) const {
+    return std::any_of(entries_.begin(), entries_.end(),
+                       [&](const Entry& e) { return e.pid == pid && e.started == started; });
+}
+
+void UnpublishedProcesses::Add(std::uint32_t pid, std::uint64_t started) {
+    // A process of the same id that ran before is replaced.
+    Forget(pid);
+    if (entries_.size() >= kMax) entries_.erase(entries_.begin());
+    entries_.push_back({pid, started});
+}
+
+void UnpublishedProcesses::Forget(std::uint32_t pid) {
+    std::erase_if(entries_, [&](const Entry& e) { return e.pid == pid; });
 }
 
 }  // namespace rw::x11

@@ -1,15 +1,26 @@
-// AT-SPI side of the accessibility bridge (libatspi).
+// AT-SPI side of the accessibility bridge, spoken directly over D-Bus.
+//
+// Why not libatspi: it keeps every application it ever saw, adds each one's
+// root to the desktop's children (pruned only when its cache is on), opens
+// a connection of its own to each application and warns when that
+// application has already gone, and it subscribes to the desktop's signals,
+// which pile up unread while the program waits for the next dialog. The
+// bridge needs a dozen calls; made here on a private connection, it keeps
+// nothing but two small bounded tables and receives nothing it did not ask
+// for.
 #include "AccessibilityBridge.h"
 
 #include <dbus/dbus.h>
 #include <unistd.h>
 
-#include <atspi/atspi.h>
-
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <fstream>
 #include <span>
+#include <sstream>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 
 #include "BusDiscovery.h"
@@ -26,71 +37,61 @@ struct Deadline {
     bool Expired() const { return Clock::now() >= end; }
 };
 
-// Owning reference to a GObject of libatspi.
-template <typename T>
-class Ref {
-public:
-    Ref() = default;
-    explicit Ref(T* p) : p_(p) {}
-    Ref(const Ref&) = delete;
-    Ref& operator=(const Ref&) = delete;
-    Ref(Ref&& o) noexcept : p_(o.p_) { o.p_ = nullptr; }
-    Ref& operator=(Ref&& o) noexcept {
-        if (this != &o) {
-            Reset();
-            p_ = o.p_;
-            o.p_ = nullptr;
-        }
-        return *this;
-    }
-    ~Ref() { Reset(); }
-    T* get() const { return p_; }
-    explicit operator bool() const { return p_ != nullptr; }
-    void Reset() {
-        if (p_) g_object_unref(p_);
-        p_ = nullptr;
-    }
+constexpr const char* kRegistry = "org.a11y.atspi.Registry";
+constexpr const char* kRootPath = "/org/a11y/atspi/accessible/root";
+constexpr const char* kAccessible = "org.a11y.atspi.Accessible";
+constexpr const char* kComponent = "org.a11y.atspi.Component";
+constexpr const char* kAction = "org.a11y.atspi.Action";
 
-private:
-    T* p_ = nullptr;
+// The roles of the AT-SPI protocol (GetRole answers their number), by
+// their untranslated names.
+constexpr const char* kRoleNames[] = {
+    "invalid", "accelerator label", "alert", "animation", "arrow", "calendar",
+    "canvas", "check box", "check menu item", "color chooser", "column header", "combo box",
+    "date editor", "desktop icon", "desktop frame", "dial", "dialog", "directory pane",
+    "drawing area", "file chooser", "filler", "focus traversable", "font chooser", "frame",
+    "glass pane", "html container", "icon", "image", "internal frame", "label",
+    "layered pane", "list", "list item", "menu", "menu bar", "menu item",
+    "option pane", "page tab", "page tab list", "panel", "password text", "popup menu",
+    "progress bar", "push button", "radio button", "radio menu item", "root pane", "row header",
+    "scroll bar", "scroll pane", "separator", "slider", "spin button", "split pane",
+    "status bar", "table", "table cell", "table column header", "table row header", "tearoff menu item",
+    "terminal", "text", "toggle button", "tool bar", "tool tip", "tree",
+    "tree table", "unknown", "viewport", "window", "extended", "header",
+    "footer", "paragraph", "ruler", "application", "autocomplete", "editbar",
+    "embedded", "entry", "chart", "caption", "document frame", "heading",
+    "page", "section", "redundant object", "form", "link", "input method window",
+    "table row", "tree item", "document spreadsheet", "document presentation", "document text", "document web",
+    "document email", "comment", "list box", "grouping", "image map", "notification",
+    "info bar", "level bar", "title bar", "block quote", "audio", "video",
+    "definition", "article", "landmark", "log", "marquee", "math",
+    "rating", "timer", "static", "math fraction", "math root", "subscript",
+    "superscript", "description list", "description term", "description value", "footnote", "content deletion",
+    "content insertion", "mark", "suggestion", "push button menu",
+};
+enum Role : std::uint32_t {
+    kRoleComboBox = 11,
+    kRoleLabel = 29,
+    kRoleList = 31,
+    kRoleMenu = 33,
+    kRoleMenuBar = 34,
+    kRolePopupMenu = 41,
+    kRolePushButton = 43,
+    kRoleTable = 55,
+    kRoleTerminal = 60,
+    kRoleTree = 65,
+    kRoleTreeTable = 66,
+    kRoleDocumentFrame = 82,
+    kRoleDocumentSpreadsheet = 92,
+    kRoleDocumentPresentation = 93,
+    kRoleDocumentText = 94,
+    kRoleDocumentWeb = 95,
+    kRoleDocumentEmail = 96,
+    kRoleListBox = 98,
 };
 
-// A GError slot that frees what it holds.
-struct Error {
-    GError* e = nullptr;
-    ~Error() { Clear(); }
-    GError** operator&() {
-        Clear();
-        return &e;
-    }
-    explicit operator bool() const { return e != nullptr; }
-    void Clear() {
-        if (e) g_error_free(e);
-        e = nullptr;
-    }
-};
-
-std::string TakeString(gchar* s) {
-    std::string out = s ? s : "";
-    g_free(s);
-    return out;
-}
-
-// The GLib main context that serves libatspi's connection, one per process
-// like that connection; never freed, since libatspi keeps sources on it.
-GMainContext* SharedContext() {
-    static GMainContext* context = g_main_context_new();
-    return context;
-}
-
-const char* BusNameOf(AtspiAccessible* a) {
-    AtspiObject* o = ATSPI_OBJECT(a);
-    return (o && o->app && o->app->bus_name) ? o->app->bus_name : "";
-}
-
-std::string RoleName(AtspiRole role) {
-    // The untranslated role name ("push button"), independent of the locale.
-    return TakeString(atspi_role_get_name(role));
+std::string RoleName(std::uint32_t role) {
+    return role < std::size(kRoleNames) ? kRoleNames[role] : "unknown";
 }
 
 // Lower-case ASCII copy, for comparing action names.
@@ -104,24 +105,24 @@ std::string Lower(std::string s) {
 // menu entries, document content), as a Win32 list view's rows are not child
 // windows. They count as one node; their contents are not walked, which also
 // keeps a dialog with a long list as quick as any other.
-bool HoldsItems(AtspiRole role) {
+bool HoldsItems(std::uint32_t role) {
     switch (role) {
-        case ATSPI_ROLE_LIST:
-        case ATSPI_ROLE_LIST_BOX:
-        case ATSPI_ROLE_TABLE:
-        case ATSPI_ROLE_TREE:
-        case ATSPI_ROLE_TREE_TABLE:
-        case ATSPI_ROLE_MENU_BAR:
-        case ATSPI_ROLE_MENU:
-        case ATSPI_ROLE_POPUP_MENU:
-        case ATSPI_ROLE_COMBO_BOX:
-        case ATSPI_ROLE_DOCUMENT_FRAME:
-        case ATSPI_ROLE_DOCUMENT_WEB:
-        case ATSPI_ROLE_DOCUMENT_TEXT:
-        case ATSPI_ROLE_DOCUMENT_EMAIL:
-        case ATSPI_ROLE_DOCUMENT_SPREADSHEET:
-        case ATSPI_ROLE_DOCUMENT_PRESENTATION:
-        case ATSPI_ROLE_TERMINAL:
+        case kRoleList:
+        case kRoleListBox:
+        case kRoleTable:
+        case kRoleTree:
+        case kRoleTreeTable:
+        case kRoleMenuBar:
+        case kRoleMenu:
+        case kRolePopupMenu:
+        case kRoleComboBox:
+        case kRoleDocumentFrame:
+        case kRoleDocumentWeb:
+        case kRoleDocumentText:
+        case kRoleDocumentEmail:
+        case kRoleDocumentSpreadsheet:
+        case kRoleDocumentPresentation:
+        case kRoleTerminal:
             return true;
         default:
             return false;
@@ -163,68 +164,264 @@ std::size_t RankOfName(std::span<const int> ids, const std::string& name) {
     return ids.size();
 }
 
+// ---- Messages ------------------------------------------------------------
+
+// An accessible object: the application's bus name and the object's path.
+struct Obj {
+    std::string bus;
+    std::string path;
+    explicit operator bool() const { return !bus.empty(); }
+};
+
+// A method call on an accessible; none when the object's names are not
+// valid D-Bus names (they come from other programs, and libdbus aborts on
+// invalid ones).
+DBusMessagePtr NewCall(const Obj& o, const char* interface, const char* method) {
+    if (!dbus_validate_bus_name(o.bus.c_str(), nullptr) || !dbus_validate_path(o.path.c_str(), nullptr))
+        return {};
+    return DBusMessagePtr(dbus_message_new_method_call(o.bus.c_str(), o.path.c_str(), interface, method));
+}
+
+DBusMessagePtr NewCallInt(const Obj& o, const char* interface, const char* method, std::int32_t arg) {
+    DBusMessagePtr m = NewCall(o, interface, method);
+    if (m && !dbus_message_append_args(m.get(), DBUS_TYPE_INT32, &arg, DBUS_TYPE_INVALID)) m.reset();
+    return m;
+}
+
+DBusMessagePtr NewCallUint(const Obj& o, const char* interface, const char* method, std::uint32_t arg) {
+    DBusMessagePtr m = NewCall(o, interface, method);
+    if (m && !dbus_message_append_args(m.get(), DBUS_TYPE_UINT32, &arg, DBUS_TYPE_INVALID)) m.reset();
+    return m;
+}
+
+DBusMessagePtr NewGetProperty(const Obj& o, const char* interface, const char* property) {
+    DBusMessagePtr m = NewCall(o, DBUS_INTERFACE_PROPERTIES, "Get");
+    if (m && !dbus_message_append_args(m.get(), DBUS_TYPE_STRING, &interface, DBUS_TYPE_STRING, &property,
+                                       DBUS_TYPE_INVALID))
+        m.reset();
+    return m;
+}
+
+// Sends the calls at once and waits for all their replies, so that the few
+// facts asked of one object cost one round trip. A reply is none where the
+// call failed, was answered with an error, or timed out.
+std::vector<DBusMessagePtr> Exchange(DBusConnection* bus, std::span<DBusMessagePtr> calls, int timeoutMs) {
+    std::vector<DBusPendingCall*> pending(calls.size(), nullptr);
+    for (std::size_t i = 0; i < calls.size(); ++i)
+        if (calls[i] && !dbus_connection_send_with_reply(bus, calls[i].get(), &pending[i], timeoutMs))
+            pending[i] = nullptr;
+    std::vector<DBusMessagePtr> replies(calls.size());
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        if (!pending[i]) continue;
+        dbus_pending_call_block(pending[i]);
+        replies[i].reset(dbus_pending_call_steal_reply(pending[i]));
+        dbus_pending_call_unref(pending[i]);
+        if (replies[i] && dbus_message_get_type(replies[i].get()) != DBUS_MESSAGE_TYPE_METHOD_RETURN)
+            replies[i].reset();
+    }
+    return replies;
+}
+
+DBusMessagePtr Exchange1(DBusConnection* bus, DBusMessagePtr call, int timeoutMs) {
+    return std::move(Exchange(bus, std::span<DBusMessagePtr>(&call, 1), timeoutMs).front());
+}
+
+// Reads an object reference (so) at the iterator.
+bool ReadObj(DBusMessageIter* it, Obj& out) {
+    if (dbus_message_iter_get_arg_type(it) != DBUS_TYPE_STRUCT) return false;
+    DBusMessageIter s;
+    dbus_message_iter_recurse(it, &s);
+    const char* bus = nullptr;
+    const char* path = nullptr;
+    if (dbus_message_iter_get_arg_type(&s) != DBUS_TYPE_STRING) return false;
+    dbus_message_iter_get_basic(&s, &bus);
+    if (!dbus_message_iter_next(&s) || dbus_message_iter_get_arg_type(&s) != DBUS_TYPE_OBJECT_PATH)
+        return false;
+    dbus_message_iter_get_basic(&s, &path);
+    out = {bus ? bus : "", path ? path : ""};
+    return true;
+}
+
+bool ReplyObj(DBusMessage* m, Obj& out) {
+    DBusMessageIter it;
+    return m && dbus_message_iter_init(m, &it) && ReadObj(&it, out);
+}
+
+bool ReplyObjs(DBusMessage* m, std::vector<Obj>& out) {
+    DBusMessageIter it;
+    if (!m || !dbus_message_iter_init(m, &it) || dbus_message_iter_get_arg_type(&it) != DBUS_TYPE_ARRAY)
+        return false;
+    DBusMessageIter a;
+    dbus_message_iter_recurse(&it, &a);
+    for (; dbus_message_iter_get_arg_type(&a) != DBUS_TYPE_INVALID; dbus_message_iter_next(&a)) {
+        Obj o;
+        if (!ReadObj(&a, o)) return false;
+        out.push_back(std::move(o));
+    }
+    return true;
+}
+
+// A basic value of the given type, plain or (as Properties.Get answers)
+// inside a variant.
+template <typename T>
+bool ReplyBasic(DBusMessage* m, int type, T& out) {
+    DBusMessageIter it;
+    if (!m || !dbus_message_iter_init(m, &it)) return false;
+    DBusMessageIter v;
+    if (dbus_message_iter_get_arg_type(&it) == DBUS_TYPE_VARIANT) {
+        dbus_message_iter_recurse(&it, &v);
+        it = v;
+    }
+    if (dbus_message_iter_get_arg_type(&it) != type) return false;
+    dbus_message_iter_get_basic(&it, &out);
+    return true;
+}
+
+bool ReplyString(DBusMessage* m, std::string& out) {
+    const char* s = nullptr;
+    if (!ReplyBasic(m, DBUS_TYPE_STRING, s)) return false;
+    out = s ? s : "";
+    return true;
+}
+
+bool ReplyInt(DBusMessage* m, std::int32_t& out) {
+    dbus_int32_t v = 0;
+    if (!ReplyBasic(m, DBUS_TYPE_INT32, v)) return false;
+    out = v;
+    return true;
+}
+
+bool ReplyUint(DBusMessage* m, std::uint32_t& out) {
+    dbus_uint32_t v = 0;
+    if (!ReplyBasic(m, DBUS_TYPE_UINT32, v)) return false;
+    out = v;
+    return true;
+}
+
+bool ReplyBool(DBusMessage* m, bool& out) {
+    dbus_bool_t v = FALSE;
+    if (!ReplyBasic(m, DBUS_TYPE_BOOLEAN, v)) return false;
+    out = v != FALSE;
+    return true;
+}
+
+// Extents (iiii).
+bool ReplyRect(DBusMessage* m, Rect4& out) {
+    DBusMessageIter it;
+    if (!m || !dbus_message_iter_init(m, &it) || dbus_message_iter_get_arg_type(&it) != DBUS_TYPE_STRUCT)
+        return false;
+    DBusMessageIter s;
+    dbus_message_iter_recurse(&it, &s);
+    int* fields[] = {&out.x, &out.y, &out.w, &out.h};
+    for (std::size_t i = 0; i < 4; ++i) {
+        if (dbus_message_iter_get_arg_type(&s) != DBUS_TYPE_INT32) return false;
+        dbus_int32_t v = 0;
+        dbus_message_iter_get_basic(&s, &v);
+        *fields[i] = v;
+        dbus_message_iter_next(&s);
+    }
+    return true;
+}
+
+// When the process started (in clock ticks since boot), which tells a
+// process from a later one with the same id; 0 when unknown.
+std::uint64_t ProcessStart(std::uint32_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(in, line)) return 0;
+    // The command name in parentheses may hold spaces: count after its end.
+    const std::size_t close = line.rfind(')');
+    if (close == std::string::npos) return 0;
+    std::istringstream rest(line.substr(close + 1));
+    std::string field;
+    // Fields 3 (state) to 22 (start time).
+    for (int i = 3; i <= 22; ++i)
+        if (!(rest >> field)) return 0;
+    try {
+        return std::stoull(field);
+    } catch (...) {
+        return 0;
+    }
+}
+
 }  // namespace
 
 struct AccessibilityBridge::Impl {
     Options opt;
-    enum class Bus { Unknown, Up, Down, Lost } bus = Bus::Unknown;
+    DBusConnection* bus = nullptr;  // private connection to the accessibility bus
     Clock::time_point retryAt{};
-    GMainContext* context = nullptr;
     std::unordered_map<std::string, std::uint32_t> pidByBusName;  // unique names never recur
     std::unordered_map<std::string, Clock::time_point> hungUntil;
-    DBusConnection* a11yBus = nullptr;  // libatspi's connection, to notice its loss
+    UnpublishedProcesses unpublished;
     BusDiscovery discovery;
 
-    ~Impl() {
-        // libatspi stays initialised (see Lost), and its connection stays on
-        // the shared context; both end with the process.
-        if (a11yBus) dbus_connection_unref(a11yBus);
+    // What a look at the bus found.
+    enum class Look {
+        Found,     // the window's accessible
+        NotReady,  // its application has not registered (yet), or lists no window yet
+        Absent,    // anything else: no bus, no match, no answer, time ran out
+    };
+
+    ~Impl() { Disconnect(); }
+
+    void Disconnect() {
+        if (!bus) return;
+        dbus_connection_close(bus);
+        dbus_connection_unref(bus);
+        bus = nullptr;
+        pidByBusName.clear();
+        hungUntil.clear();
     }
 
     bool Connect() {
-        if (bus == Bus::Up) {
-            if (dbus_connection_get_is_connected(a11yBus)) return true;
-            // The accessibility bus went away (its launcher ended; it normally
-            // lives as long as the session). libatspi keeps the registry of
-            // the old bus for good, even across atspi_exit/atspi_init, so a
-            // new bus cannot be used from this process: answer empty from
-            // now on instead of calling into a dead connection.
-            bus = Bus::Lost;
-            return false;
-        }
-        if (bus == Bus::Lost) return false;
         const auto now = Clock::now();
-        if (bus == Bus::Down && now < retryAt) return false;
-        bus = Bus::Down;
+        if (bus) {
+            if (dbus_connection_get_is_connected(bus)) return true;
+            // The accessibility bus went away (its launcher ended; it normally
+            // lives as long as the session): a new one is looked for later.
+            Disconnect();
+            retryAt = now + std::chrono::seconds(5);
+            return false;
+        }
+        if (now < retryAt) return false;
         retryAt = now + std::chrono::seconds(5);
-        if (!discovery.Locate(opt.deadlineMs)) return false;
-        const int rc = atspi_init();
-        if (rc == 1 && atspi_get_a11y_bus() == nullptr) return false;
-        if (rc != 0 && rc != 1) {
-            // Reset libatspi so that a later attempt starts afresh; using it
-            // without a bus would abort the process.
-            atspi_exit();
+        const std::string address = discovery.Address(opt.deadlineMs);
+        if (address.empty()) return false;
+        DBusError err;
+        dbus_error_init(&err);
+        DBusConnection* c = dbus_connection_open_private(address.c_str(), &err);
+        dbus_error_free(&err);
+        if (!c) return false;
+        dbus_connection_set_exit_on_disconnect(c, FALSE);
+        // What may wait unread: nothing is subscribed, so only late replies
+        // of calls that timed out arrive unasked; they are dropped after each
+        // look, and this bounds them between looks.
+        dbus_connection_set_max_received_size(c, kMaxQueuedBytes);
+        // The bus's greeting, with a bounded wait (dbus_bus_register would
+        // wait 25 s on a bus that does not answer).
+        if (!CallMethod(c, DBUS_SERVICE_DBUS, DBUS_PATH_DBUS, DBUS_INTERFACE_DBUS, "Hello", nullptr,
+                        opt.deadlineMs)) {
+            dbus_connection_close(c);
+            dbus_connection_unref(c);
             return false;
         }
-        // No grace period for starting applications: every call is bounded.
-        atspi_set_timeout(opt.callTimeoutMs, 0);
-        context = SharedContext();
-        atspi_set_main_context(context);
-        a11yBus = atspi_get_a11y_bus();
-        if (!a11yBus) {
-            atspi_exit();
-            return false;
-        }
-        dbus_connection_ref(a11yBus);
-        bus = Bus::Up;
+        bus = c;
         return true;
     }
 
-    // Handles what the bus delivered since the last call (application
-    // registrations, tree and name changes), without blocking.
-    void Pump(const Deadline& dl) {
-        for (int i = 0; i < 200 && !dl.Expired(); ++i)
-            if (!g_main_context_iteration(context, FALSE)) break;
+    static constexpr long kMaxQueuedBytes = 256 * 1024;
+
+    // Drops what arrived unasked (late replies of calls that timed out, the
+    // bus's greeting signal), without blocking. Called before and after
+    // each look, so that nothing is left to be handled late.
+    void Drain() {
+        if (!bus) return;
+        dbus_connection_read_write(bus, 0);
+        for (int i = 0; i < 10000; ++i) {
+            DBusMessage* m = dbus_connection_pop_message(bus);
+            if (!m) break;
+            dbus_message_unref(m);
+        }
     }
 
     bool IsHung(const std::string& busName) {
@@ -237,104 +434,106 @@ struct AccessibilityBridge::Impl {
 
     // Called after a failed call into an application: a call that used up
     // its timeout means the application does not answer.
-    void NoteFailure(AtspiAccessible* a, Clock::time_point started) {
+    void NoteFailure(const Obj& o, Clock::time_point started) {
         const auto now = Clock::now();
         if (now - started < std::chrono::milliseconds(opt.callTimeoutMs * 3 / 4)) return;
         if (hungUntil.size() >= 64)
             std::erase_if(hungUntil, [&](const auto& e) { return e.second <= now; });
-        hungUntil[BusNameOf(a)] = now + std::chrono::milliseconds(opt.hungBackoffMs);
+        if (hungUntil.size() >= 64) hungUntil.clear();
+        hungUntil[o.bus] = now + std::chrono::milliseconds(opt.hungBackoffMs);
     }
 
-    std::uint32_t PidOf(AtspiAccessible* app) {
-        const std::string name = BusNameOf(app);
+    std::uint32_t PidOf(const std::string& name) {
         if (name.empty()) return 0;
         auto it = pidByBusName.find(name);
         if (it != pidByBusName.end()) return it->second;
-        // Answered by the bus daemon, not by the application. Asked here
-        // rather than through libatspi, which would wait up to 25 s.
-        const DBusMessagePtr reply =
-            CallMethod(a11yBus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                       "GetConnectionUnixProcessID", name.c_str(), opt.callTimeoutMs);
-        dbus_uint32_t pid = 0;
-        if (!reply || !dbus_message_get_args(reply.get(), nullptr, DBUS_TYPE_UINT32, &pid, DBUS_TYPE_INVALID))
-            return 0;
+        // Answered by the bus daemon, not by the application.
+        const DBusMessagePtr reply = CallMethod(bus, DBUS_SERVICE_DBUS, DBUS_PATH_DBUS, DBUS_INTERFACE_DBUS,
+                                                "GetConnectionUnixProcessID", name.c_str(), opt.callTimeoutMs);
+        std::uint32_t pid = 0;
+        if (!ReplyUint(reply.get(), pid)) return 0;
         // Applications come and go; their names are never reused, so the
-        // cache is simply started afresh now and then.
+        // table is simply started afresh now and then.
         if (pidByBusName.size() >= 1024) pidByBusName.clear();
         pidByBusName.emplace(name, pid);
         return pid;
     }
 
-    // The accessible of the top-level window, or none.
-    Ref<AtspiAccessible> FindWindow(const AccWindow& window, const Deadline& dl) {
+    // The children of an object: their count, then all of them at once.
+    // False when the object did not answer.
+    bool Children(const Obj& o, std::vector<Obj>& out, const Deadline& dl) {
+        auto started = Clock::now();
+        std::int32_t count = 0;
+        if (!ReplyInt(Exchange1(bus, NewGetProperty(o, kAccessible, "ChildCount"), opt.callTimeoutMs).get(),
+                      count)) {
+            NoteFailure(o, started);
+            return false;
+        }
+        count = std::clamp(count, 0, 256);
+        std::vector<DBusMessagePtr> calls;
+        for (std::int32_t i = 0; i < count; ++i) calls.push_back(NewCallInt(o, kAccessible, "GetChildAtIndex", i));
+        if (dl.Expired()) return false;
+        started = Clock::now();
+        const auto replies = Exchange(bus, calls, opt.callTimeoutMs);
+        for (const auto& r : replies) {
+            Obj child;
+            if (!ReplyObj(r.get(), child)) {
+                NoteFailure(o, started);
+                return false;
+            }
+            out.push_back(std::move(child));
+        }
+        return true;
+    }
+
+    // The accessible of the top-level window.
+    Look FindWindow(const AccWindow& window, const Deadline& dl, Obj& found) {
         const std::uint32_t pid = window.pid;
         const std::string& title = window.title;
         const Rect4 rect{window.x, window.y, window.w, window.h};
         // This process serves its own accessibility calls on the thread that
         // would be waiting here: its windows could only time out.
-        if (pid == 0 || pid == static_cast<std::uint32_t>(getpid())) return {};
-        if (!Connect()) return {};
-        Pump(dl);
-        Ref<AtspiAccessible> desktop(atspi_get_desktop(0));
-        if (!desktop) return {};
-        Error err;
-        const gint apps = atspi_accessible_get_child_count(desktop.get(), &err);
-        if (err || apps <= 0) return {};
+        if (pid == 0 || pid == static_cast<std::uint32_t>(getpid())) return Look::Absent;
+        if (!Connect()) return Look::Absent;
+        Drain();
+        std::vector<Obj> apps;
+        const DBusMessagePtr listed =
+            Exchange1(bus, NewCall({kRegistry, kRootPath}, kAccessible, "GetChildren"), opt.callTimeoutMs);
+        if (!ReplyObjs(listed.get(), apps)) return Look::Absent;
 
-        Ref<AtspiAccessible> best;
+        Obj best;
         long bestScore = -1;
-        Ref<AtspiAccessible> byPlace;  // fallback: the only window at the rectangle
+        Obj byPlace;  // fallback: the only window at the rectangle
         int byPlaceCount = 0;
         const bool haveRect = rect.w > 0 && rect.h > 0;
+        bool registered = false;
+        bool anyWindow = false;
 
-        for (gint i = 0; i < apps && !dl.Expired(); ++i) {
-            Ref<AtspiAccessible> app(atspi_accessible_get_child_at_index(desktop.get(), i, &err));
-            if (err || !app) {
-                err.Clear();
-                continue;
-            }
-            if (PidOf(app.get()) != pid) continue;
-            if (IsHung(BusNameOf(app.get()))) return {};
-
-            auto started = Clock::now();
-            const gint windows = atspi_accessible_get_child_count(app.get(), &err);
-            if (err) {
-                NoteFailure(app.get(), started);
-                return {};
-            }
-            for (gint j = 0; j < windows && !dl.Expired(); ++j) {
-                started = Clock::now();
-                Ref<AtspiAccessible> win(atspi_accessible_get_child_at_index(app.get(), j, &err));
-                if (err || !win) {
-                    if (err) NoteFailure(app.get(), started);
-                    return {};
-                }
-                started = Clock::now();
-                const std::string name = TakeString(atspi_accessible_get_name(win.get(), &err));
-                if (err) {
-                    NoteFailure(app.get(), started);
-                    return {};
+        for (const Obj& app : apps) {
+            if (dl.Expired()) return Look::Absent;
+            if (PidOf(app.bus) != pid) continue;
+            registered = true;
+            if (IsHung(app.bus)) return Look::Absent;
+            std::vector<Obj> windows;
+            if (!Children(app, windows, dl)) return Look::Absent;
+            anyWindow = anyWindow || !windows.empty();
+            for (Obj& win : windows) {
+                if (dl.Expired()) return Look::Absent;
+                DBusMessagePtr calls[2] = {NewGetProperty(win, kAccessible, "Name"),
+                                           haveRect ? NewCallUint(win, kComponent, "GetExtents", 0)  // screen
+                                                    : DBusMessagePtr()};
+                const auto started = Clock::now();
+                auto replies = Exchange(bus, calls, opt.callTimeoutMs);
+                std::string name;
+                if (!ReplyString(replies[0].get(), name)) {
+                    NoteFailure(app, started);
+                    return Look::Absent;
                 }
                 Rect4 ext;
-                bool haveExt = false;
-                if (haveRect) {
-                    Ref<AtspiComponent> comp(atspi_accessible_get_component_iface(win.get()));
-                    if (comp) {
-                        started = Clock::now();
-                        AtspiRect* r =
-                            atspi_component_get_extents(comp.get(), ATSPI_COORD_TYPE_SCREEN, &err);
-                        if (err) {
-                            NoteFailure(app.get(), started);
-                            if (r) g_free(r);
-                            return {};
-                        }
-                        if (r) {
-                            ext = {r->x, r->y, r->width, r->height};
-                            haveExt = r->width > 0 && r->height > 0;
-                            g_free(r);
-                        }
-                    }
-                }
+                // No extents: a window without a component, or one that
+                // went away meanwhile.
+                const bool haveExt = ReplyRect(replies[1].get(), ext) && ext.w > 0 && ext.h > 0;
+                if (haveRect && !replies[1]) NoteFailure(app, started);
                 const long dist = haveExt ? RectDistance(ext, rect) : -1;
                 if (TitleMatches(name, title)) {
                     // The extents choose among windows of the same name: one
@@ -355,9 +554,18 @@ struct AccessibilityBridge::Impl {
                 }
             }
         }
-        if (best) return best;
-        if (byPlaceCount == 1) return byPlace;
-        return {};
+        if (best) {
+            found = std::move(best);
+            return Look::Found;
+        }
+        if (byPlaceCount == 1) {
+            found = std::move(byPlace);
+            return Look::Found;
+        }
+        // Toolkits register with the registry a moment after they start,
+        // and may show a window before that: not yet, rather than never.
+        if (!registered || !anyWindow) return Look::NotReady;
+        return Look::Absent;
     }
 
     // Sum of edge distances within which a window counts as lying at the
@@ -369,22 +577,58 @@ struct AccessibilityBridge::Impl {
     // The nodes of a window, all or up to its text node; empty when the
     // window is not found or the walk was cut short by the deadline (a
     // prefix would mislead).
-    std::vector<AccNode> Nodes(const AccWindow& window, bool untilText) {
+    std::vector<AccNode> Nodes(const AccWindow& window, bool untilText, Look& look) {
         const Deadline dl(opt.deadlineMs);
         std::vector<AccNode> nodes;
-        Ref<AtspiAccessible> win = FindWindow(window, dl);
-        if (!win) return nodes;
-        bool complete = false;
-        Walk(win.get(), &nodes, untilText, {}, dl, complete);
-        if (!complete) nodes.clear();
+        Obj win;
+        look = FindWindow(window, dl, win);
+        if (look == Look::Found) {
+            bool complete = false;
+            Walk(win, &nodes, untilText, {}, dl, complete);
+            if (!complete) nodes.clear();
+        }
+        Drain();
         return nodes;
     }
 
+    // A look, and while the window's application has not registered yet,
+    // more looks in short steps for up to readyWaitMs. A process that never
+    // registered within that time is not waited for again.
+    std::vector<AccNode> NodesOnceReady(const AccWindow& window, bool untilText) {
+        const auto end = Clock::now() + std::chrono::milliseconds(opt.readyWaitMs);
+        Look look = Look::Absent;
+        std::vector<AccNode> nodes = Nodes(window, untilText, look);
+        if (look != Look::NotReady) {
+            if (look == Look::Found) unpublished.Forget(window.pid);
+            return nodes;
+        }
+        const std::uint64_t started = ProcessStart(window.pid);
+        if (unpublished.Contains(window.pid, started)) return nodes;
+        while (look == Look::NotReady && Clock::now() < end) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(kReadyStepMs));
+            nodes = Nodes(window, untilText, look);
+        }
+        if (look == Look::NotReady) unpublished.Add(window.pid, started);
+        if (look == Look::Found) unpublished.Forget(window.pid);
+        return nodes;
+    }
+
+    static constexpr int kReadyStepMs = 10;
+
     // A push button and the dialog control id it stands for.
     struct Found {
-        Ref<AtspiAccessible> button;
+        Obj button;
         int id = 0;
     };
+
+    // Role, name and child count of an object, in one round trip.
+    bool Facts(const Obj& o, std::uint32_t& role, std::string& name, std::int32_t& count) {
+        DBusMessagePtr calls[3] = {NewCall(o, kAccessible, "GetRole"), NewGetProperty(o, kAccessible, "Name"),
+                                   NewGetProperty(o, kAccessible, "ChildCount")};
+        const auto replies = Exchange(bus, calls, opt.callTimeoutMs);
+        return ReplyUint(replies[0].get(), role) && ReplyString(replies[1].get(), name) &&
+               ReplyInt(replies[2].get(), count);
+    }
 
     // Depth-first walk below `root` (root excluded). With `nodes` it
     // collects them, with untilText only up to the node that holds the
@@ -393,8 +637,8 @@ struct AccessibilityBridge::Impl {
     // order that the window has; a button of the first id ends the walk.
     // `complete` tells whether the walk got to its end (or to what ended
     // it): a walk cut short by the deadline answers nothing.
-    Found Walk(AtspiAccessible* root, std::vector<AccNode>* nodes, bool untilText,
-               std::span<const int> ids, const Deadline& dl, bool& complete) {
+    Found Walk(const Obj& root, std::vector<AccNode>* nodes, bool untilText, std::span<const int> ids,
+               const Deadline& dl, bool& complete) {
         complete = false;
         std::size_t firstLabel = 0;
         bool haveLabel = false;
@@ -414,19 +658,19 @@ struct AccessibilityBridge::Impl {
         Found best;
         std::size_t bestRank = ids.size();
         struct Frame {
-            Ref<AtspiAccessible> node;
-            gint next = 0;
-            gint count = 0;
+            Obj node;
+            std::int32_t next = 0;
+            std::int32_t count = 0;
         };
         std::vector<Frame> stack;
-        Error err;
         auto started = Clock::now();
-        const gint rootCount = atspi_accessible_get_child_count(root, &err);
-        if (err) {
+        std::int32_t rootCount = 0;
+        if (!ReplyInt(Exchange1(bus, NewGetProperty(root, kAccessible, "ChildCount"), opt.callTimeoutMs).get(),
+                      rootCount)) {
             NoteFailure(root, started);
             return {};
         }
-        stack.push_back({Ref<AtspiAccessible>(ATSPI_ACCESSIBLE(g_object_ref(root))), 0, rootCount});
+        stack.push_back({root, 0, rootCount});
         int seen = 0;
         while (!stack.empty()) {
             if (dl.Expired() || seen >= opt.maxNodes) return {};
@@ -436,29 +680,27 @@ struct AccessibilityBridge::Impl {
                 continue;
             }
             started = Clock::now();
-            Ref<AtspiAccessible> child(
-                atspi_accessible_get_child_at_index(top.node.get(), top.next++, &err));
-            if (err || !child) {
-                if (err) {
-                    NoteFailure(root, started);
-                    return {};
-                }
-                continue;  // a child that vanished meanwhile
-            }
-            ++seen;
-            started = Clock::now();
-            const AtspiRole role = atspi_accessible_get_role(child.get(), &err);
-            std::string name;
-            if (!err) name = TakeString(atspi_accessible_get_name(child.get(), &err));
-            gint count = 0;
-            if (!err) count = atspi_accessible_get_child_count(child.get(), &err);
-            if (err) {
+            Obj child;
+            DBusMessagePtr reply =
+                Exchange1(bus, NewCallInt(top.node, kAccessible, "GetChildAtIndex", top.next++), opt.callTimeoutMs);
+            if (!ReplyObj(reply.get(), child)) {
                 NoteFailure(root, started);
                 return {};
             }
-            if (role == ATSPI_ROLE_PUSH_BUTTON && !ids.empty()) {
+            // A child that vanished meanwhile is answered with a null object.
+            if (!child || !dbus_validate_bus_name(child.bus.c_str(), nullptr)) continue;
+            ++seen;
+            started = Clock::now();
+            std::uint32_t role = 0;
+            std::string name;
+            std::int32_t count = 0;
+            if (!Facts(child, role, name, count)) {
+                NoteFailure(root, started);
+                return {};
+            }
+            if (role == kRolePushButton && !ids.empty()) {
                 bool failed = false;
-                const std::size_t rank = ButtonRank(child.get(), name, count, ids, dl, failed);
+                const std::size_t rank = ButtonRank(child, name, count, ids, dl, failed);
                 if (failed) return {};
                 if (rank < bestRank) {
                     bestRank = rank;
@@ -470,7 +712,7 @@ struct AccessibilityBridge::Impl {
             if (emit({RoleName(role), std::move(name)})) break;
             // A button is one control, like a Win32 button: what a toolkit
             // puts inside it (GTK 4: its label) is not walked.
-            if (role != ATSPI_ROLE_PUSH_BUTTON && stack.size() < 64 && count > 0 && !HoldsItems(role))
+            if (role != kRolePushButton && stack.size() < 64 && count > 0 && !HoldsItems(role))
                 stack.push_back({std::move(child), 0, count});
         }
         complete = true;
@@ -482,24 +724,26 @@ struct AccessibilityBridge::Impl {
     // inside it (GTK 4.8 names a mnemonic button "_Yes Yes": its label text
     // with the marker, then its inner label's name). `failed` when the
     // target did not answer.
-    std::size_t ButtonRank(AtspiAccessible* button, const std::string& name, gint count,
+    std::size_t ButtonRank(const Obj& button, const std::string& name, std::int32_t count,
                            std::span<const int> ids, const Deadline& dl, bool& failed) {
         const std::size_t own = RankOfName(ids, name);
         if (own < ids.size()) return own;
-        Error err;
-        for (gint i = 0; i < count && i < 8 && !dl.Expired(); ++i) {
+        for (std::int32_t i = 0; i < count && i < 8 && !dl.Expired(); ++i) {
             const auto started = Clock::now();
-            Ref<AtspiAccessible> inner(atspi_accessible_get_child_at_index(button, i, &err));
-            AtspiRole role = ATSPI_ROLE_INVALID;
+            Obj inner;
+            std::uint32_t role = 0;
             std::string innerName;
-            if (!err && inner) role = atspi_accessible_get_role(inner.get(), &err);
-            if (!err && inner) innerName = TakeString(atspi_accessible_get_name(inner.get(), &err));
-            if (err) {
+            std::int32_t innerCount = 0;
+            if (!ReplyObj(Exchange1(bus, NewCallInt(button, kAccessible, "GetChildAtIndex", i), opt.callTimeoutMs)
+                              .get(),
+                          inner) ||
+                (inner && !Facts(inner, role, innerName, innerCount))) {
                 NoteFailure(button, started);
                 failed = true;
+                return ids.size();
             }
-            if (err || !inner) return ids.size();
-            if (role == ATSPI_ROLE_LABEL) {
+            if (!inner) return ids.size();
+            if (role == kRoleLabel) {
                 const std::size_t r = RankOfName(ids, innerName);
                 if (r < ids.size()) return r;
             }
@@ -509,32 +753,34 @@ struct AccessibilityBridge::Impl {
 
     Found FindButton(const AccWindow& window, std::initializer_list<int> ids, const Deadline& dl) {
         if (std::none_of(ids.begin(), ids.end(), IsButtonId)) return {};
-        Ref<AtspiAccessible> win = FindWindow(window, dl);
-        if (!win) return {};
+        Obj win;
+        if (FindWindow(window, dl, win) != Look::Found) return {};
         bool complete = false;
-        Found found = Walk(win.get(), nullptr, false, std::span<const int>(ids.begin(), ids.size()), dl, complete);
+        Found found = Walk(win, nullptr, false, std::span<const int>(ids.begin(), ids.size()), dl, complete);
         return complete ? std::move(found) : Found{};
     }
 
     // Presses a button through its default action; true when the target
     // acknowledged it. `mayPress` is asked last.
-    bool PressDefaultAction(AtspiAccessible* button, const Deadline& dl,
-                            const std::function<bool()>& mayPress) {
-        Ref<AtspiAction> action(atspi_accessible_get_action_iface(button));
-        if (!action) return false;
-        Error err;
-        const gint n = atspi_action_get_n_actions(action.get(), &err);
-        if (err || n <= 0) return false;
+    bool PressDefaultAction(const Obj& button, const Deadline& dl, const std::function<bool()>& mayPress) {
+        std::int32_t n = 0;
+        if (!ReplyInt(Exchange1(bus, NewGetProperty(button, kAction, "NActions"), opt.callTimeoutMs).get(), n) ||
+            n <= 0)
+            return false;
         // The default action of a button: GTK calls it "click", Qt "Press".
-        gint chosen = 0;
+        std::vector<DBusMessagePtr> calls;
+        for (std::int32_t i = 0; i < n && i < 16; ++i) calls.push_back(NewCallInt(button, kAction, "GetName", i));
+        const auto replies = Exchange(bus, calls, opt.callTimeoutMs);
+        std::int32_t chosen = 0;
         int rank = 99;
-        for (gint i = 0; i < n && !dl.Expired(); ++i) {
-            const std::string name = Lower(TakeString(atspi_action_get_action_name(action.get(), i, &err)));
-            if (err) return false;
+        for (std::size_t i = 0; i < replies.size(); ++i) {
+            std::string name;
+            if (!ReplyString(replies[i].get(), name)) return false;
+            name = Lower(name);
             const int r = name == "click" ? 0 : name == "press" ? 1 : name == "activate" ? 2 : 99;
             if (r < rank) {
                 rank = r;
-                chosen = i;
+                chosen = static_cast<std::int32_t>(i);
             }
         }
         if (dl.Expired()) return false;
@@ -542,8 +788,10 @@ struct AccessibilityBridge::Impl {
         // A toolkit that clicks synchronously may answer only when what the
         // click opened (a modal box) has closed, while it still serves other
         // calls: a time-out here does not mean the program hangs.
-        const gboolean done = atspi_action_do_action(action.get(), chosen, &err);
-        return !err && done != FALSE;
+        bool done = false;
+        return ReplyBool(Exchange1(bus, NewCallInt(button, kAction, "DoAction", chosen), opt.callTimeoutMs).get(),
+                         done) &&
+               done;
     }
 };
 
@@ -558,24 +806,42 @@ AccessibilityBridge::~AccessibilityBridge() = default;
 bool AccessibilityBridge::BusAvailable() { return impl_->Connect(); }
 
 std::vector<AccNode> AccessibilityBridge::Snapshot(const AccWindow& window) {
-    return impl_->Nodes(window, false);
+    Impl::Look look;
+    return impl_->Nodes(window, false, look);
 }
 
 std::vector<AccNode> AccessibilityBridge::TextNodes(const AccWindow& window) {
-    return impl_->Nodes(window, true);
+    Impl::Look look;
+    return impl_->Nodes(window, true, look);
+}
+
+std::vector<AccNode> AccessibilityBridge::TextNodesOnceReady(const AccWindow& window) {
+    return impl_->NodesOnceReady(window, true);
+}
+
+bool AccessibilityBridge::NotReadyYet(const AccWindow& window) {
+    const Deadline dl(impl_->opt.deadlineMs);
+    Obj win;
+    const Impl::Look look = impl_->FindWindow(window, dl, win);
+    impl_->Drain();
+    return look == Impl::Look::NotReady;
 }
 
 int AccessibilityBridge::FindButton(const AccWindow& window, std::initializer_list<int> ids) {
     const Deadline dl(impl_->opt.deadlineMs);
-    return impl_->FindButton(window, ids, dl).id;
+    const int id = impl_->FindButton(window, ids, dl).id;
+    impl_->Drain();
+    return id;
 }
 
 int AccessibilityBridge::PressButton(const AccWindow& window, std::initializer_list<int> ids,
                                      const std::function<bool()>& mayPress) {
     const Deadline dl(impl_->opt.deadlineMs);
     const Impl::Found found = impl_->FindButton(window, ids, dl);
-    if (!found.button || dl.Expired()) return 0;
-    return impl_->PressDefaultAction(found.button.get(), dl, mayPress) ? found.id : 0;
+    int pressed = 0;
+    if (found.button && !dl.Expired() && impl_->PressDefaultAction(found.button, dl, mayPress)) pressed = found.id;
+    impl_->Drain();
+    return pressed;
 }
 
 }  // namespace rw::x11
