@@ -22,6 +22,7 @@
 #include <string_view>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "BusDiscovery.h"
 
@@ -416,11 +417,16 @@ struct AccessibilityBridge::Impl {
     // each look, so that nothing is left to be handled late.
     void Drain() {
         if (!bus) return;
-        dbus_connection_read_write(bus, 0);
-        for (int i = 0; i < 10000; ++i) {
-            DBusMessage* m = dbus_connection_pop_message(bus);
-            if (!m) break;
-            dbus_message_unref(m);
+        // One read takes what the socket holds up to a chunk: read again
+        // while messages come in, within a bound.
+        for (int round = 0; round < 64; ++round) {
+            dbus_connection_read_write(bus, 0);
+            int dropped = 0;
+            while (DBusMessage* m = dbus_connection_pop_message(bus)) {
+                dbus_message_unref(m);
+                ++dropped;
+            }
+            if (dropped == 0) break;
         }
     }
 
@@ -452,11 +458,21 @@ struct AccessibilityBridge::Impl {
                                                 "GetConnectionUnixProcessID", name.c_str(), opt.callTimeoutMs);
         std::uint32_t pid = 0;
         if (!ReplyUint(reply.get(), pid)) return 0;
-        // Applications come and go; their names are never reused, so the
-        // table is simply started afresh now and then.
+        // Kept small by ForgetUnlisted; this only guards against a registry
+        // that lists thousands of applications.
         if (pidByBusName.size() >= 1024) pidByBusName.clear();
         pidByBusName.emplace(name, pid);
         return pid;
+    }
+
+    // Applications come and go, and their bus names are never reused: only
+    // those the registry lists now are kept, so that a day of short-lived
+    // dialog programs leaves nothing behind.
+    void ForgetUnlisted(const std::vector<Obj>& apps) {
+        std::unordered_set<std::string_view> listed;
+        for (const Obj& a : apps) listed.insert(a.bus);
+        std::erase_if(pidByBusName, [&](const auto& e) { return !listed.contains(e.first); });
+        std::erase_if(hungUntil, [&](const auto& e) { return !listed.contains(e.first); });
     }
 
     // The children of an object: their count, then all of them at once.
@@ -500,6 +516,7 @@ struct AccessibilityBridge::Impl {
         const DBusMessagePtr listed =
             Exchange1(bus, NewCall({kRegistry, kRootPath}, kAccessible, "GetChildren"), opt.callTimeoutMs);
         if (!ReplyObjs(listed.get(), apps)) return Look::Absent;
+        ForgetUnlisted(apps);
 
         Obj best;
         long bestScore = -1;
