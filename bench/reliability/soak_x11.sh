@@ -45,7 +45,8 @@ for i in $(seq 1 "$COUNT"); do
         answered=$((answered + 1))
     else
         missed=$((missed + 1))
-        echo "dialog $i missed (it printed '$out')" >&2
+        echo "dialog $i missed (it printed '$out'); the program's last lines:" >&2
+        tail -25 "$WORK/rw.log" | sed 's/^/    /' >&2
     fi
     kill -0 "$RW_PID" 2>/dev/null || fail "replywick ended during dialog $i"
     case $i in 1 | 10 | 100 | 500 | 1000 | "$COUNT") rss[$i]=$(rss_kib) ;; esac

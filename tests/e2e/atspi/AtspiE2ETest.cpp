@@ -707,13 +707,35 @@ TEST_F(AtspiE2E, Gtk4WindowButtons) {
 
 // ---- The accessibility bus ends -----------------------------------------
 
-class ZzAtspiE2E : public AtspiE2E {};
+// The bus ends here: each test asks for it itself.
+class ZzAtspiE2E : public AtspiE2E {
+protected:
+    void SetUp() override { ASSERT_NE(x_.get(), nullptr) << "no X display"; }
+};
+
+// Whether a name has an owner on the session bus (asked without starting
+// anything by D-Bus activation).
+bool SessionNameHasOwner(const char* name) {
+    DBusError err;
+    dbus_error_init(&err);
+    DBusConnection* session = dbus_bus_get(DBUS_BUS_SESSION, &err);
+    dbus_error_free(&err);
+    if (!session) return false;
+    dbus_connection_set_exit_on_disconnect(session, FALSE);
+    auto reply = rw::x11::CallMethod(session, DBUS_SERVICE_DBUS, DBUS_PATH_DBUS, DBUS_INTERFACE_DBUS, "NameHasOwner",
+                                     name, 2000);
+    dbus_bool_t has = FALSE;
+    const bool ok = reply && dbus_message_get_args(reply.get(), nullptr, DBUS_TYPE_BOOLEAN, &has, DBUS_TYPE_INVALID);
+    dbus_connection_unref(session);
+    return ok && has;
+}
 
 // Runs last (gtest runs suites in the order they appear): it ends the
 // harness's accessibility bus. A bridge whose bus is
 // gone answers nothing, quickly, and does not crash; the dialogs themselves
 // keep working.
 TEST_F(ZzAtspiE2E, BusLost) {
+    ASSERT_TRUE(bridge_->BusAvailable()) << "no accessibility bus";
     const char* launcher = std::getenv("RW_ATSPI_LAUNCHER_PID");
     ASSERT_NE(launcher, nullptr) << "RW_ATSPI_LAUNCHER_PID not set";
     Child before(Zenity("info", "Before", "Seen before the bus ends."));
@@ -729,6 +751,35 @@ TEST_F(ZzAtspiE2E, BusLost) {
     EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count(),
               3000);
     EXPECT_EQ(before.WaitExit(200), std::nullopt);  // not pressed, still open
+}
+
+// After the bus went away (the test above), a new accessibility bus of the
+// session is joined again: the bridge does not stay blind for the rest of
+// the program's life.
+TEST_F(ZzAtspiE2E, NewBusIsJoined) {
+    // The new bus launcher, as the harness starts one; a program of the
+    // session started after it publishes itself there.
+    Child launcher({"/usr/libexec/at-spi-bus-launcher", "--launch-immediately", "--a11y=1"});
+    auto end = Clock::now() + std::chrono::seconds(10);
+    while (!SessionNameHasOwner("org.a11y.Bus") && Clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_TRUE(SessionNameHasOwner("org.a11y.Bus")) << "the new bus launcher did not start";
+    Child z(Zenity("question", "New bus", "Is the new bus used?"));
+    auto w = x_.FindByPid(z.pid(), 10000);
+    ASSERT_TRUE(w.has_value());
+    // The bridge looks for a bus again every few seconds.
+    std::string text;
+    end = Clock::now() + std::chrono::seconds(20);
+    while (text.empty() && Clock::now() < end) {
+        text = DialogTextFromNodes(Snap(z, *w));
+        if (text.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    EXPECT_EQ(text, "Is the new bus used?");
+    EXPECT_TRUE(Press(z, *w, 6));
+    EXPECT_EQ(z.WaitExit(5000), std::optional<int>(0));
+    // The launcher ends its bus when it is asked to end.
+    kill(launcher.pid(), SIGTERM);
+    launcher.WaitExit(5000);
 }
 
 // ---- Without any bus ------------------------------------------------------
