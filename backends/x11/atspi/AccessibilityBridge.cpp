@@ -638,13 +638,59 @@ struct AccessibilityBridge::Impl {
         int id = 0;
     };
 
-    // Role, name and child count of an object, in one round trip.
-    bool Facts(const Obj& o, std::uint32_t& role, std::string& name, std::int32_t& count) {
-        DBusMessagePtr calls[3] = {NewCall(o, kAccessible, "GetRole"), NewGetProperty(o, kAccessible, "Name"),
-                                   NewGetProperty(o, kAccessible, "ChildCount")};
-        const auto replies = Exchange(bus, calls, opt.callTimeoutMs);
-        return ReplyUint(replies[0].get(), role) && ReplyString(replies[1].get(), name) &&
-               ReplyInt(replies[2].get(), count);
+    // A child below a window, with what the walk needs to know of it.
+    struct Kid {
+        Obj obj;
+        std::uint32_t role = 0;
+        std::string name;
+        std::int32_t count = 0;
+    };
+
+    // The first `count` children of `node` with their role, name and child
+    // count: all references of a batch of siblings asked at once, then all
+    // their facts at once, so that a group of siblings costs two round
+    // trips rather than two per child. Children that vanished meanwhile are
+    // left out. False when the target did not answer (noted against `of`).
+    bool Kids(const Obj& node, std::int32_t count, std::vector<Kid>& out, const Obj& of, const Deadline& dl) {
+        constexpr std::int32_t kBatch = 32;
+        for (std::int32_t first = 0; first < count; first += kBatch) {
+            if (dl.Expired()) return false;
+            const std::int32_t n = std::min(kBatch, count - first);
+            std::vector<DBusMessagePtr> calls;
+            for (std::int32_t i = 0; i < n; ++i)
+                calls.push_back(NewCallInt(node, kAccessible, "GetChildAtIndex", first + i));
+            auto started = Clock::now();
+            const auto refs = Exchange(bus, calls, opt.callTimeoutMs);
+            std::vector<Kid> batch;
+            for (const auto& r : refs) {
+                Kid k;
+                if (!ReplyObj(r.get(), k.obj)) {
+                    NoteFailure(of, started);
+                    return false;
+                }
+                // A child that vanished meanwhile is answered with a null object.
+                if (!k.obj || !dbus_validate_bus_name(k.obj.bus.c_str(), nullptr)) continue;
+                batch.push_back(std::move(k));
+            }
+            calls.clear();
+            for (const Kid& k : batch) {
+                calls.push_back(NewCall(k.obj, kAccessible, "GetRole"));
+                calls.push_back(NewGetProperty(k.obj, kAccessible, "Name"));
+                calls.push_back(NewGetProperty(k.obj, kAccessible, "ChildCount"));
+            }
+            started = Clock::now();
+            const auto facts = Exchange(bus, calls, opt.callTimeoutMs);
+            for (std::size_t i = 0; i < batch.size(); ++i) {
+                Kid& k = batch[i];
+                if (!ReplyUint(facts[3 * i].get(), k.role) || !ReplyString(facts[3 * i + 1].get(), k.name) ||
+                    !ReplyInt(facts[3 * i + 2].get(), k.count)) {
+                    NoteFailure(of, started);
+                    return false;
+                }
+                out.push_back(std::move(k));
+            }
+        }
+        return true;
     }
 
     // Depth-first walk below `root` (root excluded). With `nodes` it
@@ -675,62 +721,53 @@ struct AccessibilityBridge::Impl {
         Found best;
         std::size_t bestRank = ids.size();
         struct Frame {
-            Obj node;
-            std::int32_t next = 0;
-            std::int32_t count = 0;
+            std::vector<Kid> kids;
+            std::size_t next = 0;
         };
         std::vector<Frame> stack;
-        auto started = Clock::now();
+        const auto started = Clock::now();
         std::int32_t rootCount = 0;
         if (!ReplyInt(Exchange1(bus, NewGetProperty(root, kAccessible, "ChildCount"), opt.callTimeoutMs).get(),
                       rootCount)) {
             NoteFailure(root, started);
             return {};
         }
-        stack.push_back({root, 0, rootCount});
         int seen = 0;
+        // Asks for the children of a node, within the node budget.
+        auto push = [&](const Obj& node, std::int32_t count) {
+            if (seen + count > opt.maxNodes) return false;
+            Frame f;
+            if (!Kids(node, count, f.kids, root, dl)) return false;
+            seen += count;
+            stack.push_back(std::move(f));
+            return true;
+        };
+        if (!push(root, rootCount)) return {};
         while (!stack.empty()) {
-            if (dl.Expired() || seen >= opt.maxNodes) return {};
+            if (dl.Expired()) return {};
             Frame& top = stack.back();
-            if (top.next >= top.count) {
+            if (top.next >= top.kids.size()) {
                 stack.pop_back();
                 continue;
             }
-            started = Clock::now();
-            Obj child;
-            DBusMessagePtr reply =
-                Exchange1(bus, NewCallInt(top.node, kAccessible, "GetChildAtIndex", top.next++), opt.callTimeoutMs);
-            if (!ReplyObj(reply.get(), child)) {
-                NoteFailure(root, started);
-                return {};
-            }
-            // A child that vanished meanwhile is answered with a null object.
-            if (!child || !dbus_validate_bus_name(child.bus.c_str(), nullptr)) continue;
-            ++seen;
-            started = Clock::now();
-            std::uint32_t role = 0;
-            std::string name;
-            std::int32_t count = 0;
-            if (!Facts(child, role, name, count)) {
-                NoteFailure(root, started);
-                return {};
-            }
-            if (role == kRolePushButton && !ids.empty()) {
+            Kid child = std::move(top.kids[top.next++]);
+            if (child.role == kRolePushButton && !ids.empty()) {
                 bool failed = false;
-                const std::size_t rank = ButtonRank(child, name, count, ids, dl, failed);
+                const std::size_t rank = ButtonRank(child, ids, dl, failed);
                 if (failed) return {};
                 if (rank < bestRank) {
                     bestRank = rank;
-                    best = {std::move(child), ids[rank]};
+                    best = {std::move(child.obj), ids[rank]};
                     if (rank == 0) break;
                 }
                 continue;
             }
-            if (emit({RoleName(role), std::move(name)})) break;
+            if (emit({RoleName(child.role), std::move(child.name)})) break;
             // A button is one control, like a Win32 button: what a toolkit
             // puts inside it (GTK 4: its label) is not walked.
-            if (role != kRolePushButton && stack.size() < 64 && count > 0 && !HoldsItems(role))
-                stack.push_back({std::move(child), 0, count});
+            if (child.role != kRolePushButton && stack.size() < 64 && child.count > 0 && !HoldsItems(child.role) &&
+                !push(child.obj, child.count))
+                return {};
         }
         complete = true;
         return best;
@@ -741,29 +778,18 @@ struct AccessibilityBridge::Impl {
     // inside it (GTK 4.8 names a mnemonic button "_Yes Yes": its label text
     // with the marker, then its inner label's name). `failed` when the
     // target did not answer.
-    std::size_t ButtonRank(const Obj& button, const std::string& name, std::int32_t count,
-                           std::span<const int> ids, const Deadline& dl, bool& failed) {
-        const std::size_t own = RankOfName(ids, name);
-        if (own < ids.size()) return own;
-        for (std::int32_t i = 0; i < count && i < 8 && !dl.Expired(); ++i) {
-            const auto started = Clock::now();
-            Obj inner;
-            std::uint32_t role = 0;
-            std::string innerName;
-            std::int32_t innerCount = 0;
-            if (!ReplyObj(Exchange1(bus, NewCallInt(button, kAccessible, "GetChildAtIndex", i), opt.callTimeoutMs)
-                              .get(),
-                          inner) ||
-                (inner && !Facts(inner, role, innerName, innerCount))) {
-                NoteFailure(button, started);
-                failed = true;
-                return ids.size();
-            }
-            if (!inner) return ids.size();
-            if (role == kRoleLabel) {
-                const std::size_t r = RankOfName(ids, innerName);
-                if (r < ids.size()) return r;
-            }
+    std::size_t ButtonRank(const Kid& button, std::span<const int> ids, const Deadline& dl, bool& failed) {
+        const std::size_t own = RankOfName(ids, button.name);
+        if (own < ids.size() || button.count <= 0) return own;
+        std::vector<Kid> inner;
+        if (!Kids(button.obj, std::min<std::int32_t>(button.count, 8), inner, button.obj, dl)) {
+            failed = true;
+            return ids.size();
+        }
+        for (const Kid& k : inner) {
+            if (k.role != kRoleLabel) continue;
+            const std::size_t r = RankOfName(ids, k.name);
+            if (r < ids.size()) return r;
         }
         return ids.size();
     }
