@@ -8,9 +8,10 @@
 //                                   5 Ignore, 6 Yes, 7 No; OK falls back to 2)
 //   atspi_probe PID --bench N       N examinations (Snapshot + dialog text): min/median/p95
 //   atspi_probe PID --ready         ms from the window being managed until its text is seen
-//   atspi_probe --soak N            N zenity dialogs one after another, each read as soon as its
+//   atspi_probe --soak N [single]   N zenity dialogs one after another, each read as soon as its
 //                                   window is managed (as the program reads it) and answered;
 //                                   prints the dialogs missed and the resident memory on the way
+//                                   ("single": one look per dialog, no waiting for registration)
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -55,7 +56,7 @@ pid_t Spawn(const std::vector<std::string>& argv) {
 
 // The dialogs of a long day: each read the moment its window is managed and
 // answered, the next one started once the last has ended.
-int Soak(int count) {
+int Soak(int count, bool singleLook) {
     rwtest::XDisplay x;
     if (!x.get()) {
         std::fprintf(stderr, "no X display\n");
@@ -83,7 +84,8 @@ int Soak(int count) {
         if (win) {
             const rw::x11::AccWindow window{static_cast<std::uint32_t>(pid), win->title, win->x, win->y,
                                             win->w, win->h};
-            const std::string read = rw::x11::DialogTextFromNodes(bridge.TextNodesOnceReady(window));
+            const std::string read = rw::x11::DialogTextFromNodes(
+                singleLook ? bridge.TextNodes(window) : bridge.TextNodesOnceReady(window));
             if (read != text) {
                 ++missed;
                 std::printf("dialog %d missed: read '%s'\n", i, read.c_str());
@@ -122,7 +124,8 @@ int Soak(int count) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc >= 3 && std::strcmp(argv[1], "--soak") == 0) return Soak(std::max(1, std::atoi(argv[2])));
+    if (argc >= 3 && std::strcmp(argv[1], "--soak") == 0)
+        return Soak(std::max(1, std::atoi(argv[2])), argc >= 4 && std::strcmp(argv[3], "single") == 0);
     if (argc < 2) {
         std::fprintf(stderr, "usage: %s PID [--press ID | --bench N]\n", argv[0]);
         return 2;

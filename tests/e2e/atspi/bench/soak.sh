@@ -7,11 +7,14 @@
 # the warnings of D-Bus libraries seen, and the bridge process's resident
 # memory (VmRSS) along the way. Figures only: nothing here fails on time.
 #
-#   tests/e2e/atspi/bench/soak.sh [BUILD_DIR] [COUNT]   (default build/linux, 1000)
+#   tests/e2e/atspi/bench/soak.sh [BUILD_DIR] [COUNT] [single]   (default build/linux, 1000)
+#   single: one look per dialog, without waiting for a program that has not
+#           registered yet (shows how often that wait is needed)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=${1:-build/linux}
 count=${2:-1000}
+mode=${3:-}
 probe=$build/tests/e2e/atspi/rw_atspi_probe
 [ -x "$probe" ] || { echo "build $probe first" >&2; exit 1; }
 probe=$(readlink -f "$probe")
@@ -19,7 +22,7 @@ err=$(mktemp /tmp/rw-atspi-soak.XXXXXX)
 trap 'rm -f "$err"' EXIT
 
 set +e
-"$here/../run_e2e.sh" --display 96 "$probe" --soak "$count" 2>"$err"
+"$here/../run_e2e.sh" --display 96 "$probe" --soak "$count" $mode 2>"$err"
 rc=$?
 set -e
 echo "warnings of D-Bus libraries (dbind): $(grep -c -e dbind -e 'Unable to open bus connection' "$err" || true)"
