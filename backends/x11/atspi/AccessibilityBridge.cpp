@@ -6,8 +6,8 @@
 // application has already gone, and it subscribes to the desktop's signals,
 // which pile up unread while the program waits for the next dialog. The
 // bridge needs a dozen calls; made here on a private connection, it keeps
-// nothing but two small bounded tables and receives nothing it did not ask
-// for.
+// nothing but a few small bounded tables and receives nothing it did not
+// ask for.
 #include "AccessibilityBridge.h"
 
 #include <dbus/dbus.h>
@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <fstream>
 #include <span>
 #include <sstream>
