@@ -124,6 +124,26 @@ scenario_stopped_target() {
     kill -CONT "$stopped"
 }
 
+# Dialogs that end as soon as they are answered (by a key), one after
+# another, each read through the accessibility bus: the program prints no
+# warning of a D-Bus library about an application that has gone (such a
+# warning came with every dialog while what the bus said about an exited
+# application was handled only at the next look).
+scenario_no_warnings() {
+    item "ok" "RW Ends" Zenity "This dialog ends" "{ENTER}"
+    start_replywick
+    local i
+    for i in 1 2 3 4 5 6 7 8; do
+        zenity_bg --info --title="RW Ends" --text="This dialog ends when answered ($i)."
+        expect_exit 0 "dialog $i" "$LAST"
+    done
+    # The last answer's aftermath, too.
+    sleep 0.5
+    if grep -e dbind -e 'Unable to open bus connection' -e WARNING "$WORK/rw.log" >&2; then
+        fail "warnings in the program's output"
+    fi
+}
+
 name=${1:?scenario name}
 declare -F "scenario_$name" >/dev/null || fail "no scenario $name"
 "scenario_$name"
