@@ -346,18 +346,19 @@ void Player::ReleasePending() {
 
 namespace {
 
-void PlayMacro(const std::string& macro, const WindowIdentity* target) {
+bool PlayMacro(const std::string& macro, const WindowIdentity* target) {
     DebugLine([&] { return "  SendKeys: " + macro; });
     Player player(macro);
-    if (!player.Play(target)) return;  // nothing typed, and no closing line
-    if (player.Stopped()) return;      // the stop wrote its own line
+    if (!player.Play(target)) return false;  // nothing typed, and no closing line
+    if (player.Stopped()) return true;       // the stop wrote its own line
     DebugLine([] { return std::string("   SendKeys finished"); });
+    return true;
 }
 
 }  // namespace
 
-void SendKeys(const std::string& macro) { PlayMacro(macro, nullptr); }
-void SendKeys(const std::string& macro, const WindowIdentity& target) { PlayMacro(macro, &target); }
+bool SendKeys(const std::string& macro) { return PlayMacro(macro, nullptr); }
+bool SendKeys(const std::string& macro, const WindowIdentity& target) { return PlayMacro(macro, &target); }
 
 void PostText(WinHandle w, const std::string& text) {
     const Platform& sys = Sys();
