@@ -400,8 +400,9 @@ TEST_F(AtspiE2E, StoppedTargetDoesNotBlock) {
     EXPECT_TRUE(Snap(stopped, ws).empty());
     EXPECT_FALSE(Press(stopped, ws, 6));
     const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0);
-    // Two examinations; the bound is generous, the point is not 2 x 25 s.
-    EXPECT_LT(spent.count(), 3000);
+    // Two examinations. A hang would cost D-Bus's 25 s each; the bound only
+    // tells that from a slow machine (the figure is bench.sh's).
+    EXPECT_LT(spent.count(), 20000);
 
     Child next(Zenity("question", "Next", "Is the next dialog still answered?"));
     std::vector<AccNode> nodes;
@@ -741,15 +742,21 @@ TEST_F(ZzAtspiE2E, BusLost) {
     Child before(Zenity("info", "Before", "Seen before the bus ends."));
     XWin wb = Await(before);
     ASSERT_EQ(kill(static_cast<pid_t>(std::atoi(launcher)), SIGTERM), 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    // Until the bus has really gone.
+    const auto gone = Clock::now() + std::chrono::seconds(10);
+    while (SessionNameHasOwner("org.a11y.Bus") && Clock::now() < gone)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_FALSE(SessionNameHasOwner("org.a11y.Bus")) << "the bus launcher did not end";
 
     const auto t0 = Clock::now();
     for (int i = 0; i < 5; ++i) {
         EXPECT_TRUE(Snap(before, wb).empty());
         EXPECT_FALSE(Press(before, wb, 1));
     }
+    // A hang would cost seconds per call; the bound only tells that from a
+    // slow machine.
     EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count(),
-              3000);
+              20000);
     EXPECT_EQ(before.WaitExit(200), std::nullopt);  // not pressed, still open
 }
 
@@ -793,8 +800,9 @@ TEST(NoBus, EmptyAndQuick) {
         EXPECT_EQ(bridge.FindButton({1, "Title", 0, 0, 100, 100}, {1}), 0);
         EXPECT_EQ(bridge.PressButton({1, "Title", 0, 0, 100, 100}, {6}), 0);
     }
+    // Sixty calls; each would wait for a bus if it did not answer at once.
     const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0);
-    EXPECT_LT(spent.count(), 1500);
+    EXPECT_LT(spent.count(), 20000);
 }
 
 }  // namespace
