@@ -1,5 +1,7 @@
 #include "backends/qt/ui/QtUi.h"
 
+#include <QApplication>
+#include <QCursor>
 #include <QListWidget>
 
 #include <cmath>
@@ -29,9 +31,34 @@ QRect Px96Rect(int left, int top, int width, int height) {
     return {Px96(left), Px96(top), Px96(width), Px96(height)};
 }
 
+namespace {
+bool gWaiting = false;
+}  // namespace
+
+void SetWaitPointer(bool wait) {
+    if (wait == gWaiting) return;
+    gWaiting = wait;
+    if (wait) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+void MakeFixedDialog(QWidget* window, QSize size) {
+    // CustomizeWindowHint: only the buttons named here, so the window
+    // manager offers neither minimise nor maximise.
+    window->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint);
+    window->setFixedSize(size);
+}
+
 void TraceControls(QWidget* window) {
     if (std::getenv("RW_X11_TRACE") == nullptr || window == nullptr) return;
     const std::string win = S(window->objectName());
+    const QCursor* pointer = QApplication::overrideCursor();
+    std::fprintf(stderr, "x11: pointer %s %s\n", win.c_str(),
+                 pointer != nullptr && pointer->shape() == Qt::WaitCursor ? "wait" : "normal");
     for (QWidget* w : window->findChildren<QWidget*>()) {
         // Qt's own parts of a control (scroll-area viewports) are no controls.
         if (w->objectName().isEmpty() || w->objectName().startsWith("qt_") || !w->isVisible()) continue;

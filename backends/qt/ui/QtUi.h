@@ -34,6 +34,15 @@ inline std::string S(const QString& s) { return s.toStdString(); }
 // end-to-end tests can aim real pointer input at them.
 void TraceControls(QWidget* window);
 
+// The wait pointer for the whole program, on or off. One state for all
+// windows: the list sets it for an edit, and the editor's loading takes it
+// back.
+void SetWaitPointer(bool wait);
+
+// Fixed-size dialog: a title and a close box, no minimise or maximise, and
+// a size the window manager is told it cannot change.
+void MakeFixedDialog(QWidget* window, QSize size);
+
 // The font the windows' layouts are made for: an 8-point dialog font, 11
 // pixels at 96 dpi. Qt's default is wider, and labels would be cut.
 void UseDialogFont(QWidget* window);

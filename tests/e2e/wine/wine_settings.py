@@ -497,7 +497,8 @@ TITLE_TESTS = ["exakt", "von links", "von rechts", "beliebig"]
 EDITOR_TIPS_DE = {"picSearch": "Ziehen Sie das Suchwerkzeug über das gewünschte Fenster, und lassen Sie dann "
                                "die Maustaste los.",
                   "lstKeys": "Doppelklicken zum Einfügen", "lstMisc": "Doppelklicken zum Einfügen"}
-ABOUT_DE = {"fraDev": "Entwicklung", "cmdOK": "OK", "lblApp": "Replywick V0.9", "lblBuild": "Build 073"}
+ABOUT_DE = {"fraDev": "Entwicklung", "lblMakers": "The Replywick developers", "cmdOK": "OK",
+            "lblApp": "Replywick V0.9", "lblBuild": "Build 073"}
 ABOUT_EN = dict(ABOUT_DE, fraDev="Development")
 
 
