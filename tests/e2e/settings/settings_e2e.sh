@@ -483,6 +483,162 @@ scenario_language() {
     done
 }
 
+# ---- Scenarios: what a user meets first ------------------------------------
+
+# open_editor BUTTON CAPTION: Add or Edit from the list window; waits until
+# the editor has shown its controls.
+open_editor() {
+    ctl frmList "$1"
+    mark
+    click_at $POS
+    wait_for 10 window_of "$2" || fail "$1 did not open the item editor"
+    shown frmEditItem cmdCancel
+}
+
+# The editor as the keyboard meets it: the normal pointer once it is open,
+# Tab in the message text moves on to the module, Ctrl+Enter starts a new
+# line there and Enter is OK; a token double-clicked in the list replaces
+# the part of the macro that was selected.
+scenario_editor_keys() {
+    ini_of "$INI" Alpha
+    start_rw
+    open_list
+    click_row frmList lst Alpha
+    open_editor cmdEdit "Edit Item"
+    wait_line 10 "^x11: pointer frmEditItem " || fail "no trace of the editor's pointer"
+    since_mark | grep -q "^x11: pointer frmEditItem normal" ||
+        fail "the editor opened with the wait pointer: $(since_mark | grep '^x11: pointer')"
+
+    click_ctl frmEditItem txtMacro
+    xdotool key ctrl+a
+    xdotool type --delay 30 "abc XYZ"
+    xdotool key shift+Left shift+Left shift+Left
+    row frmEditItem lstMisc "{Dialog Yes}"
+    # shellcheck disable=SC2086
+    xdotool mousemove $POS click --repeat 2 --delay 80 1
+    wait_for 5 field_is txtMacro "abc {Dialog Yes}" ||
+        fail "the token did not replace the selection: '$(read_field txtMacro)'"
+
+    click_ctl frmEditItem txtModul
+    xdotool key ctrl+a BackSpace
+    click_ctl frmEditItem txtText
+    xdotool key ctrl+a BackSpace
+    xdotool type --delay 30 "one"
+    xdotool key ctrl+Return
+    xdotool type --delay 30 "two"
+    xdotool key Tab
+    xdotool type --delay 30 "mod"
+    wait_for 5 field_is txtModul "mod" || fail "Tab in the message text did not reach the module: '$(read_field txtModul)'"
+    [ "$(read_field txtText)" = "$(printf 'one\ntwo')" ] || fail "the message text holds '$(read_field txtText)'"
+
+    click_ctl frmEditItem txtText
+    xdotool key ctrl+End Return
+    wait_for 10 sh -c "! xdotool search --name '^Edit Item\$'" || fail "Enter in the message text did not close the editor"
+    close_list cmdOK
+    local text
+    text=$(tr -d '\r' <"$INI")
+    case "$text" in
+        *$'Text=one\nText=two\nModul=mod\n'*"Macro=abc {Dialog Yes}"*) ;;
+        *) fail "the settings file after Enter and OK: $text" ;;
+    esac
+}
+
+# Enter with Cancel focused is Cancel, in the editor and in the list window,
+# as in any dialog; the Tab order leads there.
+scenario_enter_on_cancel() {
+    ini_of "$INI" Alpha
+    cp "$INI" "$WORK/before.ini"
+    start_rw
+    open_list
+    click_row frmList lst Alpha
+    open_editor cmdEdit "Edit Item"
+    click_ctl frmEditItem txtDesc
+    xdotool key ctrl+a
+    xdotool type --delay 30 "Renamed"
+    # Name, title, title test, class, text, module, macro, keys, OK, Cancel.
+    local i
+    for i in 1 2 3 4 5 6 7 8 9; do xdotool key Tab; sleep 0.05; done
+    xdotool key Return
+    wait_for 10 sh -c "! xdotool search --name '^Edit Item\$'" || fail "Enter on Cancel did not close the editor"
+    # The list window: Tab from the list to OK, then to Cancel.
+    click_row frmList lst Alpha
+    xdotool key Tab Tab
+    mark
+    xdotool key Return
+    wait_line 10 "^x11: item list window closed" || fail "Enter on Cancel did not close the item list"
+    same_file "$INI" "$WORK/before.ini" "after Enter on Cancel"
+}
+
+# Each settings window is a fixed dialog: its Motif hints offer neither
+# minimise nor maximise (functions and title-bar buttons), it is a dialog,
+# and its minimum and maximum size are its size, so the window manager
+# offers no maximise. (Openbox, the window manager here, keeps its iconify
+# button whatever the hints say; GNOME's, KDE's and Xfce's honour them.)
+scenario_fixed_dialogs() {
+    ini_of "$INI" Alpha
+    start_rw
+    open_list
+    check_fixed "the item list"
+    open_editor cmdAdd "Add Item"
+    check_fixed "the item editor"
+    click_ctl frmEditItem cmdCancel
+    wait_for 10 sh -c "! xdotool search --name '^Add Item\$'" || fail "Cancel did not close the editor"
+    close_list cmdCancel
+    mark
+    menu about
+    wait_line 10 "^x11: control frmAbout cmdOK " || fail "About did not open"
+    check_fixed "About"
+}
+
+# check_fixed WHAT: the active window's hints are those of a fixed dialog.
+check_fixed() {
+    local id actions hints mwm flags functions decorations
+    wait_for 5 xdotool getactivewindow || fail "no active window for $1"
+    id=$(xdotool getactivewindow)
+    wait_for 5 sh -c "xprop -id $id _NET_WM_ALLOWED_ACTIONS | grep -q ACTION_CLOSE" ||
+        fail "$1: the window manager set no allowed actions"
+    xprop -id "$id" _NET_WM_WINDOW_TYPE | grep -q "= _NET_WM_WINDOW_TYPE_DIALOG" || fail "$1 is no dialog"
+    # Flags, functions, decorations: minimise is 0x8 and maximise 0x10 among
+    # the functions, 0x20 and 0x40 among the decorations.
+    mwm=$(xprop -id "$id" _MOTIF_WM_HINTS | sed -n 's/.*= *//p' | tr -d ' ')
+    IFS=, read -r flags functions decorations _ <<<"$mwm"
+    [ -n "$decorations" ] && (( (flags & 3) == 3 )) || fail "$1 has no Motif functions and decorations: '$mwm'"
+    (( (functions & 0x18) == 0 && (functions & 1) == 0 )) || fail "$1 offers minimise or maximise: functions $functions"
+    (( (decorations & 0x60) == 0 && (decorations & 1) == 0 )) ||
+        fail "$1 asks for minimise or maximise buttons: decorations $decorations"
+    actions=$(xprop -id "$id" _NET_WM_ALLOWED_ACTIONS)
+    case "$actions" in
+        *MAXIMIZE* | *RESIZE*) fail "$1 may be maximised or resized: $actions" ;;
+    esac
+    hints=$(xprop -id "$id" WM_NORMAL_HINTS)
+    local min max
+    min=$(echo "$hints" | sed -n 's/.*minimum size: *//p')
+    max=$(echo "$hints" | sed -n 's/.*maximum size: *//p')
+    [ -n "$min" ] && [ "$min" = "$max" ] || fail "$1 is not of fixed size: $hints"
+}
+
+# Items written by hand in a Linux editor (LF line breaks) paste as the
+# same items with CR LF would; the file keeps CR LF.
+scenario_paste_lf() {
+    ini_of "$INI" Alpha
+    start_rw
+    open_list
+    printf '[Item]\nDesc=Hand\nTitle=Hand Made\nTitleTestType=0\nClass=Zenity\nText=first\nText=second\nModul=\nSize=\nMacro={Dialog Yes}\nDelay=500\n\n' \
+        >"$WORK/hand.txt"
+    "$CLIPTEXT" --set "$WORK/hand.txt" >"$WORK/clip.out" 2>/dev/null &
+    PIDS+=($!)
+    wait_for 10 grep -q set "$WORK/clip.out" || fail "the clipboard helper did not start"
+    click_row frmList lst Alpha
+    xdotool key ctrl+v
+    close_list cmdOK
+    local want="$WORK/want.ini"
+    ini_begin "$want"
+    printf '[Item]\r\nDesc=Hand\r\nTitle=Hand Made\r\nTitleTestType=0\r\nClass=Zenity\r\nText=first\r\nText=second\r\nModul=\r\nSize=\r\nMacro={Dialog Yes}\r\nDelay=500\r\n\r\n' >>"$want"
+    ini_item "$want" Alpha "RW never Alpha" NoSuchClass "Alpha{ENTER}"
+    ini_end "$want"
+    same_file "$INI" "$want" "after pasting LF text"
+}
+
 [ -n "$SCENARIO" ] || fail "usage: settings_e2e.sh SCENARIO"
 declare -F "scenario_$SCENARIO" >/dev/null || fail "no scenario $SCENARIO"
 start_trayer
