@@ -721,6 +721,44 @@ def case_settings_tab_order(s):
     gone(s, "Add Item")
 
 
+def case_settings_editor_enter(s):
+    # Enter in the message text is OK, as anywhere in the editor, and
+    # Ctrl+Enter starts a new line there; Enter on a focused Cancel is
+    # Cancel, in the editor and in the list window.
+    check = e2e.check
+    d = s.install(ini=three_items())
+    s.start_rw()
+    lst = open_settings(s)
+    keys(s, "KP_Add")
+    ed = dialog(s, "Add Item", "txtText", until=lambda x: x.foreground, what="the editor")
+    type_text(s, "Entered")
+    click(s, ed.centre("txtText"))
+    type_text(s, "one")
+    keys(s, "ctrl+Return")
+    type_text(s, "two")
+    ed = dialog(s, "Add Item", "txtText", until=lambda x: x.value("txtText") == b"one\r\ntwo",
+                what="two lines in the message text")
+    keys(s, "Return")
+    gone(s, "Add Item")
+    lst = list_rows(s, until=lambda x: x.list_texts("lst")[0] == b"Entered", what="the item Enter confirmed")
+    keys(s, "Return")
+    ed = dialog(s, "Edit Item", "txtDesc", until=lambda x: x.foreground, what="the editor from Enter")
+    type_text(s, "Renamed")
+    for _ in range(9):  # name, title, title test, class, text, module, macro, keys, OK: Cancel
+        keys(s, "Tab")
+    dialog(s, "Edit Item", "cmdCancel", until=lambda x: x.control("cmdCancel")["focused"], what="Cancel focused")
+    keys(s, "Return")
+    gone(s, "Edit Item")
+    lst = list_rows(s, until=lambda x: x.foreground, what="the list in front again")
+    check(lst.list_texts("lst")[0] == b"Entered", "Enter on Cancel changed the item: %r" % lst.list_texts("lst"))
+    keys(s, "Tab", "Tab")
+    list_rows(s, until=lambda x: x.control("cmdCancel")["focused"], what="Cancel of the list focused")
+    keys(s, "Return")
+    gone(s, "Replywick", "lst")
+    check(descs(e2e.read(ini_path(d))) == ["Alpha", "Beta", "Gamma"], "Enter on Cancel wrote %r" %
+          descs(e2e.read(ini_path(d))))
+
+
 def take_screenshots(s, out_dir, lang):
     """The three windows as shown, into out_dir/*-win-LANG.png."""
     if lang == "de":
