@@ -133,7 +133,7 @@ ItemEditorWindow::ItemEditorWindow(QWidget* owner, const std::string& caption, I
     search_->setToolTip(Q(t.searchTip));
     ShowSearchFace(false);
 
-    QGroupBox* settings = frame(t.settings, Px96Rect(layout::editor::kSettingsFrame), nullptr);
+    QGroupBox* settings = frame(t.settings, Px96Rect(layout::editor::kSettingsFrame), window);
     QLabel* lblDelay = label(t.delay, Px96Rect(layout::editor::kDelayLabel), settings);
     delay_ = new QComboBox(settings);
     delay_->setObjectName("cboDelay");

@@ -76,7 +76,7 @@ void ItemEditorDialog::OnInit() {
     // label stands right before the control its access key leads to.
     const Box entry = Px96Box(layout::editor::kEntryFrame);
     const Box window = Px96Box(layout::editor::kWindowFrame);
-    const Box settings = Px96Box(layout::editor::kSettingsFrame);
+    const Box settings = in(window, layout::editor::kSettingsFrame);
     const Box macro = Px96Box(layout::editor::kMacroFrame);
 
     group(t.entry, id::kFraEntry, entry);

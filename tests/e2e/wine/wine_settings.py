@@ -54,6 +54,7 @@ class Dialog:
 
     def __init__(self, out):
         self.controls, self.texts, self.rows, self.content, self.combo = {}, {}, {}, {}, {}
+        self.extent = {}
         for line in out.splitlines():
             p = line.split()
             if not p:
@@ -82,6 +83,8 @@ class Dialog:
                 self.content[int(p[1])] = unhex(p[2])
             elif p[0] == "combo":
                 self.combo[int(p[1])] = int(p[2])
+            elif p[0] == "extent":
+                self.extent[int(p[1])] = (int(p[2]), int(p[3]))
 
     def control(self, name):
         return self.controls[IDS[name]]
@@ -757,6 +760,115 @@ def case_settings_editor_enter(s):
     gone(s, "Replywick", "lst")
     check(descs(e2e.read(ini_path(d))) == ["Alpha", "Beta", "Gamma"], "Enter on Cancel wrote %r" %
           descs(e2e.read(ini_path(d))))
+
+
+def texts_fit(d, where):
+    """No text of the dialog is cut and no control runs into another: each
+    label's, button's and frame's text fits its control (in the control's
+    font), no two controls overlap unless one is a frame around the other,
+    and no frame's caption touches a control."""
+    names = {i: n for n, i in IDS.items()}
+    problems = []
+
+    def check(ok, text):
+        if not ok:
+            problems.append(text)
+
+    shown = {i: c for i, c in d.controls.items() if c["visible"] and i in names}
+
+    def is_frame(c):
+        cls = c["cls"].lower()
+        # BS_GROUPBOX; the frames of a static control (black to etched)
+        return (cls == "button" and c["style"] & 0xF == 7) or (cls == "static" and c["style"] & 0x1F in
+                                                                  (7, 8, 9, 0x10, 0x11, 0x12))
+
+    def rect(c):
+        return c["x"], c["y"], c["w"], c["h"]
+
+    def meet(a, b):
+        return a[0] < b[0] + b[2] and b[0] < a[0] + a[2] and a[1] < b[1] + b[3] and b[1] < a[1] + a[3]
+
+    def inside(a, b):
+        return b[0] <= a[0] and b[1] <= a[1] and a[0] + a[2] <= b[0] + b[2] and a[1] + a[3] <= b[1] + b[3]
+
+    for i, c in shown.items():
+        if i not in d.extent:
+            continue
+        w, h = d.extent[i]
+        cls = c["cls"].lower()
+        room = c["w"] - (16 if is_frame(c) else 6 if cls == "button" else 0)
+        check(w <= room, "%s: the text of %s (%r) needs %d pixels, it has %d" % (where, names[i], c["text"], w,
+                                                                                   room))
+        if not is_frame(c):
+            check(h <= c["h"], "%s: the text of %s needs %d pixels of height, it has %d" % (where, names[i], h,
+                                                                                               c["h"]))
+    for i, a in shown.items():
+        for j, b in shown.items():
+            if j <= i:
+                continue
+            ra, rb = rect(a), rect(b)
+            if is_frame(a) or is_frame(b):
+                if not meet(ra, rb):
+                    continue
+                # A frame holds what lies wholly inside it, below its caption.
+                frame, other = (a, b) if is_frame(a) and (not is_frame(b) or inside(rb, ra)) else (b, a)
+                fi, oi = (i, j) if frame is a else (j, i)
+                ro, rf = rect(other), rect(frame)
+                check(inside(ro, rf), "%s: %s runs into the frame %s" % (where, names[oi], names[fi]))
+                cw, ch = d.extent.get(fi, (0, 0))
+                caption = (rf[0] + 6, rf[1], cw + 6, ch)
+                check(not meet(caption, ro), "%s: the caption of %s runs into %s" % (where, names[fi],
+                                                                                        names[oi]))
+            else:
+                check(not meet(ra, rb), "%s: %s and %s overlap" % (where, names[i], names[j]))
+    e2e.check(not problems, "; ".join(problems))
+
+
+def check_texts_fit(s, english, dpi):
+    if not english:
+        s.env["LC_ALL"] = "de_DE.UTF-8"
+    key = "HKCU\\Control Panel\\Desktop"
+    reg = ["wine", "reg"]
+    if dpi != 96:
+        subprocess.check_call(reg + ["add", key, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi), "/f"],
+                              env=s.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        s.install(ini=three_items())
+        s.start_rw()
+        lst = open_settings(s)
+        texts_fit(lst, "the list at %d dpi" % dpi)
+        keys(s, "Return")
+        caption = "Edit Item" if english else "Eintrag bearbeiten"
+        ed = dialog(s, caption, "picSearch", until=lambda x: x.foreground, what="the editor")
+        texts_fit(ed, "the editor at %d dpi" % dpi)
+        keys(s, "Escape")
+        gone(s, caption)
+        keys(s, "Escape")
+        gone(s, "Replywick", "lst")
+        about = open_about(s)
+        texts_fit(about, "About at %d dpi" % dpi)
+        keys(s, "Escape")
+        gone(s, "Information", "lblApp")
+    finally:
+        if dpi != 96:
+            subprocess.call(reg + ["delete", key, "/v", "LogPixels", "/f"], env=s.env, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+
+
+def case_settings_texts_fit_german(s):
+    check_texts_fit(s, english=False, dpi=96)
+
+
+def case_settings_texts_fit_english(s):
+    check_texts_fit(s, english=True, dpi=96)
+
+
+def case_settings_texts_fit_german_144(s):
+    check_texts_fit(s, english=False, dpi=144)
+
+
+def case_settings_texts_fit_english_144(s):
+    check_texts_fit(s, english=True, dpi=144)
 
 
 def take_screenshots(s, out_dir, lang):
