@@ -639,8 +639,81 @@ scenario_paste_lf() {
     same_file "$INI" "$want" "after pasting LF text"
 }
 
+# ---- Scenarios: a way in without a tray (no tray host runs) -----------------
+
+# start_rw_no_tray [ARG...]: starts the program with those arguments (and
+# /d) while no tray host runs; waits for its main window.
+start_rw_no_tray() {
+    RW_X11_TRACE=1 "$WORK/app/replywick" /d "$@" >"$WORK/rw.log" 2>&1 &
+    RW_PID=$!
+    MARK=0
+    wait_for 10 sh -c 'xwininfo -root -tree | grep -q "\"Replywick MainForm\""' ||
+        fail "replywick did not create its main window"
+}
+
+# second_start ARG...: another start with these arguments; it must end at
+# once with status 0.
+second_start() {
+    local rc
+    timeout 20 "$WORK/app/replywick" "$@" >"$WORK/second.log" 2>&1
+    rc=$?
+    [ $rc -eq 0 ] || fail "replywick $* ended with $rc: $(cat "$WORK/second.log")"
+}
+
+# The user is told how to reach the settings, and "replywick --settings"
+# and "--about" open the running program's windows; a start without a
+# switch stays silent.
+scenario_no_tray_windows() {
+    ini_of "$INI" Alpha
+    start_rw_no_tray
+    wait_line 15 "^x11: no tray host, told" || fail "nobody was told that there is no tray"
+    in_log "replywick --settings" || fail "the message does not say how to reach the settings"
+    mark
+    second_start --settings
+    wait_line 10 "^x11: item list window open" || fail "--settings did not open the item list"
+    shown frmList cmdDelete
+    # Asked again while it is open: no second window, the program goes on.
+    second_start --about
+    close_list cmdCancel
+    since_mark | grep -q "^x11: control frmAbout" && fail "About opened over the item list"
+    mark
+    second_start --about
+    wait_line 10 "^x11: control frmAbout cmdOK " || fail "--about did not open About"
+    click_ctl frmAbout cmdOK
+    mark
+    second_start
+    [ -s "$WORK/second.log" ] && fail "a plain second start said: $(cat "$WORK/second.log")"
+    sleep 0.5
+    since_mark | grep -q "^x11: request" && fail "a plain second start sent a request"
+    kill -0 "$RW_PID" || fail "the running program ended"
+    stop_rw
+    [ "$RW_RC" -eq 0 ] || fail "the program ended with $RW_RC"
+}
+
+# With nothing running, "--settings" starts Replywick and opens the list;
+# the very first start without a settings file and without a tray opens
+# it by itself.
+scenario_no_tray_first_start() {
+    ini_of "$INI" Alpha
+    start_rw_no_tray --settings
+    wait_line 10 "^x11: item list window open" || fail "--settings did not start Replywick with the item list"
+    shown frmList cmdDelete
+    close_list cmdCancel
+    stop_rw
+    rm -f "$INI"
+    start_rw_no_tray
+    wait_line 15 "^x11: item list window open" || fail "the first start without a tray did not open the item list"
+    shown frmList cmdDelete
+    close_list cmdCancel
+    stop_rw
+    [ "$RW_RC" -eq 0 ] || fail "the program ended with $RW_RC"
+}
+
 [ -n "$SCENARIO" ] || fail "usage: settings_e2e.sh SCENARIO"
 declare -F "scenario_$SCENARIO" >/dev/null || fail "no scenario $SCENARIO"
-start_trayer
+case $SCENARIO in
+    no_tray_*) ;;
+    *) start_trayer ;;
+esac
 "scenario_$SCENARIO"
 echo "PASS: $SCENARIO"
