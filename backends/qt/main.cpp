@@ -45,6 +45,7 @@
 #include "backends/linux/InstanceLock.h"
 #include "backends/linux/WindowSystem.h"
 #include "backends/qt/CommandLine.h"
+#include "backends/qt/Diagnose.h"
 #include "backends/qt/ui/AboutWindow.h"
 #include "backends/qt/ui/ItemEditorWindow.h"
 #include "backends/qt/ui/ItemListWindow.h"
@@ -482,6 +483,7 @@ private:
 
 int main(int argc, char** argv) {
     if (const int rc = rw::qtapp::HandleInfoOptions(argc, argv); rc >= 0) return rc;
+    if (rw::qtapp::WantsDiagnosis(argc, argv)) return rw::qtapp::RunDiagnosis(argc, argv);
     // The command line as given, before Qt takes its own options out.
     std::vector<std::string> args(argv, argv + argc);
     std::vector<char*> argvCopy;

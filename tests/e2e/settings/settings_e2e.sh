@@ -709,6 +709,40 @@ scenario_no_tray_first_start() {
     [ "$RW_RC" -eq 0 ] || fail "the program ended with $RW_RC"
 }
 
+# "replywick --diagnose": one line per fact with its verdict, status 0 when
+# everything needed is there; what a tray host, a running instance and an
+# unreadable settings file change.
+scenario_no_tray_diagnose() {
+    ini_of "$INI" Alpha Bravo
+    local out rc
+    out=$("$WORK/app/replywick" --diagnose 2>&1)
+    rc=$?
+    echo "$out"
+    [ $rc -eq 0 ] || fail "--diagnose ended with $rc"
+    grep -q "^ok .*window system: X11 on display $DISPLAY" <<<"$out" || fail "no window system line"
+    grep -q "^ok .*accessibility bus: reachable" <<<"$out" || fail "the accessibility bus was not found"
+    grep -q "^[a-z]* *Qt programs: " <<<"$out" || fail "nothing said about Qt programs"
+    grep -q "^limited tray host: none" <<<"$out" || fail "a tray host was seen where none runs"
+    grep -q "^ok .*settings file: $INI: 2 items\$" <<<"$out" || fail "the settings file was not seen"
+    grep -q "^ok .*another Replywick: none runs" <<<"$out" || fail "another Replywick was seen"
+    [ "$(wc -l <<<"$out")" -eq 6 ] || fail "not one line per fact"
+
+    start_trayer
+    start_rw
+    out=$("$WORK/app/replywick" --diagnose 2>&1) || fail "--diagnose with Replywick running ended with $?"
+    grep -q "^ok .*tray host: present" <<<"$out" || fail "the tray host was not seen: $out"
+    grep -q "^ok .*another Replywick: runs" <<<"$out" || fail "the running Replywick was not seen: $out"
+    stop_rw
+
+    # A file every user may change is neither read nor written.
+    chmod 666 "$INI"
+    out=$("$WORK/app/replywick" --diagnose 2>&1)
+    rc=$?
+    chmod 600 "$INI"
+    [ $rc -eq 1 ] || fail "--diagnose with a settings file anybody may change ended with $rc: $out"
+    grep -q "^FAILS   settings file: $INI: other users can change it" <<<"$out" || fail "the file was not named: $out"
+}
+
 [ -n "$SCENARIO" ] || fail "usage: settings_e2e.sh SCENARIO"
 declare -F "scenario_$SCENARIO" >/dev/null || fail "no scenario $SCENARIO"
 case $SCENARIO in
