@@ -44,9 +44,8 @@ bool DisplayOpens() {
 // The desktop's switch that Qt programs follow: the accessibility bus
 // launcher's IsEnabled (set by the "assistive technologies" setting) or a
 // running screen reader.
-bool QtAccessibilityOn() {
-    if (EnvSet("QT_LINUX_ACCESSIBILITY_ALWAYS_ON") && std::strcmp(std::getenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), "0"))
-        return true;
+bool QtAccessibilityOn(bool alwaysOnInEnvironment) {
+    if (alwaysOnInEnvironment) return true;
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) return false;
     for (const char* property : {"IsEnabled", "ScreenReaderEnabled"}) {
@@ -139,6 +138,10 @@ int RunDiagnosis(int argc, char** argv) {
     f.displayOpens = !f.display.empty() && DisplayOpens();
     f.waylandSession = EnvSet("WAYLAND_DISPLAY");
 
+    // Qt programs started from this environment take part whatever the
+    // desktop's switch says.
+    const bool qtAlwaysOn =
+        EnvSet("QT_LINUX_ACCESSIBILITY_ALWAYS_ON") && std::strcmp(std::getenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), "0") != 0;
     // Qt only to ask what the program would ask: the tray host through the
     // display's own platform, the accessibility switch through D-Bus. This
     // process itself stays off the accessibility bus.
@@ -155,7 +158,7 @@ int RunDiagnosis(int argc, char** argv) {
 
     atspi::AccessibilityBridge bridge;
     f.accessibilityBus = bridge.BusAvailable();
-    f.qtSwitchOn = f.accessibilityBus && QtAccessibilityOn();
+    f.qtSwitchOn = f.accessibilityBus && QtAccessibilityOn(qtAlwaysOn);
     GatherSettings(argc, argv, f);
     f.instanceRunning = !f.display.empty() && lnx::InstanceRunning(display);
 
