@@ -7,6 +7,7 @@
 #include <QDBusVariant>
 #include <QSystemTrayIcon>
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 #include <cstdio>
@@ -15,15 +16,9 @@
 #include <memory>
 #include <string>
 
-#include "app/Startup.h"
-#include "backends/atspi/AccessibilityBridge.h"
 #include "backends/linux/Diagnosis.h"
 #include "backends/linux/InstanceLock.h"
-#include "backends/linux/LinuxUtil.h"
-#include "backends/posix/PosixProcess.h"
-#include "backends/posix/PosixFiles.h"
-#include "items/Items.h"
-#include "items/Settings.h"
+#include "backends/linux/DiagnosisFacts.h"
 
 namespace rw::qtapp {
 
@@ -39,6 +34,51 @@ bool DisplayOpens() {
     if (d == nullptr) return false;
     XCloseDisplay(d);
     return true;
+}
+
+// The accessibility bus's address, looked for where GTK programs look:
+// AT_SPI_BUS_ADDRESS, the session bus's org.a11y.Bus, the AT_SPI_BUS
+// property of the display's root window.
+QString AccessibilityBusAddress() {
+    if (EnvSet("AT_SPI_BUS_ADDRESS")) return QString::fromLocal8Bit(std::getenv("AT_SPI_BUS_ADDRESS"));
+    QDBusConnection session = QDBusConnection::sessionBus();
+    if (session.isConnected()) {
+        const QDBusMessage reply = session.call(
+            QDBusMessage::createMethodCall("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress"),
+            QDBus::Block, 2000);
+        if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
+            const QString address = reply.arguments().first().toString();
+            if (!address.isEmpty()) return address;
+        }
+    }
+    Display* d = XOpenDisplay(nullptr);
+    if (d == nullptr) return {};
+    QString address;
+    const Atom atom = XInternAtom(d, "AT_SPI_BUS", True);
+    if (atom != None) {
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0, left = 0;
+        unsigned char* raw = nullptr;
+        if (XGetWindowProperty(d, DefaultRootWindow(d), atom, 0, 1024, False, XA_STRING, &type, &format, &count,
+                               &left, &raw) == Success &&
+            raw != nullptr && format == 8)
+            address = QString::fromLocal8Bit(reinterpret_cast<const char*>(raw), static_cast<qsizetype>(count));
+        if (raw != nullptr) XFree(raw);
+    }
+    XCloseDisplay(d);
+    return address;
+}
+
+// Whether the accessibility bus answers: connected to, as the program's
+// accessibility bridge would.
+bool AccessibilityBusReachable() {
+    const QString address = AccessibilityBusAddress();
+    if (address.isEmpty()) return false;
+    const QString name = QStringLiteral("replywick-diagnosis-a11y");
+    const bool reachable = QDBusConnection::connectToBus(address, name).isConnected();
+    QDBusConnection::disconnectFromBus(name);
+    return reachable;
 }
 
 // The desktop's switch that Qt programs follow: the accessibility bus
@@ -57,70 +97,6 @@ bool QtAccessibilityOn(bool alwaysOnInEnvironment) {
         if (reply.arguments().first().value<QDBusVariant>().variant().toBool()) return true;
     }
     return false;
-}
-
-// The settings file as the program would find it, computed from the same
-// inputs as at start-up (the command line's /ini= included).
-void GatherSettings(int argc, char** argv, lnx::DiagnosisFacts& f) {
-    posix::PosixFiles files;
-    StartupInputs in;
-    in.exePath = posix::ExecutablePath();
-    for (int i = 1; i < argc; ++i) in.args += (i > 1 ? " " : "") + std::string(argv[i] != nullptr ? argv[i] : "");
-    in.sep = '/';
-    in.langId = lnx::LangIdFromLocale(lnx::SystemLocale());
-    in.fileExists = [&files](const std::string& path, const std::string& dir) {
-        if (path.empty()) return false;
-        if (files.PathExists(path)) return true;
-        return !dir.empty() && path.front() != '/' && files.PathExists(dir + "/" + path);
-    };
-    in.isDirectory = [&files](const std::string& path) { return files.IsDirectory(path); };
-    in.configDir = files.UserConfigDir();
-    in.dirWritable = [&files](const std::string& dir) { return files.IsDirectoryWritable(dir); };
-    const AppValues v = ComputeAppValues(in);
-    f.settingsPath = v.IniPath;
-
-    using S = lnx::DiagnosisFacts::Settings;
-    std::string bytes;
-    const FileOutcome read = files.ReadUsersFile(v.IniPath, bytes, kMaxSettingsFileBytes);
-    auto countItems = [](const std::string& text) {
-        clsItems items;
-        ReadSettingsText(text, items);
-        return static_cast<std::size_t>(items.Count());
-    };
-    switch (read.verdict) {
-        case FileVerdict::Done:
-            f.settings = S::Read;
-            f.items = countItems(bytes);
-            f.settingsWritable = files.IsFileWritable(v.IniPath);
-            break;
-        case FileVerdict::Missing: {
-            f.settings = S::Missing;
-            const auto slash = v.IniPath.rfind('/');
-            const std::string dir = slash == std::string::npos ? "." : v.IniPath.substr(0, slash);
-            // The program makes the folder under the configuration folder.
-            f.settingsWritable = files.IsDirectory(dir) ? files.IsDirectoryWritable(dir)
-                                                        : v.IniPath.rfind(in.configDir + "/", 0) == 0;
-            std::string seed;
-            if (!v.SeedIniPath.empty() &&
-                files.ReadUsersFile(v.SeedIniPath, seed, kMaxSettingsFileBytes).verdict == FileVerdict::Done) {
-                f.seedPath = v.SeedIniPath;
-                f.items = countItems(seed);
-            }
-            break;
-        }
-        case FileVerdict::NotTrusted:
-            f.settings = S::NotTrusted;
-            break;
-        case FileVerdict::NotRegular:
-            f.settings = S::NotRegular;
-            break;
-        case FileVerdict::TooLarge:
-            f.settings = S::TooLarge;
-            break;
-        default:
-            f.settings = S::Unreadable;
-            break;
-    }
 }
 
 }  // namespace
@@ -156,10 +132,9 @@ int RunDiagnosis(int argc, char** argv) {
         app = std::make_unique<QCoreApplication>(qtArgc, argv);
     }
 
-    atspi::AccessibilityBridge bridge;
-    f.accessibilityBus = bridge.BusAvailable();
+    f.accessibilityBus = AccessibilityBusReachable();
     f.qtSwitchOn = f.accessibilityBus && QtAccessibilityOn(qtAlwaysOn);
-    GatherSettings(argc, argv, f);
+    lnx::GatherSettingsFacts(argc, argv, f);
     f.instanceRunning = !f.display.empty() && lnx::InstanceRunning(display);
 
     const auto lines = lnx::Diagnose(f);

@@ -269,7 +269,8 @@ NoTrayNotice NoTrayNoticeFor(bool english) {
             "\"Replywick-Einstellungen\" im Anwendungsmenü oder der Befehl: replywick --settings"};
 }
 
-// A desktop notification, when a notification service runs.
+// A desktop notification, when a notification service runs; false when
+// there is none.
 bool ShowDesktopNotification(const NoTrayNotice& notice) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || bus.interface() == nullptr ||
@@ -280,8 +281,10 @@ bool ShowDesktopNotification(const NoTrayNotice& notice) {
                                                        "org.freedesktop.Notifications", "Notify");
     call << QStringLiteral("Replywick") << 0u << QStringLiteral("replywick") << QString::fromStdString(notice.summary)
          << QString::fromStdString(notice.body) << QStringList() << QVariantMap() << -1;
-    const QDBusMessage reply = bus.call(call, QDBus::Block, 5000);
-    return reply.type() == QDBusMessage::ReplyMessage;
+    // Not waited for: a notification service that hangs must not hold up
+    // the watcher.
+    bus.asyncCall(call, 5000);
+    return true;
 }
 
 // The running program: the watcher on the window system's events, the tray
