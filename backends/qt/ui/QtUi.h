@@ -31,7 +31,9 @@ inline std::string S(const QString& s) { return s.toStdString(); }
 // With RW_X11_TRACE set, writes where each named control of a shown window
 // is on the screen ("x11: control WINDOW NAME X Y W H"), and the rows of its
 // short lists ("x11: row WINDOW LIST INDEX X Y W H 'TEXT'"), so that
-// end-to-end tests can aim real pointer input at them.
+// end-to-end tests can aim real pointer input at them; also the pointer
+// ("x11: pointer WINDOW wait|normal") and every label, frame or button
+// whose text does not fit it ("x11: cut WINDOW 'TEXT' NEED HAVE").
 void TraceControls(QWidget* window);
 
 // The wait pointer for the whole program, on or off. One state for all

@@ -639,6 +639,47 @@ scenario_paste_lf() {
     same_file "$INI" "$want" "after pasting LF text"
 }
 
+# No text of a settings window is cut, in either language: the program's
+# trace names every label, frame and button whose text needs more room than
+# it has.
+scenario_texts_fit() {
+    local f
+    for f in /etc/default/locale /etc/locale.conf; do
+        if [ -r "$f" ] && grep -q '^[[:space:]]*LANG=' "$f"; then
+            echo "SKIP: $f sets the language; the environment cannot choose it here"
+            exit 77
+        fi
+    done
+    ini_of "$INI" Alpha
+    local lang caption
+    for lang in en_US.UTF-8 de_DE.UTF-8; do
+        case $lang in
+            de_*) caption="Eintrag bearbeiten" ;;
+            *) caption="Edit Item" ;;
+        esac
+        start_rw -u LC_ALL -u LC_MESSAGES LANG="$lang"
+        open_list
+        click_row frmList lst Alpha
+        ctl frmList cmdEdit
+        mark
+        click_at $POS
+        wait_for 10 sh -c "xdotool search --name '^(Edit Item|Eintrag bearbeiten)\$'" || fail "no editor ($lang)"
+        shown frmEditItem cmdCancel
+        click_ctl frmEditItem cmdCancel
+        wait_for 10 sh -c "! xdotool search --name '^(Edit Item|Eintrag bearbeiten)\$'" || fail "the editor stayed open"
+        close_list cmdCancel
+        mark
+        menu about
+        wait_line 10 "^x11: control frmAbout cmdOK " || fail "About did not open ($lang)"
+        click_ctl frmAbout cmdOK
+        stop_rw
+        if grep -q "^x11: cut " "$WORK/rw.log"; then
+            fail "texts cut with LANG=$lang: $(grep '^x11: cut ' "$WORK/rw.log" | sort -u | tr '\n' ';')"
+        fi
+        grep -q "^x11: pointer frmEditItem" "$WORK/rw.log" || fail "the editor was not traced ($lang)"
+    done
+}
+
 # ---- Scenarios: a way in without a tray (no tray host runs) -----------------
 
 # start_rw_no_tray [ARG...]: starts the program with those arguments (and
