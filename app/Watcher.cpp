@@ -176,6 +176,14 @@ void Watcher::ShowList(const std::function<void()>& runListWindow) {
     AfterShowList();
 }
 
+bool Watcher::ShowFromOutside(const std::function<void()>& show) {
+    if (iconGuard_ || popupMenuOpen_ || examining_) return false;
+    FlagScope guard(iconGuard_);
+    FlagScope menuOpen(popupMenuOpen_);
+    if (show) show();
+    return true;
+}
+
 void Watcher::AfterShowList() {
     // The items may have changed: the window in front is examined anew by
     // the next trigger.

@@ -71,6 +71,12 @@ public:
     void ShowList(const std::function<void()>& runListWindow);
     // After the item list window closed.
     void AfterShowList();
+    // A window of the menu (About, or Settings through ShowList) asked for
+    // from outside, without the icon: it is held like one opened from the
+    // menu, so no window is examined while it is up. False, and nothing
+    // shown, while the menu or such a window is up already or a macro
+    // plays.
+    bool ShowFromOutside(const std::function<void()>& show);
     // A window that is gone. Window systems that hand its handle to the next
     // window at once (X reuses ids) must not let that window count as the
     // one already taken up.

@@ -56,6 +56,38 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 # the changelog date for the same reason.
 string(TIMESTAMP RW_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
 configure_file(${RW_PACKAGING_DIR}/replywick.1.in ${RW_PACKAGING_OUT}/replywick.1 @ONLY)
+
+# AppStream metadata for software centres. Its screenshots are web
+# addresses: given RW_SCREENSHOT_BASE_URL (where docs/screenshots is
+# published, ending in "/"), it names the English pictures of the item
+# list and the item editor; without one it has none.
+set(RW_SCREENSHOT_BASE_URL "" CACHE STRING
+    "Web address of the published docs/screenshots folder, ending in /, for the AppStream metadata")
+string(TIMESTAMP RW_RELEASE_DATE "%Y-%m-%d" UTC)
+function(rw_metainfo out baseUrl)
+    set(RW_METAINFO_SCREENSHOTS "")
+    if(baseUrl)
+        set(RW_METAINFO_SCREENSHOTS
+"  <screenshots>
+    <screenshot type=\"default\">
+      <caption>The item editor: the window search tool fills in a dialog's facts</caption>
+      <image>${baseUrl}editor-en.png</image>
+    </screenshot>
+    <screenshot>
+      <caption>The list of items</caption>
+      <image>${baseUrl}list-en.png</image>
+    </screenshot>
+  </screenshots>
+")
+    endif()
+    configure_file(${RW_PACKAGING_DIR}/replywick.metainfo.xml.in ${out} @ONLY)
+endfunction()
+rw_metainfo(${RW_PACKAGING_OUT}/replywick.metainfo.xml "${RW_SCREENSHOT_BASE_URL}")
+if(NOT RW_SCREENSHOT_BASE_URL)
+    message(STATUS "AppStream metadata without screenshots (RW_SCREENSHOT_BASE_URL is not set)")
+endif()
+# The same metadata with screenshots, for the test that validates both.
+rw_metainfo(${CMAKE_BINARY_DIR}/tests/replywick-screenshots.metainfo.xml "https://example.org/replywick/screenshots/")
 configure_file(${RW_PACKAGING_DIR}/changelog.in ${RW_PACKAGING_OUT}/changelog @ONLY)
 configure_file(${CMAKE_SOURCE_DIR}/README.md ${RW_PACKAGING_OUT}/README.md COPYONLY)
 set(RW_GZIPPED)
@@ -77,6 +109,7 @@ install(CODE "
                         \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin/replywick\")
     endif()")
 install(FILES ${RW_PACKAGING_DIR}/replywick.desktop DESTINATION share/applications)
+install(FILES ${RW_PACKAGING_OUT}/replywick.metainfo.xml DESTINATION share/metainfo)
 # Menu icons: the notification-area picture, the larger ones scaled from it
 # (packaging/icons/make_icons.py).
 foreach(size 16 32)

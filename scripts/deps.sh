@@ -7,12 +7,12 @@ run_pkgs=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libx11-d
 test_pkgs=("${run_pkgs[@]}" libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
            g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
            wine wine64 xvfb xauth openbox xdotool x11-utils x11-xserver-utils x11-xkb-utils zenity trayer
-           python3 imagemagick dpkg-dev file lintian)
+           python3 imagemagick dpkg-dev file lintian appstream desktop-file-utils)
 # GTK 4 target of the accessibility tests (a Python script).
 test_pkgs+=(python3-gi gir1.2-gtk-4.0)
 
 package_pkgs=("${run_pkgs[@]}" g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
-              dpkg-dev file lintian)
+              dpkg-dev file lintian appstream desktop-file-utils)
 
 case "${1:-test}" in
     run) pkgs=("${run_pkgs[@]}") ;;

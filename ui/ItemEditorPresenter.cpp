@@ -72,6 +72,7 @@ void ItemEditorPresenter::Load() {
     view_.ShowFields(f);
     // Not confirmed until OK.
     item_.Desc.clear();
+    view_.ShowNormalPointer();
 }
 
 void ItemEditorPresenter::Ok() {

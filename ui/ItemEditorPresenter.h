@@ -55,6 +55,9 @@ public:
     // The search tool's two faces: the resting cross-hair, or the empty box
     // while the cross-hair rides on the pointer.
     virtual void ShowSearchFace(bool dragging) = 0;
+    // Loading ends with the normal pointer, whatever pointer the opener set
+    // (Edit sets the wait pointer for the whole program).
+    virtual void ShowNormalPointer() = 0;
     virtual void CloseWindow() = 0;
 };
 

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "actions/Strings.h"
+#include "items/ItemText.h"
 #include "platform/Keys.h"
 
 namespace rw {
@@ -230,7 +231,9 @@ void ItemListPresenter::AddItemsByString(const std::string& sItems) {
     const std::int32_t c = current_;
     // A marker at the very start counts as one; one that does not begin a
     // line does not.
-    const std::string work = "\r\n" + sItems;
+    // Text written by hand on Linux ends its lines with LF alone; it is
+    // read as if it had CR LF, as the stored file has.
+    const std::string work = "\r\n" + NormalizeLineBreaks(sItems);
     const std::string separator = "\r\n[Item]";
     std::int32_t pos = 1;
     NextToken(pos, work, separator);  // whatever stands before the first marker
@@ -285,8 +288,8 @@ bool ItemListPresenter::KeyDown(const ListKey& key) {
         return true;
     }
     if (key.listHasFocus && (key.code == vk::Space || key.code == vk::Return)) {
-        // Enter in the list edits the current row like Space (Enter elsewhere
-        // is OK, the default button).
+        // Enter in the list edits the current row like Space (Enter on a
+        // button presses it, anywhere else it is OK, the default button).
         if (current_ >= ItemCount()) {
             Add();
         } else {
@@ -294,7 +297,7 @@ bool ItemListPresenter::KeyDown(const ListKey& key) {
         }
         return true;
     }
-    if (key.code == vk::Return) {
+    if (key.code == vk::Return && !key.buttonHasFocus) {
         Ok();
         return true;
     }

@@ -67,6 +67,8 @@ struct ListKey {
     bool shift = false;
     bool alt = false;
     bool listHasFocus = false;
+    // Enter on a focused button presses that button, as in any dialog.
+    bool buttonHasFocus = false;
 };
 
 class ItemListPresenter {

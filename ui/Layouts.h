@@ -14,7 +14,8 @@ struct Box {
 // The item list window, in twips.
 namespace list {
 constexpr Box kWindow{0, 0, 5850, 3525};
-constexpr Box kToolbar{0, -105, 3360, 690};
+// Its lower edge meets the list's upper edge instead of running under it.
+constexpr Box kToolbar{0, -105, 3360, 675};
 constexpr Box kOpen{120, 210, 360, 360};
 constexpr Box kSave{540, 210, 360, 360};
 constexpr Box kCut{1980, 210, 360, 360};
@@ -54,15 +55,18 @@ constexpr Box kSize{52, 157, 357, 21};
 // Centred over the search tool, wide enough for the English text.
 constexpr Box kSearchLabel{420, 28, 142, 13};
 constexpr Box kSearch{476, 48, 31, 28};
-constexpr Box kSettingsFrame{416, 131, 145, 49};
-constexpr Box kDelayLabel{6, 20, 70, 17};
-constexpr Box kDelay{76, 18, 61, 21};
+// The settings frame stands in the window frame, below the search tool and
+// right of the fields; its label is wide enough for "Verzögerung:".
+constexpr Box kSettingsFrame{412, 131, 152, 49};
+constexpr Box kDelayLabel{6, 20, 80, 17};
+constexpr Box kDelay{86, 18, 60, 21};
 constexpr Box kMacroFrame{4, 252, 569, 217};
-constexpr Box kMacro{8, 20, 313, 189};
-constexpr Box kKeysLabel{324, 18, 105, 17};
-constexpr Box kKeys{324, 32, 117, 176};
-constexpr Box kFunctionsLabel{444, 18, 73, 18};
-constexpr Box kFunctions{444, 32, 117, 176};
+// The token lists are wide enough for "{Window Maximize}".
+constexpr Box kMacro{8, 20, 285, 189};
+constexpr Box kKeysLabel{296, 18, 105, 14};
+constexpr Box kKeys{296, 32, 131, 176};
+constexpr Box kFunctionsLabel{430, 18, 100, 14};
+constexpr Box kFunctions{430, 32, 131, 176};
 constexpr Box kOk{200, 472, 81, 29};
 constexpr Box kCancel{296, 472, 81, 29};
 }  // namespace editor

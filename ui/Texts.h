@@ -61,6 +61,8 @@ ItemEditorTexts ItemEditorTextsFor(bool english);
 struct AboutTexts {
     std::string caption = "Information";
     std::string development = "Entwicklung";
+    // Who makes the program: the project, not a person, in both languages.
+    std::string makers = "The Replywick developers";
     std::string ok = "OK";
     std::string openLink = "Link in Browser öffnen";
     std::string copyLink = "Link kopieren";

@@ -8,4 +8,7 @@ namespace rw::lnx {
 // the program runs rather than never starts.
 bool TakeInstanceLock(const char* display);
 
+// Whether another process holds that lock now (looked at, not taken).
+bool InstanceRunning(const char* display);
+
 }  // namespace rw::lnx

@@ -8,6 +8,7 @@ namespace rw::qtapp {
 
 std::string UsageText() {
     return "Usage: replywick [/d] [/ini=FILE]\n"
+           "       replywick --settings | --about | --diagnose [/ini=FILE]\n"
            "       replywick --help | --version\n"
            "\n"
            "Answers recurring dialog windows: sits in the notification area and plays\n"
@@ -17,6 +18,10 @@ std::string UsageText() {
            "  /d          debug lines on standard error\n"
            "  /ini=FILE   use FILE as the settings file when it exists (a name relative\n"
            "              to the program's folder is preferred)\n"
+           "  --settings  open the settings of the running Replywick (or start it with them)\n"
+           "  --about     the same for the About window\n"
+           "  --diagnose  print what Replywick sees and why a dialog might not be answered;\n"
+           "              exit status 0 when everything needed is there\n"
            "  --help      show this help and exit\n"
            "  --version   show the version and exit\n"
            "\n"

@@ -10,6 +10,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QCursor>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
 #include <QDesktopServices>
 #include <QUrl>
 #include <QIcon>
@@ -20,6 +23,7 @@
 #include <QTimer>
 
 #include <cerrno>
+#include <cstring>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -31,14 +35,17 @@
 #include <vector>
 
 #include "actions/KeyTable.h"
+#include "actions/Strings.h"
 #include "actions/Pause.h"
 #include "actions/WinServices.h"
 #include "app/Startup.h"
 #include "app/Watcher.h"
 #include "backends/linux/LinuxUtil.h"
+#include "backends/linux/ControlSocket.h"
 #include "backends/linux/InstanceLock.h"
 #include "backends/linux/WindowSystem.h"
 #include "backends/qt/CommandLine.h"
+#include "backends/qt/Diagnose.h"
 #include "backends/qt/ui/AboutWindow.h"
 #include "backends/qt/ui/ItemEditorWindow.h"
 #include "backends/qt/ui/ItemListWindow.h"
@@ -212,6 +219,76 @@ void TraceKeyTable() {
     std::fprintf(stderr, "x11: key table (%zu): %s\n", rw::KeyNames.size(), names.c_str());
 }
 
+// ---- A way in without a tray ----------------------------------------------
+//
+// "replywick --settings" and "replywick --about" open that window of the
+// running program; with none running, Replywick starts and opens it. The
+// request travels through the program's control socket (ControlSocket.h),
+// which only the same user can reach.
+
+// The window asked for on the command line: "settings", "about" or none.
+std::string WindowRequestOf(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i] == nullptr) continue;
+        if (std::strcmp(argv[i], "--settings") == 0) return "settings";
+        if (std::strcmp(argv[i], "--about") == 0) return "about";
+    }
+    return {};
+}
+
+// Another instance holds the lock: the request goes to it. It may still be
+// starting, so its socket gets a few seconds to appear.
+int HandOverWindowRequest(const char* display, const std::string& request) {
+    const std::string path = rw::lnx::ControlSocketPath(display);
+    for (int i = 0; i < 100; ++i) {
+        switch (rw::lnx::SendControlRequest(path, request)) {
+            case rw::lnx::SendResult::Delivered:
+                return 0;
+            case rw::lnx::SendResult::NoAnswer:
+                std::fputs("replywick: the running Replywick did not answer\n", stderr);
+                return 1;
+            case rw::lnx::SendResult::NoProgram:
+                break;
+        }
+        usleep(100 * 1000);
+    }
+    std::fputs("replywick: another Replywick runs for this display but cannot be reached\n", stderr);
+    return 1;
+}
+
+// Told once, when no tray host is there: how to reach the settings.
+struct NoTrayNotice {
+    std::string summary;
+    std::string body;
+};
+NoTrayNotice NoTrayNoticeFor(bool english) {
+    if (english)
+        return {"Replywick is running",
+                "This desktop has no notification area, so Replywick shows no icon. Open its settings with "
+                "\"Replywick Settings\" in the applications menu, or with the command: replywick --settings"};
+    return {"Replywick läuft",
+            "Dieser Desktop hat keinen Infobereich, daher zeigt Replywick kein Symbol. Die Einstellungen öffnet "
+            "\"Replywick-Einstellungen\" im Anwendungsmenü oder der Befehl: replywick --settings"};
+}
+
+// A desktop notification, when a notification service runs; false when
+// there is none.
+bool ShowDesktopNotification(const NoTrayNotice& notice) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected() || bus.interface() == nullptr ||
+        !bus.interface()->isServiceRegistered("org.freedesktop.Notifications").value())
+        return false;
+    QDBusMessage call = QDBusMessage::createMethodCall("org.freedesktop.Notifications",
+                                                       "/org/freedesktop/Notifications",
+                                                       "org.freedesktop.Notifications", "Notify");
+    call << QStringLiteral("Replywick") << 0u << QStringLiteral("replywick") << QString::fromStdString(notice.summary)
+         << QString::fromStdString(notice.body) << QStringList() << QVariantMap() << -1;
+    // Not waited for: a notification service that hangs must not hold up
+    // the watcher.
+    bus.asyncCall(call, 5000);
+    return true;
+}
+
 // The running program: the watcher on the window system's events, the tray
 // icon, and one way to end.
 class Program {
@@ -337,6 +414,62 @@ public:
         QApplication::quit();
     }
 
+    // The control socket: requests of later starts ("--settings").
+    void ListenForRequests(const char* display) {
+        if (!control_.Listen(rw::lnx::ControlSocketPath(display))) {
+            if (trace_) std::fprintf(stderr, "x11: no control socket\n");
+            return;
+        }
+        requests_ = std::make_unique<QSocketNotifier>(control_.Fd(), QSocketNotifier::Read);
+        QObject::connect(requests_.get(), &QSocketNotifier::activated, [this] {
+            while (auto request = control_.Accept()) {
+                if (trace_) std::fprintf(stderr, "x11: request '%s'\n", request->c_str());
+                // Opened from the event loop, not from inside the notifier.
+                const std::string r = *request;
+                QTimer::singleShot(0, [this, r] { OpenRequested(r); });
+            }
+        });
+    }
+
+    // Settings or About, as the tray menu would open them. While one of our
+    // windows is up already, it comes to the front instead; while a macro
+    // plays, the window waits for its end.
+    void OpenRequested(const std::string& request) {
+        if (closed_ || (request != "settings" && request != "about")) return;
+        const bool shown = watcher_.ShowFromOutside([this, &request] {
+            if (request == "settings") {
+                watcher_.ShowList([this] { host_.ShowItemList(); });
+            } else {
+                host_.ShowAbout();
+            }
+        });
+        if (shown) return;
+        if (watcher_.PopupMenuOpen()) {
+            if (QWidget* w = QApplication::activeModalWidget()) {
+                w->raise();
+                w->activateWindow();
+            }
+            return;
+        }
+        QTimer::singleShot(200, [this, request] { OpenRequested(request); });
+    }
+
+    // Without a tray host the icon cannot be seen: the user is told once
+    // how to reach the settings, and on the very first start (no settings
+    // file yet) the list window opens itself. A tray host that comes later
+    // gets the icon as usual. Checked after a moment, as a desktop session
+    // may start its tray host after its autostart programs.
+    void TellIfNoTray(bool firstStart, bool windowAsked) {
+        QTimer::singleShot(3000, [this, firstStart, windowAsked] {
+            if (closed_ || QSystemTrayIcon::isSystemTrayAvailable()) return;
+            const NoTrayNotice notice = NoTrayNoticeFor(rw::App.UseEnglish);
+            std::fprintf(stderr, "replywick: %s\n", notice.body.c_str());
+            const bool notified = ShowDesktopNotification(notice);
+            if (trace_) std::fprintf(stderr, "x11: no tray host, told%s\n", notified ? " by a notification" : "");
+            if (firstStart && !windowAsked) OpenRequested("settings");
+        });
+    }
+
 private:
     rw::lnx::WindowSystem& ws_;
     const bool trace_;
@@ -347,12 +480,15 @@ private:
     std::unique_ptr<QSocketNotifier> signals_;
     QTimer dispatchSoon_;
     QTimer restoreKeys_;
+    rw::lnx::ControlServer control_;
+    std::unique_ptr<QSocketNotifier> requests_;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
     if (const int rc = rw::qtapp::HandleInfoOptions(argc, argv); rc >= 0) return rc;
+    if (rw::qtapp::WantsDiagnosis(argc, argv)) return rw::qtapp::RunDiagnosis(argc, argv);
     // The command line as given, before Qt takes its own options out.
     std::vector<std::string> args(argv, argv + argc);
     std::vector<char*> argvCopy;
@@ -363,8 +499,11 @@ int main(int argc, char** argv) {
         std::fputs("replywick: no X display (DISPLAY is not set)\n", stderr);
         return 1;
     }
-    // A second instance ends at once, silently.
-    if (!rw::lnx::TakeInstanceLock(display)) return 0;
+    const std::string windowRequest = WindowRequestOf(argc, argv);
+    // A second instance ends at once, silently, unless it was asked for a
+    // window of the running one.
+    if (!rw::lnx::TakeInstanceLock(display))
+        return windowRequest.empty() ? 0 : HandOverWindowRequest(display, windowRequest);
 
     std::unique_ptr<rw::lnx::WindowSystem> ws = OpenWindowSystem(argc, argvCopy.data(), display);
     if (!ws) return 1;
@@ -381,11 +520,15 @@ int main(int argc, char** argv) {
     const bool trace = std::getenv("RW_X11_TRACE") != nullptr;
     if (trace) TraceKeyTable();
 
+    const bool firstStart = !rw::FileExists(rw::App.IniPath, std::string());
     Program program(*ws, trace);
     program.ConnectWindowSystem();
     program.ConnectTray();
     program.ConnectEndings(app);
     program.Start();
+    program.ListenForRequests(display);
+    if (!windowRequest.empty()) QTimer::singleShot(0, [&program, windowRequest] { program.OpenRequested(windowRequest); });
+    program.TellIfNoTray(firstStart, !windowRequest.empty());
     const int rc = QApplication::exec();
     program.Close();
     rw::SetPlatform(nullptr);

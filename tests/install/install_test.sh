@@ -80,6 +80,8 @@ rm -f /tmp/rw-install-dpkg.log
 check "program in /usr/bin" test -x /usr/bin/replywick
 check "manual page" sh -c 'man -w replywick | grep -q "^/usr/share/man/man1/replywick.1.gz$"'
 check "menu entry" grep -q '^Exec=replywick$' /usr/share/applications/replywick.desktop
+check "menu entry's Settings action" grep -q '^Exec=replywick --settings$' /usr/share/applications/replywick.desktop
+check "AppStream metadata" "$ROOT/packaging/validate-metainfo.sh" /usr/share/metainfo/replywick.metainfo.xml
 check "menu icons" test -f /usr/share/icons/hicolor/16x16/apps/replywick.png \
     -a -f /usr/share/icons/hicolor/48x48/apps/replywick.png \
     -a -f /usr/share/icons/hicolor/256x256/apps/replywick.png
@@ -232,11 +234,63 @@ else
     stop_installed
 fi
 
+# 3. No tray host: --diagnose says so, the user is told how to reach the
+# settings, and --settings and --about open the running program's windows.
+kill "$TRAYER_PID" 2>/dev/null
+wait_for 10 sh -c '! xwininfo -root -tree | grep -q "\"panel\""' || bad "the tray host did not end"
+new_home
+# as_user_rw ARG...: the installed program as the test user, in the
+# environment start_installed gives it.
+as_user_rw() {
+    setpriv --reuid="$USER_UID" --regid="$USER_GID" --clear-groups \
+        env -u XDG_CONFIG_HOME -u NO_AT_BRIDGE HOME="$TEST_HOME" XDG_RUNTIME_DIR="$TEST_HOME/run" \
+        USER="$USER_NAME" LOGNAME="$USER_NAME" DBUS_SESSION_BUS_ADDRESS="$USER_BUS" timeout 30 \
+        /usr/bin/replywick "$@"
+}
+wait_trace() { wait_for 10 sh -c "tail -n +$((RW_MARK + 1)) '$WORK/rw.log' | grep -q -- '$1'"; }
+check "--diagnose with no tray host: status 0" as_user_rw --diagnose
+DIAG=$(as_user_rw --diagnose 2>&1)
+check "--diagnose names the missing tray host" grep -q '^limited tray host: none' <<<"$DIAG"
+check "--diagnose names the settings file" grep -q "^ok .*settings file: $TEST_HOME/.config/replywick/replywick.ini: not there yet" <<<"$DIAG"
+setpriv --reuid="$USER_UID" --regid="$USER_GID" --clear-groups \
+    env -u XDG_CONFIG_HOME -u NO_AT_BRIDGE HOME="$TEST_HOME" XDG_RUNTIME_DIR="$TEST_HOME/run" \
+    USER="$USER_NAME" LOGNAME="$USER_NAME" DBUS_SESSION_BUS_ADDRESS="$USER_BUS" RW_X11_TRACE=1 \
+    /usr/bin/replywick /d >"$WORK/rw.log" 2>&1 &
+RUN_PID=$!
+RW_MARK=0
+if wait_for 10 sh -c 'xwininfo -root -tree | grep -q "\"Replywick MainForm\""'; then
+    ok "starts with no tray host"
+    # The very first start (no settings file yet) opens the list by itself.
+    if wait_trace "^x11: item list window open"; then ok "the first start without a tray opens the settings"
+    else bad "the first start without a tray opens the settings: $(tail -n 3 "$WORK/rw.log")"; fi
+    check "told how to reach the settings" grep -q "replywick --settings" "$WORK/rw.log"
+    xdotool key Escape
+    wait_trace "^x11: item list window closed" || bad "Esc did not close the settings"
+    RW_MARK=$(wc -l <"$WORK/rw.log")
+    check "--settings reaches the running program" as_user_rw --settings
+    if wait_trace "^x11: item list window open"; then ok "--settings opens the item list"
+    else bad "--settings opens the item list: $(tail -n 3 "$WORK/rw.log")"; fi
+    DIAG=$(as_user_rw --diagnose 2>&1)
+    check "--diagnose sees the running program" grep -q '^ok .*another Replywick: runs' <<<"$DIAG"
+    xdotool key Escape
+    wait_trace "^x11: item list window closed" || bad "Esc did not close the item list"
+    RW_MARK=$(wc -l <"$WORK/rw.log")
+    check "--about reaches the running program" as_user_rw --about
+    if wait_trace "^x11: control frmAbout cmdOK"; then ok "--about opens About"
+    else bad "--about opens About: $(tail -n 3 "$WORK/rw.log")"; fi
+    xdotool key Escape
+    check_stop
+else
+    bad "starts with no tray host: $(tail -n 5 "$WORK/rw.log")"
+    stop_installed
+fi
+
 # ---- Remove --------------------------------------------------------------
 dpkg -r replywick >/dev/null 2>&1
 REMOVED=1
 check "dpkg -r removes the package" sh -c '! dpkg-query -W -f="\${Status}" replywick 2>/dev/null | grep -q " installed$"'
 check "program gone after removal" test ! -e /usr/bin/replywick
 check "menu entry gone after removal" test ! -e /usr/share/applications/replywick.desktop
+check "AppStream metadata gone after removal" test ! -e /usr/share/metainfo/replywick.metainfo.xml
 
 [ "$FAILED" -eq 0 ]

@@ -58,6 +58,9 @@ TEST(AboutPresenter, TextsFollowTheLanguage) {
     EXPECT_EQ(AboutTextsFor(true).development, "Development");
     EXPECT_EQ(AboutTextsFor(true).caption, "Information");
     EXPECT_EQ(AboutTextsFor(true).copyLink, "Copy Link Location");
+    // The frame names the makers in both languages and on both platforms.
+    EXPECT_EQ(AboutTextsFor(false).makers, "The Replywick developers");
+    EXPECT_EQ(AboutTextsFor(true).makers, "The Replywick developers");
 }
 
 }  // namespace

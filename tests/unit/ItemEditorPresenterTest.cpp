@@ -21,8 +21,10 @@ public:
     void ShowFoundWindow(const FoundWindow& f) override { found.push_back(f); }
     void InsertIntoMacro(const std::string& token) override { inserted.push_back(token); }
     void ShowSearchFace(bool dragging) override { faces.push_back(dragging); }
+    void ShowNormalPointer() override { ++normalPointer; }
     void CloseWindow() override { ++closed; }
 
+    int normalPointer = 0;
     Lines keys, functions, choices, inserted;
     EditorFields fields;
     std::vector<FoundWindow> found;
@@ -46,6 +48,13 @@ protected:
     SystemWindowFacts facts;
     std::unique_ptr<ItemEditorPresenter> editor;
 };
+
+// Edit sets the wait pointer for the whole program before the editor
+// opens; the editor's loading gives the normal pointer back.
+TEST_F(ItemEditorTest, LoadingEndsWithTheNormalPointer) {
+    Load(Named("A", "t"));
+    EXPECT_EQ(view.normalPointer, 1);
+}
 
 TEST_F(ItemEditorTest, BlankItemShowsExactAndNoDelayAndOkNamesItAfterTheTitle) {
     Load(ItemRec{});

@@ -2,6 +2,7 @@
 // as a list box would.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -249,7 +250,8 @@ TEST_F(ItemListTest, PasteInsertsEachItemAtTheCurrentRowInTextOrder) {
         {"some other text\r\n" + two, {"P", "Q", "A", "B"}},
         {"text [Item]\r\nDesc=P\r\n", {"A", "B"}},  // not at the start of a line
         {"[Item]\r\n[Item]\r\nDesc=R\r\n", {"-", "R", "A", "B"}},
-        {"Desc=X\n[Item]\nDesc=P\n", {"A", "B"}},  // LF alone: no marker line
+        {"Desc=X\n[Item]\nDesc=P\n", {"P", "A", "B"}},  // LF alone ends a line as CR LF does
+        {"text [Item]\nDesc=P\n", {"A", "B"}},
         {"", {"A", "B"}},
     };
     for (const auto& c : cases) {
@@ -262,6 +264,34 @@ TEST_F(ItemListTest, PasteInsertsEachItemAtTheCurrentRowInTextOrder) {
         EXPECT_EQ(list->CurrentRow(), 0);
         EXPECT_EQ(view.Selected(), std::vector<std::int32_t>{0}) << "the first pasted row alone";
     }
+}
+
+// What a Linux editor writes: the same items as with CR LF, every field
+// in place, and no empty item from the last line break.
+TEST_F(ItemListTest, PasteOfTextWithLfLineBreaksGivesTheSameItemsAsCrLf) {
+    ItemRec p = Named("P", "Save?");
+    p.Text = "line one\r\nline two";
+    p.Macro = "{Dialog Yes}";
+    p.Delay = 500;
+    ItemRec q = Named("Q", "Replace?");
+    const std::string crlf = ItemToText(p) + "\r\n" + ItemToText(q) + "\r\n";
+    std::string lf;
+    for (char c : crlf)
+        if (c != '\r') lf += c;
+    Open({"A"});
+    clipboard = crlf;
+    list->Paste();
+    const Lines fromCrLf = Descs();
+    const std::string itemsFromCrLf = list->GetSelItemsAsString();
+    ASSERT_EQ(fromCrLf, (Lines{"P", "Q", "A"}));
+    Open({"A"});
+    clipboard = lf;
+    list->Paste();
+    EXPECT_EQ(Descs(), fromCrLf);
+    ExpectRowsMatchItems();
+    EXPECT_EQ(gItems.GetItemAsString(0), ItemToText(p));
+    EXPECT_EQ(gItems.GetItemAsString(1), ItemToText(q));
+    EXPECT_EQ(list->GetSelItemsAsString(), itemsFromCrLf);
 }
 
 TEST_F(ItemListTest, KeysOfTheWindow) {
@@ -293,6 +323,11 @@ TEST_F(ItemListTest, KeysOfTheWindow) {
     EXPECT_EQ(view.events.back(), "info Geht noch nicht");
     // A plain letter is the focused control's.
     EXPECT_FALSE(list->KeyDown({'A', false, false, false, true}));
+    // Enter on a focused button is that button's (Cancel here), not OK.
+    ListKey onButton{vk::Return, false, false, false, false};
+    onButton.buttonHasFocus = true;
+    EXPECT_FALSE(list->KeyDown(onButton));
+    EXPECT_EQ(std::count(view.events.begin(), view.events.end(), "close"), 0);
     // Escape outside the list is Cancel.
     EXPECT_TRUE(list->KeyDown({vk::Escape, false, false, false, false}));
     EXPECT_EQ(Descs(), (Lines{"A", "B", "C"}));

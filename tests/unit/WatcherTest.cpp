@@ -323,6 +323,32 @@ TEST_F(WatcherTest, OpenMenuAndSettingsWindowHoldEveryTriggerAndFurtherClicksOff
     EXPECT_EQ(Typed(), (Lines{CharA()}));
 }
 
+// "replywick --settings" from a second start: the window is held as if it
+// came from the menu, and a second request while it is up opens nothing.
+TEST_F(WatcherTest, SettingsAskedForFromOutsideHoldEveryTriggerOff) {
+    fake.SetForeground(other);
+    bool openInside = false;
+    bool second = true;
+    const bool shown = watcher.ShowFromOutside([&] {
+        watcher.ShowList([&] {
+            openInside = watcher.PopupMenuOpen();
+            fake.SetForeground(dlg);
+            watcher.OnPollTimer();
+            watcher.OnShellHook(4, dlg);
+            watcher.OnIconNotification(msg::LButtonDown);
+            second = watcher.ShowFromOutside([] { ADD_FAILURE() << "a second window"; });
+        });
+    });
+    EXPECT_TRUE(shown);
+    EXPECT_TRUE(openInside);
+    EXPECT_FALSE(second);
+    EXPECT_FALSE(watcher.PopupMenuOpen());
+    EXPECT_TRUE(watcher.Active()) << "the click while the window was up was ignored";
+    EXPECT_TRUE(Typed().empty());
+    watcher.OnPollTimer();
+    EXPECT_EQ(Typed(), (Lines{CharA()}));
+}
+
 TEST_F(WatcherTest, LeftDoubleClickTogglesOnce) {
     fake.SetForeground(other);
     for (std::uint32_t m : {0x0201u, 0x0202u, 0x0203u, 0x0202u}) watcher.OnIconNotification(m);

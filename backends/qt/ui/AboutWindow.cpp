@@ -16,10 +16,8 @@ AboutWindow::AboutWindow(QWidget* owner, AboutServices services) : QDialog(owner
     const AboutTexts t = services.texts;
     setObjectName("frmAbout");
     setWindowTitle(Q(t.caption));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
-                   Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    MakeFixedDialog(this, QSize(Px96(layout::about::kWindow.w), Px96(layout::about::kWindow.h)));
     setModal(true);
-    setFixedSize(Px96(layout::about::kWindow.w), Px96(layout::about::kWindow.h));
     UseDialogFont(this);
 
     app_ = new QLabel(this);
@@ -39,7 +37,8 @@ AboutWindow::AboutWindow(QWidget* owner, AboutServices services) : QDialog(owner
     dev->setObjectName("fraDev");
     dev->setGeometry(Px96Rect(layout::about::kDevelopmentFrame));
     // The makers: the project, not a person; no contact data is invented.
-    auto* makers = new QLabel(QStringLiteral("The Replywick developers"), dev);
+    auto* makers = new QLabel(Q(t.makers), dev);
+    makers->setObjectName("lblMakers");
     makers->setGeometry(Px96Rect(layout::about::kMakers));
     for (int i = 0; i < 2; ++i) {
         auto* l = new QLabel(dev);

@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
@@ -9,6 +10,8 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QScreen>
+
+#include <algorithm>
 
 #include "backends/qt/ui/QtUi.h"
 
@@ -65,10 +68,8 @@ ItemEditorWindow::ItemEditorWindow(QWidget* owner, const std::string& caption, I
     const ItemEditorTexts t = texts;
     setObjectName("frmEditItem");
     setWindowTitle(Q(caption));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
-                   Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    MakeFixedDialog(this, QSize(Px96(layout::editor::kWindow.w), Px96(layout::editor::kWindow.h)));
     setModal(true);
-    setFixedSize(Px96(layout::editor::kWindow.w), Px96(layout::editor::kWindow.h));
     UseDialogFont(this);
 
     auto frame = [this](const std::string& title, QRect where, QWidget* parent) {
@@ -112,6 +113,10 @@ ItemEditorWindow::ItemEditorWindow(QWidget* owner, const std::string& caption, I
     text_ = new QPlainTextEdit(window);
     text_->setObjectName("txtText");
     text_->setGeometry(Px96Rect(layout::editor::kText));
+    // Tab moves on to the module, as in every other field; Enter is OK as
+    // everywhere in the dialog, and Ctrl+Enter starts a new line.
+    text_->setTabChangesFocus(true);
+    text_->installEventFilter(this);
     {
         QPalette p = text_->palette();
         p.setColor(QPalette::Base, p.color(QPalette::Button));
@@ -128,7 +133,7 @@ ItemEditorWindow::ItemEditorWindow(QWidget* owner, const std::string& caption, I
     search_->setToolTip(Q(t.searchTip));
     ShowSearchFace(false);
 
-    QGroupBox* settings = frame(t.settings, Px96Rect(layout::editor::kSettingsFrame), nullptr);
+    QGroupBox* settings = frame(t.settings, Px96Rect(layout::editor::kSettingsFrame), window);
     QLabel* lblDelay = label(t.delay, Px96Rect(layout::editor::kDelayLabel), settings);
     delay_ = new QComboBox(settings);
     delay_->setObjectName("cboDelay");
@@ -138,6 +143,16 @@ ItemEditorWindow::ItemEditorWindow(QWidget* owner, const std::string& caption, I
     QGroupBox* macroFrame = frame(t.macro, Px96Rect(layout::editor::kMacroFrame), nullptr);
     macro_ = line("txtMacro", Px96Rect(layout::editor::kMacro), macroFrame, false);
     macro_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // The line edit drops its selection when a token list takes the focus;
+    // a token chosen there replaces what was selected, so it is kept here.
+    auto keepSelection = [this] {
+        if (!macro_->hasFocus()) return;
+        macroSelStart_ = macro_->hasSelectedText() ? macro_->selectionStart() : macro_->cursorPosition();
+        macroSelLength_ = macro_->hasSelectedText() ? static_cast<int>(macro_->selectedText().size()) : 0;
+    };
+    connect(macro_, &QLineEdit::selectionChanged, this, keepSelection);
+    connect(macro_, &QLineEdit::cursorPositionChanged, this, keepSelection);
+    connect(macro_, &QLineEdit::textChanged, this, keepSelection);
     QLabel* lblKeys = label(t.keys, Px96Rect(layout::editor::kKeysLabel), macroFrame);
     keys_ = new QListWidget(macroFrame);
     keys_->setObjectName("lstKeys");
@@ -154,13 +169,16 @@ ItemEditorWindow::ItemEditorWindow(QWidget* owner, const std::string& caption, I
     lblFunctions->setBuddy(functions_);
 
     auto* ok = new QPushButton(Q(t.ok), this);
+    ok_ = ok;
     ok->setObjectName("cmdOK");
     ok->setGeometry(Px96Rect(layout::editor::kOk));
     ok->setDefault(true);
     auto* cancel = new QPushButton(Q(t.cancel), this);
     cancel->setObjectName("cmdCancel");
     cancel->setGeometry(Px96Rect(layout::editor::kCancel));
-    cancel->setAutoDefault(false);
+    // Enter presses the default button, OK, unless the focus is on a
+    // button: then that button, as in a Windows dialog.
+    cancel->setAutoDefault(true);
 
     QWidget* order[] = {desc_, title_, titleTest_, class_, text_, module_, macro_, keys_, ok, cancel, size_, functions_,
                         delay_};
@@ -203,6 +221,9 @@ void ItemEditorWindow::ShowFields(const EditorFields& f) {
     module_->setText(Q(f.module));
     size_->setText(Q(f.size));
     macro_->setText(Q(f.macro));
+    // Until the user puts it elsewhere, the caret stands after the text.
+    macroSelStart_ = static_cast<int>(macro_->text().size());
+    macroSelLength_ = 0;
     delay_->setCurrentIndex(f.delayChoice);
 }
 
@@ -229,8 +250,29 @@ void ItemEditorWindow::ShowFoundWindow(const FoundWindow& found) {
 }
 
 void ItemEditorWindow::InsertIntoMacro(const std::string& token) {
-    macro_->insert(Q(token));
+    const int length = static_cast<int>(macro_->text().size());
+    const int start = std::clamp(macroSelStart_, 0, length);
     macro_->setFocus();
+    if (macroSelLength_ > 0) {
+        macro_->setSelection(start, std::min(macroSelLength_, length - start));
+    } else {
+        macro_->setCursorPosition(start);
+    }
+    macro_->insert(Q(token));
+}
+
+void ItemEditorWindow::ShowNormalPointer() { SetWaitPointer(false); }
+
+bool ItemEditorWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != text_ || event->type() != QEvent::KeyPress) return QDialog::eventFilter(watched, event);
+    auto* e = static_cast<QKeyEvent*>(event);
+    if (e->key() != Qt::Key_Return && e->key() != Qt::Key_Enter) return false;
+    if ((e->modifiers() & Qt::ControlModifier) != 0) {
+        text_->insertPlainText(QStringLiteral("\n"));
+    } else {
+        ok_->click();
+    }
+    return true;
 }
 
 void ItemEditorWindow::ShowSearchFace(bool dragging) {

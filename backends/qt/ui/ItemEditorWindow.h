@@ -13,6 +13,7 @@ class QComboBox;
 class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
+class QPushButton;
 
 namespace rw::qtui {
 
@@ -46,9 +47,11 @@ public:
     void ShowFoundWindow(const FoundWindow& found) override;
     void InsertIntoMacro(const std::string& token) override;
     void ShowSearchFace(bool dragging) override;
+    void ShowNormalPointer() override;
     void CloseWindow() override;
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void reject() override;
     void showEvent(QShowEvent* event) override;
 
@@ -66,6 +69,10 @@ private:
     QListWidget* functions_ = nullptr;
     QComboBox* delay_ = nullptr;
     SearchTool* search_ = nullptr;
+    QPushButton* ok_ = nullptr;
+    // The macro box's selection when it last had the focus.
+    int macroSelStart_ = 0;
+    int macroSelLength_ = 0;
     bool closing_ = false;
 };
 

@@ -67,10 +67,8 @@ ItemListWindow::ItemListWindow(clsItems& items, ItemRec& current, ItemListServic
     const ItemListTexts t = services.texts;
     setObjectName("frmList");
     setWindowTitle(Q(t.caption));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
-                   Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    MakeFixedDialog(this, QSize(TwipsX(layout::list::kWindow.w), TwipsY(layout::list::kWindow.h)));
     setModal(true);
-    setFixedSize(TwipsX(layout::list::kWindow.w), TwipsY(layout::list::kWindow.h));
     UseDialogFont(this);
 
     auto* toolbar = new QFrame(this);
@@ -106,7 +104,8 @@ ItemListWindow::ItemListWindow(clsItems& items, ItemRec& current, ItemListServic
         auto* b = new QPushButton(Q(text), this);
         b->setObjectName(name);
         b->setGeometry(where);
-        b->setAutoDefault(false);
+        // Enter on a focused button presses it; elsewhere it is OK.
+        b->setAutoDefault(true);
         return b;
     };
     QPushButton* ok = button(t.ok, "cmdOK", TwipsRect(layout::list::kOk));
@@ -202,15 +201,7 @@ void ItemListWindow::ShowCommandStates(const ListCommandStates& s) {
 
 void ItemListWindow::FocusList() { list_->setFocus(); }
 
-void ItemListWindow::SetWaitCursor(bool wait) {
-    if (wait == waiting_) return;
-    waiting_ = wait;
-    if (wait) {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-    } else {
-        QApplication::restoreOverrideCursor();
-    }
-}
+void ItemListWindow::SetWaitCursor(bool wait) { SetWaitPointer(wait); }
 
 void ItemListWindow::SuspendDrawing(bool suspend) {
     if (suspend) {
@@ -264,6 +255,7 @@ bool ItemListWindow::eventFilter(QObject* watched, QEvent* event) {
     key.shift = (m & Qt::ShiftModifier) != 0;
     key.alt = (m & Qt::AltModifier) != 0;
     key.listHasFocus = list_->hasFocus();
+    key.buttonHasFocus = qobject_cast<QPushButton*>(QApplication::focusWidget()) != nullptr;
     if (key.code == 0 && !key.ctrl) return false;
     return presenter_->KeyDown(key);
 }

@@ -62,7 +62,6 @@ private:
     // selected ranges each.
     bool batching_ = false;
     std::vector<std::pair<std::int32_t, bool>> pendingSelection_;
-    bool waiting_ = false;
     bool closing_ = false;
 };
 

@@ -1,7 +1,13 @@
 #include "backends/qt/ui/QtUi.h"
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCursor>
+#include <QGroupBox>
+#include <QLabel>
 #include <QListWidget>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -29,9 +35,75 @@ QRect Px96Rect(int left, int top, int width, int height) {
     return {Px96(left), Px96(top), Px96(width), Px96(height)};
 }
 
+namespace {
+bool gWaiting = false;
+}  // namespace
+
+void SetWaitPointer(bool wait) {
+    if (wait == gWaiting) return;
+    gWaiting = wait;
+    if (wait) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+void MakeFixedDialog(QWidget* window, QSize size) {
+    // CustomizeWindowHint: only the buttons named here, so the window
+    // manager offers neither minimise nor maximise.
+    window->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint);
+    window->setFixedSize(size);
+}
+
+namespace {
+
+// A caption as drawn: an access key's "&" takes no room, "&&" is one "&".
+QString Drawn(const QString& caption) {
+    QString s = caption;
+    s.replace("&&", QChar(0x1));
+    s.remove('&');
+    s.replace(QChar(0x1), '&');
+    return s;
+}
+
+// Texts that do not fit their control: "x11: cut WINDOW 'TEXT' NEED HAVE".
+void TraceCutTexts(QWidget* window, const std::string& win) {
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        if (!w->isVisible()) continue;
+        QString text;
+        int have = 0;
+        if (auto* l = qobject_cast<QLabel*>(w)) {
+            if (l->text().isEmpty() || l->wordWrap()) continue;
+            text = l->buddy() != nullptr || l->text().contains('&') ? Drawn(l->text()) : l->text();
+            have = l->contentsRect().width() - 2 * std::max(l->indent(), 0) - 2 * l->margin();
+        } else if (auto* g = qobject_cast<QGroupBox*>(w)) {
+            if (g->title().isEmpty()) continue;
+            text = Drawn(g->title());
+            have = g->width() - 8;  // the title's inset from the frame's edges
+        } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+            if (b->text().isEmpty()) continue;
+            text = Drawn(b->text());
+            have = b->width() - 8;  // the button's bevel and padding
+        } else {
+            continue;
+        }
+        const int need = w->fontMetrics().horizontalAdvance(text);
+        if (need > have)
+            std::fprintf(stderr, "x11: cut %s '%s' %d %d\n", win.c_str(), S(text).c_str(), need, have);
+    }
+}
+
+}  // namespace
+
 void TraceControls(QWidget* window) {
     if (std::getenv("RW_X11_TRACE") == nullptr || window == nullptr) return;
     const std::string win = S(window->objectName());
+    TraceCutTexts(window, win);
+    const QCursor* pointer = QApplication::overrideCursor();
+    std::fprintf(stderr, "x11: pointer %s %s\n", win.c_str(),
+                 pointer != nullptr && pointer->shape() == Qt::WaitCursor ? "wait" : "normal");
     for (QWidget* w : window->findChildren<QWidget*>()) {
         // Qt's own parts of a control (scroll-area viewports) are no controls.
         if (w->objectName().isEmpty() || w->objectName().startsWith("qt_") || !w->isVisible()) continue;

@@ -45,6 +45,13 @@ void AboutDialog::OnInit() {
     AddControl("STATIC", "", SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, id::kLblBuild, Px96Box(layout::about::kBuild));
     const Box dev = Px96Box(layout::about::kDevelopmentFrame);
     AddControl("BUTTON", texts_.development, BS_GROUPBOX, 0, id::kFraDev, dev);
+    // The makers: the project, not a person, as the links carry no contact
+    // data of anyone.
+    {
+        const Box b = Px96Box(layout::about::kMakers);
+        AddControl("STATIC", texts_.makers, SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, id::kLblMakers,
+                   Box{dev.x + b.x, dev.y + b.y, b.w, b.h});
+    }
     for (int i = 0; i < 2; ++i) {
         const layout::Box& link = layout::about::kLink;
         const Box b = Px96Box(link.x, link.y + layout::about::kLinkStep * i, link.w, link.h);

@@ -57,5 +57,6 @@ constexpr int kLblBuild = 301;
 constexpr int kFraDev = 302;
 constexpr int kLblLink0 = 303;
 constexpr int kLblLink1 = 304;
+constexpr int kLblMakers = 305;
 
 }  // namespace rw::win32ui::id

@@ -76,7 +76,7 @@ void ItemEditorDialog::OnInit() {
     // label stands right before the control its access key leads to.
     const Box entry = Px96Box(layout::editor::kEntryFrame);
     const Box window = Px96Box(layout::editor::kWindowFrame);
-    const Box settings = Px96Box(layout::editor::kSettingsFrame);
+    const Box settings = in(window, layout::editor::kSettingsFrame);
     const Box macro = Px96Box(layout::editor::kMacroFrame);
 
     group(t.entry, id::kFraEntry, entry);
@@ -92,7 +92,9 @@ void ItemEditorDialog::OnInit() {
     label(t.cls, id::kLblClass, in(window, layout::editor::kClassLabel));
     edit(id::kTxtClass, in(window, layout::editor::kClass));
     label(t.text, id::kLblText, in(window, layout::editor::kTextLabel));
-    edit(id::kTxtText, in(window, layout::editor::kText), ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN);
+    // Enter in the message text is OK, as anywhere in the dialog; Ctrl+Enter
+    // starts a new line, Tab moves on.
+    edit(id::kTxtText, in(window, layout::editor::kText), ES_MULTILINE | ES_AUTOVSCROLL);
     label(t.module, id::kLblModule, in(window, layout::editor::kModuleLabel));
     edit(id::kTxtModul, in(window, layout::editor::kModule));
 
@@ -283,6 +285,8 @@ void ItemEditorDialog::ShowSearchFace(bool dragging) {
     SendMessageA(Item(id::kPicSearch), STM_SETIMAGE, IMAGE_BITMAP,
                  reinterpret_cast<LPARAM>(dragging ? faceEmpty_ : faceFull_));
 }
+
+void ItemEditorDialog::ShowNormalPointer() { SetCursor(LoadCursor(nullptr, IDC_ARROW)); }
 
 void ItemEditorDialog::CloseWindow() {
     closing_ = true;

@@ -27,6 +27,7 @@ public:
     void ShowFoundWindow(const FoundWindow& found) override;
     void InsertIntoMacro(const std::string& token) override;
     void ShowSearchFace(bool dragging) override;
+    void ShowNormalPointer() override;
     void CloseWindow() override;
 
 protected:

@@ -157,6 +157,9 @@ bool ItemListDialog::PreviewMessage(const MSG& m) {
     key.shift = GetKeyState(VK_SHIFT) < 0;
     key.alt = GetKeyState(VK_MENU) < 0;
     key.listHasFocus = GetFocus() == list_;
+    for (int button : {IDOK, IDCANCEL, static_cast<int>(id::kCmdAdd), static_cast<int>(id::kCmdEdit),
+                       static_cast<int>(id::kCmdDelete)})
+        if (GetFocus() == Item(button)) key.buttonHasFocus = true;
     return presenter_->KeyDown(key);
 }
 

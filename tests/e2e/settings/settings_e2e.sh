@@ -641,8 +641,312 @@ scenario_language() {
     RW_WRAP=()
 }
 
+# ---- Scenarios: what a user meets first ------------------------------------
+
+# open_editor BUTTON CAPTION: Add or Edit from the list window; waits until
+# the editor has shown its controls.
+open_editor() {
+    ctl frmList "$1"
+    mark
+    click_at $POS
+    wait_for 10 window_of "$2" || fail "$1 did not open the item editor"
+    shown frmEditItem cmdCancel
+}
+
+# The editor as the keyboard meets it: the normal pointer once it is open,
+# Tab in the message text moves on to the module, Ctrl+Enter starts a new
+# line there and Enter is OK; a token double-clicked in the list replaces
+# the part of the macro that was selected.
+scenario_editor_keys() {
+    ini_of "$INI" Alpha
+    start_rw
+    open_list
+    click_row frmList lst Alpha
+    open_editor cmdEdit "Edit Item"
+    wait_line 10 "^x11: pointer frmEditItem " || fail "no trace of the editor's pointer"
+    since_mark | grep -q "^x11: pointer frmEditItem normal" ||
+        fail "the editor opened with the wait pointer: $(since_mark | grep '^x11: pointer')"
+
+    click_ctl frmEditItem txtMacro
+    xdotool key ctrl+a
+    xdotool type --delay 30 "abc XYZ"
+    xdotool key shift+Left shift+Left shift+Left
+    row frmEditItem lstMisc "{Dialog Yes}"
+    # shellcheck disable=SC2086
+    xdotool mousemove $POS click --repeat 2 --delay 80 1
+    wait_for 5 field_is txtMacro "abc {Dialog Yes}" ||
+        fail "the token did not replace the selection: '$(read_field txtMacro)'"
+
+    click_ctl frmEditItem txtModul
+    xdotool key ctrl+a BackSpace
+    click_ctl frmEditItem txtText
+    xdotool key ctrl+a BackSpace
+    xdotool type --delay 30 "one"
+    xdotool key ctrl+Return
+    xdotool type --delay 30 "two"
+    xdotool key Tab
+    xdotool type --delay 30 "mod"
+    wait_for 5 field_is txtModul "mod" || fail "Tab in the message text did not reach the module: '$(read_field txtModul)'"
+    [ "$(read_field txtText)" = "$(printf 'one\ntwo')" ] || fail "the message text holds '$(read_field txtText)'"
+
+    click_ctl frmEditItem txtText
+    xdotool key ctrl+End Return
+    wait_for 10 sh -c "! xdotool search --name '^Edit Item\$'" || fail "Enter in the message text did not close the editor"
+    close_list cmdOK
+    local text
+    text=$(tr -d '\r' <"$INI")
+    case "$text" in
+        *$'Text=one\nText=two\nModul=mod\n'*"Macro=abc {Dialog Yes}"*) ;;
+        *) fail "the settings file after Enter and OK: $text" ;;
+    esac
+}
+
+# Enter with Cancel focused is Cancel, in the editor and in the list window,
+# as in any dialog; the Tab order leads there.
+scenario_enter_on_cancel() {
+    ini_of "$INI" Alpha
+    cp "$INI" "$WORK/before.ini"
+    start_rw
+    open_list
+    click_row frmList lst Alpha
+    open_editor cmdEdit "Edit Item"
+    click_ctl frmEditItem txtDesc
+    xdotool key ctrl+a
+    xdotool type --delay 30 "Renamed"
+    # Name, title, title test, class, text, module, macro, keys, OK, Cancel.
+    local i
+    for i in 1 2 3 4 5 6 7 8 9; do xdotool key Tab; sleep 0.05; done
+    xdotool key Return
+    wait_for 10 sh -c "! xdotool search --name '^Edit Item\$'" || fail "Enter on Cancel did not close the editor"
+    # The list window: Tab from the list to OK, then to Cancel.
+    click_row frmList lst Alpha
+    xdotool key Tab Tab
+    mark
+    xdotool key Return
+    wait_line 10 "^x11: item list window closed" || fail "Enter on Cancel did not close the item list"
+    same_file "$INI" "$WORK/before.ini" "after Enter on Cancel"
+}
+
+# Each settings window is a fixed dialog: its Motif hints offer neither
+# minimise nor maximise (functions and title-bar buttons), it is a dialog,
+# and its minimum and maximum size are its size, so the window manager
+# offers no maximise. (Openbox, the window manager here, keeps its iconify
+# button whatever the hints say; GNOME's, KDE's and Xfce's honour them.)
+scenario_fixed_dialogs() {
+    ini_of "$INI" Alpha
+    start_rw
+    open_list
+    check_fixed "the item list"
+    open_editor cmdAdd "Add Item"
+    check_fixed "the item editor"
+    click_ctl frmEditItem cmdCancel
+    wait_for 10 sh -c "! xdotool search --name '^Add Item\$'" || fail "Cancel did not close the editor"
+    close_list cmdCancel
+    mark
+    menu about
+    wait_line 10 "^x11: control frmAbout cmdOK " || fail "About did not open"
+    check_fixed "About"
+}
+
+# check_fixed WHAT: the active window's hints are those of a fixed dialog.
+check_fixed() {
+    local id actions hints mwm flags functions decorations
+    wait_for 5 xdotool getactivewindow || fail "no active window for $1"
+    id=$(xdotool getactivewindow)
+    wait_for 5 sh -c "xprop -id $id _NET_WM_ALLOWED_ACTIONS | grep -q ACTION_CLOSE" ||
+        fail "$1: the window manager set no allowed actions"
+    xprop -id "$id" _NET_WM_WINDOW_TYPE | grep -q "= _NET_WM_WINDOW_TYPE_DIALOG" || fail "$1 is no dialog"
+    # Flags, functions, decorations: minimise is 0x8 and maximise 0x10 among
+    # the functions, 0x20 and 0x40 among the decorations.
+    mwm=$(xprop -id "$id" _MOTIF_WM_HINTS | sed -n 's/.*= *//p' | tr -d ' ')
+    IFS=, read -r flags functions decorations _ <<<"$mwm"
+    [ -n "$decorations" ] && (( (flags & 3) == 3 )) || fail "$1 has no Motif functions and decorations: '$mwm'"
+    (( (functions & 0x18) == 0 && (functions & 1) == 0 )) || fail "$1 offers minimise or maximise: functions $functions"
+    (( (decorations & 0x60) == 0 && (decorations & 1) == 0 )) ||
+        fail "$1 asks for minimise or maximise buttons: decorations $decorations"
+    actions=$(xprop -id "$id" _NET_WM_ALLOWED_ACTIONS)
+    case "$actions" in
+        *MAXIMIZE* | *RESIZE*) fail "$1 may be maximised or resized: $actions" ;;
+    esac
+    hints=$(xprop -id "$id" WM_NORMAL_HINTS)
+    local min max
+    min=$(echo "$hints" | sed -n 's/.*minimum size: *//p')
+    max=$(echo "$hints" | sed -n 's/.*maximum size: *//p')
+    [ -n "$min" ] && [ "$min" = "$max" ] || fail "$1 is not of fixed size: $hints"
+}
+
+# Items written by hand in a Linux editor (LF line breaks) paste as the
+# same items with CR LF would; the file keeps CR LF.
+scenario_paste_lf() {
+    ini_of "$INI" Alpha
+    start_rw
+    open_list
+    printf '[Item]\nDesc=Hand\nTitle=Hand Made\nTitleTestType=0\nClass=Zenity\nText=first\nText=second\nModul=\nSize=\nMacro={Dialog Yes}\nDelay=500\n\n' \
+        >"$WORK/hand.txt"
+    "$CLIPTEXT" --set "$WORK/hand.txt" >"$WORK/clip.out" 2>/dev/null &
+    PIDS+=($!)
+    wait_for 10 grep -q set "$WORK/clip.out" || fail "the clipboard helper did not start"
+    click_row frmList lst Alpha
+    xdotool key ctrl+v
+    close_list cmdOK
+    local want="$WORK/want.ini"
+    ini_begin "$want"
+    printf '[Item]\r\nDesc=Hand\r\nTitle=Hand Made\r\nTitleTestType=0\r\nClass=Zenity\r\nText=first\r\nText=second\r\nModul=\r\nSize=\r\nMacro={Dialog Yes}\r\nDelay=500\r\n\r\n' >>"$want"
+    ini_item "$want" Alpha "RW never Alpha" NoSuchClass "Alpha{ENTER}"
+    ini_end "$want"
+    same_file "$INI" "$want" "after pasting LF text"
+}
+
+# No text of a settings window is cut, in either language: the program's
+# trace names every label, frame and button whose text needs more room than
+# it has.
+scenario_texts_fit() {
+    local f
+    for f in /etc/default/locale /etc/locale.conf; do
+        if [ -r "$f" ] && grep -q '^[[:space:]]*LANG=' "$f"; then
+            echo "SKIP: $f sets the language; the environment cannot choose it here"
+            exit 77
+        fi
+    done
+    ini_of "$INI" Alpha
+    local lang caption
+    for lang in en_US.UTF-8 de_DE.UTF-8; do
+        case $lang in
+            de_*) caption="Eintrag bearbeiten" ;;
+            *) caption="Edit Item" ;;
+        esac
+        start_rw -u LC_ALL -u LC_MESSAGES LANG="$lang"
+        open_list
+        click_row frmList lst Alpha
+        ctl frmList cmdEdit
+        mark
+        click_at $POS
+        wait_for 10 sh -c "xdotool search --name '^(Edit Item|Eintrag bearbeiten)\$'" || fail "no editor ($lang)"
+        shown frmEditItem cmdCancel
+        click_ctl frmEditItem cmdCancel
+        wait_for 10 sh -c "! xdotool search --name '^(Edit Item|Eintrag bearbeiten)\$'" || fail "the editor stayed open"
+        close_list cmdCancel
+        mark
+        menu about
+        wait_line 10 "^x11: control frmAbout cmdOK " || fail "About did not open ($lang)"
+        click_ctl frmAbout cmdOK
+        stop_rw
+        if grep -q "^x11: cut " "$WORK/rw.log"; then
+            fail "texts cut with LANG=$lang: $(grep '^x11: cut ' "$WORK/rw.log" | sort -u | tr '\n' ';')"
+        fi
+        grep -q "^x11: pointer frmEditItem" "$WORK/rw.log" || fail "the editor was not traced ($lang)"
+    done
+}
+
+# ---- Scenarios: a way in without a tray (no tray host runs) -----------------
+
+# start_rw_no_tray [ARG...]: starts the program with those arguments (and
+# /d) while no tray host runs; waits for its main window.
+start_rw_no_tray() {
+    RW_X11_TRACE=1 "$WORK/app/replywick" /d "$@" >"$WORK/rw.log" 2>&1 &
+    RW_PID=$!
+    MARK=0
+    wait_for 10 sh -c 'xwininfo -root -tree | grep -q "\"Replywick MainForm\""' ||
+        fail "replywick did not create its main window"
+}
+
+# second_start ARG...: another start with these arguments; it must end at
+# once with status 0.
+second_start() {
+    local rc
+    timeout 20 "$WORK/app/replywick" "$@" >"$WORK/second.log" 2>&1
+    rc=$?
+    [ $rc -eq 0 ] || fail "replywick $* ended with $rc: $(cat "$WORK/second.log")"
+}
+
+# The user is told how to reach the settings, and "replywick --settings"
+# and "--about" open the running program's windows; a start without a
+# switch stays silent.
+scenario_no_tray_windows() {
+    ini_of "$INI" Alpha
+    start_rw_no_tray
+    wait_line 15 "^x11: no tray host, told" || fail "nobody was told that there is no tray"
+    in_log "replywick --settings" || fail "the message does not say how to reach the settings"
+    mark
+    second_start --settings
+    wait_line 10 "^x11: item list window open" || fail "--settings did not open the item list"
+    shown frmList cmdDelete
+    # Asked again while it is open: no second window, the program goes on.
+    second_start --about
+    close_list cmdCancel
+    since_mark | grep -q "^x11: control frmAbout" && fail "About opened over the item list"
+    mark
+    second_start --about
+    wait_line 10 "^x11: control frmAbout cmdOK " || fail "--about did not open About"
+    click_ctl frmAbout cmdOK
+    mark
+    second_start
+    [ -s "$WORK/second.log" ] && fail "a plain second start said: $(cat "$WORK/second.log")"
+    sleep 0.5
+    since_mark | grep -q "^x11: request" && fail "a plain second start sent a request"
+    kill -0 "$RW_PID" || fail "the running program ended"
+    stop_rw
+    [ "$RW_RC" -eq 0 ] || fail "the program ended with $RW_RC"
+}
+
+# With nothing running, "--settings" starts Replywick and opens the list;
+# the very first start without a settings file and without a tray opens
+# it by itself.
+scenario_no_tray_first_start() {
+    ini_of "$INI" Alpha
+    start_rw_no_tray --settings
+    wait_line 10 "^x11: item list window open" || fail "--settings did not start Replywick with the item list"
+    shown frmList cmdDelete
+    close_list cmdCancel
+    stop_rw
+    rm -f "$INI"
+    start_rw_no_tray
+    wait_line 15 "^x11: item list window open" || fail "the first start without a tray did not open the item list"
+    shown frmList cmdDelete
+    close_list cmdCancel
+    stop_rw
+    [ "$RW_RC" -eq 0 ] || fail "the program ended with $RW_RC"
+}
+
+# "replywick --diagnose": one line per fact with its verdict, status 0 when
+# everything needed is there; what a tray host, a running instance and an
+# unreadable settings file change.
+scenario_no_tray_diagnose() {
+    ini_of "$INI" Alpha Bravo
+    local out rc
+    out=$("$WORK/app/replywick" --diagnose 2>&1)
+    rc=$?
+    echo "$out"
+    [ $rc -eq 0 ] || fail "--diagnose ended with $rc"
+    grep -q "^ok .*window system: X11 on display $DISPLAY" <<<"$out" || fail "no window system line"
+    grep -q "^ok .*accessibility bus: reachable" <<<"$out" || fail "the accessibility bus was not found"
+    grep -q "^[a-z]* *Qt programs: " <<<"$out" || fail "nothing said about Qt programs"
+    grep -q "^limited tray host: none" <<<"$out" || fail "a tray host was seen where none runs"
+    grep -q "^ok .*settings file: $INI: 2 items\$" <<<"$out" || fail "the settings file was not seen"
+    grep -q "^ok .*another Replywick: none runs" <<<"$out" || fail "another Replywick was seen"
+    [ "$(wc -l <<<"$out")" -eq 6 ] || fail "not one line per fact"
+
+    start_trayer
+    start_rw
+    out=$("$WORK/app/replywick" --diagnose 2>&1) || fail "--diagnose with Replywick running ended with $?"
+    grep -q "^ok .*tray host: present" <<<"$out" || fail "the tray host was not seen: $out"
+    grep -q "^ok .*another Replywick: runs" <<<"$out" || fail "the running Replywick was not seen: $out"
+    stop_rw
+
+    # A file every user may change is neither read nor written.
+    chmod 666 "$INI"
+    out=$("$WORK/app/replywick" --diagnose 2>&1)
+    rc=$?
+    chmod 600 "$INI"
+    [ $rc -eq 1 ] || fail "--diagnose with a settings file anybody may change ended with $rc: $out"
+    grep -q "^FAILS   settings file: $INI: other users can change it" <<<"$out" || fail "the file was not named: $out"
+}
+
 [ -n "$SCENARIO" ] || fail "usage: settings_e2e.sh SCENARIO"
 declare -F "scenario_$SCENARIO" >/dev/null || fail "no scenario $SCENARIO"
-start_trayer
+case $SCENARIO in
+    no_tray_*) ;;
+    *) start_trayer ;;
+esac
 "scenario_$SCENARIO"
 echo "PASS: $SCENARIO"

@@ -54,6 +54,7 @@ class Dialog:
 
     def __init__(self, out):
         self.controls, self.texts, self.rows, self.content, self.combo = {}, {}, {}, {}, {}
+        self.extent = {}
         for line in out.splitlines():
             p = line.split()
             if not p:
@@ -82,6 +83,8 @@ class Dialog:
                 self.content[int(p[1])] = unhex(p[2])
             elif p[0] == "combo":
                 self.combo[int(p[1])] = int(p[2])
+            elif p[0] == "extent":
+                self.extent[int(p[1])] = (int(p[2]), int(p[3]))
 
     def control(self, name):
         return self.controls[IDS[name]]
@@ -496,7 +499,8 @@ TITLE_TESTS = ["exakt", "von links", "von rechts", "beliebig"]
 EDITOR_TIPS_DE = {"picSearch": "Ziehen Sie das Suchwerkzeug über das gewünschte Fenster, und lassen Sie dann "
                                "die Maustaste los.",
                   "lstKeys": "Doppelklicken zum Einfügen", "lstMisc": "Doppelklicken zum Einfügen"}
-ABOUT_DE = {"fraDev": "Entwicklung", "cmdOK": "OK", "lblApp": "Replywick V0.9", "lblBuild": "Build 073"}
+ABOUT_DE = {"fraDev": "Entwicklung", "lblMakers": "The Replywick developers", "cmdOK": "OK",
+            "lblApp": "Replywick V0.9", "lblBuild": "Build 073"}
 ABOUT_EN = dict(ABOUT_DE, fraDev="Development")
 
 
@@ -721,6 +725,153 @@ def case_settings_tab_order(s):
                                     "lstKeys", "cmdOK", "cmdCancel", "txtSize", "lstMisc", "cboDelay", "txtDesc"])
     keys(s, "Escape")
     gone(s, "Add Item")
+
+
+def case_settings_editor_enter(s):
+    # Enter in the message text is OK, as anywhere in the editor, and
+    # Ctrl+Enter starts a new line there; Enter on a focused Cancel is
+    # Cancel, in the editor and in the list window.
+    check = e2e.check
+    d = s.install(ini=three_items())
+    s.start_rw()
+    lst = open_settings(s)
+    keys(s, "KP_Add")
+    ed = dialog(s, "Add Item", "txtText", until=lambda x: x.foreground, what="the editor")
+    type_text(s, "Entered")
+    click(s, ed.centre("txtText"))
+    type_text(s, "one")
+    keys(s, "ctrl+Return")
+    type_text(s, "two")
+    ed = dialog(s, "Add Item", "txtText", until=lambda x: x.value("txtText") == b"one\r\ntwo",
+                what="two lines in the message text")
+    keys(s, "Return")
+    gone(s, "Add Item")
+    lst = list_rows(s, until=lambda x: x.list_texts("lst")[0] == b"Entered", what="the item Enter confirmed")
+    keys(s, "Return")
+    ed = dialog(s, "Edit Item", "txtDesc", until=lambda x: x.foreground, what="the editor from Enter")
+    type_text(s, "Renamed")
+    for _ in range(9):  # name, title, title test, class, text, module, macro, keys, OK: Cancel
+        keys(s, "Tab")
+    dialog(s, "Edit Item", "cmdCancel", until=lambda x: x.control("cmdCancel")["focused"], what="Cancel focused")
+    keys(s, "Return")
+    gone(s, "Edit Item")
+    lst = list_rows(s, until=lambda x: x.foreground, what="the list in front again")
+    check(lst.list_texts("lst")[0] == b"Entered", "Enter on Cancel changed the item: %r" % lst.list_texts("lst"))
+    keys(s, "Tab", "Tab")
+    list_rows(s, until=lambda x: x.control("cmdCancel")["focused"], what="Cancel of the list focused")
+    keys(s, "Return")
+    gone(s, "Replywick", "lst")
+    check(descs(e2e.read(ini_path(d))) == ["Alpha", "Beta", "Gamma"], "Enter on Cancel wrote %r" %
+          descs(e2e.read(ini_path(d))))
+
+
+def texts_fit(d, where):
+    """No text of the dialog is cut and no control runs into another: each
+    label's, button's and frame's text fits its control (in the control's
+    font), no two controls overlap unless one is a frame around the other,
+    and no frame's caption touches a control."""
+    names = {i: n for n, i in IDS.items()}
+    problems = []
+
+    def check(ok, text):
+        if not ok:
+            problems.append(text)
+
+    shown = {i: c for i, c in d.controls.items() if c["visible"] and i in names}
+
+    def is_frame(c):
+        cls = c["cls"].lower()
+        # BS_GROUPBOX; the frames of a static control (black to etched)
+        return (cls == "button" and c["style"] & 0xF == 7) or (cls == "static" and c["style"] & 0x1F in
+                                                                  (7, 8, 9, 0x10, 0x11, 0x12))
+
+    def rect(c):
+        return c["x"], c["y"], c["w"], c["h"]
+
+    def meet(a, b):
+        return a[0] < b[0] + b[2] and b[0] < a[0] + a[2] and a[1] < b[1] + b[3] and b[1] < a[1] + a[3]
+
+    def inside(a, b):
+        return b[0] <= a[0] and b[1] <= a[1] and a[0] + a[2] <= b[0] + b[2] and a[1] + a[3] <= b[1] + b[3]
+
+    for i, c in shown.items():
+        if i not in d.extent:
+            continue
+        w, h = d.extent[i]
+        cls = c["cls"].lower()
+        room = c["w"] - (16 if is_frame(c) else 6 if cls == "button" else 0)
+        check(w <= room, "%s: the text of %s (%r) needs %d pixels, it has %d" % (where, names[i], c["text"], w,
+                                                                                   room))
+        if not is_frame(c):
+            check(h <= c["h"], "%s: the text of %s needs %d pixels of height, it has %d" % (where, names[i], h,
+                                                                                               c["h"]))
+    for i, a in shown.items():
+        for j, b in shown.items():
+            if j <= i:
+                continue
+            ra, rb = rect(a), rect(b)
+            if is_frame(a) or is_frame(b):
+                if not meet(ra, rb):
+                    continue
+                # A frame holds what lies wholly inside it, below its caption.
+                frame, other = (a, b) if is_frame(a) and (not is_frame(b) or inside(rb, ra)) else (b, a)
+                fi, oi = (i, j) if frame is a else (j, i)
+                ro, rf = rect(other), rect(frame)
+                check(inside(ro, rf), "%s: %s runs into the frame %s" % (where, names[oi], names[fi]))
+                cw, ch = d.extent.get(fi, (0, 0))
+                caption = (rf[0] + 6, rf[1], cw + 6, ch)
+                check(not meet(caption, ro), "%s: the caption of %s runs into %s" % (where, names[fi],
+                                                                                        names[oi]))
+            else:
+                check(not meet(ra, rb), "%s: %s and %s overlap" % (where, names[i], names[j]))
+    e2e.check(not problems, "; ".join(problems))
+
+
+def check_texts_fit(s, english, dpi):
+    if not english:
+        s.env["LC_ALL"] = "de_DE.UTF-8"
+    key = "HKCU\\Control Panel\\Desktop"
+    reg = ["wine", "reg"]
+    if dpi != 96:
+        subprocess.check_call(reg + ["add", key, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi), "/f"],
+                              env=s.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        s.install(ini=three_items())
+        s.start_rw()
+        lst = open_settings(s)
+        texts_fit(lst, "the list at %d dpi" % dpi)
+        keys(s, "Return")
+        caption = "Edit Item" if english else "Eintrag bearbeiten"
+        ed = dialog(s, caption, "picSearch", until=lambda x: x.foreground, what="the editor")
+        texts_fit(ed, "the editor at %d dpi" % dpi)
+        keys(s, "Escape")
+        gone(s, caption)
+        keys(s, "Escape")
+        gone(s, "Replywick", "lst")
+        about = open_about(s)
+        texts_fit(about, "About at %d dpi" % dpi)
+        keys(s, "Escape")
+        gone(s, "Information", "lblApp")
+    finally:
+        if dpi != 96:
+            subprocess.call(reg + ["delete", key, "/v", "LogPixels", "/f"], env=s.env, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+
+
+def case_settings_texts_fit_german(s):
+    check_texts_fit(s, english=False, dpi=96)
+
+
+def case_settings_texts_fit_english(s):
+    check_texts_fit(s, english=True, dpi=96)
+
+
+def case_settings_texts_fit_german_144(s):
+    check_texts_fit(s, english=False, dpi=144)
+
+
+def case_settings_texts_fit_english_144(s):
+    check_texts_fit(s, english=True, dpi=144)
 
 
 def take_screenshots(s, out_dir, lang):

@@ -133,6 +133,43 @@ BOOL CALLBACK FindTop(HWND w, LPARAM l) {
 // item ID INDEX HEXTEXT                          (combo boxes, list boxes)
 // combo ID CURSEL
 // content ID HEXTEXT                             (edit controls: what they hold)
+// extent ID W H                                  (labels, buttons, frames: the
+//                                                 text's size in the control's font)
+
+// The size a control's one-line text takes in the control's own font (asked
+// with WM_GETFONT; when that handle means nothing in this process, the
+// dialog font at the window's dpi). An access key's "&" takes no room
+// unless the control shows it.
+void PrintExtent(HWND c, int id, const std::string& cls) {
+    const std::string text = TextOf(c);
+    if (text.empty() || (lstrcmpiA(cls.c_str(), "Static") && lstrcmpiA(cls.c_str(), "Button"))) return;
+    const LONG style = GetWindowLongA(c, GWL_STYLE);
+    if (!lstrcmpiA(cls.c_str(), "Static") && (style & SS_TYPEMASK) > SS_RIGHT && (style & SS_TYPEMASK) != SS_LEFTNOWORDWRAP)
+        return;
+    HDC dc = CreateCompatibleDC(nullptr);
+    auto font = reinterpret_cast<HFONT>(SendMessageA(c, WM_GETFONT, 0, 0));
+    LOGFONTA lf{};
+    HFONT own = nullptr;
+    if (!font || !GetObjectA(font, sizeof lf, &lf)) {
+        const UINT dpi = GetDpiForWindow(c);
+        lf = LOGFONTA{};
+        lf.lfHeight = -MulDiv(8, dpi ? static_cast<int>(dpi) : 96, 72);
+        lf.lfWeight = FW_NORMAL;
+        lf.lfCharSet = DEFAULT_CHARSET;
+        lstrcpyA(lf.lfFaceName, "MS Shell Dlg");
+    }
+    own = CreateFontIndirectA(&lf);
+    HGDIOBJ old = SelectObject(dc, own);
+    RECT r{0, 0, 0, 0};
+    UINT flags = DT_CALCRECT | DT_SINGLELINE;
+    if (!lstrcmpiA(cls.c_str(), "Static") && (style & SS_NOPREFIX)) flags |= DT_NOPREFIX;
+    DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &r, flags);
+    SelectObject(dc, old);
+    DeleteObject(own);
+    DeleteDC(dc);
+    std::printf("extent %d %ld %ld\n", id, r.right - r.left, r.bottom - r.top);
+}
+
 BOOL CALLBACK PrintChild(HWND c, LPARAM) {
     RECT r{};
     GetWindowRect(c, &r);
@@ -145,6 +182,7 @@ BOOL CALLBACK PrintChild(HWND c, LPARAM) {
                 r.right - r.left, r.bottom - r.top, IsWindowVisible(c) ? 1 : 0, IsWindowEnabled(c) ? 1 : 0,
                 static_cast<unsigned long>(GetWindowLongA(c, GWL_STYLE)), GetFocus() == c ? 1 : 0,
                 Hex(TextOf(c)).c_str(), static_cast<unsigned long long>(image));
+    PrintExtent(c, id, cls);
     if (!lstrcmpiA(cls.c_str(), "Edit")) std::printf("content %d %s\n", id, Hex(Asked(c, WM_GETTEXTLENGTH, WM_GETTEXT, 0)).c_str());
     if (!lstrcmpiA(cls.c_str(), "ListBox")) {
         const auto n = static_cast<int>(SendMessageA(c, LB_GETCOUNT, 0, 0));
