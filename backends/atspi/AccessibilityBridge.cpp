@@ -578,4 +578,63 @@ int AccessibilityBridge::PressButton(const AccWindow& window, std::initializer_l
     return impl_->PressDefaultAction(found.button.get(), dl, mayPress) ? found.id : 0;
 }
 
+std::vector<AccFrame> AccessibilityBridge::FramesNamed(const std::string& title) {
+    std::vector<AccFrame> frames;
+    Impl& im = *impl_;
+    const Deadline dl(im.opt.deadlineMs);
+    if (title.empty() || !im.Connect()) return frames;
+    im.Pump(dl);
+    Ref<AtspiAccessible> desktop(atspi_get_desktop(0));
+    if (!desktop) return frames;
+    Error err;
+    const gint apps = atspi_accessible_get_child_count(desktop.get(), &err);
+    if (err) return frames;
+    const auto self = static_cast<std::uint32_t>(getpid());
+    for (gint i = 0; i < apps && !dl.Expired(); ++i) {
+        Ref<AtspiAccessible> app(atspi_accessible_get_child_at_index(desktop.get(), i, &err));
+        if (err || !app) {
+            err.Clear();
+            continue;
+        }
+        const std::uint32_t pid = im.PidOf(app.get());
+        // This process would have to answer itself (see FindWindow).
+        if (pid == 0 || pid == self || im.IsHung(BusNameOf(app.get()))) continue;
+        auto started = Clock::now();
+        const gint windows = atspi_accessible_get_child_count(app.get(), &err);
+        if (err) {
+            im.NoteFailure(app.get(), started);
+            err.Clear();
+            continue;
+        }
+        std::string appName;
+        for (gint j = 0; j < windows && !dl.Expired(); ++j) {
+            started = Clock::now();
+            Ref<AtspiAccessible> win(atspi_accessible_get_child_at_index(app.get(), j, &err));
+            std::string name;
+            if (!err && win) name = TakeString(atspi_accessible_get_name(win.get(), &err));
+            if (err) {
+                im.NoteFailure(app.get(), started);
+                err.Clear();
+                break;
+            }
+            if (!win || !TitleMatches(name, title)) continue;
+            if (appName.empty()) appName = TakeString(atspi_accessible_get_name(app.get(), &err));
+            err.Clear();
+            AccFrame frame{pid, appName, 0, 0};
+            Ref<AtspiComponent> comp(atspi_accessible_get_component_iface(win.get()));
+            if (comp) {
+                AtspiRect* r = atspi_component_get_extents(comp.get(), ATSPI_COORD_TYPE_SCREEN, &err);
+                if (!err && r && r->width > 0 && r->height > 0) {
+                    frame.w = r->width;
+                    frame.h = r->height;
+                }
+                if (r) g_free(r);
+                err.Clear();
+            }
+            frames.push_back(std::move(frame));
+        }
+    }
+    return frames;
+}
+
 }  // namespace rw::atspi
