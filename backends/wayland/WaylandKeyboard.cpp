@@ -241,8 +241,10 @@ bool WaylandKeyboard::PostChar(WinHandle w, const std::string& ch) {
     if (cp == 0x7F) return false;
     Place place;
     if (!FindChar(static_cast<std::uint32_t>(cp), place)) {
-        const xkb_keysym_t ks = xkb_utf32_to_keysym(static_cast<std::uint32_t>(cp));
-        if (ks == XKB_KEY_NoSymbol) return false;
+        // The Unicode keysym, never a legacy one: toolkits translate every
+        // Unicode keysym, not every legacy one (a GTK 3 entry lost the
+        // legacy per-mille keysym).
+        const xkb_keysym_t ks = 0x01000000u | static_cast<std::uint32_t>(cp);
         if (LendSpare(ks) == 0 || !FindChar(static_cast<std::uint32_t>(cp), place)) return false;
     }
     auto extra = extras_.find(place.key);

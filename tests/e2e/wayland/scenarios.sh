@@ -10,3 +10,158 @@ scenario_typing() {
     [ $rc -eq 0 ] || fail "zenity ended with $rc (not answered with Enter)"
     [ "$(cat "$WORK/out.txt")" = "Grüße, 10 €" ] || fail "typed text arrived as '$(cat "$WORK/out.txt")'"
 }
+
+# 2,000 characters: ASCII, Latin-1, Greek, Cyrillic, CJK and more, over a
+# hundred of them not on the layout, so that spare keys change their
+# keysyms on the way.
+mixed_text() {
+    python3 - <<'PY'
+import random
+rng = random.Random(17)
+ascii_ = [chr(c) for c in range(0x20, 0x7F) if chr(c) not in "{}"]
+latin1 = [chr(c) for c in range(0xA1, 0x100) if c != 0xAD]
+others = list("ΑΒΓΔΩαβγδωЖЯжяЩщŁłŻżŠšČčĞğ中文日本語한국어אבגعربي€‰†‡") + [chr(c) for c in range(0x4E00, 0x4E40)]
+out = []
+while len(out) < 2000:
+    pool = rng.choice((ascii_, ascii_, latin1, others))
+    out.append(rng.choice(pool))
+text = "".join(out).strip()
+print(text[:2000], end="")
+PY
+}
+
+scenario_typing_mixed() {
+    local text
+    text=$(mixed_text)
+    [ "${#text}" -ge 1990 ] || fail "the text is ${#text} characters long"
+    ini_begin
+    ini_item "mixed" "RW Mixed" 0 zenity "" "" "" "$text{ENTER}" 0
+    start_rw
+    timeout 90 zenity --entry --title="RW Mixed" --text="Type here" >"$WORK/out.txt" 2>/dev/null ||
+        fail "zenity was not answered"
+    local got
+    got=$(cat "$WORK/out.txt")
+    if [ "$got" != "$text" ]; then
+        printf '%s' "$text" >"$WORK/want.txt"
+        printf '%s' "$got" >"$WORK/got.txt"
+        fail "typed ${#got} of ${#text} characters; $(python3 - "$WORK/want.txt" "$WORK/got.txt" <<'PY'
+import sys
+a = open(sys.argv[1], encoding="utf-8").read()
+b = open(sys.argv[2], encoding="utf-8").read()
+i = next((k for k in range(min(len(a), len(b))) if a[k] != b[k]), min(len(a), len(b)))
+print("first difference at character %d: wanted %r, got %r" % (i, a[max(0, i - 5):i + 10], b[max(0, i - 5):i + 10]))
+PY
+)"
+    fi
+}
+
+scenario_namedkeys() {
+    # Cursor keys, deletion, and a Ctrl combination (select all) in order.
+    ini_begin
+    ini_item "edit" "RW Edit" 0 zenity "" "" "" "abcd{LEFT}{LEFT}{BACK}X{END}e{HOME}{DEL}{ENTER}" 0
+    ini_item "ctrl" "RW Ctrl" 0 zenity "" "" "" "gone soon{CTRL}a{DEL}kept{ENTER}" 0
+    start_rw
+    timeout 20 zenity --entry --title="RW Edit" --text="Edit" >"$WORK/out.txt" 2>/dev/null ||
+        fail "zenity was not answered"
+    [ "$(cat "$WORK/out.txt")" = "Xcde" ] || fail "edited text is '$(cat "$WORK/out.txt")', wanted 'Xcde'"
+    timeout 20 zenity --entry --title="RW Ctrl" --text="Edit" >"$WORK/ctrl.txt" 2>/dev/null ||
+        fail "the second zenity was not answered"
+    [ "$(cat "$WORK/ctrl.txt")" = "kept" ] || fail "after Ctrl+A: '$(cat "$WORK/ctrl.txt")', wanted 'kept'"
+}
+
+scenario_dialog_text() {
+    # The message text decides between two items of the same title.
+    ini_begin
+    ini_item "other text" "RW Question" 0 zenity "Something else" "" "" "{Dialog Yes}" 0
+    ini_item "this text" "RW Question" 0 zenity "Remove the old backups?" "" "" "{Dialog No}" 0
+    start_rw
+    zenity_bg --question --title="RW Question" --text="Remove the old backups?"
+    expect_exit 1 "{Dialog No}" "$LAST_PID"
+    grep -q " Hit: RW Question" "$WORK/rw.log" || fail "no hit in the log"
+}
+
+scenario_module() {
+    # The program's file, through the process the accessibility bus names.
+    local path
+    path=$(readlink -f "$(command -v zenity)" | tr '[:lower:]' '[:upper:]')
+    ini_begin
+    ini_item "wrong module" "RW Module" 0 zenity "" "/usr/bin/not-this-one" "" "wrong{ENTER}" 0
+    ini_item "module" "RW Module" 0 zenity "" "$path" "" "right{ENTER}" 0
+    start_rw
+    timeout 20 zenity --entry --title="RW Module" --text="Which?" >"$WORK/out.txt" 2>/dev/null ||
+        fail "zenity was not answered"
+    [ "$(cat "$WORK/out.txt")" = "right" ] || fail "answered '$(cat "$WORK/out.txt")', wanted 'right'"
+}
+
+scenario_window_close() {
+    ini_begin
+    ini_item "close" "RW Close" 0 zenity "" "" "" "{Window Close}" 0
+    start_rw
+    zenity_bg --info --title="RW Close" --text="Close me"
+    local rc
+    exit_of 10 "$LAST_PID"; rc=$?
+    [ "$rc" -ne 255 ] || fail "{Window Close} did not close the dialog"
+}
+
+scenario_gone_during_delay() {
+    # The matched dialog ends while its item waits; the window that comes to
+    # the front then, and the next one, get nothing.
+    ini_begin
+    ini_item "slow" "RW Gone" 0 zenity "" "" "" "gone{ENTER}" 1500
+    start_rw
+    entry "RW Base" "$WORK/base.txt" 30
+    local base=$LAST_PID
+    wait_for 10 focused_is "RW Base" || fail "the base dialog did not come up"
+    entry "RW Gone" "$WORK/gone.txt" 30
+    local gone=$LAST_PID
+    wait_for 10 grep -q " Hit: RW Gone" "$WORK/rw.log" || fail "the dialog was not matched"
+    kill "$gone"
+    wait "$gone" 2>/dev/null
+    entry "RW Next" "$WORK/next.txt" 30
+    local next=$LAST_PID
+    wait_for 10 focused_is "RW Next" || fail "the next dialog did not come up"
+    sleep 2.5
+    kill -0 "$base" 2>/dev/null || fail "the base dialog was answered: '$(cat "$WORK/base.txt")'"
+    kill -0 "$next" 2>/dev/null || fail "the next dialog was answered: '$(cat "$WORK/next.txt")'"
+    [ -z "$(cat "$WORK/base.txt" "$WORK/next.txt")" ] || fail "text arrived: $(cat "$WORK/base.txt" "$WORK/next.txt")"
+}
+
+scenario_focus_mid_macro() {
+    # Another window takes the focus during a pause of the macro: the rest
+    # of the macro must not be typed anywhere.
+    ini_begin
+    ini_item "target" "RW Target" 0 zenity "" "" "" "ab{DELAY=1500}cd{ENTER}" 0
+    start_rw
+    entry "RW Target" "$WORK/target.txt" 30
+    local target=$LAST_PID
+    wait_for 10 grep -q "SendKeys: ab{DELAY=1500}" "$WORK/rw.log" || fail "the macro did not start"
+    entry "RW Other" "$WORK/other.txt" 30
+    local other=$LAST_PID
+    wait_for 10 focused_is "RW Other" || fail "the other dialog did not take the focus"
+    wait_for 10 grep -q "SendKeys stopped" "$WORK/rw.log" || fail "the macro was not reported as stopped"
+    sleep 1.5
+    kill -0 "$other" 2>/dev/null || fail "the other dialog was answered: '$(cat "$WORK/other.txt")'"
+    kill -0 "$target" 2>/dev/null || fail "the target was answered: '$(cat "$WORK/target.txt")'"
+}
+
+scenario_back_to_back() {
+    # Dialogs opened one after the other, each by a new program once the one
+    # before has ended; every one must be answered. Every other item keeps
+    # the program busy with a pause while its dialog ends and the next one
+    # comes up.
+    local count=${RW_SEQ_COUNT:-100}
+    ini_begin
+    ini_item "busy" "RW Seq Busy" 1 zenity "" "" "" "ok{ENTER}{DELAY=800}" 0
+    ini_item "seq" "RW Seq" 1 zenity "" "" "" "ok{ENTER}" 0
+    start_rw
+    local i rc out title
+    for i in $(seq 1 "$count"); do
+        title="RW Seq $i"
+        [ $((i % 2)) -eq 1 ] && title="RW Seq Busy $i"
+        timeout 8 zenity --entry --title "$title" --text "Answer $i" >"$WORK/seq.txt" 2>/dev/null
+        rc=$?
+        out=$(cat "$WORK/seq.txt")
+        [ $rc -eq 0 ] && [ "$out" = ok ] || fail "dialog $i of $count was not answered (exit $rc, text '$out')"
+    done
+    echo "$count dialogs answered"
+}
