@@ -637,4 +637,31 @@ std::vector<AccFrame> AccessibilityBridge::FramesNamed(const std::string& title)
     return frames;
 }
 
+bool AccessibilityBridge::Answers(std::uint32_t pid, int timeoutMs) {
+    Impl& im = *impl_;
+    const Deadline dl(im.opt.deadlineMs);
+    if (pid == 0 || pid == static_cast<std::uint32_t>(getpid()) || !im.Connect()) return false;
+    im.Pump(dl);
+    std::string busName;
+    Ref<AtspiAccessible> desktop(atspi_get_desktop(0));
+    if (!desktop) return false;
+    Error err;
+    const gint apps = atspi_accessible_get_child_count(desktop.get(), &err);
+    for (gint i = 0; !err && i < apps && busName.empty() && !dl.Expired(); ++i) {
+        Ref<AtspiAccessible> app(atspi_accessible_get_child_at_index(desktop.get(), i, &err));
+        if (err || !app) {
+            err.Clear();
+            continue;
+        }
+        if (im.PidOf(app.get()) == pid) busName = BusNameOf(app.get());
+    }
+    if (busName.empty() || im.IsHung(busName)) return false;
+    // Answered by the toolkit's accessibility bridge on the program's main
+    // loop (a D-Bus peer ping would be answered by a library thread).
+    const DBusMessagePtr reply =
+        CallMethod(im.a11yBus, busName.c_str(), "/org/a11y/atspi/accessible/root", "org.a11y.atspi.Accessible",
+                   "GetRole", nullptr, std::min(timeoutMs, im.opt.callTimeoutMs));
+    return reply != nullptr && dbus_message_get_type(reply.get()) == DBUS_MESSAGE_TYPE_METHOD_RETURN;
+}
+
 }  // namespace rw::atspi

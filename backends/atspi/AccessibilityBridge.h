@@ -130,6 +130,12 @@ public:
     // the calls above; empty when there is no bus.
     std::vector<AccFrame> FramesNamed(const std::string& title);
 
+    // Whether the program with this process answers a call that its main
+    // loop serves (within timeoutMs, at most the call timeout): it has then
+    // handled what reached it before, as far as one turn of its loop goes.
+    // False when it has no accessible application or did not answer.
+    bool Answers(std::uint32_t pid, int timeoutMs);
+
 private:
     struct Impl;
     std::unique_ptr<Impl> impl_;

@@ -18,6 +18,7 @@ namespace {
 constexpr std::uint32_t kYoungMs = 1500;
 constexpr std::uint32_t kFrameWaitMs = 400;
 constexpr std::uint32_t kFrameRetryMs = 40;
+constexpr std::uint32_t kLookAgainMs = 2000;
 
 std::string Lower(std::string s) {
     for (char& ch : s)
@@ -193,10 +194,13 @@ void WaylandWindows::Resolve(WinHandle w, Toplevel& t) {
     }
     t.frameTitle = t.title;
     // Only a young toplevel is waited for, and only once: an older one
-    // without a frame has none (a program without accessibility).
+    // without a frame most likely has none (a program without
+    // accessibility), and is looked up again only now and then.
     const std::uint32_t start = posix::MonotonicMs();
     const bool wait = !t.frameWaited && start - t.bornMs < kYoungMs;
+    if (t.frameWaited && !wait && start - t.lookedUpMs < kLookAgainMs) return;
     t.frameWaited = true;
+    t.lookedUpMs = start;
     for (;;) {
         const std::vector<atspi::AccFrame> frames = bridge_.FramesNamed(t.title);
         // The program named like the app id first; then one whose process no
@@ -275,9 +279,18 @@ bool WaylandWindows::PostClose(WinHandle w) {
     return true;
 }
 
-bool WaylandWindows::WaitUntilAnswers(WinHandle w, std::uint32_t) {
-    if (!Alive(w)) return false;
-    return c_.Roundtrip() && Alive(w);
+bool WaylandWindows::WaitUntilAnswers(WinHandle w, std::uint32_t timeoutMs) {
+    if (!Alive(w) || !c_.Roundtrip() || !Alive(w)) return false;
+    // The compositor has handed on all we sent; whether the program has
+    // read it, only the program can tell. Its accessibility bridge answers
+    // on its main loop, which reads the keys: waiting for that answer keeps
+    // the keys from piling up in a slow program's socket (the compositor
+    // drops a program whose socket overflows).
+    Toplevel* t = Find(w);
+    if (t == nullptr) return false;
+    Resolve(w, *t);
+    if (!t->frameFound) return true;
+    return bridge_.Answers(t->pid, static_cast<int>(timeoutMs));
 }
 
 WinHandle WaylandWindows::FocusedControl(WinHandle w) { return w != 0 && w == GetForegroundWindow() ? w : 0; }

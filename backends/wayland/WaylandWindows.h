@@ -89,6 +89,7 @@ private:
         std::string frameTitle;
         bool frameFound = false;
         bool frameWaited = false;
+        std::uint32_t lookedUpMs = 0;
         std::uint32_t pid = 0;
         int w = 0, h = 0;
     };

@@ -37,8 +37,8 @@ scenario_typing_mixed() {
     ini_begin
     ini_item "mixed" "RW Mixed" 0 zenity "" "" "" "$text{ENTER}" 0
     start_rw
-    timeout 90 zenity --entry --title="RW Mixed" --text="Type here" >"$WORK/out.txt" 2>/dev/null ||
-        fail "zenity was not answered"
+    timeout 90 zenity --entry --title="RW Mixed" --text="Type here" >"$WORK/out.txt" 2>"$WORK/zenity.err" ||
+        fail "zenity was not answered (exit $?): $(tail -3 "$WORK/zenity.err")"
     local got
     got=$(cat "$WORK/out.txt")
     if [ "$got" != "$text" ]; then
