@@ -94,6 +94,7 @@ bool WaylandConnection::Roundtrip() {
     if (!Ok()) return false;
     if (busy_) return true;
     busy_ = true;
+    sent_ = false;
     const int rc = wl_display_roundtrip(display_);
     busy_ = false;
     return rc >= 0 && Ok();

@@ -50,6 +50,13 @@ public:
     bool Roundtrip();
     // Whether handled events wait to be read from the queue already.
     bool HasQueuedEvents() const;
+    // Requests that the compositor should have handled before the next
+    // round trip counts as done (keys); a round trip with none sent since
+    // the last one tells nothing new and is skipped by SyncSent.
+    void NoteSent() { sent_ = true; }
+    // A round trip when something was sent since the last one, else the
+    // events that have arrived. False when the connection failed.
+    bool SyncSent() { return sent_ ? Roundtrip() : Pump(); }
 
     // Called once the toplevel manager is bound, before its first events.
     std::function<void(zwlr_foreign_toplevel_manager_v1*)> onToplevelManager;
@@ -69,6 +76,7 @@ private:
     zwp_virtual_keyboard_manager_v1* virtualKeyboards_ = nullptr;
     std::int32_t screenW_ = 0, screenH_ = 0;
     bool busy_ = false;
+    bool sent_ = false;
 };
 
 }  // namespace rw::wl

@@ -187,6 +187,7 @@ void WaylandKeyboard::SendKey(xkb_keycode_t key, bool down) {
                                       xkb_state_serialize_mods(state_, XKB_STATE_MODS_LOCKED),
                                       xkb_state_serialize_layout(state_, XKB_STATE_LAYOUT_EFFECTIVE));
     wl_display_flush(c_.display());
+    c_.NoteSent();
 }
 
 void WaylandKeyboard::Tap(xkb_keycode_t key) {

@@ -56,8 +56,9 @@ public:
     void SetWindowPosZOrder(WinHandle, WinHandle) override {}
     bool ShowWindow(WinHandle w, std::uint32_t cmd) override;
     bool PostClose(WinHandle w) override;
-    // A round trip to the compositor: every key sent before has then been
-    // handed to the window's program.
+    // A round trip to the compositor (when keys were sent since the last
+    // one): every key sent before has then been handed to the window's
+    // program; and, now and then, an answer from the program itself.
     bool WaitUntilAnswers(WinHandle w, std::uint32_t timeoutMs) override;
     // The toplevel in front has the focus; nothing inside it can be told.
     WinHandle FocusedControl(WinHandle w) override;
@@ -90,6 +91,7 @@ private:
         bool frameFound = false;
         bool frameWaited = false;
         std::uint32_t lookedUpMs = 0;
+        std::uint32_t answeredMs = 0;  // when the program last answered
         std::uint32_t pid = 0;
         int w = 0, h = 0;
     };
