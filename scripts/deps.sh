@@ -9,9 +9,9 @@ test_pkgs=("${run_pkgs[@]}" libgtest-dev libbenchmark-dev clang libclang-rt-14-d
            g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
            wine wine64 xvfb xauth openbox xdotool x11-utils x11-xserver-utils x11-xkb-utils zenity trayer
            python3 imagemagick dpkg-dev file lintian)
-# The Wayland tests' compositor (sway, with swaybar as the tray host) and
-# the typing tool the Wayland figures compare with.
-test_pkgs+=(sway wtype)
+# The Wayland tests' compositor (sway, with swaybar as the tray host), the
+# typing tool the Wayland figures compare with, and GTK 3 for their probe.
+test_pkgs+=(sway wtype gir1.2-gtk-3.0)
 # GTK 4 target of the accessibility tests (a Python script).
 test_pkgs+=(python3-gi gir1.2-gtk-4.0)
 
