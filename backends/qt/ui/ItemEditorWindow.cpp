@@ -41,7 +41,8 @@ SearchTool::SearchTool(QWidget* parent) : QLabel(parent) {}
 void SearchTool::mousePressEvent(QMouseEvent* e) {
     if (presenter == nullptr) return;
     presenter->SearchPressed();
-    grabMouse(CrossHair());
+    // Capturing the next window in front (Wayland) needs no pointer.
+    if (!presenter->Capturing()) grabMouse(CrossHair());
     e->accept();
 }
 
@@ -176,6 +177,8 @@ ItemEditorWindow::ItemEditorWindow(QWidget* owner, const std::string& caption, I
     };
     connect(keys_, &QListWidget::itemDoubleClicked, this, chosen);
     connect(functions_, &QListWidget::itemDoubleClicked, this, chosen);
+    captureTimer_.setInterval(100);
+    connect(&captureTimer_, &QTimer::timeout, this, [&p] { p.CaptureTick(); });
     p.Load();
     p.SetOwnWindow(static_cast<WinHandle>(winId()));
 }
@@ -235,6 +238,13 @@ void ItemEditorWindow::InsertIntoMacro(const std::string& token) {
 
 void ItemEditorWindow::ShowSearchFace(bool dragging) {
     search_->setPixmap(Art(dragging ? "search-empty" : "search-full"));
+    // While the tool waits for a window to come to the front, the window
+    // in front is looked at a few times a second.
+    if (dragging && presenter_ != nullptr && presenter_->Capturing()) {
+        captureTimer_.start();
+    } else {
+        captureTimer_.stop();
+    }
 }
 
 void ItemEditorWindow::CloseWindow() {
@@ -243,6 +253,8 @@ void ItemEditorWindow::CloseWindow() {
 }
 
 void ItemEditorWindow::reject() {
+    // Escape while the tool waits for a window ends only that.
+    if (presenter_->SearchCancelled()) return;
     if (!closing_) presenter_->Cancel();
 }
 

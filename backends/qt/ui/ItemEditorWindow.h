@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <QLabel>
+#include <QTimer>
 
 #include <memory>
 
@@ -66,6 +67,7 @@ private:
     QListWidget* functions_ = nullptr;
     QComboBox* delay_ = nullptr;
     SearchTool* search_ = nullptr;
+    QTimer captureTimer_;
     bool closing_ = false;
 };
 
