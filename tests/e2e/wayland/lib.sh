@@ -27,6 +27,11 @@ xwayland disable
 output HEADLESS-1 resolution 1280x1024 position 0 0
 default_border normal
 focus_on_window_activation focus
+# The tray host (StatusNotifierItem) for the program's icon.
+bar {
+    position top
+    tray_output *
+}
 CONF
     chmod 644 "$WORK/sway.conf"
     # As nobody when we are root; every step execs the next, so that the
@@ -34,6 +39,7 @@ CONF
     local user=()
     [ "$(id -u)" -eq 0 ] && user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
     env -i PATH="$PATH" HOME=/nonexistent XDG_RUNTIME_DIR="$WORK/sway-run" \
+        DBUS_SESSION_BUS_ADDRESS="$DBUS_SESSION_BUS_ADDRESS" \
         WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
         "${user[@]}" sway -c "$WORK/sway.conf" >"$WORK/sway.log" 2>&1 &
     track $!
@@ -42,6 +48,31 @@ CONF
     WAYLAND_DISPLAY="$WORK/sway-run/$(ls "$WORK/sway-run" | grep '^wayland-[0-9]*$' | head -1)"
     SWAYSOCK=$(ls "$WORK/sway-run"/sway-ipc.*.sock 2>/dev/null | head -1)
     export WAYLAND_DISPLAY SWAYSOCK
+}
+
+# A session bus that the compositor's user may join too (swaybar, the tray
+# host, runs as that user); ended with the harness.
+start_session_bus() {
+    cat >"$WORK/bus.conf" <<CONF
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:path=$WORK/session-bus</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow user="*"/>
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+CONF
+    eval "$(dbus-daemon --config-file="$WORK/bus.conf" --fork --print-address=1 --print-pid=1 | {
+        read -r addr; read -r pid; echo "DBUS_SESSION_BUS_ADDRESS='$addr' DBUS_SESSION_BUS_PID=$pid"; })"
+    export DBUS_SESSION_BUS_ADDRESS DBUS_SESSION_BUS_PID
+    RW_DBUS_PID=$DBUS_SESSION_BUS_PID
+    chmod 666 "$WORK/session-bus"
 }
 
 # The accessibility bus, as the accessibility harness starts it.
@@ -65,8 +96,8 @@ start_env() {
     unset LC_ALL
     mkdir -m 700 "$XDG_RUNTIME_DIR"
     mkdir -p "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_DATA_HOME"
+    start_session_bus
     start_sway
-    start_dbus_session
     start_atspi
     install_replywick
 }
@@ -123,4 +154,13 @@ zenity_bg() {
     zenity "$@" 2>/dev/null &
     track $!
     LAST_PID=$!
+}
+
+# The bus name of the program's tray icon (StatusNotifierItem) once the
+# tray host (swaybar) has it.
+tray_item() {
+    dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
+        org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher \
+        string:RegisteredStatusNotifierItems 2>/dev/null |
+        grep -o '"[^"]*/StatusNotifierItem"' | tr -d '"' | cut -d/ -f1 | head -1 | grep .
 }

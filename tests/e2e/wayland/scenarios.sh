@@ -165,3 +165,27 @@ scenario_back_to_back() {
     done
     echo "$count dialogs answered"
 }
+
+scenario_tray_settings() {
+    # The icon sits in swaybar's tray: a click (Activate) switches
+    # answering off, the menu's Settings opens the item list.
+    command -v wtype >/dev/null || { echo "SKIP: wtype is not installed"; exit 77; }
+    ini_begin
+    ini_item "entry" "RW Entry" 0 zenity "" "" "" "x{ENTER}" 0
+    start_rw
+    wait_for 10 tray_item || fail "the tray host has no icon of the program"
+    local item
+    item=$(tray_item)
+    dbus-send --session --print-reply --dest="$item" /StatusNotifierItem \
+        org.kde.StatusNotifierItem.Activate int32:10 int32:10 >/dev/null || fail "the icon took no click"
+    wait_for 10 grep -q "wayland: tray icon modify off" "$WORK/rw.log" || fail "a click did not switch answering off"
+    # The menu is modal: its call is answered once it closes.
+    dbus-send --session --print-reply --reply-timeout=20000 --dest="$item" /StatusNotifierItem \
+        org.kde.StatusNotifierItem.ContextMenu int32:10 int32:10 >/dev/null 2>&1 &
+    track $!
+    sleep 1
+    # About, Settings.
+    wtype -k Down && sleep 0.2 && wtype -k Down && sleep 0.2 && wtype -k Return
+    wait_for 10 grep -q "wayland: item list window open" "$WORK/rw.log" || fail "Settings did not open the item list"
+    wait_for 10 window_is "Replywick" || fail "no item list window on the screen: $(toplevels)"
+}
