@@ -4,6 +4,7 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -53,6 +54,16 @@ void SearchTool::mouseMoveEvent(QMouseEvent* e) {
     const QPointF g = e->globalPosition() * ratio;
     presenter->SearchMoved(static_cast<std::int32_t>(g.x()), static_cast<std::int32_t>(g.y()),
                            e->buttons() == Qt::LeftButton);
+}
+
+void SearchTool::keyPressEvent(QKeyEvent* e) {
+    // Space, as on a button; Return stays the dialog's (OK).
+    if (presenter == nullptr || e->key() != Qt::Key_Space || presenter->Searching()) {
+        QLabel::keyPressEvent(e);
+        return;
+    }
+    presenter->SearchPressed();
+    e->accept();
 }
 
 void SearchTool::mouseReleaseEvent(QMouseEvent*) {
@@ -166,6 +177,11 @@ ItemEditorWindow::ItemEditorWindow(QWidget* owner, const std::string& caption, I
     QWidget* order[] = {desc_, title_, titleTest_, class_, text_, module_, macro_, keys_, ok, cancel, size_, functions_,
                         delay_};
     for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+    if (!facts.PointerFindsWindows()) {
+        // Pressed from the keyboard too, last in the tab order.
+        search_->setFocusPolicy(Qt::StrongFocus);
+        setTabOrder(delay_, search_);
+    }
 
     presenter_ = std::make_unique<ItemEditorPresenter>(*this, item, std::move(keyNames), facts, t);
     ItemEditorPresenter& p = *presenter_;

@@ -19,7 +19,8 @@ namespace rw::qtui {
 
 // The search tool: a press on it takes the pointer with the cross-hair until
 // the button goes up, and every movement meanwhile is reported in screen
-// pixels.
+// pixels. Where it captures the next window in front instead (Wayland), it
+// also takes the keyboard focus, and Space presses it.
 class SearchTool final : public QLabel {
 public:
     explicit SearchTool(QWidget* parent);
@@ -29,6 +30,7 @@ protected:
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
 };
 
 class ItemEditorWindow final : public QDialog, public ItemEditorView {

@@ -116,6 +116,7 @@ walk(json.load(sys.stdin))'
 
 focused_is() { toplevels | awk -F'\t' -v t="$1" '$2 == t && $3 == "True" { f = 1 } END { exit !f }'; }
 window_is() { toplevels | awk -F'\t' -v t="$1" '$2 == t { f = 1 } END { exit !f }'; }
+no_window() { ! window_is "$1"; }
 
 start_rw() {
     RW_X11_TRACE=1 REPLYWICK_WINDOW_SYSTEM=wayland "$WORK/app/replywick" /d "$@" >"$WORK/rw.log" 2>&1 &

@@ -179,8 +179,13 @@ scenario_tray_settings() {
     dbus-send --session --print-reply --dest="$item" /StatusNotifierItem \
         org.kde.StatusNotifierItem.Activate int32:10 int32:10 >/dev/null || fail "the icon took no click"
     wait_for 10 grep -q "wayland: tray icon modify off" "$WORK/rw.log" || fail "a click did not switch answering off"
+    open_settings "$item"
+}
+
+# open_settings ITEM: the tray icon's menu, then Settings.
+open_settings() {
     # The menu is modal: its call is answered once it closes.
-    dbus-send --session --print-reply --reply-timeout=20000 --dest="$item" /StatusNotifierItem \
+    dbus-send --session --print-reply --reply-timeout=60000 --dest="$1" /StatusNotifierItem \
         org.kde.StatusNotifierItem.ContextMenu int32:10 int32:10 >/dev/null 2>&1 &
     track $!
     sleep 1
@@ -188,4 +193,45 @@ scenario_tray_settings() {
     wtype -k Down && sleep 0.2 && wtype -k Down && sleep 0.2 && wtype -k Return
     wait_for 10 grep -q "wayland: item list window open" "$WORK/rw.log" || fail "Settings did not open the item list"
     wait_for 10 window_is "Replywick" || fail "no item list window on the screen: $(toplevels)"
+}
+
+scenario_capture() {
+    # The search tool on Wayland: pressed (from the keyboard here), then the
+    # dialog is brought to the front; its facts fill in and, after OK and
+    # OK, stand in the settings file.
+    command -v wtype >/dev/null || { echo "SKIP: wtype is not installed"; exit 77; }
+    ini_begin
+    start_rw
+    wait_for 10 tray_item || fail "the tray host has no icon of the program"
+    zenity_bg --question --title="RW Story" --text="Overwrite the file?"
+    local story=$LAST_PID
+    wait_for 10 focused_is "RW Story" || fail "the dialog did not come up"
+    open_settings "$(tray_item)"
+    wtype -M alt a -m alt
+    wait_for 10 focused_is "Add Item" || fail "Add did not open the item editor: $(toplevels)"
+    sleep 0.5
+    # The tool is last in the tab order.
+    wtype -M shift -k Tab -m shift && sleep 0.2 && wtype -k space
+    sleep 0.5
+    swaymsg -q "[title=\"^RW Story\$\"] focus"
+    wait_for 10 focused_is "RW Story" || fail "the dialog did not come to the front"
+    sleep 1
+    swaymsg -q "[title=\"^Add Item\$\"] focus"
+    wait_for 10 focused_is "Add Item" || fail "the editor did not come back"
+    sleep 0.3
+    # OK in the editor, OK in the list: the settings file is written.
+    wtype -k Return
+    wait_for 10 no_window "Add Item" || fail "the editor did not close: $(toplevels)"
+    swaymsg -q "[title=\"^Replywick\$\"] focus"
+    wait_for 10 focused_is "Replywick" || fail "the item list did not come back: $(toplevels)"
+    # From the list to OK.
+    wtype -k Tab && sleep 0.2 && wtype -k Return
+    wait_for 10 grep -q "wayland: item list window closed" "$WORK/rw.log" || fail "the item list did not close: $(toplevels)"
+    local module
+    module=$(readlink -f "$(command -v zenity)")
+    wait_for 10 grep -q "Title=RW Story" "$INI" || fail "no item for the dialog in the settings file: $(tr -d '\r' <"$INI")"
+    grep -q "Class=zenity" "$INI" || fail "class: $(grep Class= "$INI")"
+    grep -q "Text=Overwrite the file?" "$INI" || fail "text: $(grep Text= "$INI")"
+    grep -qi "Modul=$module" "$INI" || fail "module: $(grep Modul= "$INI") ($module wanted)"
+    kill "$story"
 }
