@@ -163,7 +163,13 @@ scenario_back_to_back() {
         out=$(cat "$WORK/seq.txt")
         [ $rc -eq 0 ] && [ "$out" = ok ] || fail "dialog $i of $count was not answered (exit $rc, text '$out')"
     done
-    echo "$count dialogs answered"
+    # Every dialog had a handle of its own: none is ever given again.
+    local handles distinct
+    handles=$(grep -c "wayland: shell notification 1 " "$WORK/rw.log")
+    distinct=$(grep "wayland: shell notification 1 " "$WORK/rw.log" | awk '{ print $NF }' | sort -u | wc -l)
+    [ "$handles" -ge "$count" ] && [ "$handles" -eq "$distinct" ] ||
+        fail "$handles new windows, $distinct handles among them"
+    echo "$count dialogs answered, each under a handle of its own"
 }
 
 scenario_tray_settings() {
