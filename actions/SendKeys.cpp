@@ -103,6 +103,9 @@ private:
     bool MaySend(bool followsFocus);
     // MaySend's test, without stopping.
     bool TargetStillThere();
+    // After a key press or character: false, and playback stopped, when the
+    // input role refused it because the target no longer had the keyboard.
+    bool KeysStillAccepted();
     void Stop(const char* why);
 
     const Platform& sys_ = Sys();
@@ -137,6 +140,16 @@ bool Player::Play(const WindowIdentity* expected) {
     charsFollowFocus_ = sys_.input.CharactersFollowFocus();
     focus_ = GetFocusWin();
     if (focus_ == 0) return false;
+    // The input role checks the target once more immediately before each
+    // key press and character that follows the focus: between our check and
+    // the event the window system may still have work to do (on X11 a
+    // keymap change, or a wait for a free key) while another window comes
+    // up or takes the focus.
+    sys_.input.AimKeysAt(dialogId_);
+    struct EndKeys {
+        Input& input;
+        ~EndKeys() { input.EndKeysFor(); }
+    } endKeys{sys_.input};
 
     ReplaceAll(text_, "\r", "");
     const std::size_t length = text_.size();
@@ -217,6 +230,12 @@ bool Player::MaySend(bool followsFocus) {
     return false;
 }
 
+bool Player::KeysStillAccepted() {
+    if (!sys_.input.KeysRefused()) return true;
+    Stop("the target window lost the keyboard");
+    return false;
+}
+
 void Player::Stop(const char* why) {
     stopped_ = true;
     DebugLine([&] { return std::string("   SendKeys stopped: ") + why; });
@@ -252,6 +271,7 @@ void Player::BraceToken(std::size_t close) {
         const char last = token.empty() ? '\0' : token.back();
         if (last == '+' || last == '-') {
             SetToggleKey(code, last == '+' ? 1 : 0);
+            if (!KeysStillAccepted()) return;
         } else {
             const Group g = ModifierGroup(code);
             if (g != NoGroup) pending_[g] = true;
@@ -260,6 +280,7 @@ void Player::BraceToken(std::size_t close) {
             // emulators, remote-desktop clients) then see the key they expect.
             const std::uint8_t scan = Byte(static_cast<std::int32_t>(sys_.input.MapVirtualKey(Byte(code))));
             sys_.input.KeyEvent(Byte(code), scan, 0);
+            if (!KeysStillAccepted()) return;
             if (IsModifierCode(code)) {
                 // The modifier stays down until the next step that is not
                 // itself a bare modifier has run.
@@ -290,8 +311,9 @@ void Player::PlainCharacter(std::size_t len) {
         Wait();
     }
     if (!MaySend(charsFollowFocus_)) return;
-    if (!sys_.input.PostChar(focus_, text_.substr(i_, len)))
-        DebugLine([&] { return "   SendKeys: a character could not be typed: " + text_.substr(i_, len); });
+    const bool typed = sys_.input.PostChar(focus_, text_.substr(i_, len));
+    if (charsFollowFocus_ && !KeysStillAccepted()) return;
+    if (!typed) DebugLine([&] { return "   SendKeys: a character could not be typed: " + text_.substr(i_, len); });
     if (i_ + len < text_.size() && text_[i_ + len] == '{') {
         Wait();
         sys_.clock.Sleep(10);
@@ -324,18 +346,19 @@ void Player::ReleasePending() {
 
 namespace {
 
-void PlayMacro(const std::string& macro, const WindowIdentity* target) {
+bool PlayMacro(const std::string& macro, const WindowIdentity* target) {
     DebugLine([&] { return "  SendKeys: " + macro; });
     Player player(macro);
-    if (!player.Play(target)) return;  // nothing typed, and no closing line
-    if (player.Stopped()) return;      // the stop wrote its own line
+    if (!player.Play(target)) return false;  // nothing typed, and no closing line
+    if (player.Stopped()) return true;       // the stop wrote its own line
     DebugLine([] { return std::string("   SendKeys finished"); });
+    return true;
 }
 
 }  // namespace
 
-void SendKeys(const std::string& macro) { PlayMacro(macro, nullptr); }
-void SendKeys(const std::string& macro, const WindowIdentity& target) { PlayMacro(macro, &target); }
+bool SendKeys(const std::string& macro) { return PlayMacro(macro, nullptr); }
+bool SendKeys(const std::string& macro, const WindowIdentity& target) { return PlayMacro(macro, &target); }
 
 void PostText(WinHandle w, const std::string& text) {
     const Platform& sys = Sys();

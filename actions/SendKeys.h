@@ -15,9 +15,11 @@ constexpr std::int32_t kMaxMacroDelayMs = 60000;
 // macro plays only while that very window is in the foreground: nothing is
 // played if another window (or a new window with its handle) is there when
 // playback starts, and playback stops at once when the target leaves the
-// foreground (see the class comment in SendKeys.cpp).
-void SendKeys(const std::string& macro);
-void SendKeys(const std::string& macro, const WindowIdentity& target);
+// foreground (see the class comment in SendKeys.cpp). False when playback
+// did not begin at all: the target (or any window, without one) was not the
+// usable foreground window at that moment.
+bool SendKeys(const std::string& macro);
+bool SendKeys(const std::string& macro, const WindowIdentity& target);
 void PostText(WinHandle w, const std::string& text);
 // False when the name is unknown, the dialog has no such button or the
 // click could not be posted.

@@ -255,7 +255,16 @@ void Watcher::HandleNewFG() {
         return;
     }
     if (delay == 0) sys.clock.Sleep(0);
-    SendKeys(macro, id);
+    if (!SendKeys(macro, id)) {
+        // The window was not (yet) the usable foreground when playback was to
+        // begin: a window examined by the poll before its activation was
+        // announced. It is taken up anew when it does come to the front.
+        DebugLine([] { return std::string(" Not played: the window was not in front when the macro began"); });
+        if (lastFG_ == w) {
+            lastFG_ = 0;
+            lastFGId_ = {};
+        }
+    }
 }
 
 }  // namespace rw

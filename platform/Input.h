@@ -35,6 +35,17 @@ public:
     virtual std::int16_t VkKeyScan(const std::string& ch) = 0;
     // Display name of a key from its key-message lParam; empty if none.
     virtual std::string GetKeyNameText(std::int32_t lParam) = 0;
+
+    // The window the key presses and typed characters that follow are for,
+    // until EndKeysFor. Where they land wherever the focus is (X11), the
+    // backend checks immediately before each press or character that this
+    // very window is still in front and holds the input focus, and refuses
+    // the event when not; KeysRefused tells. Key releases always pass, so
+    // that no key stays held down.
+    virtual void AimKeysAt(const WindowIdentity& target) { (void)target; }
+    virtual void EndKeysFor() {}
+    // Whether an event was refused since AimKeysAt.
+    virtual bool KeysRefused() { return false; }
 };
 
 }  // namespace rw

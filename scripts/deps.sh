@@ -3,7 +3,7 @@
 set -euo pipefail
 
 run_pkgs=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libx11-dev libxtst-dev
-          libxi-dev libxkbcommon-dev libatspi2.0-dev at-spi2-core dbus dbus-x11
+          libxi-dev libxkbcommon-dev libdbus-1-dev at-spi2-core dbus dbus-x11
           libwayland-dev libwayland-bin qt6-wayland)
 test_pkgs=("${run_pkgs[@]}" libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
            g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev

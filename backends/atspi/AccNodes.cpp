@@ -1,24 +1,12 @@
-// Pure helpers of the accessibility bridge: button names and dialog text.
+// Pure helpers of the accessibility bridge: button names, dialog text and
+// the processes not waited for again.
+#include <algorithm>
 #include <cstddef>
 
 #include "AccessibilityBridge.h"
+#include "base/Ascii.h"
 
 namespace rw::atspi {
-
-namespace {
-
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
-
-}  // namespace
 
 std::string StripMnemonics(std::string_view name) {
     std::string out;
@@ -41,7 +29,7 @@ std::string StripMnemonics(std::string_view name) {
 
 bool ButtonNameMatches(int id, std::string_view accessibleName) {
     const std::string name = StripMnemonics(accessibleName);
-    auto is = [&](std::string_view want) { return EqualsIgnoringAsciiCase(name, want); };
+    auto is = [&](std::string_view want) { return EqualsAsciiNoCase(name, want); };
     switch (id) {
         case 1: return is("OK");
         case 2: return is("Cancel") || is("Abbrechen");
@@ -72,6 +60,22 @@ std::string DialogTextFromNodes(const std::vector<AccNode>& nodes) {
         if (i == nodes.size()) return {};
     }
     return CutText259(nodes[i].name);
+}
+
+bool UnpublishedProcesses::Contains(std::uint32_t pid, std::uint64_t started) const {
+    return std::any_of(entries_.begin(), entries_.end(),
+                       [&](const Entry& e) { return e.pid == pid && e.started == started; });
+}
+
+void UnpublishedProcesses::Add(std::uint32_t pid, std::uint64_t started) {
+    // A process of the same id that ran before is replaced.
+    Forget(pid);
+    if (entries_.size() >= kMax) entries_.erase(entries_.begin());
+    entries_.push_back({pid, started});
+}
+
+void UnpublishedProcesses::Forget(std::uint32_t pid) {
+    std::erase_if(entries_, [&](const Entry& e) { return e.pid == pid; });
 }
 
 }  // namespace rw::atspi

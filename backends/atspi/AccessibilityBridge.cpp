@@ -1,18 +1,31 @@
-// AT-SPI side of the accessibility bridge (libatspi).
+// AT-SPI side of the accessibility bridge, spoken directly over D-Bus.
+//
+// Why not libatspi: it keeps every application it ever saw, adds each one's
+// root to the desktop's children (pruned only when its cache is on), opens
+// a connection of its own to each application and warns when that
+// application has already gone, and it subscribes to the desktop's signals,
+// which pile up unread while the program waits for the next dialog. The
+// bridge needs a dozen calls; made here on a private connection, it keeps
+// nothing but a few small bounded tables and receives nothing it did not
+// ask for.
 #include "AccessibilityBridge.h"
 
 #include <dbus/dbus.h>
 #include <unistd.h>
 
-#include <atspi/atspi.h>
-
 #include <algorithm>
 #include <chrono>
+#include <fstream>
 #include <span>
+#include <sstream>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
+#include <unordered_set>
 
+#include "AtspiWire.h"
 #include "BusDiscovery.h"
+#include "base/Ascii.h"
 
 namespace rw::atspi {
 
@@ -26,205 +39,89 @@ struct Deadline {
     bool Expired() const { return Clock::now() >= end; }
 };
 
-// Owning reference to a GObject of libatspi.
-template <typename T>
-class Ref {
-public:
-    Ref() = default;
-    explicit Ref(T* p) : p_(p) {}
-    Ref(const Ref&) = delete;
-    Ref& operator=(const Ref&) = delete;
-    Ref(Ref&& o) noexcept : p_(o.p_) { o.p_ = nullptr; }
-    Ref& operator=(Ref&& o) noexcept {
-        if (this != &o) {
-            Reset();
-            p_ = o.p_;
-            o.p_ = nullptr;
-        }
-        return *this;
-    }
-    ~Ref() { Reset(); }
-    T* get() const { return p_; }
-    explicit operator bool() const { return p_ != nullptr; }
-    void Reset() {
-        if (p_) g_object_unref(p_);
-        p_ = nullptr;
-    }
-
-private:
-    T* p_ = nullptr;
-};
-
-// A GError slot that frees what it holds.
-struct Error {
-    GError* e = nullptr;
-    ~Error() { Clear(); }
-    GError** operator&() {
-        Clear();
-        return &e;
-    }
-    explicit operator bool() const { return e != nullptr; }
-    void Clear() {
-        if (e) g_error_free(e);
-        e = nullptr;
-    }
-};
-
-std::string TakeString(gchar* s) {
-    std::string out = s ? s : "";
-    g_free(s);
-    return out;
-}
-
-// The GLib main context that serves libatspi's connection, one per process
-// like that connection; never freed, since libatspi keeps sources on it.
-GMainContext* SharedContext() {
-    static GMainContext* context = g_main_context_new();
-    return context;
-}
-
-const char* BusNameOf(AtspiAccessible* a) {
-    AtspiObject* o = ATSPI_OBJECT(a);
-    return (o && o->app && o->app->bus_name) ? o->app->bus_name : "";
-}
-
-std::string RoleName(AtspiRole role) {
-    // The untranslated role name ("push button"), independent of the locale.
-    return TakeString(atspi_role_get_name(role));
-}
-
-// Lower-case ASCII copy, for comparing action names.
-std::string Lower(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
-// Containers whose contents are items rather than controls (rows, cells,
-// menu entries, document content), as a Win32 list view's rows are not child
-// windows. They count as one node; their contents are not walked, which also
-// keeps a dialog with a long list as quick as any other.
-bool HoldsItems(AtspiRole role) {
-    switch (role) {
-        case ATSPI_ROLE_LIST:
-        case ATSPI_ROLE_LIST_BOX:
-        case ATSPI_ROLE_TABLE:
-        case ATSPI_ROLE_TREE:
-        case ATSPI_ROLE_TREE_TABLE:
-        case ATSPI_ROLE_MENU_BAR:
-        case ATSPI_ROLE_MENU:
-        case ATSPI_ROLE_POPUP_MENU:
-        case ATSPI_ROLE_COMBO_BOX:
-        case ATSPI_ROLE_DOCUMENT_FRAME:
-        case ATSPI_ROLE_DOCUMENT_WEB:
-        case ATSPI_ROLE_DOCUMENT_TEXT:
-        case ATSPI_ROLE_DOCUMENT_EMAIL:
-        case ATSPI_ROLE_DOCUMENT_SPREADSHEET:
-        case ATSPI_ROLE_DOCUMENT_PRESENTATION:
-        case ATSPI_ROLE_TERMINAL:
-            return true;
-        default:
-            return false;
-    }
-}
-
-struct Rect4 {
-    int x = 0, y = 0, w = 0, h = 0;
-};
-
-// How far two rectangles lie apart (sum of the edge distances); negative
-// when they do not overlap at all.
-long RectDistance(const Rect4& a, const Rect4& b) {
-    const bool overlap =
-        a.x < b.x + b.w && b.x < a.x + a.w && a.y < b.y + b.h && b.y < a.y + a.h;
-    if (!overlap) return -1;
-    auto d = [](long p, long q) { return p > q ? p - q : q - p; };
-    return d(a.x, b.x) + d(a.y, b.y) + d(long{a.x} + a.w, long{b.x} + b.w) +
-           d(long{a.y} + a.h, long{b.y} + b.h);
-}
-
-// Byte length of the window titles the backend hands us at most: a longer
-// title arrives cut, so a title of that length matches by its start.
-constexpr std::size_t kTitleCut = 259;
-
-bool TitleMatches(const std::string& accName, const std::string& title) {
-    if (accName == title) return true;
-    return title.size() + 4 > kTitleCut && accName.size() > title.size() &&
-           accName.compare(0, title.size(), title) == 0;
-}
-
-bool IsButtonId(int id) { return id == 1 || id == 2 || id == 4 || id == 5 || id == 6 || id == 7; }
-
-// The place of the first id that an accessible name stands for; ids.size()
-// when it stands for none of them.
-std::size_t RankOfName(std::span<const int> ids, const std::string& name) {
-    for (std::size_t r = 0; r < ids.size(); ++r)
-        if (ButtonNameMatches(ids[r], name)) return r;
-    return ids.size();
-}
-
 }  // namespace
 
 struct AccessibilityBridge::Impl {
     Options opt;
-    enum class Bus { Unknown, Up, Down, Lost } bus = Bus::Unknown;
+    DBusConnection* bus = nullptr;  // private connection to the accessibility bus
     Clock::time_point retryAt{};
-    GMainContext* context = nullptr;
     std::unordered_map<std::string, std::uint32_t> pidByBusName;  // unique names never recur
     std::unordered_map<std::string, Clock::time_point> hungUntil;
-    DBusConnection* a11yBus = nullptr;  // libatspi's connection, to notice its loss
+    UnpublishedProcesses unpublished;
     BusDiscovery discovery;
 
-    ~Impl() {
-        // libatspi stays initialised (see Lost), and its connection stays on
-        // the shared context; both end with the process.
-        if (a11yBus) dbus_connection_unref(a11yBus);
+    // What a look at the bus found.
+    enum class Look {
+        Found,     // the window's accessible
+        NotReady,  // its application has not registered (yet), or lists no window yet
+        Absent,    // anything else: no bus, no match, no answer, time ran out
+    };
+
+    ~Impl() { Disconnect(); }
+
+    void Disconnect() {
+        if (!bus) return;
+        dbus_connection_close(bus);
+        dbus_connection_unref(bus);
+        bus = nullptr;
+        pidByBusName.clear();
+        hungUntil.clear();
     }
 
     bool Connect() {
-        if (bus == Bus::Up) {
-            if (dbus_connection_get_is_connected(a11yBus)) return true;
-            // The accessibility bus went away (its launcher ended; it normally
-            // lives as long as the session). libatspi keeps the registry of
-            // the old bus for good, even across atspi_exit/atspi_init, so a
-            // new bus cannot be used from this process: answer empty from
-            // now on instead of calling into a dead connection.
-            bus = Bus::Lost;
-            return false;
-        }
-        if (bus == Bus::Lost) return false;
         const auto now = Clock::now();
-        if (bus == Bus::Down && now < retryAt) return false;
-        bus = Bus::Down;
+        if (bus) {
+            if (dbus_connection_get_is_connected(bus)) return true;
+            // The accessibility bus went away (its launcher ended; it normally
+            // lives as long as the session): a new one is looked for later.
+            Disconnect();
+            retryAt = now + std::chrono::seconds(5);
+            return false;
+        }
+        if (now < retryAt) return false;
         retryAt = now + std::chrono::seconds(5);
-        if (!discovery.Locate(opt.deadlineMs)) return false;
-        const int rc = atspi_init();
-        if (rc == 1 && atspi_get_a11y_bus() == nullptr) return false;
-        if (rc != 0 && rc != 1) {
-            // Reset libatspi so that a later attempt starts afresh; using it
-            // without a bus would abort the process.
-            atspi_exit();
+        const std::string address = discovery.Address(opt.deadlineMs);
+        if (address.empty()) return false;
+        DBusError err;
+        dbus_error_init(&err);
+        DBusConnection* c = dbus_connection_open_private(address.c_str(), &err);
+        dbus_error_free(&err);
+        if (!c) return false;
+        dbus_connection_set_exit_on_disconnect(c, FALSE);
+        // What may wait unread: nothing is subscribed, so only late replies
+        // of calls that timed out arrive unasked; they are dropped after each
+        // look, and this bounds them between looks.
+        dbus_connection_set_max_received_size(c, kMaxQueuedBytes);
+        // The bus's greeting, with a bounded wait (dbus_bus_register would
+        // wait 25 s on a bus that does not answer).
+        if (!CallMethod(c, DBUS_SERVICE_DBUS, DBUS_PATH_DBUS, DBUS_INTERFACE_DBUS, "Hello", nullptr,
+                        opt.deadlineMs)) {
+            dbus_connection_close(c);
+            dbus_connection_unref(c);
             return false;
         }
-        // No grace period for starting applications: every call is bounded.
-        atspi_set_timeout(opt.callTimeoutMs, 0);
-        context = SharedContext();
-        atspi_set_main_context(context);
-        a11yBus = atspi_get_a11y_bus();
-        if (!a11yBus) {
-            atspi_exit();
-            return false;
-        }
-        dbus_connection_ref(a11yBus);
-        bus = Bus::Up;
+        bus = c;
         return true;
     }
 
-    // Handles what the bus delivered since the last call (application
-    // registrations, tree and name changes), without blocking.
-    void Pump(const Deadline& dl) {
-        for (int i = 0; i < 200 && !dl.Expired(); ++i)
-            if (!g_main_context_iteration(context, FALSE)) break;
+    static constexpr long kMaxQueuedBytes = 256 * 1024;
+
+    // Drops what arrived unasked (late replies of calls that timed out, the
+    // bus's greeting signal), without blocking. Called before and after
+    // each look, so that nothing is left to be handled late.
+    void Drain() {
+        if (!bus) return;
+        // One read takes what the socket holds up to a chunk: read again
+        // while messages come in, within a bound.
+        for (int round = 0; round < 64; ++round) {
+            dbus_connection_read_write(bus, 0);
+            int dropped = 0;
+            while (DBusMessage* m = dbus_connection_pop_message(bus)) {
+                dbus_message_unref(m);
+                ++dropped;
+            }
+            if (dropped == 0) break;
+        }
     }
 
     bool IsHung(const std::string& busName) {
@@ -237,104 +134,117 @@ struct AccessibilityBridge::Impl {
 
     // Called after a failed call into an application: a call that used up
     // its timeout means the application does not answer.
-    void NoteFailure(AtspiAccessible* a, Clock::time_point started) {
+    void NoteFailure(const Obj& o, Clock::time_point started) {
         const auto now = Clock::now();
         if (now - started < std::chrono::milliseconds(opt.callTimeoutMs * 3 / 4)) return;
         if (hungUntil.size() >= 64)
             std::erase_if(hungUntil, [&](const auto& e) { return e.second <= now; });
-        hungUntil[BusNameOf(a)] = now + std::chrono::milliseconds(opt.hungBackoffMs);
+        if (hungUntil.size() >= 64) hungUntil.clear();
+        hungUntil[o.bus] = now + std::chrono::milliseconds(opt.hungBackoffMs);
     }
 
-    std::uint32_t PidOf(AtspiAccessible* app) {
-        const std::string name = BusNameOf(app);
+    std::uint32_t PidOf(const std::string& name) {
         if (name.empty()) return 0;
         auto it = pidByBusName.find(name);
         if (it != pidByBusName.end()) return it->second;
-        // Answered by the bus daemon, not by the application. Asked here
-        // rather than through libatspi, which would wait up to 25 s.
-        const DBusMessagePtr reply =
-            CallMethod(a11yBus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                       "GetConnectionUnixProcessID", name.c_str(), opt.callTimeoutMs);
-        dbus_uint32_t pid = 0;
-        if (!reply || !dbus_message_get_args(reply.get(), nullptr, DBUS_TYPE_UINT32, &pid, DBUS_TYPE_INVALID))
-            return 0;
-        // Applications come and go; their names are never reused, so the
-        // cache is simply started afresh now and then.
+        // Answered by the bus daemon, not by the application.
+        const DBusMessagePtr reply = CallMethod(bus, DBUS_SERVICE_DBUS, DBUS_PATH_DBUS, DBUS_INTERFACE_DBUS,
+                                                "GetConnectionUnixProcessID", name.c_str(), opt.callTimeoutMs);
+        std::uint32_t pid = 0;
+        if (!ReplyUint(reply.get(), pid)) return 0;
+        // Kept small by ForgetUnlisted; this only guards against a registry
+        // that lists thousands of applications.
         if (pidByBusName.size() >= 1024) pidByBusName.clear();
         pidByBusName.emplace(name, pid);
         return pid;
     }
 
-    // The accessible of the top-level window, or none.
-    Ref<AtspiAccessible> FindWindow(const AccWindow& window, const Deadline& dl) {
+    // Applications come and go, and their bus names are never reused: only
+    // those the registry lists now are kept, so that a day of short-lived
+    // dialog programs leaves nothing behind.
+    void ForgetUnlisted(const std::vector<Obj>& apps) {
+        std::unordered_set<std::string_view> listed;
+        for (const Obj& a : apps) listed.insert(a.bus);
+        std::erase_if(pidByBusName, [&](const auto& e) { return !listed.contains(e.first); });
+        std::erase_if(hungUntil, [&](const auto& e) { return !listed.contains(e.first); });
+    }
+
+    // The children of an object: their count, then all of them at once.
+    // False when the object did not answer.
+    bool Children(const Obj& o, std::vector<Obj>& out, const Deadline& dl) {
+        auto started = Clock::now();
+        std::int32_t count = 0;
+        if (!ReplyInt(Exchange1(bus, NewGetProperty(o, kAccessible, "ChildCount"), opt.callTimeoutMs).get(),
+                      count)) {
+            NoteFailure(o, started);
+            return false;
+        }
+        count = std::clamp(count, 0, 256);
+        std::vector<DBusMessagePtr> calls;
+        for (std::int32_t i = 0; i < count; ++i) calls.push_back(NewCallInt(o, kAccessible, "GetChildAtIndex", i));
+        if (dl.Expired()) return false;
+        started = Clock::now();
+        const auto replies = Exchange(bus, calls, opt.callTimeoutMs);
+        for (const auto& r : replies) {
+            Obj child;
+            if (!ReplyObj(r.get(), child)) {
+                NoteFailure(o, started);
+                return false;
+            }
+            out.push_back(std::move(child));
+        }
+        return true;
+    }
+
+    // The accessible of the top-level window.
+    Look FindWindow(const AccWindow& window, const Deadline& dl, Obj& found) {
         const std::uint32_t pid = window.pid;
         const std::string& title = window.title;
         const Rect4 rect{window.x, window.y, window.w, window.h};
         // This process serves its own accessibility calls on the thread that
         // would be waiting here: its windows could only time out.
-        if (pid == 0 || pid == static_cast<std::uint32_t>(getpid())) return {};
-        if (!Connect()) return {};
-        Pump(dl);
-        Ref<AtspiAccessible> desktop(atspi_get_desktop(0));
-        if (!desktop) return {};
-        Error err;
-        const gint apps = atspi_accessible_get_child_count(desktop.get(), &err);
-        if (err || apps <= 0) return {};
+        if (pid == 0 || pid == static_cast<std::uint32_t>(getpid())) return Look::Absent;
+        if (!Connect()) return Look::Absent;
+        Drain();
+        std::vector<Obj> apps;
+        const DBusMessagePtr listed =
+            Exchange1(bus, NewCall({kRegistry, kRootPath}, kAccessible, "GetChildren"), opt.callTimeoutMs);
+        if (!ReplyObjs(listed.get(), apps)) return Look::Absent;
+        ForgetUnlisted(apps);
 
-        Ref<AtspiAccessible> best;
+        Obj best;
         long bestScore = -1;
-        Ref<AtspiAccessible> byPlace;  // fallback: the only window at the rectangle
+        Obj byPlace;  // fallback: the only window at the rectangle
         int byPlaceCount = 0;
         const bool haveRect = rect.w > 0 && rect.h > 0;
+        bool registered = false;
+        bool anyWindow = false;
 
-        for (gint i = 0; i < apps && !dl.Expired(); ++i) {
-            Ref<AtspiAccessible> app(atspi_accessible_get_child_at_index(desktop.get(), i, &err));
-            if (err || !app) {
-                err.Clear();
-                continue;
-            }
-            if (PidOf(app.get()) != pid) continue;
-            if (IsHung(BusNameOf(app.get()))) return {};
-
-            auto started = Clock::now();
-            const gint windows = atspi_accessible_get_child_count(app.get(), &err);
-            if (err) {
-                NoteFailure(app.get(), started);
-                return {};
-            }
-            for (gint j = 0; j < windows && !dl.Expired(); ++j) {
-                started = Clock::now();
-                Ref<AtspiAccessible> win(atspi_accessible_get_child_at_index(app.get(), j, &err));
-                if (err || !win) {
-                    if (err) NoteFailure(app.get(), started);
-                    return {};
-                }
-                started = Clock::now();
-                const std::string name = TakeString(atspi_accessible_get_name(win.get(), &err));
-                if (err) {
-                    NoteFailure(app.get(), started);
-                    return {};
+        for (const Obj& app : apps) {
+            if (dl.Expired()) return Look::Absent;
+            if (PidOf(app.bus) != pid) continue;
+            registered = true;
+            if (IsHung(app.bus)) return Look::Absent;
+            std::vector<Obj> windows;
+            if (!Children(app, windows, dl)) return Look::Absent;
+            anyWindow = anyWindow || !windows.empty();
+            for (Obj& win : windows) {
+                if (dl.Expired()) return Look::Absent;
+                DBusMessagePtr calls[2] = {NewGetProperty(win, kAccessible, "Name"),
+                                           haveRect ? NewCallUint(win, kComponent, "GetExtents", 0)  // screen
+                                                    : DBusMessagePtr()};
+                const auto started = Clock::now();
+                auto replies = Exchange(bus, calls, opt.callTimeoutMs);
+                std::string name;
+                if (!ReplyString(replies[0].get(), name)) {
+                    NoteFailure(app, started);
+                    return Look::Absent;
                 }
                 Rect4 ext;
-                bool haveExt = false;
-                if (haveRect) {
-                    Ref<AtspiComponent> comp(atspi_accessible_get_component_iface(win.get()));
-                    if (comp) {
-                        started = Clock::now();
-                        AtspiRect* r =
-                            atspi_component_get_extents(comp.get(), ATSPI_COORD_TYPE_SCREEN, &err);
-                        if (err) {
-                            NoteFailure(app.get(), started);
-                            if (r) g_free(r);
-                            return {};
-                        }
-                        if (r) {
-                            ext = {r->x, r->y, r->width, r->height};
-                            haveExt = r->width > 0 && r->height > 0;
-                            g_free(r);
-                        }
-                    }
-                }
+                // No extents: a window without a component, or one that
+                // went away meanwhile.
+                const bool haveExt = ReplyRect(replies[1].get(), ext) && ext.w > 0 && ext.h > 0;
+                if (haveRect && !replies[1]) NoteFailure(app, started);
                 const long dist = haveExt ? RectDistance(ext, rect) : -1;
                 if (TitleMatches(name, title)) {
                     // The extents choose among windows of the same name: one
@@ -355,9 +265,18 @@ struct AccessibilityBridge::Impl {
                 }
             }
         }
-        if (best) return best;
-        if (byPlaceCount == 1) return byPlace;
-        return {};
+        if (best) {
+            found = std::move(best);
+            return Look::Found;
+        }
+        if (byPlaceCount == 1) {
+            found = std::move(byPlace);
+            return Look::Found;
+        }
+        // Toolkits register with the registry a moment after they start,
+        // and may show a window before that: not yet, rather than never.
+        if (!registered || !anyWindow) return Look::NotReady;
+        return Look::Absent;
     }
 
     // Sum of edge distances within which a window counts as lying at the
@@ -369,22 +288,104 @@ struct AccessibilityBridge::Impl {
     // The nodes of a window, all or up to its text node; empty when the
     // window is not found or the walk was cut short by the deadline (a
     // prefix would mislead).
-    std::vector<AccNode> Nodes(const AccWindow& window, bool untilText) {
+    std::vector<AccNode> Nodes(const AccWindow& window, bool untilText, Look& look) {
         const Deadline dl(opt.deadlineMs);
         std::vector<AccNode> nodes;
-        Ref<AtspiAccessible> win = FindWindow(window, dl);
-        if (!win) return nodes;
-        bool complete = false;
-        Walk(win.get(), &nodes, untilText, {}, dl, complete);
-        if (!complete) nodes.clear();
+        Obj win;
+        look = FindWindow(window, dl, win);
+        if (look == Look::Found) {
+            bool complete = false;
+            Walk(win, &nodes, untilText, {}, dl, complete);
+            if (!complete) nodes.clear();
+        }
+        Drain();
         return nodes;
     }
 
+    // A look, and while the window's application has not registered yet,
+    // more looks in short steps for up to readyWaitMs. A process that never
+    // registered within that time is not waited for again.
+    std::vector<AccNode> NodesOnceReady(const AccWindow& window, bool untilText) {
+        const auto end = Clock::now() + std::chrono::milliseconds(opt.readyWaitMs);
+        Look look = Look::Absent;
+        std::vector<AccNode> nodes = Nodes(window, untilText, look);
+        if (look != Look::NotReady) {
+            if (look == Look::Found) unpublished.Forget(window.pid);
+            return nodes;
+        }
+        const std::uint64_t started = ProcessStart(window.pid);
+        if (unpublished.Contains(window.pid, started)) return nodes;
+        while (look == Look::NotReady && Clock::now() < end) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(kReadyStepMs));
+            nodes = Nodes(window, untilText, look);
+        }
+        if (look == Look::NotReady) unpublished.Add(window.pid, started);
+        if (look == Look::Found) unpublished.Forget(window.pid);
+        return nodes;
+    }
+
+    static constexpr int kReadyStepMs = 10;
+
     // A push button and the dialog control id it stands for.
     struct Found {
-        Ref<AtspiAccessible> button;
+        Obj button;
         int id = 0;
     };
+
+    // A child below a window, with what the walk needs to know of it.
+    struct Kid {
+        Obj obj;
+        std::uint32_t role = 0;
+        std::string name;
+        std::int32_t count = 0;
+    };
+
+    // The first `count` children of `node` with their role, name and child
+    // count: all references of a batch of siblings asked at once, then all
+    // their facts at once, so that a group of siblings costs two round
+    // trips rather than two per child. Children that vanished meanwhile are
+    // left out. False when the target did not answer (noted against `of`).
+    bool Kids(const Obj& node, std::int32_t count, std::vector<Kid>& out, const Obj& of, const Deadline& dl) {
+        constexpr std::int32_t kBatch = 32;
+        for (std::int32_t first = 0; first < count; first += kBatch) {
+            if (dl.Expired()) return false;
+            const std::int32_t n = std::min(kBatch, count - first);
+            std::vector<DBusMessagePtr> calls;
+            for (std::int32_t i = 0; i < n; ++i)
+                calls.push_back(NewCallInt(node, kAccessible, "GetChildAtIndex", first + i));
+            auto started = Clock::now();
+            const auto refs = Exchange(bus, calls, opt.callTimeoutMs);
+            std::vector<Kid> batch;
+            for (const auto& r : refs) {
+                Kid k;
+                if (!ReplyObj(r.get(), k.obj)) {
+                    NoteFailure(of, started);
+                    return false;
+                }
+                // A child that vanished meanwhile is answered with a null object.
+                if (!k.obj || !dbus_validate_bus_name(k.obj.bus.c_str(), nullptr)) continue;
+                batch.push_back(std::move(k));
+            }
+            calls.clear();
+            for (const Kid& k : batch) {
+                calls.push_back(NewCall(k.obj, kAccessible, "GetRole"));
+                calls.push_back(NewGetProperty(k.obj, kAccessible, "Name"));
+                calls.push_back(NewGetProperty(k.obj, kAccessible, "ChildCount"));
+            }
+            started = Clock::now();
+            const auto facts = Exchange(bus, calls, opt.callTimeoutMs);
+            for (std::size_t i = 0; i < batch.size(); ++i) {
+                Kid& k = batch[i];
+                if (!ReplyUint(facts[3 * i].get(), k.role) || !ReplyString(facts[3 * i + 1].get(), k.name) ||
+                    !ReplyInt(facts[3 * i + 2].get(), k.count)) {
+                    NoteFailure(of, started);
+                    return false;
+                }
+                out.push_back(std::move(k));
+            }
+        }
+        return true;
+    }
 
     // Depth-first walk below `root` (root excluded). With `nodes` it
     // collects them, with untilText only up to the node that holds the
@@ -393,8 +394,8 @@ struct AccessibilityBridge::Impl {
     // order that the window has; a button of the first id ends the walk.
     // `complete` tells whether the walk got to its end (or to what ended
     // it): a walk cut short by the deadline answers nothing.
-    Found Walk(AtspiAccessible* root, std::vector<AccNode>* nodes, bool untilText,
-               std::span<const int> ids, const Deadline& dl, bool& complete) {
+    Found Walk(const Obj& root, std::vector<AccNode>* nodes, bool untilText, std::span<const int> ids,
+               const Deadline& dl, bool& complete) {
         complete = false;
         std::size_t firstLabel = 0;
         bool haveLabel = false;
@@ -414,64 +415,53 @@ struct AccessibilityBridge::Impl {
         Found best;
         std::size_t bestRank = ids.size();
         struct Frame {
-            Ref<AtspiAccessible> node;
-            gint next = 0;
-            gint count = 0;
+            std::vector<Kid> kids;
+            std::size_t next = 0;
         };
         std::vector<Frame> stack;
-        Error err;
-        auto started = Clock::now();
-        const gint rootCount = atspi_accessible_get_child_count(root, &err);
-        if (err) {
+        const auto started = Clock::now();
+        std::int32_t rootCount = 0;
+        if (!ReplyInt(Exchange1(bus, NewGetProperty(root, kAccessible, "ChildCount"), opt.callTimeoutMs).get(),
+                      rootCount)) {
             NoteFailure(root, started);
             return {};
         }
-        stack.push_back({Ref<AtspiAccessible>(ATSPI_ACCESSIBLE(g_object_ref(root))), 0, rootCount});
         int seen = 0;
+        // Asks for the children of a node, within the node budget.
+        auto push = [&](const Obj& node, std::int32_t count) {
+            if (seen + count > opt.maxNodes) return false;
+            Frame f;
+            if (!Kids(node, count, f.kids, root, dl)) return false;
+            seen += count;
+            stack.push_back(std::move(f));
+            return true;
+        };
+        if (!push(root, rootCount)) return {};
         while (!stack.empty()) {
-            if (dl.Expired() || seen >= opt.maxNodes) return {};
+            if (dl.Expired()) return {};
             Frame& top = stack.back();
-            if (top.next >= top.count) {
+            if (top.next >= top.kids.size()) {
                 stack.pop_back();
                 continue;
             }
-            started = Clock::now();
-            Ref<AtspiAccessible> child(
-                atspi_accessible_get_child_at_index(top.node.get(), top.next++, &err));
-            if (err || !child) {
-                if (err) {
-                    NoteFailure(root, started);
-                    return {};
-                }
-                continue;  // a child that vanished meanwhile
-            }
-            ++seen;
-            started = Clock::now();
-            const AtspiRole role = atspi_accessible_get_role(child.get(), &err);
-            std::string name;
-            if (!err) name = TakeString(atspi_accessible_get_name(child.get(), &err));
-            gint count = 0;
-            if (!err) count = atspi_accessible_get_child_count(child.get(), &err);
-            if (err) {
-                NoteFailure(root, started);
-                return {};
-            }
-            if (role == ATSPI_ROLE_PUSH_BUTTON && !ids.empty()) {
+            Kid child = std::move(top.kids[top.next++]);
+            if (child.role == kRolePushButton && !ids.empty()) {
                 bool failed = false;
-                const std::size_t rank = ButtonRank(child.get(), name, count, ids, dl, failed);
+                const std::size_t rank = ButtonRank(child, ids, dl, failed);
                 if (failed) return {};
                 if (rank < bestRank) {
                     bestRank = rank;
-                    best = {std::move(child), ids[rank]};
+                    best = {std::move(child.obj), ids[rank]};
                     if (rank == 0) break;
                 }
                 continue;
             }
-            if (emit({RoleName(role), std::move(name)})) break;
+            if (emit({RoleName(child.role), std::move(child.name)})) break;
             // A button is one control, like a Win32 button: what a toolkit
             // puts inside it (GTK 4: its label) is not walked.
-            if (role != ATSPI_ROLE_PUSH_BUTTON && stack.size() < 64 && count > 0 && !HoldsItems(role))
-                stack.push_back({std::move(child), 0, count});
+            if (child.role != kRolePushButton && stack.size() < 64 && child.count > 0 && !HoldsItems(child.role) &&
+                !push(child.obj, child.count))
+                return {};
         }
         complete = true;
         return best;
@@ -482,59 +472,52 @@ struct AccessibilityBridge::Impl {
     // inside it (GTK 4.8 names a mnemonic button "_Yes Yes": its label text
     // with the marker, then its inner label's name). `failed` when the
     // target did not answer.
-    std::size_t ButtonRank(AtspiAccessible* button, const std::string& name, gint count,
-                           std::span<const int> ids, const Deadline& dl, bool& failed) {
-        const std::size_t own = RankOfName(ids, name);
-        if (own < ids.size()) return own;
-        Error err;
-        for (gint i = 0; i < count && i < 8 && !dl.Expired(); ++i) {
-            const auto started = Clock::now();
-            Ref<AtspiAccessible> inner(atspi_accessible_get_child_at_index(button, i, &err));
-            AtspiRole role = ATSPI_ROLE_INVALID;
-            std::string innerName;
-            if (!err && inner) role = atspi_accessible_get_role(inner.get(), &err);
-            if (!err && inner) innerName = TakeString(atspi_accessible_get_name(inner.get(), &err));
-            if (err) {
-                NoteFailure(button, started);
-                failed = true;
-            }
-            if (err || !inner) return ids.size();
-            if (role == ATSPI_ROLE_LABEL) {
-                const std::size_t r = RankOfName(ids, innerName);
-                if (r < ids.size()) return r;
-            }
+    std::size_t ButtonRank(const Kid& button, std::span<const int> ids, const Deadline& dl, bool& failed) {
+        const std::size_t own = RankOfName(ids, button.name);
+        if (own < ids.size() || button.count <= 0) return own;
+        std::vector<Kid> inner;
+        if (!Kids(button.obj, std::min<std::int32_t>(button.count, 8), inner, button.obj, dl)) {
+            failed = true;
+            return ids.size();
+        }
+        for (const Kid& k : inner) {
+            if (k.role != kRoleLabel) continue;
+            const std::size_t r = RankOfName(ids, k.name);
+            if (r < ids.size()) return r;
         }
         return ids.size();
     }
 
     Found FindButton(const AccWindow& window, std::initializer_list<int> ids, const Deadline& dl) {
         if (std::none_of(ids.begin(), ids.end(), IsButtonId)) return {};
-        Ref<AtspiAccessible> win = FindWindow(window, dl);
-        if (!win) return {};
+        Obj win;
+        if (FindWindow(window, dl, win) != Look::Found) return {};
         bool complete = false;
-        Found found = Walk(win.get(), nullptr, false, std::span<const int>(ids.begin(), ids.size()), dl, complete);
+        Found found = Walk(win, nullptr, false, std::span<const int>(ids.begin(), ids.size()), dl, complete);
         return complete ? std::move(found) : Found{};
     }
 
     // Presses a button through its default action; true when the target
     // acknowledged it. `mayPress` is asked last.
-    bool PressDefaultAction(AtspiAccessible* button, const Deadline& dl,
-                            const std::function<bool()>& mayPress) {
-        Ref<AtspiAction> action(atspi_accessible_get_action_iface(button));
-        if (!action) return false;
-        Error err;
-        const gint n = atspi_action_get_n_actions(action.get(), &err);
-        if (err || n <= 0) return false;
+    bool PressDefaultAction(const Obj& button, const Deadline& dl, const std::function<bool()>& mayPress) {
+        std::int32_t n = 0;
+        if (!ReplyInt(Exchange1(bus, NewGetProperty(button, kAction, "NActions"), opt.callTimeoutMs).get(), n) ||
+            n <= 0)
+            return false;
         // The default action of a button: GTK calls it "click", Qt "Press".
-        gint chosen = 0;
+        std::vector<DBusMessagePtr> calls;
+        for (std::int32_t i = 0; i < n && i < 16; ++i) calls.push_back(NewCallInt(button, kAction, "GetName", i));
+        const auto replies = Exchange(bus, calls, opt.callTimeoutMs);
+        std::int32_t chosen = 0;
         int rank = 99;
-        for (gint i = 0; i < n && !dl.Expired(); ++i) {
-            const std::string name = Lower(TakeString(atspi_action_get_action_name(action.get(), i, &err)));
-            if (err) return false;
+        for (std::size_t i = 0; i < replies.size(); ++i) {
+            std::string name;
+            if (!ReplyString(replies[i].get(), name)) return false;
+            name = AsciiLower(name);
             const int r = name == "click" ? 0 : name == "press" ? 1 : name == "activate" ? 2 : 99;
             if (r < rank) {
                 rank = r;
-                chosen = i;
+                chosen = static_cast<std::int32_t>(i);
             }
         }
         if (dl.Expired()) return false;
@@ -542,8 +525,10 @@ struct AccessibilityBridge::Impl {
         // A toolkit that clicks synchronously may answer only when what the
         // click opened (a modal box) has closed, while it still serves other
         // calls: a time-out here does not mean the program hangs.
-        const gboolean done = atspi_action_do_action(action.get(), chosen, &err);
-        return !err && done != FALSE;
+        bool done = false;
+        return ReplyBool(Exchange1(bus, NewCallInt(button, kAction, "DoAction", chosen), opt.callTimeoutMs).get(),
+                         done) &&
+               done;
     }
 };
 
@@ -558,24 +543,42 @@ AccessibilityBridge::~AccessibilityBridge() = default;
 bool AccessibilityBridge::BusAvailable() { return impl_->Connect(); }
 
 std::vector<AccNode> AccessibilityBridge::Snapshot(const AccWindow& window) {
-    return impl_->Nodes(window, false);
+    Impl::Look look;
+    return impl_->Nodes(window, false, look);
 }
 
 std::vector<AccNode> AccessibilityBridge::TextNodes(const AccWindow& window) {
-    return impl_->Nodes(window, true);
+    Impl::Look look;
+    return impl_->Nodes(window, true, look);
+}
+
+std::vector<AccNode> AccessibilityBridge::TextNodesOnceReady(const AccWindow& window) {
+    return impl_->NodesOnceReady(window, true);
+}
+
+bool AccessibilityBridge::NotReadyYet(const AccWindow& window) {
+    const Deadline dl(impl_->opt.deadlineMs);
+    Obj win;
+    const Impl::Look look = impl_->FindWindow(window, dl, win);
+    impl_->Drain();
+    return look == Impl::Look::NotReady;
 }
 
 int AccessibilityBridge::FindButton(const AccWindow& window, std::initializer_list<int> ids) {
     const Deadline dl(impl_->opt.deadlineMs);
-    return impl_->FindButton(window, ids, dl).id;
+    const int id = impl_->FindButton(window, ids, dl).id;
+    impl_->Drain();
+    return id;
 }
 
 int AccessibilityBridge::PressButton(const AccWindow& window, std::initializer_list<int> ids,
                                      const std::function<bool()>& mayPress) {
     const Deadline dl(impl_->opt.deadlineMs);
     const Impl::Found found = impl_->FindButton(window, ids, dl);
-    if (!found.button || dl.Expired()) return 0;
-    return impl_->PressDefaultAction(found.button.get(), dl, mayPress) ? found.id : 0;
+    int pressed = 0;
+    if (found.button && !dl.Expired() && impl_->PressDefaultAction(found.button, dl, mayPress)) pressed = found.id;
+    impl_->Drain();
+    return pressed;
 }
 
 std::vector<AccFrame> AccessibilityBridge::FramesNamed(const std::string& title) {
@@ -583,85 +586,74 @@ std::vector<AccFrame> AccessibilityBridge::FramesNamed(const std::string& title)
     Impl& im = *impl_;
     const Deadline dl(im.opt.deadlineMs);
     if (title.empty() || !im.Connect()) return frames;
-    im.Pump(dl);
-    Ref<AtspiAccessible> desktop(atspi_get_desktop(0));
-    if (!desktop) return frames;
-    Error err;
-    const gint apps = atspi_accessible_get_child_count(desktop.get(), &err);
-    if (err) return frames;
+    im.Drain();
+    std::vector<Obj> apps;
+    const DBusMessagePtr listed =
+        Exchange1(im.bus, NewCall({kRegistry, kRootPath}, kAccessible, "GetChildren"), im.opt.callTimeoutMs);
+    if (ReplyObjs(listed.get(), apps)) im.ForgetUnlisted(apps);
     const auto self = static_cast<std::uint32_t>(getpid());
-    for (gint i = 0; i < apps && !dl.Expired(); ++i) {
-        Ref<AtspiAccessible> app(atspi_accessible_get_child_at_index(desktop.get(), i, &err));
-        if (err || !app) {
-            err.Clear();
-            continue;
-        }
-        const std::uint32_t pid = im.PidOf(app.get());
+    for (const Obj& app : apps) {
+        if (dl.Expired()) break;
+        const std::uint32_t pid = im.PidOf(app.bus);
         // This process would have to answer itself (see FindWindow).
-        if (pid == 0 || pid == self || im.IsHung(BusNameOf(app.get()))) continue;
-        auto started = Clock::now();
-        const gint windows = atspi_accessible_get_child_count(app.get(), &err);
-        if (err) {
-            im.NoteFailure(app.get(), started);
-            err.Clear();
-            continue;
-        }
+        if (pid == 0 || pid == self || im.IsHung(app.bus)) continue;
+        std::vector<Obj> windows;
+        if (!im.Children(app, windows, dl)) continue;
         std::string appName;
-        for (gint j = 0; j < windows && !dl.Expired(); ++j) {
-            started = Clock::now();
-            Ref<AtspiAccessible> win(atspi_accessible_get_child_at_index(app.get(), j, &err));
+        bool appNamed = false;
+        for (const Obj& win : windows) {
+            if (dl.Expired()) break;
+            DBusMessagePtr calls[2] = {NewGetProperty(win, kAccessible, "Name"),
+                                       NewCallUint(win, kComponent, "GetExtents", 0)};
+            const auto started = Clock::now();
+            auto replies = Exchange(im.bus, calls, im.opt.callTimeoutMs);
             std::string name;
-            if (!err && win) name = TakeString(atspi_accessible_get_name(win.get(), &err));
-            if (err) {
-                im.NoteFailure(app.get(), started);
-                err.Clear();
+            if (!ReplyString(replies[0].get(), name)) {
+                im.NoteFailure(app, started);
                 break;
             }
-            if (!win || !TitleMatches(name, title)) continue;
-            if (appName.empty()) appName = TakeString(atspi_accessible_get_name(app.get(), &err));
-            err.Clear();
+            if (!TitleMatches(name, title)) continue;
+            if (!appNamed) {
+                appNamed = true;
+                ReplyString(Exchange1(im.bus, NewGetProperty(app, kAccessible, "Name"), im.opt.callTimeoutMs).get(),
+                            appName);
+            }
             AccFrame frame{pid, appName, 0, 0};
-            Ref<AtspiComponent> comp(atspi_accessible_get_component_iface(win.get()));
-            if (comp) {
-                AtspiRect* r = atspi_component_get_extents(comp.get(), ATSPI_COORD_TYPE_SCREEN, &err);
-                if (!err && r && r->width > 0 && r->height > 0) {
-                    frame.w = r->width;
-                    frame.h = r->height;
-                }
-                if (r) g_free(r);
-                err.Clear();
+            Rect4 ext;
+            if (ReplyRect(replies[1].get(), ext) && ext.w > 0 && ext.h > 0) {
+                frame.w = ext.w;
+                frame.h = ext.h;
             }
             frames.push_back(std::move(frame));
         }
     }
+    im.Drain();
     return frames;
 }
 
 bool AccessibilityBridge::Answers(std::uint32_t pid, int timeoutMs) {
     Impl& im = *impl_;
-    const Deadline dl(im.opt.deadlineMs);
     if (pid == 0 || pid == static_cast<std::uint32_t>(getpid()) || !im.Connect()) return false;
-    im.Pump(dl);
+    im.Drain();
     std::string busName;
-    Ref<AtspiAccessible> desktop(atspi_get_desktop(0));
-    if (!desktop) return false;
-    Error err;
-    const gint apps = atspi_accessible_get_child_count(desktop.get(), &err);
-    for (gint i = 0; !err && i < apps && busName.empty() && !dl.Expired(); ++i) {
-        Ref<AtspiAccessible> app(atspi_accessible_get_child_at_index(desktop.get(), i, &err));
-        if (err || !app) {
-            err.Clear();
-            continue;
-        }
-        if (im.PidOf(app.get()) == pid) busName = BusNameOf(app.get());
+    for (const auto& [name, p] : im.pidByBusName)
+        if (p == pid) busName = name;
+    if (busName.empty()) {
+        std::vector<Obj> apps;
+        const DBusMessagePtr listed =
+            Exchange1(im.bus, NewCall({kRegistry, kRootPath}, kAccessible, "GetChildren"), im.opt.callTimeoutMs);
+        if (!ReplyObjs(listed.get(), apps)) return false;
+        im.ForgetUnlisted(apps);
+        for (const Obj& app : apps)
+            if (busName.empty() && im.PidOf(app.bus) == pid) busName = app.bus;
     }
     if (busName.empty() || im.IsHung(busName)) return false;
     // Answered by the toolkit's accessibility bridge on the program's main
     // loop (a D-Bus peer ping would be answered by a library thread).
-    const DBusMessagePtr reply =
-        CallMethod(im.a11yBus, busName.c_str(), "/org/a11y/atspi/accessible/root", "org.a11y.atspi.Accessible",
-                   "GetRole", nullptr, std::min(timeoutMs, im.opt.callTimeoutMs));
-    return reply != nullptr && dbus_message_get_type(reply.get()) == DBUS_MESSAGE_TYPE_METHOD_RETURN;
+    const DBusMessagePtr reply = Exchange1(im.bus, NewCall({busName, kRootPath}, kAccessible, "GetRole"),
+                                           std::min(timeoutMs, im.opt.callTimeoutMs));
+    im.Drain();
+    return reply != nullptr;
 }
 
 }  // namespace rw::atspi

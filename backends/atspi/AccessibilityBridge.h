@@ -35,18 +35,27 @@
 //
 // Finding the bus: see BusDiscovery.
 //
-// No bus: when none is found or it cannot be reached, every call answers
-// empty/false at once; the connection is retried at most every few seconds.
-// Once connected, a bus that goes away is not replaced (libatspi cannot
-// reconnect within one process): calls answer empty/false from then on.
+// Not registered yet: toolkits register their application with the
+// accessibility registry a moment after they start, and a dialog can be in
+// front before that. A look tells this apart from a window that has no
+// text; TextNodesOnceReady looks again in short steps for a short while.
 //
-// Threads: not thread-safe; use bridges from one thread only (the program's
-// user-interface thread): libatspi's connection is process-wide, shared by
-// all bridges, and stays open until the process ends. One long-lived bridge
-// is the intended use (it caches process ids of applications). libatspi's
-// connection is served from a private GLib main context that the bridge
-// pumps itself, so it never runs inside the caller's event loop, nor does
-// the caller's event loop run inside it.
+// No bus: when none is found or it cannot be reached, every call answers
+// empty/false at once; the connection is retried at most every few seconds,
+// also after a bus that went away.
+//
+// The bus is spoken to directly over D-Bus, on a private connection of each
+// bridge, without libatspi: nothing is subscribed, so nothing arrives
+// between looks but late replies of calls that timed out, which are dropped
+// after each look (and bounded in between); what a bridge keeps (process
+// ids of applications, targets that did not answer, processes that never
+// registered) is bounded.
+//
+// Threads: not thread-safe; use a bridge from one thread only (the
+// program's user-interface thread). One long-lived bridge is the intended
+// use. Calls block the caller for their bounded time; nothing runs inside
+// the caller's event loop, nor does the caller's event loop run inside a
+// call.
 #pragma once
 
 #include <cstdint>
@@ -91,6 +100,7 @@ public:
         int deadlineMs = 1000;     // one whole Snapshot/FindButton/PressButton
         int hungBackoffMs = 1500;  // skip a target that timed out for this long
         int maxNodes = 4000;       // a walk stops after this many nodes
+        int readyWaitMs = 200;     // TextNodesOnceReady: how long to wait for registration
     };
 
     AccessibilityBridge();
@@ -109,6 +119,17 @@ public:
     // big windows, whose text label usually comes early. All nodes when
     // there is no label.
     std::vector<AccNode> TextNodes(const AccWindow& window);
+
+    // TextNodes, and while the window's application has not registered with
+    // the accessibility registry yet (or lists no window yet), TextNodes
+    // again in short steps for up to Options::readyWaitMs. A process that
+    // did not register within that time is taken for one that never will:
+    // its windows get a single look from then on.
+    std::vector<AccNode> TextNodesOnceReady(const AccWindow& window);
+
+    // Whether a look finds the window's application not registered yet (or
+    // listing no window yet), as opposed to found, or not to be found.
+    bool NotReadyYet(const AccWindow& window);
 
     // The first of the dialog control ids, in the order given, that the
     // window has a push button for; 0 when it has none of them (or time ran
@@ -142,6 +163,27 @@ private:
 };
 
 // ---- Pure helpers (no bus) --------------------------------------------
+
+// Processes whose windows were waited for and that never registered with
+// the accessibility registry (programs of toolkits without accessibility,
+// programs of other hosts): they are not waited for again. A process is
+// known by its id and its start time, as ids are handed out anew. At most
+// kMax processes are kept; the oldest goes first.
+class UnpublishedProcesses {
+public:
+    static constexpr std::size_t kMax = 64;
+    bool Contains(std::uint32_t pid, std::uint64_t started) const;
+    void Add(std::uint32_t pid, std::uint64_t started);
+    void Forget(std::uint32_t pid);
+    std::size_t Size() const { return entries_.size(); }
+
+private:
+    struct Entry {
+        std::uint32_t pid;
+        std::uint64_t started;
+    };
+    std::vector<Entry> entries_;  // oldest first
+};
 
 // The name without mnemonic markers: a single "_" or "&" is dropped, a
 // doubled one ("__", "&&") stands for the character itself.

@@ -20,7 +20,10 @@ public:
 
     // The first label's text (a label of fewer than 4 bytes: the node after
     // it, whatever its kind), at most 259 bytes; empty when the window has
-    // none or cannot be read.
+    // none or cannot be read. A window whose program has not registered on
+    // the accessibility bus yet is looked at again for a moment (see
+    // AccessibilityBridge::TextNodesOnceReady): a dialog in front before
+    // its program registered is read, not taken for one without text.
     std::string GetDialogText(WinHandle dialog) override;
     // Presses the button of the first dialog control id, in the order given,
     // that the dialog has, found in one walk; never a button of a window

@@ -27,24 +27,25 @@ bool SessionBusKnown() {
     return stat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode);
 }
 
-// Whether the session bus gives the accessibility bus address, within the
-// time given (libatspi would wait for the D-Bus default of 25 s).
-bool A11yBusAnswers(int timeoutMs) {
-    if (!SessionBusKnown()) return false;
+// The accessibility bus address the session bus gives, within the time
+// given (libdbus would wait for its default of 25 s); empty if none.
+std::string A11yBusOfSession(int timeoutMs) {
+    if (!SessionBusKnown()) return {};
     DBusError err;
     dbus_error_init(&err);
     DBusConnection* session = dbus_bus_get(DBUS_BUS_SESSION, &err);
     dbus_error_free(&err);
-    if (!session) return false;
+    if (!session) return {};
     dbus_connection_set_exit_on_disconnect(session, FALSE);
     const DBusMessagePtr reply =
         CallMethod(session, "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress", nullptr, timeoutMs);
     const char* address = nullptr;
-    const bool ok = reply &&
-                    dbus_message_get_args(reply.get(), nullptr, DBUS_TYPE_STRING, &address, DBUS_TYPE_INVALID) &&
-                    address && *address;
+    std::string out;
+    if (reply && dbus_message_get_args(reply.get(), nullptr, DBUS_TYPE_STRING, &address, DBUS_TYPE_INVALID) &&
+        address)
+        out = address;
     dbus_connection_unref(session);
-    return ok;
+    return out;
 }
 
 // The accessibility bus address the bus launcher publishes on the X root
@@ -86,19 +87,13 @@ DBusMessagePtr CallMethod(DBusConnection* bus, const char* destination, const ch
     return reply;
 }
 
-bool BusDiscovery::Locate(int timeoutMs) {
-    if (!addressSetHere_ && EnvSet("AT_SPI_BUS_ADDRESS")) return true;
-    if (addressSetHere_) unsetenv("AT_SPI_BUS_ADDRESS");
-    addressSetHere_ = false;
-    if (A11yBusAnswers(timeoutMs)) return true;
+std::string BusDiscovery::Address(int timeoutMs) {
+    if (const char* env = std::getenv("AT_SPI_BUS_ADDRESS"); env && *env) return env;
+    std::string address = A11yBusOfSession(timeoutMs);
     // No session bus to ask (a bare X session, or one started elsewhere):
-    // the display tells where the bus is. This is set on the
-    // user-interface thread, and only in this case.
-    const std::string address = A11yBusOfDisplay();
-    if (address.empty()) return false;
-    setenv("AT_SPI_BUS_ADDRESS", address.c_str(), 1);
-    addressSetHere_ = true;
-    return true;
+    // the display tells where the bus is.
+    if (address.empty()) address = A11yBusOfDisplay();
+    return address;
 }
 
 }  // namespace rw::atspi

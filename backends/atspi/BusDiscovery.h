@@ -3,9 +3,8 @@
 // bus socket; never an autolaunched one), else the address the bus
 // launcher publishes on the X root window (AT_SPI_BUS).
 //
-// libatspi takes an address only from the environment: when the display
-// tells it, it is set in AT_SPI_BUS_ADDRESS of this process (and taken
-// back before the next search, so that a stale one is not kept).
+// The address is asked anew at each search, so that a bus that was
+// restarted is found at its new place.
 #pragma once
 
 #include <dbus/dbus.h>
@@ -29,12 +28,9 @@ DBusMessagePtr CallMethod(DBusConnection* bus, const char* destination, const ch
 
 class BusDiscovery {
 public:
-    // Makes sure libatspi will find the bus; false when there is none to
-    // find. An address the environment gave is taken as it is.
-    bool Locate(int timeoutMs);
-
-private:
-    bool addressSetHere_ = false;
+    // The address of the accessibility bus; empty when there is none to
+    // find. An address the environment gives is taken as it is.
+    std::string Address(int timeoutMs);
 };
 
 }  // namespace rw::atspi

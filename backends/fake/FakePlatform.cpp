@@ -373,12 +373,39 @@ std::vector<std::string> FakePlatform::EnumVdmTaskFiles(std::uint32_t pid) {
     return it == vdmTasks.end() ? std::vector<std::string>() : it->second;
 }
 
+void FakePlatform::AimKeysAt(const WindowIdentity& target) {
+    keyTargetSet = true;
+    keyTarget = target;
+    keysRefused = false;
+}
+
+void FakePlatform::EndKeysFor() {
+    keyTargetSet = false;
+    keyTarget = {};
+}
+
+bool FakePlatform::KeyTargetHoldsKeyboard() {
+    if (!keyTargetSet) return true;
+    if (foreground_ != keyTarget.handle || !IsSameWindow(keyTarget)) return false;
+    if (focus_ == 0) return true;  // no focus scripted: the window in front has it
+    for (WinHandle w = focus_; Exists(w); w = windows_[w].parent) {
+        if (w == keyTarget.handle) return true;
+    }
+    return false;
+}
+
 bool FakePlatform::PostChar(WinHandle w, const std::string& ch) {
+    if (beforeInput) beforeInput();
     std::string shown;
     if (ch.size() == 1 && (static_cast<unsigned char>(ch[0]) < 0x20 || ch[0] == 0x7F)) {
         shown = Hex2(static_cast<unsigned char>(ch[0]));
     } else {
         shown = "'" + ch + "'";
+    }
+    if (charactersFollowFocus && !KeyTargetHoldsKeyboard()) {
+        keysRefused = true;
+        Record("refused char " + shown + " -> " + Hex(w));
+        return false;
     }
     Record("char " + shown + " -> " + Hex(w));
     return Exists(w);
@@ -403,9 +430,15 @@ bool FakePlatform::WaitUntilAnswers(WinHandle w, std::uint32_t timeoutMs) {
 }
 
 void FakePlatform::KeyEvent(std::uint8_t vk, std::uint8_t scan, std::uint32_t flags) {
+    if (beforeInput) beforeInput();
     bool up = (flags & keyflag::KeyUp) != 0;
     std::string line = std::string(up ? "keyup " : "keydown ") + Hex2(vk) + " scan " + Hex2(scan);
     if (flags & keyflag::Extended) line += " ext";
+    if (!up && !KeyTargetHoldsKeyboard()) {
+        keysRefused = true;
+        Record("refused " + line);
+        return;
+    }
     Record(line);
     // Keep the key state as a keyboard would: down bit, and the toggle bit
     // of lock keys flips on each press.

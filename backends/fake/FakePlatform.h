@@ -205,6 +205,12 @@ public:
     std::int16_t GetKeyState(int vk) override;
     bool GetKeyboardState(std::array<std::uint8_t, 256>& state) override;
     bool SetKeyboardState(const std::array<std::uint8_t, 256>& state) override;
+    // With a target, a key press or character is refused (recorded as
+    // "refused ...", not delivered) unless that very window is in front and
+    // the focus, where one is set, lies inside it.
+    void AimKeysAt(const WindowIdentity& target) override;
+    void EndKeysFor() override;
+    bool KeysRefused() override { return keysRefused; }
 
     // The thread of the program's own windows.
     std::uint32_t ownThread = 1000;
@@ -215,6 +221,14 @@ public:
     std::vector<WinHandle> unreachable;
     // The next n SetForegroundWindow calls fail (a foreground lock refusing).
     int setForegroundFailures = 0;
+    // The window the keys are for now (AimKeysAt until EndKeysFor).
+    bool keyTargetSet = false;
+    WindowIdentity keyTarget;
+    bool keysRefused = false;
+    // Runs at the start of every key event and typed character, before the
+    // target is checked: the window system's own work before the event
+    // (a keymap change, a wait for a free key) in which anything can happen.
+    std::function<void()> beforeInput;
     // Runs after every injected key event, e.g. to move the focus on TAB.
     std::function<void(std::uint8_t vk, std::uint32_t flags)> onKeyEvent;
 
@@ -222,6 +236,8 @@ private:
     void Record(std::string line) { transcript.push_back(std::move(line)); }
     void RunDue();
     bool Exists(WinHandle w) const { return w != 0 && windows_.count(w) != 0; }
+    // False when a key target is set and does not hold the keyboard now.
+    bool KeyTargetHoldsKeyboard();
 
     std::map<WinHandle, FakeWindow> windows_;
     std::map<WinHandle, std::uint64_t> generation_;  // bumped when a handle's window goes

@@ -169,7 +169,9 @@ public:
         rw::qtui::AboutWindow window(nullptr, rw::ProgramAboutServices([](const std::string& url) {
                                          QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
                                      }));
+        if (trace) std::fprintf(stderr, "x11: about window open\n");
         window.exec();
+        if (trace) std::fprintf(stderr, "x11: about window closed\n");
     }
 
 private:

@@ -35,7 +35,7 @@ bool IsKeypadKeysym(xkb_keysym_t ks) { return ks >= XKB_KEY_KP_Space && ks <= XK
 
 }  // namespace
 
-WaylandKeyboard::WaylandKeyboard(WaylandConnection& c) : c_(c) {
+WaylandKeyboard::WaylandKeyboard(WaylandConnection& c, Windows& windows) : c_(c), windows_(windows) {
     context_ = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
     // No names: the XKB defaults (XKB_DEFAULT_LAYOUT, ... or the system's).
     if (context_ != nullptr) base_ = xkb_keymap_new_from_names(context_, nullptr, XKB_KEYMAP_COMPILE_NO_FLAGS);
@@ -191,8 +191,26 @@ void WaylandKeyboard::SendKey(xkb_keycode_t key, bool down) {
 }
 
 void WaylandKeyboard::Tap(xkb_keycode_t key) {
+    if (!MayPress()) return;
     SendKey(key, true);
     SendKey(key, false);
+}
+
+void WaylandKeyboard::AimKeysAt(const WindowIdentity& target) {
+    target_ = target;
+    aimed_ = true;
+    refused_ = false;
+}
+
+bool WaylandKeyboard::MayPress() {
+    if (!aimed_) return true;
+    if (refused_) return false;
+    // The compositor's word on the foreground as of now: a round trip when
+    // keys went out since the last one, else what has arrived.
+    c_.SyncSent();
+    if (windows_.GetForegroundWindow() == target_.handle && windows_.IsSameWindow(target_)) return true;
+    refused_ = true;
+    return false;
 }
 
 bool WaylandKeyboard::FindChar(std::uint32_t cp, Place& place) {
@@ -253,9 +271,15 @@ bool WaylandKeyboard::PostChar(WinHandle w, const std::string& ch) {
     xkb_keycode_t shiftKey = 0;
     if (place.shift && xkb_state_mod_name_is_active(state_, XKB_MOD_NAME_SHIFT, XKB_STATE_MODS_DEPRESSED) <= 0)
         shiftKey = KeyOfVk(0xA0);
+    // Checked once for the character: its Shift, press and release follow
+    // each other at once.
+    if (!MayPress()) return false;
+    const bool aimed = aimed_;
+    aimed_ = false;
     if (shiftKey != 0) SendKey(shiftKey, true);
     Tap(place.key);
     if (shiftKey != 0) SendKey(shiftKey, false);
+    aimed_ = aimed;
     return true;
 }
 
@@ -332,6 +356,7 @@ void WaylandKeyboard::KeyEvent(std::uint8_t vk, std::uint8_t, std::uint32_t flag
         if (down) Tap(key);
         return;
     }
+    if (down && !MayPress()) return;
     if (down_.count(key) != 0 && down) SendKey(key, false);
     SendKey(key, down);
 }

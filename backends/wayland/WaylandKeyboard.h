@@ -27,6 +27,7 @@
 
 #include "backends/wayland/WaylandConnection.h"
 #include "platform/Input.h"
+#include "platform/Windows.h"
 
 struct zwp_virtual_keyboard_v1;
 
@@ -34,7 +35,8 @@ namespace rw::wl {
 
 class WaylandKeyboard final : public Input {
 public:
-    explicit WaylandKeyboard(WaylandConnection& c);
+    // windows: the toplevels, for the check before each key press.
+    WaylandKeyboard(WaylandConnection& c, Windows& windows);
     // Keys still down go up.
     ~WaylandKeyboard() override;
     WaylandKeyboard(const WaylandKeyboard&) = delete;
@@ -58,6 +60,12 @@ public:
     std::int16_t GetKeyState(int vk) override;
     bool GetKeyboardState(std::array<std::uint8_t, 256>& state) override;
     bool SetKeyboardState(const std::array<std::uint8_t, 256>& state) override;
+    // Before each key press and character for the target, the compositor
+    // is caught up with and the target must still be the activated
+    // toplevel; else the press is refused. Releases always go out.
+    void AimKeysAt(const WindowIdentity& target) override;
+    void EndKeysFor() override { aimed_ = false; }
+    bool KeysRefused() override { return refused_; }
 
     // The keymap sent: the layout and the extra keysyms (for tests).
     std::string KeymapText() const { return keymapText_; }
@@ -82,8 +90,15 @@ private:
     void SendKey(xkb_keycode_t key, bool down);
     bool LockOn(std::uint8_t vk);
     void Tap(xkb_keycode_t key);
+    // False (and the refusal noted) when keys are aimed at a window that is
+    // no longer in front.
+    bool MayPress();
 
     WaylandConnection& c_;
+    Windows& windows_;
+    WindowIdentity target_;
+    bool aimed_ = false;
+    bool refused_ = false;
     zwp_virtual_keyboard_v1* keyboard_ = nullptr;
     xkb_context* context_ = nullptr;
     xkb_keymap* base_ = nullptr;      // the layout alone

@@ -17,7 +17,7 @@ constexpr WinHandle kMainWindow = 0xFFFFFF00u;
 WaylandWindowSystem::WaylandWindowSystem(const char* displayName, int argc, char** argv)
     : c_(std::make_unique<WaylandConnection>(displayName)),
       windows_(std::make_unique<WaylandWindows>(*c_)),
-      keyboard_(std::make_unique<WaylandKeyboard>(*c_)),
+      keyboard_(std::make_unique<WaylandKeyboard>(*c_, *windows_)),
       facts_(*c_, argc, argv),
       dialogs_(*windows_),
       roles_{files_, facts_, clock_, clipboard_, *windows_, processes_, *keyboard_, dialogs_} {

@@ -61,6 +61,7 @@ X11Connection::X11Connection(const char* displayName) {
 void X11Connection::ListenToRoot(bool withSubstructure) {
     if (dpy_ == nullptr) return;
     XSelectInput(dpy(), root_, kRootMask | (withSubstructure ? SubstructureNotifyMask : 0));
+    followsRoot_ = true;
 }
 
 bool X11Connection::ReadItems(Window w, Atom property, long maxItems, std::vector<unsigned long>& items) {

@@ -48,6 +48,14 @@ public:
     // that starts. With substructure also every window's end, for as long
     // as a ping is awaited.
     void ListenToRoot(bool withSubstructure = false);
+    // Whether the root's changes are followed (ListenToRoot was called).
+    bool FollowsRoot() const { return followsRoot_; }
+
+    // Counts the input sent for other programs (key events, lock changes),
+    // so that a wait can tell whether anything was sent since a window last
+    // answered.
+    void NoteInputSent() { ++inputSent_; }
+    std::uint64_t InputSent() const { return inputSent_; }
 
     // Up to maxItems 32-bit items of a property (cardinals, atoms, window
     // ids). False when the request failed (the window is gone); a property
@@ -76,6 +84,8 @@ private:
     int screen_ = 0;
     Window root_ = 0;
     int xkbEventBase_ = -1;
+    bool followsRoot_ = false;
+    std::uint64_t inputSent_ = 0;
     Atoms atoms_;
 };
 

@@ -27,6 +27,32 @@ constexpr std::uint32_t kUnsyncedKeyGraceMs = 60;
 constexpr std::size_t kMaxLentKeys = 8;
 constexpr std::uint8_t kLockVks[] = {0x14, 0x90, 0x91};
 
+// Holds the server (no other client's request is handled) from the check
+// of the target to the last event of a key, while keys are aimed at a
+// target: no window can take the focus or come to the front in between.
+class ServerHold {
+public:
+    ServerHold(Display* dpy, bool hold) : dpy_(hold ? dpy : nullptr) {
+        if (dpy_ != nullptr) XGrabServer(dpy_);
+    }
+    ~ServerHold() {
+        if (dpy_ == nullptr) return;
+        XUngrabServer(dpy_);
+        XFlush(dpy_);
+    }
+    ServerHold(const ServerHold&) = delete;
+    ServerHold& operator=(const ServerHold&) = delete;
+
+private:
+    Display* dpy_;
+};
+
+// Looks through the queue for XCheckIfEvent without taking anything out.
+Bool NoteQueuedStateEvent(Display*, XEvent* ev, XPointer arg) {
+    reinterpret_cast<X11Keyboard*>(arg)->NoteStateEvent(*ev);
+    return False;
+}
+
 bool KeycodeDown(const char keys[32], std::uint8_t kc) {
     if (kc == 0) return false;
     return (static_cast<unsigned char>(keys[kc / 8]) & (1u << (kc % 8))) != 0;
@@ -34,12 +60,40 @@ bool KeycodeDown(const char keys[32], std::uint8_t kc) {
 
 }  // namespace
 
-X11Keyboard::X11Keyboard(X11Connection& x, X11WindowTracker& tracker) : x_(x), tracker_(tracker) {
+X11Keyboard::X11Keyboard(X11Connection& x, X11WindowTracker& tracker, X11Foreground& foreground)
+    : x_(x), tracker_(tracker), foreground_(foreground) {
     if (!x_.Ok()) return;
     XDisplayKeycodes(x_.dpy(), &minKeycode_, &maxKeycode_);
     // Keymap changes of others (a layout switch) reach us as XKB events.
     XkbSelectEvents(x_.dpy(), XkbUseCoreKbd, XkbNewKeyboardNotifyMask | XkbMapNotifyMask,
                     XkbNewKeyboardNotifyMask | XkbMapNotifyMask);
+    // So do changes of the lock state and the group; not those of the
+    // modifiers held, which every Shift we press would report.
+    XkbSelectEventDetails(x_.dpy(), XkbUseCoreKbd, XkbStateNotify, XkbAllStateComponentsMask,
+                          XkbModifierLockMask | XkbGroupStateMask);
+}
+
+void X11Keyboard::NoteStateEvent(const XEvent& ev) {
+    if (ev.type != x_.XkbEventBase()) return;
+    const auto& xkb = reinterpret_cast<const XkbEvent&>(ev);
+    if (xkb.any.xkb_type == XkbStateNotify && xkb.any.serial >= stateSerial_) stateKnown_ = false;
+}
+
+void X11Keyboard::LockState(unsigned& lockedMods, unsigned& group) {
+    Display* dpy = x_.dpy();
+    // Reads what has arrived; takes nothing out of the queue.
+    XEvent unused;
+    XCheckIfEvent(dpy, &unused, NoteQueuedStateEvent, reinterpret_cast<XPointer>(this));
+    if (!stateKnown_) {
+        stateSerial_ = NextRequest(dpy);
+        XkbStateRec st{};
+        XkbGetState(dpy, XkbUseCoreKbd, &st);
+        lockedMods_ = st.locked_mods;
+        group_ = st.group;
+        stateKnown_ = true;
+    }
+    lockedMods = lockedMods_;
+    group = group_;
 }
 
 X11Keyboard::~X11Keyboard() { RestoreSpareKeys(true); }
@@ -51,7 +105,11 @@ bool X11Keyboard::HandleEvent(XEvent& ev) {
         return true;
     }
     if (ev.type == x_.XkbEventBase()) {
-        dirty_ = true;
+        if (reinterpret_cast<const XkbEvent&>(ev).any.xkb_type == XkbStateNotify) {
+            NoteStateEvent(ev);
+        } else {
+            dirty_ = true;
+        }
         return true;
     }
     return false;
@@ -148,12 +206,11 @@ bool X11Keyboard::FindKeyForChar(std::uint32_t cp, std::uint8_t& kc, bool& shift
     Refresh();
     const XkbDescPtr xkb = xkb_.get();
     if (xkb == nullptr) return false;
-    XkbStateRec st{};
-    XkbGetState(x_.dpy(), XkbUseCoreKbd, &st);
-    const unsigned locked = st.locked_mods;
+    unsigned locked = 0, group = 0;
+    LockState(locked, group);
     for (unsigned wantShift = 0; wantShift < 2; ++wantShift) {
         unsigned mods = locked | (wantShift != 0 ? ShiftMask : 0u);
-        unsigned state = XkbBuildCoreState(mods, st.group);
+        unsigned state = XkbBuildCoreState(mods, group);
         for (int k = xkb->min_key_code; k <= xkb->max_key_code; ++k) {
             if (lent_.count(static_cast<std::uint8_t>(k)) != 0) continue;
             unsigned modsRtrn = 0;
@@ -217,7 +274,10 @@ std::uint8_t X11Keyboard::LendKeycode(std::uint32_t keysym) {
     // Our own notification of the change is no news to us.
     XEvent ev;
     while (XCheckTypedEvent(dpy, MappingNotify, &ev)) XRefreshKeyboardMapping(&ev.xmapping);
-    dirty_ = true;
+    // The layout kept stays as it is: it differs from the server's only in
+    // keycodes lent out, which characters are never looked up in (see
+    // FindKeyForChar). Reading it all again for every lent key would cost
+    // four round trips a character.
     return pick;
 }
 
@@ -246,7 +306,30 @@ void X11Keyboard::TargetHasRead(WinHandle w, WinHandle client) {
     }
 }
 
-void X11Keyboard::TapKeycode(std::uint8_t kc, bool shift) {
+void X11Keyboard::AimKeysAt(const WindowIdentity& target) {
+    refused_ = false;
+    foreground_.AimAt(target);
+}
+
+void X11Keyboard::EndKeysFor() {
+    foreground_.EndAim();
+    refused_ = false;
+}
+
+bool X11Keyboard::MayPress() {
+    if (!foreground_.Aiming()) return true;
+    // Once refused, refused until the next target: the macro stops there.
+    if (refused_) return false;
+    // The caller holds the server. What changed before that, the server
+    // may not have sent us yet: one round trip brings it all in, and from
+    // then on nothing changes until the key is out.
+    XSync(x_.dpy(), False);
+    if (foreground_.TargetHoldsKeyboard()) return true;
+    refused_ = true;
+    return false;
+}
+
+bool X11Keyboard::TapKeycode(std::uint8_t kc, bool shift) {
     Display* dpy = x_.dpy();
     std::uint8_t shiftKc = 0;
     if (shift) {
@@ -255,11 +338,17 @@ void X11Keyboard::TapKeycode(std::uint8_t kc, bool shift) {
         std::uint8_t l = KeycodeOfVk(0xA0), r = KeycodeOfVk(0xA1);
         if (!KeycodeDown(keys, l) && !KeycodeDown(keys, r)) shiftKc = l;
     }
+    // Last thing before the events: the keymap work and any wait for a free
+    // key are behind us.
+    const ServerHold hold(dpy, foreground_.Aiming());
+    if (!MayPress()) return false;
+    x_.NoteInputSent();
     if (shiftKc != 0) XTestFakeKeyEvent(dpy, shiftKc, True, CurrentTime);
     XTestFakeKeyEvent(dpy, kc, True, CurrentTime);
     XTestFakeKeyEvent(dpy, kc, False, CurrentTime);
     if (shiftKc != 0) XTestFakeKeyEvent(dpy, shiftKc, False, CurrentTime);
     XFlush(dpy);
+    return true;
 }
 
 bool X11Keyboard::PostChar(WinHandle w, const std::string& ch) {
@@ -273,10 +362,7 @@ bool X11Keyboard::PostChar(WinHandle w, const std::string& ch) {
     std::uint8_t kc = 0;
     bool shift = false;
     std::uint32_t keysym = 0;
-    if (FindKeyForChar(static_cast<std::uint32_t>(cp), kc, shift, keysym)) {
-        TapKeycode(kc, shift);
-        return true;
-    }
+    if (FindKeyForChar(static_cast<std::uint32_t>(cp), kc, shift, keysym)) return TapKeycode(kc, shift);
     // The layout has no key for it: a spare keycode is lent the character's
     // keysym for as long as it is needed.
     xkb_keysym_t ks = xkb_utf32_to_keysym(static_cast<std::uint32_t>(cp));
@@ -289,8 +375,7 @@ bool X11Keyboard::PostChar(WinHandle w, const std::string& ch) {
     l.targetSynced = false;
     l.target = w;
     l.targetEnds = tracker_.EndsSeen(w);
-    TapKeycode(kc, false);
-    return true;
+    return TapKeycode(kc, false);
 }
 
 std::int16_t X11Keyboard::VkKeyScan(const std::string& ch) {
@@ -351,6 +436,7 @@ bool X11Keyboard::LockOn(std::uint8_t vk) {
 void X11Keyboard::SetLock(std::uint8_t vk, bool on) {
     if (LockOn(vk) == on) return;
     unsigned mask = LockModMask(vk);
+    x_.NoteInputSent();
     if (mask != 0) {
         XkbLockModifiers(x_.dpy(), XkbUseCoreKbd, mask, on ? mask : 0);
     } else {
@@ -367,11 +453,17 @@ void X11Keyboard::KeyEvent(std::uint8_t vk, std::uint8_t, std::uint32_t flags) {
     const bool down = (flags & keyflag::KeyUp) == 0;
     if (IsLockVk(vk)) {
         // A tap of a lock key toggles it; the state changes on the way down.
-        if (down) SetLock(vk, !LockOn(vk));
+        if (!down) return;
+        const ServerHold hold(x_.dpy(), foreground_.Aiming());
+        if (MayPress()) SetLock(vk, !LockOn(vk));
         return;
     }
     std::uint8_t kc = KeycodeOfVk(vk);
     if (kc == 0) return;
+    // Releases always go out: a key we pressed must not stay down.
+    const ServerHold hold(x_.dpy(), down && foreground_.Aiming());
+    if (down && !MayPress()) return;
+    x_.NoteInputSent();
     XTestFakeKeyEvent(x_.dpy(), kc, down ? True : False, CurrentTime);
     XFlush(x_.dpy());
 }

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "backends/x11/X11Connection.h"
+#include "backends/x11/X11Foreground.h"
 #include "backends/x11/X11WindowTracker.h"
 #include "backends/x11/XResources.h"
 #include "platform/Input.h"
@@ -27,7 +28,7 @@ namespace rw::x11 {
 
 class X11Keyboard final : public Input {
 public:
-    X11Keyboard(X11Connection& x, X11WindowTracker& tracker);
+    X11Keyboard(X11Connection& x, X11WindowTracker& tracker, X11Foreground& foreground);
     // Lent keycodes go back to their own keysyms.
     ~X11Keyboard();
     X11Keyboard(const X11Keyboard&) = delete;
@@ -48,6 +49,15 @@ public:
     bool GetKeyboardState(std::array<std::uint8_t, 256>& state) override;
     // Only the lock states can be set on X; keys that are down stay down.
     bool SetKeyboardState(const std::array<std::uint8_t, 256>& state) override;
+    // XTest events go wherever the keyboard goes: with a target, each press
+    // is sent only when, immediately before it, the target is the active
+    // window, still the same window, and holds the input focus. The server
+    // is held from the check to the key's last event, and one round trip
+    // brings in what changed before; the state itself is known from events
+    // (see X11Foreground).
+    void AimKeysAt(const WindowIdentity& target) override;
+    void EndKeysFor() override;
+    bool KeysRefused() override { return refused_; }
 
     // Window w, whose client window `client` answered a ping, has read
     // every character typed for it so far.
@@ -62,6 +72,8 @@ public:
     // client gets no core MappingNotify for a layout switch). True when the
     // event was one.
     bool HandleEvent(XEvent& ev);
+    // Notes an XKB state event, taken from the queue or still in it.
+    void NoteStateEvent(const XEvent& ev);
 
 private:
     struct LentKey {
@@ -77,20 +89,33 @@ private:
     };
 
     void Refresh();
+    // The locked modifiers and the group characters are looked up with:
+    // read again only once the server reported a change of them (an XKB
+    // state event, sought in the queue too), not for every character.
+    void LockState(unsigned& lockedMods, unsigned& group);
     std::uint8_t KeycodeOfVk(std::uint8_t vk);
     std::uint8_t KeycodeOfKeyName(const char* name);
     std::uint8_t VkOfKeycode(std::uint8_t kc);
     bool VkDown(const char keys[32], std::uint8_t vk);
     bool FindKeyForChar(std::uint32_t cp, std::uint8_t& kc, bool& shift, std::uint32_t& keysym);
     std::uint8_t LendKeycode(std::uint32_t keysym);
-    void TapKeycode(std::uint8_t kc, bool shift);
+    // False, and nothing sent, when the target does not hold the keyboard.
+    bool TapKeycode(std::uint8_t kc, bool shift);
+    // Whether a key press may be sent now; notes a refusal.
+    bool MayPress();
     unsigned LockModMask(std::uint8_t vk);
     bool LockOn(std::uint8_t vk);
     void SetLock(std::uint8_t vk, bool on);
 
     X11Connection& x_;
     X11WindowTracker& tracker_;
+    X11Foreground& foreground_;
+    bool refused_ = false;
     bool dirty_ = true;
+    bool stateKnown_ = false;
+    unsigned lockedMods_ = 0;
+    unsigned group_ = 0;
+    unsigned long stateSerial_ = 0;
     int minKeycode_ = 8, maxKeycode_ = 255;
     XkbKeyboardPtr xkb_;
     std::map<std::uint8_t, std::uint8_t> vkKeycode_;  // cache, filled lazily

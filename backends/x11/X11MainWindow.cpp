@@ -9,9 +9,9 @@
 
 namespace rw::x11 {
 
-X11MainWindow::X11MainWindow(X11Connection& x, X11WindowTracker& tracker, X11Windows& windows,
-                             X11Keyboard& keyboard, const lnx::WindowSystemEvents& events)
-    : x_(x), tracker_(tracker), windows_(windows), keyboard_(keyboard), events_(events) {}
+X11MainWindow::X11MainWindow(X11Connection& x, X11WindowTracker& tracker, X11Foreground& foreground,
+                             X11Windows& windows, X11Keyboard& keyboard, const lnx::WindowSystemEvents& events)
+    : x_(x), tracker_(tracker), foreground_(foreground), windows_(windows), keyboard_(keyboard), events_(events) {}
 
 X11MainWindow::~X11MainWindow() {
     if (main_ != 0) XDestroyWindow(x_.dpy(), main_);
@@ -67,6 +67,8 @@ void X11MainWindow::Dispatch() {
 
 void X11MainWindow::Handle(XEvent& ev) {
     const Atoms& atoms = x_.atoms();
+    // First, so that the foreground asked for below is read anew.
+    foreground_.HandleEvent(ev);
     switch (ev.type) {
         case PropertyNotify:
             if (ev.xproperty.window != x_.Root()) break;

@@ -11,6 +11,7 @@
 
 #include "backends/linux/WindowSystem.h"
 #include "backends/x11/X11Connection.h"
+#include "backends/x11/X11Foreground.h"
 #include "backends/x11/X11Keyboard.h"
 #include "backends/x11/X11WindowTracker.h"
 #include "backends/x11/X11Windows.h"
@@ -21,7 +22,7 @@ namespace rw::x11 {
 
 class X11MainWindow {
 public:
-    X11MainWindow(X11Connection& x, X11WindowTracker& tracker, X11Windows& windows,
+    X11MainWindow(X11Connection& x, X11WindowTracker& tracker, X11Foreground& foreground, X11Windows& windows,
                   X11Keyboard& keyboard, const lnx::WindowSystemEvents& events);
     ~X11MainWindow();
     X11MainWindow(const X11MainWindow&) = delete;
@@ -40,6 +41,7 @@ private:
 
     X11Connection& x_;
     X11WindowTracker& tracker_;
+    X11Foreground& foreground_;
     X11Windows& windows_;
     X11Keyboard& keyboard_;
     const lnx::WindowSystemEvents& events_;

@@ -1,6 +1,7 @@
 #include "backends/x11/X11WindowSystem.h"
 
 #include "backends/x11/X11Connection.h"
+#include "backends/x11/X11Foreground.h"
 #include "backends/x11/X11Keyboard.h"
 #include "backends/x11/X11MainWindow.h"
 #include "backends/x11/X11WindowTracker.h"
@@ -11,9 +12,10 @@ namespace rw::x11 {
 X11WindowSystem::X11WindowSystem(const char* displayName, int argc, char** argv)
     : x_(std::make_unique<X11Connection>(displayName)),
       tracker_(std::make_unique<X11WindowTracker>(*x_)),
-      windows_(std::make_unique<X11Windows>(*x_, *tracker_)),
-      keyboard_(std::make_unique<X11Keyboard>(*x_, *tracker_)),
-      mainWindow_(std::make_unique<X11MainWindow>(*x_, *tracker_, *windows_, *keyboard_, events)),
+      foreground_(std::make_unique<X11Foreground>(*x_, *tracker_)),
+      windows_(std::make_unique<X11Windows>(*x_, *tracker_, *foreground_)),
+      keyboard_(std::make_unique<X11Keyboard>(*x_, *tracker_, *foreground_)),
+      mainWindow_(std::make_unique<X11MainWindow>(*x_, *tracker_, *foreground_, *windows_, *keyboard_, events)),
       facts_(*x_, argc, argv),
       dialogs_(*windows_),
       roles_{files_, facts_, clock_, clipboard_, *windows_, processes_, *keyboard_, dialogs_} {

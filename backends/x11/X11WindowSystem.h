@@ -10,8 +10,10 @@
 //   Linux window systems.
 // Beside them X11Connection (the backend's own Xlib connection, separate
 // from Qt's XCB one: atoms, property reads, client messages),
-// X11WindowTracker (which window an id names; ids are reused at once) and
-// X11MainWindow (the hidden main window and the event dispatch).
+// X11WindowTracker (which window an id names; ids are reused at once),
+// X11Foreground (the active window and the focus of the window keys are
+// aimed at, followed from events) and X11MainWindow (the hidden main window
+// and the event dispatch).
 //
 // Window handles are X window ids of top-level client windows (the windows
 // the window manager manages). X errors never end the program: windows
@@ -31,6 +33,7 @@ namespace rw::x11 {
 
 class X11Connection;
 class X11WindowTracker;
+class X11Foreground;
 class X11Windows;
 class X11Keyboard;
 class X11MainWindow;
@@ -69,11 +72,13 @@ public:
 
     // For the backend's own tests.
     X11Windows& WindowsRole() { return *windows_; }
+    X11WindowTracker& Tracker() { return *tracker_; }
 
 private:
     // In the order they depend on each other; destroyed the other way round.
     std::unique_ptr<X11Connection> x_;
     std::unique_ptr<X11WindowTracker> tracker_;
+    std::unique_ptr<X11Foreground> foreground_;
     std::unique_ptr<X11Windows> windows_;
     std::unique_ptr<X11Keyboard> keyboard_;
     std::unique_ptr<X11MainWindow> mainWindow_;

@@ -81,22 +81,43 @@ bool X11WindowTracker::Watch(WinHandle w, std::uint32_t& pid) {
         // Every end of this id still queued belongs to an earlier window:
         // counted now, so that they do not count against this one.
         CountQueuedDestroys();
-        watchedAt_[w] = EndsSeen(w);
+        IdRecord& r = Record(w);
+        r.watched = true;
+        r.watchedAt = r.ends;
         return true;
     }
     return false;
 }
 
+X11WindowTracker::IdRecord& X11WindowTracker::Record(WinHandle w) {
+    auto [it, added] = ids_.try_emplace(w);
+    if (added) it->second.ends = nextEnds_++;
+    return it->second;
+}
+
 void X11WindowTracker::NoteDestroyed(WinHandle w) {
-    ++ends_[w];
+    IdRecord& r = Record(w);
+    ++r.ends;
+    if (r.ends >= nextEnds_) nextEnds_ = r.ends + 1;
     // Its id is free: a new window that gets it must count as added when
     // the client list shows it.
     std::erase(knownClients_, w);
 }
 
 std::uint64_t X11WindowTracker::EndsSeen(WinHandle w) const {
-    auto it = ends_.find(w);
-    return it != ends_.end() ? it->second : 0;
+    auto it = ids_.find(w);
+    return it != ids_.end() ? it->second.ends : 0;
+}
+
+bool X11WindowTracker::NoEndSeen(const WindowIdentity& id) const {
+    if (id.handle == 0 || id.generation == kGoneGeneration) return false;
+    if (IsOwn(id.handle)) return true;
+    return EndsSeen(id.handle) == (id.generation >> 32);
+}
+
+bool X11WindowTracker::Watching(WinHandle w) const {
+    auto it = ids_.find(w);
+    return it != ids_.end() && it->second.watched && it->second.watchedAt == it->second.ends;
 }
 
 void X11WindowTracker::CountQueuedDestroys() {
@@ -107,10 +128,9 @@ void X11WindowTracker::CountQueuedDestroys() {
     for (const auto& [w, n] : queued) {
         // The queue gives up its events from the front only, so the first
         // ones of a window are those counted before.
-        std::uint32_t& ahead = endsCountedAhead_[w];
-        while (ahead < n) {
+        while (Record(w).countedAhead < n) {
             NoteDestroyed(w);
-            ++ahead;
+            ++Record(w).countedAhead;
         }
     }
 }
@@ -133,7 +153,7 @@ bool X11WindowTracker::IsSame(const WindowIdentity& id) {
     // happened, even while nobody dispatches events.
     if (!ReadPid(id.handle, pid)) return false;
     CountQueuedDestroys();
-    if (EndsSeen(id.handle) != (id.generation >> 32)) return false;
+    if (!NoEndSeen(id)) return false;
     const auto idPid = static_cast<std::uint32_t>(id.generation & 0xFFFFFFFFu);
     return idPid == 0 || pid == 0 || pid == idPid;
 }
@@ -169,25 +189,30 @@ WinHandle X11WindowTracker::OnDestroyNotify(const XEvent& ev) {
     // Only the windows we watch report their own destruction.
     if (!IsOwnDestroy(ev)) return 0;
     const auto w = static_cast<WinHandle>(ev.xdestroywindow.window);
-    auto ahead = endsCountedAhead_.find(w);
+    auto known = ids_.find(w);
     std::uint64_t stillAhead = 0;
-    if (ahead != endsCountedAhead_.end()) {
+    if (known != ids_.end() && known->second.countedAhead > 0) {
         // Counted while it waited in the queue; its id may name a new,
         // known window by now.
-        stillAhead = --ahead->second;
-        if (stillAhead == 0) endsCountedAhead_.erase(ahead);
+        stillAhead = --known->second.countedAhead;
     } else {
         NoteDestroyed(w);
     }
+    IdRecord& r = Record(w);
     // Which end of this id this is (those still counted ahead come later).
     // When a window with this id has been watched since, the id stands for
     // that one now: reported by its id, this end would make whoever took up
     // the new window forget it. The new window's own end is reported in its
     // turn.
-    const std::uint64_t thisEnd = EndsSeen(w) - stillAhead;
-    auto watched = watchedAt_.find(w);
-    const bool newerWindowWatched = watched != watchedAt_.end() && watched->second >= thisEnd;
-    return newerWindowWatched ? 0 : w;
+    const std::uint64_t thisEnd = r.ends - stillAhead;
+    const bool newerWindowWatched = r.watched && r.watchedAt >= thisEnd;
+    if (newerWindowWatched) return 0;
+    // The last window watched under this id has ended and no end of it is
+    // still to come: nothing more is to be known of the id. Identities
+    // taken of its windows stay told apart from any later window with it,
+    // whose record starts above every value given so far.
+    if (stillAhead == 0) ids_.erase(w);
+    return w;
 }
 
 }  // namespace rw::x11

@@ -12,6 +12,7 @@
 
 #include <X11/Xlib.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <unordered_map>
 #include <vector>
@@ -33,8 +34,19 @@ public:
     WindowIdentity Identify(WinHandle w);
     bool IsSame(const WindowIdentity& id);
 
-    // How many ends of windows with this id have been seen.
+    // Which end of a window with this id was seen last: it changes with
+    // every end seen, and a value it had is never given again to that id
+    // (after the tracker forgot an id, it starts from a fresh value). 0 for
+    // an id it knows nothing of.
     std::uint64_t EndsSeen(WinHandle w) const;
+    // No end of the window identified has been seen since (no round trip:
+    // only what has been counted so far).
+    bool NoEndSeen(const WindowIdentity& id) const;
+    // Whether the window with this id now is watched: its end will be seen.
+    bool Watching(WinHandle w) const;
+    // How many window ids the tracker keeps records of; for tests. Those of
+    // windows whose end has been reported are forgotten.
+    std::size_t IdsKept() const { return ids_.size(); }
     // Counts the ends of watched windows that wait in Xlib's queue, without
     // taking them out of it (the event loop still reports them).
     void CountQueuedDestroys();
@@ -68,14 +80,23 @@ private:
     WinHandle main_ = 0;
     WinHandle notify_ = 0;
     std::vector<WinHandle> knownClients_;
-    // Per window id: the count of destructions seen (the generation of the
-    // window that has the id now), and how many of those were counted ahead
-    // while their events still waited in the queue.
-    std::unordered_map<WinHandle, std::uint64_t> ends_;
-    std::unordered_map<WinHandle, std::uint32_t> endsCountedAhead_;
-    // Per window id: the count of its ends when a window with it was last
-    // watched (found, and its structure events selected).
-    std::unordered_map<WinHandle, std::uint64_t> watchedAt_;
+    // Per window id: the ends seen (the generation of the window that has
+    // the id now), counted up from a value no earlier record of the id had;
+    // how many of those ends were counted ahead while their events still
+    // waited in the queue; and the ends when a window with the id was last
+    // watched (found, and its structure events selected). A record goes
+    // once the end of the last window watched under its id has been
+    // reported: the tables hold the ids of live windows only.
+    struct IdRecord {
+        std::uint64_t ends = 0;
+        std::uint32_t countedAhead = 0;
+        bool watched = false;
+        std::uint64_t watchedAt = 0;
+    };
+    IdRecord& Record(WinHandle w);
+    std::unordered_map<WinHandle, IdRecord> ids_;
+    // The first value of the next record: above every value given so far.
+    std::uint64_t nextEnds_ = 1;
 };
 
 }  // namespace rw::x11

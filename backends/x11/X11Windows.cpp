@@ -68,7 +68,8 @@ Bool IsPingReply(Display*, XEvent* ev, XPointer arg) {
 
 }  // namespace
 
-X11Windows::X11Windows(X11Connection& x, X11WindowTracker& tracker) : x_(x), tracker_(tracker) {
+X11Windows::X11Windows(X11Connection& x, X11WindowTracker& tracker, X11Foreground& foreground)
+    : x_(x), tracker_(tracker), foreground_(foreground) {
     char host[256] = {};
     if (gethostname(host, sizeof host - 1) == 0) hostName_ = host;
 }
@@ -91,15 +92,6 @@ std::vector<WinHandle> X11Windows::ClientList() {
     for (unsigned long w : x_.ReadItems(x_.Root(), x_.atoms().netClientList))
         out.push_back(static_cast<WinHandle>(w));
     return out;
-}
-
-WinHandle X11Windows::GetForegroundWindow() {
-    std::uint32_t w = 0;
-    if (!x_.ReadCardinal(x_.Root(), x_.atoms().netActiveWindow, w)) return 0;
-    // Window managers may leave the id of a destroyed window in the property
-    // until something else is activated; that window is no foreground window.
-    if (w != 0 && !WindowExists(w)) return 0;
-    return w;
 }
 
 std::string X11Windows::GetWindowText(WinHandle w) {
@@ -249,12 +241,36 @@ bool X11Windows::IsRemoteClient(WinHandle w) {
     return !SameHost(machine, hostName_);
 }
 
+X11Windows::TargetFacts* X11Windows::FactsOfTarget(WinHandle w) {
+    const WinHandle target = foreground_.Target().handle;
+    if (w == 0 || !foreground_.AimedAt(target)) return nullptr;
+    if (targetFacts_.id != foreground_.Target() || targetFacts_.window != w) {
+        // Toolkits give the focus to a window inside the top-level one.
+        targetFacts_ = TargetFacts{};
+        if (w != target && !IsAncestorOrSelf(target, w)) return nullptr;
+        targetFacts_.id = foreground_.Target();
+        targetFacts_.window = w;
+        targetFacts_.client = ClientOf(w);
+        targetFacts_.takesPing = SupportsProtocol(targetFacts_.client, x_.atoms().netWmPing);
+    }
+    return &targetFacts_;
+}
+
 std::uint32_t X11Windows::GetWindowProcessId(WinHandle w) {
+    TargetFacts* facts = FactsOfTarget(w);
+    if (facts != nullptr && facts->pidRead) return facts->pid;
     std::uint32_t pid = 0;
-    if (!x_.ReadCardinal(w, x_.atoms().netWmPid, pid)) return 0;
-    // A program shown here from another host (ssh -X) has its process
-    // there: the same number here names some unrelated local process.
-    if (pid != 0 && IsRemoteClient(w)) return 0;
+    if (!x_.ReadCardinal(w, x_.atoms().netWmPid, pid)) {
+        pid = 0;
+    } else if (pid != 0 && IsRemoteClient(w)) {
+        // A program shown here from another host (ssh -X) has its process
+        // there: the same number here names some unrelated local process.
+        pid = 0;
+    }
+    if (facts != nullptr) {
+        facts->pid = pid;
+        facts->pidRead = true;
+    }
     return pid;
 }
 
@@ -345,13 +361,26 @@ bool X11Windows::WaitForPingReply(long serial, std::uint32_t deadlineMs, WinHand
 }
 
 bool X11Windows::WaitUntilAnswers(WinHandle w, std::uint32_t timeoutMs) {
-    if (!WindowExists(w)) return false;
+    // The window keys are aimed at is known to exist from the events; what
+    // else a wait needs of it is read once.
+    TargetFacts* facts = FactsOfTarget(w);
+    if (facts == nullptr && !WindowExists(w)) return false;
+    // Nothing sent since it last answered: it has read everything already
+    // (the wait before a character follows the one after the step before).
+    const std::uint64_t input = x_.InputSent();
+    if (facts != nullptr && facts->answered && facts->answeredAtInput == input) return true;
     const std::uint32_t start = posix::MonotonicMs();
-    // The round trip: everything sent so far, key events included, has
-    // reached the server and been delivered.
-    XSync(x_.dpy(), False);
-    WinHandle client = ClientOf(w);
-    if (!SupportsProtocol(client, x_.atoms().netWmPing)) return true;
+    const WinHandle client = facts != nullptr ? facts->client : ClientOf(w);
+    const bool takesPing =
+        facts != nullptr ? facts->takesPing : SupportsProtocol(client, x_.atoms().netWmPing);
+    if (!takesPing) {
+        // The round trip: everything sent so far, key events included, has
+        // reached the server and been delivered.
+        XSync(x_.dpy(), False);
+        return true;
+    }
+    // The ping goes out after the key events on the same connection, so the
+    // window reads them first: its answer says more than a round trip would.
     // The window answers a ping from its event loop, so an answer means the
     // events before it have been read.
     std::uint32_t limit = timeoutMs < kPingLimitMs ? timeoutMs : kPingLimitMs;
@@ -366,6 +395,10 @@ bool X11Windows::WaitUntilAnswers(WinHandle w, std::uint32_t timeoutMs) {
     // An answer to a ping also tells that the characters typed for the
     // window have been read: their lent keycodes may change again.
     if (answered && onAnswered) onAnswered(w, client);
+    if (facts != nullptr) {
+        facts->answered = answered;
+        facts->answeredAtInput = input;
+    }
     return answered;
 }
 

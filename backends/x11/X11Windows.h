@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "backends/x11/X11Connection.h"
+#include "backends/x11/X11Foreground.h"
 #include "backends/x11/X11WindowTracker.h"
 #include "platform/Windows.h"
 
@@ -22,18 +23,23 @@ namespace rw::x11 {
 
 class X11Windows final : public Windows {
 public:
-    X11Windows(X11Connection& x, X11WindowTracker& tracker);
+    X11Windows(X11Connection& x, X11WindowTracker& tracker, X11Foreground& foreground);
 
     // The clients the window manager lists (_NET_CLIENT_LIST).
     std::vector<WinHandle> ClientList();
 
-    WinHandle GetForegroundWindow() override;
+    // Known from events; asked of the server only after a change.
+    WinHandle GetForegroundWindow() override { return foreground_.Active(); }
     bool SetForegroundWindow(WinHandle w) override;
     // X gives a closed window's id to the next client at once: the identity
     // is the id plus the count of its destructions seen so far (and the
-    // window's _NET_WM_PID); see X11WindowTracker.
+    // window's _NET_WM_PID); see X11WindowTracker. The window keys are
+    // aimed at is told from the events alone (its end seen or not), with no
+    // round trip.
     WindowIdentity IdentifyWindow(WinHandle w) override { return tracker_.Identify(w); }
-    bool IsSameWindow(const WindowIdentity& id) override { return tracker_.IsSame(id); }
+    bool IsSameWindow(const WindowIdentity& id) override {
+        return foreground_.IsTarget(id) ? foreground_.TargetSame() : tracker_.IsSame(id);
+    }
     std::string GetWindowText(WinHandle w) override;
     std::string GetClassName(WinHandle w) override;
     bool GetWindowRect(WinHandle w, Rect& r) override;
@@ -72,7 +78,26 @@ private:
     bool WaitForPingReply(long serial, std::uint32_t deadlineMs, WinHandle client);
 
     X11Connection& x_;
+    // What a wait for the window keys are aimed at needs to know of it,
+    // read once per target: it is asked after every character.
+    struct TargetFacts {
+        WindowIdentity id;
+        WinHandle window = 0;  // the target or a window inside it (its focus)
+        WinHandle client = 0;
+        bool takesPing = false;
+        bool pidRead = false;
+        std::uint32_t pid = 0;
+        // The input sent when the window last answered a ping sent after it.
+        bool answered = false;
+        std::uint64_t answeredAtInput = 0;
+    };
+    // The facts of w when keys are aimed at it or at the window w lies in
+    // (filled on first use), else nullptr.
+    TargetFacts* FactsOfTarget(WinHandle w);
+
     X11WindowTracker& tracker_;
+    X11Foreground& foreground_;
+    TargetFacts targetFacts_;
     std::string hostName_;
     long pingSerial_ = 0x52570000;
 };

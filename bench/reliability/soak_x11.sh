@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Soak on Linux: COUNT zenity entry dialogs in a row, each opened once the
 # previous one has ended, all answered by one item; prints how many were
-# answered and the resident memory of the replywick process along the way.
+# answered, the resident memory of the replywick process along the way and
+# (with the accessibility bus) the warnings of D-Bus libraries it printed.
 # Figures only: nothing here fails on time.
 #
 #   bench/reliability/soak_x11.sh [PROGRAM] [COUNT]
@@ -44,7 +45,8 @@ for i in $(seq 1 "$COUNT"); do
         answered=$((answered + 1))
     else
         missed=$((missed + 1))
-        echo "dialog $i missed (it printed '$out')" >&2
+        echo "dialog $i missed (it printed '$out'); the program's last lines:" >&2
+        tail -25 "$WORK/rw.log" | sed 's/^/    /' >&2
     fi
     kill -0 "$RW_PID" 2>/dev/null || fail "replywick ended during dialog $i"
     case $i in 1 | 10 | 100 | 500 | 1000 | "$COUNT") rss[$i]=$(rss_kib) ;; esac
@@ -53,6 +55,9 @@ total=$(( $(now_ms) - t0 ))
 
 echo "Soak on X11 (Xvfb, openbox; zenity entry dialogs one after another; accessibility: $([ "$ATSPI" = 1 ] && echo on || echo off))"
 echo "  dialogs: $COUNT; answered: $answered; missed: $missed"
+if [ "$ATSPI" = 1 ]; then
+    echo "  dbind warnings: $(grep -c -e dbind -e 'Unable to open bus connection' "$WORK/rw.log")"
+fi
 echo "  time: $((total / 1000)) s in all, $((total / COUNT)) ms per dialog on average (zenity start included), slowest $slowest ms"
 for k in $(printf '%s\n' 0 1 10 100 500 1000 "$COUNT" | sort -nu); do
     [ -n "${rss[$k]:-}" ] || continue

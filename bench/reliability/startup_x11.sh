@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Start-up time on Linux: from starting the process to the tray icon being
 # shown (the trace line "x11: tray icon add" of RW_X11_TRACE=1), and to the
-# icon sitting embedded in the tray host; median, fastest and slowest of
-# RUNS starts. Figures only: nothing here fails on time.
+# icon sitting embedded in the tray host, and how long a second instance
+# takes to see the first and end; median, fastest and slowest of RUNS
+# starts. Figures only: nothing here fails on time.
 #
 #   bench/reliability/startup_x11.sh [PROGRAM] [RUNS]
 #       PROGRAM  default build/linux/replywick; RUNS default 20
@@ -32,7 +33,7 @@ def icon_embedded():
     return any((m := embedded.match(line)) and int(m.group(1)) > 4 for line in tree.splitlines())
 
 
-shown, embeds = [], []
+shown, embeds, seconds = [], [], []
 for _ in range(runs):
     t0 = time.monotonic()
     p = subprocess.Popen([program], stderr=subprocess.PIPE, stdout=subprocess.DEVNULL, env=env, text=True)
@@ -49,6 +50,10 @@ for _ in range(runs):
                 t_embed = time.monotonic()
                 break
             time.sleep(0.002)
+    # A second instance beside the running one ends at once, having seen it.
+    t_second = time.monotonic()
+    if subprocess.run([program], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30).returncode == 0:
+        seconds.append((time.monotonic() - t_second) * 1000)
     p.send_signal(signal.SIGTERM)
     # Keep reading, or a full pipe would stop it from ending.
     for line in p.stderr:
@@ -72,4 +77,5 @@ def line(label, values):
 print("Start-up on X11 (Xvfb, openbox, trayer; one item; from starting the process)")
 print(line("to the tray icon shown (trace line)", shown))
 print(line("to the icon embedded in the tray host (polled with xwininfo)", embeds))
+print(line("a second instance, from its start to its end beside the first", seconds))
 EOF

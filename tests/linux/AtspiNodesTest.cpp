@@ -1,5 +1,6 @@
 // The bus-free part of the accessibility bridge: which accessible name
-// stands for which dialog button, and which node holds a dialog's text.
+// stands for which dialog button, which node holds a dialog's text, and
+// which processes are not waited for again.
 #include <gtest/gtest.h>
 
 #include "backends/atspi/AccessibilityBridge.h"
@@ -11,6 +12,7 @@ using rw::atspi::ButtonNameMatches;
 using rw::atspi::CutText259;
 using rw::atspi::DialogTextFromNodes;
 using rw::atspi::StripMnemonics;
+using rw::atspi::UnpublishedProcesses;
 
 TEST(ButtonNames, EveryIdWithItsEnglishAndGermanNames) {
     const struct {
@@ -101,6 +103,37 @@ TEST(DialogText, NoLabelNoText) {
 TEST(DialogText, LongTextIsCut) {
     const std::string msg = "Start " + std::string(300, 'x');
     EXPECT_EQ(DialogTextFromNodes(Nodes({{"label", msg}})), msg.substr(0, 259));
+}
+
+// A process that never registered is known by its id and its start time:
+// a later process with the same id is waited for again.
+TEST(Unpublished, KnownByIdAndStartTime) {
+    UnpublishedProcesses u;
+    EXPECT_FALSE(u.Contains(100, 5));
+    u.Add(100, 5);
+    EXPECT_TRUE(u.Contains(100, 5));
+    EXPECT_FALSE(u.Contains(100, 6));
+    EXPECT_FALSE(u.Contains(101, 5));
+    // The later process replaces the earlier one of the same id.
+    u.Add(100, 6);
+    EXPECT_TRUE(u.Contains(100, 6));
+    EXPECT_FALSE(u.Contains(100, 5));
+    EXPECT_EQ(u.Size(), 1u);
+    // One that registers after all is forgotten.
+    u.Forget(100);
+    EXPECT_FALSE(u.Contains(100, 6));
+    EXPECT_EQ(u.Size(), 0u);
+}
+
+TEST(Unpublished, BoundedOldestGoesFirst) {
+    UnpublishedProcesses u;
+    for (std::uint32_t pid = 1; pid <= 10 * UnpublishedProcesses::kMax; ++pid) u.Add(pid, pid * 7);
+    EXPECT_EQ(u.Size(), UnpublishedProcesses::kMax);
+    const std::uint32_t last = 10 * UnpublishedProcesses::kMax;
+    EXPECT_TRUE(u.Contains(last, last * 7));
+    EXPECT_TRUE(u.Contains(last - UnpublishedProcesses::kMax + 1, (last - UnpublishedProcesses::kMax + 1) * 7));
+    EXPECT_FALSE(u.Contains(last - UnpublishedProcesses::kMax, (last - UnpublishedProcesses::kMax) * 7));
+    EXPECT_FALSE(u.Contains(1, 7));
 }
 
 }  // namespace

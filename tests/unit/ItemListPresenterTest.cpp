@@ -2,11 +2,15 @@
 // as a list box would.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 
 #include "items/ItemText.h"
 #include "tests/unit/CoreFixture.h"
 #include "ui/ItemListPresenter.h"
+#include "ui/SettingsServices.h"
 
 using namespace rw;
 
@@ -330,6 +334,44 @@ TEST_F(ItemListTest, OkSaysWhenOtherUsersCouldChangeTheSettingsFile) {
               "was left as it was:\n/home/u/replywick.ini");
     // German too, in the same form as the other messages.
     EXPECT_EQ(ItemListTextsFor(false).notTrusted.back(), ':');
+}
+
+// OK with the program's own services on a real settings file: what the
+// user is told when the save does not happen, and that the file stays.
+TEST_F(ItemListTest, OkOnAReadOnlyOrUnwritableFileSaysSoAndKeepsTheFile) {
+    const std::string path = (Folder() / "replywick.ini").string();
+    const std::string old = "; Replywick\r\n\r\n\r\n[Item]\r\nDesc=old\r\n\r\n\r\n";
+    const auto fileText = [&path] {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    App.IniPath = path;
+    App.UseEnglish = true;
+    for (const bool readOnly : {true, false}) {
+        SCOPED_TRACE(readOnly ? "read-only" : "the write fails");
+        std::filesystem::remove(path);
+        std::ofstream(path, std::ios::binary) << old;
+        if (readOnly) std::filesystem::permissions(path, std::filesystem::perms::owner_read);
+        fake.failNextWrite = !readOnly;
+        view = ListBoxView{};
+        gItems.Clear();
+        gItems.AddItem(Named("new", "t new"));
+        gItems.UpdateConfirm();
+        list = std::make_unique<ItemListPresenter>(view, gItems, CurItem, ProgramItemListServices(gItems));
+        list->Init();
+        list->Ok();
+        EXPECT_EQ(view.events.back(), readOnly ? "info The settings file is read-only and was left as it was:\n" + path
+                                               : "info The settings file could not be written and is unchanged:\n" + path);
+        EXPECT_EQ(fileText(), old);
+    }
+    // The same OK where the file can be written says nothing and saves.
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    view = ListBoxView{};
+    list = std::make_unique<ItemListPresenter>(view, gItems, CurItem, ProgramItemListServices(gItems));
+    list->Init();
+    list->Ok();
+    EXPECT_EQ(view.events.back(), "close");
+    EXPECT_NE(fileText().find("Desc=new"), std::string::npos);
 }
 
 TEST_F(ItemListTest, CancelPutsTheListBackAndWritesNothing) {

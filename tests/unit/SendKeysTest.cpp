@@ -203,6 +203,65 @@ TEST_F(SendKeysTest, ANewWindowWithTheTargetsHandleGetsNothing) {
     EXPECT_EQ(Input(), (Lines{Char("a")}));
 }
 
+TEST_F(SendKeysTest, APopupThatTakesTheFocusGetsNothing) {
+    // The dialog stays in front, but a popup of another program takes the
+    // input focus during the pause: keys typed now would land in it.
+    fake.charactersFollowFocus = true;
+    const WinHandle popup = fake.AddWindow(Window("Popup"));
+    fake.At(30, [&] { fake.SetFocusWindow(popup); });
+    SendKeys("ab{DELAY=50}cd{ENTER}");
+    EXPECT_EQ(fake.Lines({"key", "char"}), (Lines{Char("a"), Char("b")}));
+    EXPECT_EQ(fake.Lines({"refused"}), (Lines{"refused char 'c' -> " + Hex(dlg)}));
+    EXPECT_EQ(fake.debugLines.back(), "   SendKeys stopped: the target window lost the keyboard");
+    EXPECT_FALSE(fake.keyTargetSet) << "the keys are for nobody after playback";
+}
+
+TEST_F(SendKeysTest, TargetLeavingBetweenTheCheckAndTheEventGetsNoMore) {
+    // The player's check passes; then, inside the window system's work for
+    // the third character, another window comes to the front. That
+    // character and everything after it go nowhere, and the held Shift is
+    // let go.
+    fake.charactersFollowFocus = true;
+    const WinHandle o = fake.AddWindow(Window("Other"));
+    fake.beforeInput = [&] {
+        // Shift has just been let go after "a": "b" is on its way.
+        if (fake.Lines({"keyup"}).size() == 2) fake.SetForeground(o);
+    };
+    SendKeys("{SHIFT}ab{TAB}c");
+    EXPECT_EQ(fake.Lines({"key", "char"}), (Lines{"keydown 0x10 scan 0x2A", Char("a"), "keyup 0x10 scan 0x2A",
+                                                  "keyup 0xA1 scan 0x36 ext"}));
+    EXPECT_EQ(fake.Lines({"refused"}), (Lines{"refused " + Char("b")}));
+    EXPECT_EQ(fake.debugLines.back(), "   SendKeys stopped: the target window lost the keyboard");
+}
+
+TEST_F(SendKeysTest, KeyPressRefusedInTheGapStopsPlayback) {
+    // The same for a named key: a new window with the target's handle comes
+    // up while the key is on its way.
+    fake.beforeInput = [&] {
+        // Enter is down and up again: TAB is on its way.
+        if (fake.Lines({"keyup"}).size() == 1 && fake.Lines({"refused"}).empty()) {
+            fake.AddWindowReusing(dlg, Window("Next"));
+            fake.SetForeground(dlg);
+            fake.SetFocusWindow(dlg);
+        }
+    };
+    SendKeys("{ENTER}{TAB}x");
+    EXPECT_EQ(fake.Lines({"key", "char"}), (Lines{"keydown 0x0D scan 0x1C", "keyup 0x0D scan 0x1C"}));
+    EXPECT_EQ(fake.Lines({"refused"}), (Lines{"refused keydown 0x09 scan 0x0F"}));
+    EXPECT_EQ(fake.debugLines.back(), "   SendKeys stopped: the target window lost the keyboard");
+}
+
+TEST_F(SendKeysTest, TheKeysAreForTheTargetWhilePlaying) {
+    fake.charactersFollowFocus = true;
+    std::vector<WindowIdentity> seen;
+    fake.beforeInput = [&] { seen.push_back(fake.keyTargetSet ? fake.keyTarget : WindowIdentity{}); };
+    SendKeys("ab");
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0], fake.IdentifyWindow(dlg));
+    EXPECT_EQ(seen[1], fake.IdentifyWindow(dlg));
+    EXPECT_FALSE(fake.keyTargetSet);
+}
+
 TEST_F(SendKeysTest, ButtonPressesAndWindowCommandsStillReachTheDialogBehindAnother) {
     // They name the dialog itself, so they stay with it while it exists.
     const WinHandle yes = fake.AddChild(dlg, "Button", "&Yes", 6);

@@ -484,3 +484,17 @@ TEST_F(WatcherTest, AStopRequestDuringTheDelayPlaysNothingAndIsOverAfterwards) {
     EXPECT_FALSE(StopRequested()) << "the next window is examined as usual";
 }
 
+
+// A window the poll examines just before it is activated (its activation is
+// announced later) is not in front when its macro is to begin: it is taken
+// up again when it does come to the front, not counted as done.
+TEST_F(WatcherTest, AWindowNotYetInFrontWhenPlaybackBeginsIsTakenUpWhenItComes) {
+    fake.SetForeground(dlg);
+    fake.At(fake.Now() + 1, [&] { fake.SetForeground(0); });
+    watcher.OnPollTimer();
+    EXPECT_TRUE(Typed().empty());
+    EXPECT_EQ(fake.debugLines.back(), " Not played: the window was not in front when the macro began");
+    fake.SetForeground(dlg);
+    watcher.OnShellHook(4, dlg);
+    EXPECT_EQ(Typed(), (Lines{CharA()}));
+}

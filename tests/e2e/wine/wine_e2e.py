@@ -110,15 +110,23 @@ class Session:
                     pass
         if os.path.exists("/tmp/.X11-unix/X" + n) or os.path.exists(lock):
             raise Failure("display %s is in use" % self.display)
-        self.spawn(["Xvfb", self.display, "-screen", "0", "1280x800x24", "-nolisten", "tcp"], "xvfb.log")
+        # -noreset: the server would otherwise reset, and refuse the window
+        # manager for a moment, when its first client (xdpyinfo) leaves.
+        self.spawn(["Xvfb", self.display, "-screen", "0", "1280x800x24", "-nolisten", "tcp", "-noreset"], "xvfb.log")
         wait_until(lambda: os.path.exists("/tmp/.X11-unix/X" + n), 10, "Xvfb")
         wait_until(lambda: subprocess.call(["xdpyinfo"], env=self.env, stdout=subprocess.DEVNULL,
                                            stderr=subprocess.DEVNULL) == 0, 10, "the X server to answer")
         self.spawn(["openbox"], "openbox.log")
+
+        def x_says(cmd, needle):
+            return needle in subprocess.run(cmd, env=self.env, capture_output=True, text=True).stdout
+
+        wait_until(lambda: x_says(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], "window id"), 10,
+                   "openbox to manage the screen")
         if tray:
             self.spawn(["trayer", "--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "100",
                         "--heighttype", "pixel", "--height", "24"], "trayer.log")
-        time.sleep(0.3)
+            wait_until(lambda: x_says(["xwininfo", "-root", "-tree"], '"panel"'), 10, "the tray host")
 
     @staticmethod
     def lock_owner_alive(lock):
@@ -455,6 +463,13 @@ def case_icon_back_after_shell_restart(s):
     time.sleep(1.5)
     check(s.events(t, {"COMMAND"}) == [], "answered while off")
     check("NewFG: 'Restarted'" not in s.debug_lines(rw), "examined while off")
+    # The icon that came back is the program's: a click on it switches the
+    # watcher on, and the dialog is answered once it is in front again.
+    s.click_tray_icon(1)
+    wait_until(lambda: s.tray_icon_state() == "on", 10, "the icon to answer a click")
+    subprocess.check_call(["xdotool", "search", "--name", "^Restarted$", "windowactivate"], env=s.env)
+    s.wait_log(t, "GONE D1")
+    check(s.events(t, {"COMMAND"}) == ["COMMAND D1 6"], "events: %s" % s.events(t))
 
 
 def case_menu_active_entry(s):
@@ -471,6 +486,15 @@ def case_menu_active_entry(s):
     time.sleep(1.5)
     check(s.events(t, {"COMMAND"}) == [], "answered while off")
     check("NewFG: 'Menu Off'" not in s.debug_lines(rw), "examined while off")
+    # The same entry switches it on again, and the dialog is answered once
+    # it is in front again.
+    s.click_tray_icon(3)
+    x, y, w, h = wait_until(s.popup_menu_geometry, 10, "the pop-up menu")
+    subprocess.check_call(["xdotool", "mousemove", str(x + w // 2), str(y + h - 37), "click", "1"], env=s.env)
+    wait_until(lambda: s.tray_icon_state() == "on", 10, "the active icon")
+    subprocess.check_call(["xdotool", "search", "--name", "^Menu Off$", "windowactivate"], env=s.env)
+    s.wait_log(t, "GONE D1")
+    check(s.events(t, {"COMMAND"}) == ["COMMAND D1 6"], "events: %s" % s.events(t))
 
 
 def case_menu_close_writes_settings(s):

@@ -144,21 +144,21 @@ def xdo(s, *args):
     subprocess.check_call(["xdotool"] + [str(a) for a in args], env=s.env)
 
 
+# The X server hands the program its input in order: a click lands after the
+# pointer has arrived (--sync waits for that) and after the keys before it.
+# What a click or a key does is waited for by the caller, on the window
+# itself.
 def click(s, point, button=1, repeat=1):
-    xdo(s, "mousemove", point[0], point[1])
-    time.sleep(0.15)
+    xdo(s, "mousemove", "--sync", point[0], point[1])
     xdo(s, "click", "--repeat", repeat, "--delay", 120, button)
-    time.sleep(0.2)
 
 
 def keys(s, *names):
     xdo(s, "key", "--delay", 80, *names)
-    time.sleep(0.2)
 
 
 def type_text(s, text):
     xdo(s, "type", "--delay", 50, text)
-    time.sleep(0.2)
 
 
 def drag(s, start, end, steps=8):
@@ -182,8 +182,7 @@ def menu_entry(s, offset):
     e2e.wait_until(lambda: s.tray_icon_state() in ("on", "off"), 10, "the icon in the tray")
     s.click_tray_icon(3)
     x, y, w, h = e2e.wait_until(s.popup_menu_geometry, 10, "the pop-up menu")
-    xdo(s, "mousemove", x + w // 2, y + offset)
-    time.sleep(0.15)
+    xdo(s, "mousemove", "--sync", x + w // 2, y + offset)
     xdo(s, "click", 1)
 
 
@@ -583,10 +582,9 @@ def case_about_program_name(s):
     s.start_rw()
     about = open_about(s)
     check(about.client[2:] == (300, 190), "About client size %s" % (about.client[2:],))
-    xdo(s, "mousemove", *about.centre("lblApp"))
-    time.sleep(0.3)
-    cursor = ctl_out(s, "cursor")[1].split()[0]
-    check(cursor not in ("arrow", "ibeam"), "the pointer over the program's name: %s" % cursor)
+    xdo(s, "mousemove", "--sync", *about.centre("lblApp"))
+    e2e.wait_until(lambda: ctl_out(s, "cursor")[1].split()[0] not in ("arrow", "ibeam"), 10,
+                   "a pointer over the program's name that shows it can be clicked")
     click(s, about.centre("lblApp"))
     box = dialog(s, "Information", None, until=lambda x: x.hwnd != about.hwnd and x.foreground,
                  what="the message box")
@@ -602,9 +600,11 @@ def case_about_program_name(s):
 def case_settings_close_while_open(s):
     # Replywick is told to close while the list and the editor are open:
     # both close as by Cancel, the program ends, and the settings file gets
-    # the list as it was before the window opened.
+    # the list as it was before the window opened. The file starts in
+    # another form (LF line ends, a comment of the user's): only a write at
+    # the end puts it into the program's own.
     check = e2e.check
-    d = s.install(ini=three_items())
+    d = s.install(ini=three_items().replace("\r\n", "\n"))
     rw = s.start_rw()
     lst = open_settings(s)
     keys(s, "Delete")
@@ -616,7 +616,10 @@ def case_settings_close_while_open(s):
     rw.wait(timeout=20)
     lines = s.debug_lines(rw)
     check(lines.count("Replywick end -------------") == 1, "end lines: %s" % lines[-5:])
-    check(descs(e2e.read(ini_path(d))) == ["Alpha", "Beta", "Gamma"], "items %r" % descs(e2e.read(ini_path(d))))
+    text = e2e.read(ini_path(d))
+    check(descs(text) == ["Alpha", "Beta", "Gamma"], "items %r" % descs(text))
+    check(text.startswith("; Replywick\r\n\r\n\r\n[Item]\r\nDesc=Alpha\r\n") and "\n" not in text.replace("\r\n", ""),
+          "the settings file was not written at the end: %r" % text[:120])
     check(s.ctl("wait-gone", "5000") == 0, "the main window is still there")
 
 

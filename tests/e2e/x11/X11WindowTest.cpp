@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "backends/x11/X11WindowSystem.h"
+#include "backends/x11/X11WindowTracker.h"
 
 namespace rw::x11 {
 namespace {
@@ -254,6 +255,187 @@ TEST_F(WindowIdentityTest, ClientListShowsNewOwnerOfAnOldIdAsCreated) {
         Dispatch();
         return Count(gone_, id) == 2;
     }));
+}
+
+// A long session sees many windows come and go: what the tracker keeps is
+// that of the windows that live.
+TEST_F(WindowIdentityTest, TrackerForgetsWindowsWhoseEndWasReported) {
+    auto keep = OpenClient(false);
+    ASSERT_TRUE(keep);
+    const WindowIdentity kept = W().IdentifyWindow(static_cast<WinHandle>(keep->win));
+    // Many at a time, so that they have ids of their own (the server hands
+    // a closed client's ids to the next one).
+    for (int round = 0; round < 3; ++round) {
+        std::vector<std::unique_ptr<Client>> clients;
+        std::vector<WindowIdentity> ids;
+        for (int i = 0; i < 20; ++i) {
+            clients.push_back(OpenClient(false));
+            ASSERT_TRUE(clients.back());
+            ids.push_back(W().IdentifyWindow(static_cast<WinHandle>(clients.back()->win)));
+            ASSERT_TRUE(W().IsSameWindow(ids.back()));
+        }
+        EXPECT_GE(plat_->Tracker().IdsKept(), 20u);
+        for (auto& c : clients) c->Close();
+        for (const auto& id : ids) ASSERT_TRUE(WaitUntil([&] { return !W().IsSameWindow(id); }));
+        Dispatch();
+        for (const auto& id : ids) EXPECT_FALSE(W().IsSameWindow(id));
+        EXPECT_LE(plat_->Tracker().IdsKept(), 1u) << "round " << round;
+    }
+    EXPECT_TRUE(W().IsSameWindow(kept));
+}
+
+// An id the tracker has forgotten is handed to a new window: an identity of
+// the old window still names no window.
+TEST_F(WindowIdentityTest, ForgottenIdGivenToANewWindowIsAnotherWindow) {
+    auto a = OpenClient(false);
+    ASSERT_TRUE(a);
+    const auto id = static_cast<WinHandle>(a->win);
+    const WindowIdentity first = W().IdentifyWindow(id);
+    a->Close();
+    ASSERT_TRUE(WaitUntil([&] { return !W().IsSameWindow(first); }));
+    Dispatch();
+    ASSERT_EQ(Count(gone_, id), 1u);
+    auto b = OpenClientWithId(id, false);
+    ASSERT_TRUE(b) << "the server did not reuse the window id";
+    EXPECT_FALSE(W().IsSameWindow(first));
+    const WindowIdentity second = W().IdentifyWindow(id);
+    EXPECT_NE(second, first);
+    EXPECT_TRUE(W().IsSameWindow(second));
+    EXPECT_FALSE(W().IsSameWindow(first));
+}
+
+// ---- Keys only where they belong ---------------------------------------------
+
+// A mapped window of another program that the window manager has made the
+// active one, with the input focus.
+class KeyTargetTest : public WindowIdentityTest {
+protected:
+    void SetUp() override {
+        WindowIdentityTest::SetUp();
+        if (IsSkipped()) return;
+        plat_->CreateMainWindow();
+        target_ = OpenClient(true);
+        ASSERT_TRUE(target_);
+        XSelectInput(target_->dpy, target_->win, KeyPressMask);
+        XSync(target_->dpy, False);
+        ASSERT_TRUE(Activate(*target_)) << "the window manager did not activate the window";
+        id_ = W().IdentifyWindow(static_cast<WinHandle>(target_->win));
+    }
+    void TearDown() override {
+        if (plat_) In().EndKeysFor();
+        WindowIdentityTest::TearDown();
+    }
+    // Asks the window manager to activate the client's window and waits
+    // until it is active and has the focus.
+    bool Activate(Client& c) {
+        XEvent ev{};
+        ev.xclient.type = ClientMessage;
+        ev.xclient.window = c.win;
+        ev.xclient.message_type = XInternAtom(c.dpy, "_NET_ACTIVE_WINDOW", False);
+        ev.xclient.format = 32;
+        ev.xclient.data.l[0] = 2;
+        XSendEvent(c.dpy, DefaultRootWindow(c.dpy), False, SubstructureRedirectMask | SubstructureNotifyMask, &ev);
+        XSync(c.dpy, False);
+        return WaitUntil([&] {
+            Window focus = 0;
+            int revert = 0;
+            XGetInputFocus(c.dpy, &focus, &revert);
+            return focus == c.win && W().GetForegroundWindow() == static_cast<WinHandle>(c.win);
+        });
+    }
+    // Key presses that reached the client so far.
+    static int Presses(Client& c) {
+        XSync(c.dpy, False);
+        int n = 0;
+        XEvent ev;
+        while (XCheckTypedWindowEvent(c.dpy, c.win, KeyPress, &ev)) ++n;
+        return n;
+    }
+    Input& In() { return plat_->Roles().input; }
+    WinHandle Target() const { return static_cast<WinHandle>(target_->win); }
+
+    std::unique_ptr<Client> target_;
+    WindowIdentity id_;
+};
+
+TEST_F(KeyTargetTest, KeysReachTheTargetThatHoldsTheKeyboard) {
+    In().AimKeysAt(id_);
+    EXPECT_TRUE(In().PostChar(Target(), "x"));
+    EXPECT_FALSE(In().KeysRefused());
+    EXPECT_TRUE(WaitUntil([&] { return Presses(*target_) > 0; }));
+}
+
+TEST_F(KeyTargetTest, APopupThatTakesTheFocusGetsNothing) {
+    In().AimKeysAt(id_);
+    // An override-redirect popup of another program takes the focus.
+    Client popup;
+    popup.dpy = XOpenDisplay(nullptr);
+    ASSERT_NE(popup.dpy, nullptr);
+    XSetWindowAttributes attrs{};
+    attrs.override_redirect = True;
+    popup.win = XCreateWindow(popup.dpy, DefaultRootWindow(popup.dpy), 0, 0, 50, 50, 0, CopyFromParent,
+                              InputOutput, CopyFromParent, CWOverrideRedirect, &attrs);
+    XSelectInput(popup.dpy, popup.win, KeyPressMask | StructureNotifyMask);
+    XMapWindow(popup.dpy, popup.win);
+    XEvent ev;
+    XWindowEvent(popup.dpy, popup.win, StructureNotifyMask, &ev);  // mapped
+    XSetInputFocus(popup.dpy, popup.win, RevertToParent, CurrentTime);
+    XSync(popup.dpy, False);
+    // Nothing is dispatched: the keyboard learns of it from the queue.
+    EXPECT_FALSE(In().PostChar(Target(), "y"));
+    In().KeyEvent(0x41, 0, 0);
+    EXPECT_TRUE(In().KeysRefused());
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(Presses(popup), 0);
+}
+
+TEST_F(KeyTargetTest, AKeyboardGrabOfAnotherProgramGetsNothing) {
+    In().AimKeysAt(id_);
+    Client grabber;
+    grabber.dpy = XOpenDisplay(nullptr);
+    ASSERT_NE(grabber.dpy, nullptr);
+    grabber.win = DefaultRootWindow(grabber.dpy);
+    ASSERT_EQ(XGrabKeyboard(grabber.dpy, grabber.win, False, GrabModeAsync, GrabModeAsync, CurrentTime),
+              GrabSuccess);
+    XSync(grabber.dpy, False);
+    EXPECT_EQ(W().GetForegroundWindow(), Target()) << "the grab leaves the active window as it is";
+    EXPECT_FALSE(In().PostChar(Target(), "z"));
+    EXPECT_TRUE(In().KeysRefused());
+    XUngrabKeyboard(grabber.dpy, CurrentTime);
+    XSync(grabber.dpy, False);
+    grabber.win = 0;
+}
+
+TEST_F(KeyTargetTest, AnotherActiveWindowOrTheTargetsEndIsSeenWithoutTheEventLoop) {
+    In().AimKeysAt(id_);
+    auto other = OpenClient(true);
+    ASSERT_TRUE(other);
+    ASSERT_TRUE(Activate(*other));  // reads the foreground, dispatches nothing
+    EXPECT_FALSE(In().PostChar(Target(), "x"));
+    EXPECT_TRUE(In().KeysRefused());
+    In().EndKeysFor();
+
+    // The end of the target, noticed with no event dispatched.
+    ASSERT_TRUE(Activate(*target_));
+    id_ = W().IdentifyWindow(Target());
+    In().AimKeysAt(id_);
+    EXPECT_TRUE(W().IsSameWindow(id_));
+    target_->Close();
+    EXPECT_TRUE(WaitUntil([&] { return !W().IsSameWindow(id_); }));
+    EXPECT_FALSE(In().PostChar(Target(), "x"));
+    EXPECT_TRUE(In().KeysRefused());
+}
+
+TEST_F(KeyTargetTest, KeyReleasesAlwaysGoOut) {
+    In().AimKeysAt(id_);
+    In().KeyEvent(0x10, 0, 0);  // Shift down, while the target has the keyboard
+    auto other = OpenClient(true);
+    ASSERT_TRUE(other);
+    ASSERT_TRUE(Activate(*other));
+    In().KeyEvent(0x41, 0, 0);
+    EXPECT_TRUE(In().KeysRefused());
+    In().KeyEvent(0x10, 0, keyflag::KeyUp);
+    EXPECT_TRUE(WaitUntil([&] { return In().GetKeyState(0x10) >= 0; })) << "Shift stayed down";
 }
 
 TEST_F(WindowIdentityTest, ProgramOfAnotherHostHasNoLocalProcess) {

@@ -5,9 +5,18 @@
 //   rw_keylog TITLE LOGFILE [WIDTHxHEIGHT]
 //       Opens a window; appends to LOGFILE one line per event:
 //       "down KEYSYM TEXT", "up KEYSYM", "close". Ends on WM_DELETE_WINDOW.
+//   rw_keylog --popup TITLE LOGFILE
+//       The same as an override-redirect window (a popup the window manager
+//       does not manage) that takes the input focus once it is mapped, as
+//       focus-stealing popups do; logs "focused" then.
+//   rw_keylog --grab TITLE LOGFILE
+//       The same popup, but it grabs the keyboard instead, as menus and
+//       screen lockers do; logs "grabbed" then.
 //   rw_keylog --notify WINDOW-ID
 //       Sends the external notification for WINDOW-ID to the running
 //       program's "Replywick MainForm" (x = low 16 bits, y = high 16 bits).
+//   rw_keylog --held
+//       Prints the keysym of every key the X server holds down, one a line.
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -66,14 +75,35 @@ int Notify(Display* dpy, unsigned long target) {
     return 0;
 }
 
+// The keys down in the server's own keyboard state, whoever has the focus.
+int Held(Display* dpy) {
+    char keys[32] = {};
+    XQueryKeymap(dpy, keys);
+    for (int code = 8; code < 256; ++code) {
+        if ((keys[code / 8] & (1 << (code % 8))) == 0) continue;
+        const KeySym ks = XkbKeycodeToKeysym(dpy, static_cast<KeyCode>(code), 0, 0);
+        const char* name = XKeysymToString(ks);
+        std::printf("%s\n", name ? name : "NoSymbol");
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     Display* dpy = XOpenDisplay(nullptr);
     if (dpy == nullptr) return 2;
     if (argc >= 3 && std::strcmp(argv[1], "--notify") == 0) return Notify(dpy, std::strtoul(argv[2], nullptr, 0));
+    if (argc == 2 && std::strcmp(argv[1], "--held") == 0) return Held(dpy);
+    bool popup = false, grab = false;
+    if (argc >= 4 && (std::strcmp(argv[1], "--popup") == 0 || std::strcmp(argv[1], "--grab") == 0)) {
+        popup = true;
+        grab = std::strcmp(argv[1], "--grab") == 0;
+        ++argv;
+        --argc;
+    }
     if (argc < 3) {
-        std::fprintf(stderr, "usage: rw_keylog TITLE LOGFILE [WxH] | --notify WINDOW\n");
+        std::fprintf(stderr, "usage: rw_keylog [--popup] TITLE LOGFILE [WxH] | --notify WINDOW\n");
         return 2;
     }
     unsigned width = 320, height = 200;
@@ -82,6 +112,11 @@ int main(int argc, char** argv) {
     if (log == nullptr) return 2;
     Window root = DefaultRootWindow(dpy);
     Window w = XCreateSimpleWindow(dpy, root, 100, 100, width, height, 0, 0, 0xFFFFFF);
+    if (popup) {
+        XSetWindowAttributes attrs{};
+        attrs.override_redirect = True;
+        XChangeWindowAttributes(dpy, w, CWOverrideRedirect, &attrs);
+    }
     XStoreName(dpy, w, argv[1]);
     Atom utf8 = XInternAtom(dpy, "UTF8_STRING", False);
     XChangeProperty(dpy, w, XInternAtom(dpy, "_NET_WM_NAME", False), utf8, 8, PropModeReplace,
@@ -117,7 +152,16 @@ int main(int argc, char** argv) {
     for (;;) {
         XEvent ev;
         XNextEvent(dpy, &ev);
-        if (ev.type == KeyPress || ev.type == KeyRelease) {
+        if (ev.type == MapNotify && grab) {
+            const int rc = XGrabKeyboard(dpy, w, False, GrabModeAsync, GrabModeAsync, CurrentTime);
+            std::fprintf(log, rc == GrabSuccess ? "grabbed\n" : "grab failed\n");
+            std::fflush(log);
+        } else if (ev.type == MapNotify && popup) {
+            XSetInputFocus(dpy, w, RevertToParent, CurrentTime);
+            XSync(dpy, False);
+            std::fprintf(log, "focused\n");
+            std::fflush(log);
+        } else if (ev.type == KeyPress || ev.type == KeyRelease) {
             unsigned mods = 0;
             KeySym ks = NoSymbol;
             XkbLookupKeySym(dpy, static_cast<KeyCode>(ev.xkey.keycode), ev.xkey.state, &mods, &ks);
