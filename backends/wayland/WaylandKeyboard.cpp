@@ -20,7 +20,7 @@ namespace {
 // A seat that had no keyboard loses the first keys that follow the first
 // keymap by less than this.
 constexpr std::uint32_t kFirstKeymapSettleMs = 200;
-constexpr std::size_t kMaxSpares = 64;
+constexpr std::size_t kMaxSpares = 256;
 constexpr std::uint8_t kLockVks[] = {0x14, 0x90, 0x91};
 
 const char* LockModName(std::uint8_t vk) {
