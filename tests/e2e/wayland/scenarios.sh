@@ -241,3 +241,28 @@ scenario_capture() {
     grep -qi "Modul=$module" "$INI" || fail "module: $(grep Modul= "$INI") ($module wanted)"
     kill "$story"
 }
+
+scenario_second_instance() {
+    ini_begin
+    start_rw
+    local rc
+    REPLYWICK_WINDOW_SYSTEM=wayland timeout 30 "$WORK/app/replywick" /d >"$WORK/second.log" 2>&1
+    rc=$?
+    [ $rc -ne 124 ] || fail "second instance did not end"
+    [ $rc -eq 0 ] || fail "second instance ended with $rc"
+    [ ! -s "$WORK/second.log" ] || fail "second instance wrote: $(cat "$WORK/second.log")"
+    kill -0 "$RW_PID" || fail "first instance is gone"
+}
+
+scenario_compositor_gone() {
+    # The session ends by stopping the compositor: the program ends (Qt's
+    # Wayland connection ends the process at once, past every exit
+    # handler, so the file is not rewritten then; confirmed edits were
+    # written when they were confirmed), and the items stay.
+    printf '[Item]\nDesc=kept\nTitle=T\nClass=zenity\nMacro=y\n' >"$INI"
+    start_rw
+    kill "$SWAY_PID"
+    wait_for 10 sh -c "! kill -0 $RW_PID" || fail "replywick outlived its compositor"
+    RW_PID=""
+    grep -q "Desc=kept" "$INI" || fail "item lost"
+}
