@@ -182,12 +182,16 @@ void WaylandKeyboard::SendKey(xkb_keycode_t key, bool down) {
     } else {
         down_.erase(key);
     }
+    SendModifiers();
+    c_.NoteSent();
+}
+
+void WaylandKeyboard::SendModifiers() {
     zwp_virtual_keyboard_v1_modifiers(keyboard_, xkb_state_serialize_mods(state_, XKB_STATE_MODS_DEPRESSED),
                                       xkb_state_serialize_mods(state_, XKB_STATE_MODS_LATCHED),
-                                      xkb_state_serialize_mods(state_, XKB_STATE_MODS_LOCKED),
+                                      locksHidden_ ? 0 : xkb_state_serialize_mods(state_, XKB_STATE_MODS_LOCKED),
                                       xkb_state_serialize_layout(state_, XKB_STATE_LAYOUT_EFFECTIVE));
     wl_display_flush(c_.display());
-    c_.NoteSent();
 }
 
 void WaylandKeyboard::Tap(xkb_keycode_t key) {
@@ -276,9 +280,21 @@ bool WaylandKeyboard::PostChar(WinHandle w, const std::string& ch) {
     if (!MayPress()) return false;
     const bool aimed = aimed_;
     aimed_ = false;
+    // The character arrives as written whatever the lock state (Caps Lock
+    // would turn "a" into "A"): the locks are hidden for its keys and shown
+    // again after them.
+    const bool locked = xkb_state_serialize_mods(state_, XKB_STATE_MODS_LOCKED) != 0;
+    if (locked) {
+        locksHidden_ = true;
+        SendModifiers();
+    }
     if (shiftKey != 0) SendKey(shiftKey, true);
     Tap(place.key);
     if (shiftKey != 0) SendKey(shiftKey, false);
+    if (locked) {
+        locksHidden_ = false;
+        SendModifiers();
+    }
     aimed_ = aimed;
     return true;
 }

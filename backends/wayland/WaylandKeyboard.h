@@ -88,6 +88,8 @@ private:
     std::uint8_t VkOfKey(xkb_keycode_t key);
     xkb_keycode_t LendSpare(xkb_keysym_t keysym);
     void SendKey(xkb_keycode_t key, bool down);
+    // The keyboard's modifiers as the seat is to see them.
+    void SendModifiers();
     bool LockOn(std::uint8_t vk);
     void Tap(xkb_keycode_t key);
     // False (and the refusal noted) when keys are aimed at a window that is
@@ -99,6 +101,7 @@ private:
     WindowIdentity target_;
     bool aimed_ = false;
     bool refused_ = false;
+    bool locksHidden_ = false;
     zwp_virtual_keyboard_v1* keyboard_ = nullptr;
     xkb_context* context_ = nullptr;
     xkb_keymap* base_ = nullptr;      // the layout alone

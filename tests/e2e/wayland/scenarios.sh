@@ -266,3 +266,13 @@ scenario_compositor_gone() {
     RW_PID=""
     grep -q "Desc=kept" "$INI" || fail "item lost"
 }
+
+scenario_lock_keys() {
+    # Characters arrive as written whatever the lock state the macro sets.
+    ini_begin
+    ini_item "locks" "RW Locks" 0 zenity "" "" "" "{CAPSLOCK+}aB1{NUMLOCK+}c{CAPSLOCK-}dE{ENTER}" 0
+    start_rw
+    timeout 20 zenity --entry --title="RW Locks" --text="Type here" >"$WORK/out.txt" 2>/dev/null ||
+        fail "zenity was not answered"
+    [ "$(cat "$WORK/out.txt")" = "aB1cdE" ] || fail "typed '$(cat "$WORK/out.txt")', wanted 'aB1cdE'"
+}
