@@ -276,3 +276,21 @@ scenario_lock_keys() {
         fail "zenity was not answered"
     [ "$(cat "$WORK/out.txt")" = "aB1cdE" ] || fail "typed '$(cat "$WORK/out.txt")', wanted 'aB1cdE'"
 }
+
+scenario_no_key_stays_down() {
+    # A macro stopped while it holds Shift (its target ends during a pause)
+    # leaves no key down: the next dialog gets plain lower-case letters.
+    ini_begin
+    ini_item "held" "RW Held" 0 zenity "" "" "" "ab{SHIFT}{DELAY=3000}x" 0
+    ini_item "next" "RW After" 0 zenity "" "" "" "cd{ENTER}" 0
+    start_rw
+    entry "RW Held" "$WORK/held.txt" 30
+    local held=$LAST_PID
+    wait_for 10 grep -q "SendKeys: ab{SHIFT}{DELAY=3000}x" "$WORK/rw.log" || fail "the macro did not start"
+    sleep 0.5
+    kill "$held"
+    wait_for 10 grep -q "SendKeys stopped" "$WORK/rw.log" || fail "the macro was not stopped"
+    timeout 20 zenity --entry --title="RW After" --text="Type here" >"$WORK/after.txt" 2>/dev/null ||
+        fail "the next dialog was not answered"
+    [ "$(cat "$WORK/after.txt")" = "cd" ] || fail "the next dialog got '$(cat "$WORK/after.txt")', wanted 'cd'"
+}
