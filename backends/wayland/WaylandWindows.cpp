@@ -189,6 +189,9 @@ std::string WaylandWindows::GetClassName(WinHandle w) {
 
 void WaylandWindows::Resolve(WinHandle w, Toplevel& t) {
     if (t.frameFound && t.frameTitle == t.title) return;
+    // Frames are found by their title: without one there is nothing to
+    // look for yet.
+    if (t.title.empty()) return;
     if (t.frameTitle != t.title) {
         t.frameFound = false;
         t.frameWaited = false;
