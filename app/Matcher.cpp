@@ -1,5 +1,7 @@
 #include "app/Matcher.h"
 
+#include <optional>
+
 #include "actions/ModuleLookup.h"
 #include "actions/Strings.h"
 #include "actions/WinServices.h"
@@ -89,9 +91,17 @@ bool FindMatchingItem(WinHandle w, std::string& title) {
         sys.clock.Sleep(10);
         title = GetWinText(w);
     }
-    // Items keep their lines as CR LF (see MakeStorable); a dialog whose
-    // message has lines ending in LF alone compares the same way.
-    const std::string dialogText = NormalizeLineBreaks(GetDialogText(w));
+    // The dialog's text is read once, when the first item whose title and
+    // class fit asks for one: reading it may mean waiting for the dialog's
+    // program to appear on the accessibility bus, which a program that
+    // never does would make every window pay for. Items keep their lines as
+    // CR LF (see MakeStorable); a dialog whose message has lines ending in
+    // LF alone compares the same way.
+    std::optional<std::string> dialogText;
+    auto textOfDialog = [&]() -> const std::string& {
+        if (!dialogText) dialogText = NormalizeLineBreaks(GetDialogText(w));
+        return *dialogText;
+    };
     DebugLine([&] { return "NewFG: '" + title + "'"; });
 
     const std::int32_t count = gItems.Count();
@@ -106,7 +116,7 @@ bool FindMatchingItem(WinHandle w, std::string& title) {
         // got that far, anew for each such item.
         if (!TitleMatches(CurItem.Title, title, CurItem.TitleTestType)) continue;
         if (cls != CurItem.WinClass) continue;
-        if (!CurItem.Text.empty() && !TitleMatches(CurItem.Text, dialogText, EitherEnd)) continue;
+        if (!CurItem.Text.empty() && !TitleMatches(CurItem.Text, textOfDialog(), EitherEnd)) continue;
         std::int32_t width = 0;
         std::int32_t height = 0;
         ItemSize(CurItem.WinSize, width, height);

@@ -136,15 +136,16 @@ with your list of items (title, window class, message text, size, owning
 program) and plays the first matching item's macro into it: typed
 characters, named keys, pauses, dialog-button presses and window commands.
 
-It needs an X11 session; dialog texts and buttons of GTK and Qt programs
-are reached through the accessibility bus (AT-SPI).")
+It works in X11 sessions and in Wayland sessions of wlroots compositors
+(sway, Hyprland, labwc, river, Wayfire); dialog texts and buttons of GTK
+and Qt programs are reached through the accessibility bus (AT-SPI).")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-# The libraries come from dpkg-shlibdeps. Qt loads its X11 platform plugin
-# at run time, which no library dependency names.
+# The libraries come from dpkg-shlibdeps. Qt loads its X11 and Wayland
+# platform plugins at run time, which no library dependency names.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-wayland")
 # Without the accessibility bus everything but dialog texts and buttons works.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "at-spi2-core")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: unit tests, fuzzers, and the
-# end-to-end suites (Linux under Xvfb, Windows under Wine).
+# end-to-end suites (Linux under Xvfb and on a headless sway, Windows under
+# Wine).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -28,7 +28,8 @@ BACKENDS = {
     "backends/atspi": {"backends/atspi"},
     "backends/linux": {"backends/linux", "backends/posix", "resources"},
     "backends/x11": {"backends/x11", "backends/linux", "backends/atspi", "backends/posix", "resources"},
-    "backends/qt": {"backends/qt", "backends/linux", "backends/x11", "resources"},
+    "backends/wayland": {"backends/wayland", "backends/linux", "backends/atspi", "backends/posix", "resources"},
+    "backends/qt": {"backends/qt", "backends/linux", "backends/x11", "backends/wayland", "resources"},
 }
 # Headers of a window system or an operating system that the core must not see.
 SYSTEM = re.compile(r"^(windows\.h|X11/|xkbcommon/|Q[A-Za-z]|atspi|glib|dbus|unistd\.h|sys/|fcntl\.h|psapi\.h)")

@@ -101,8 +101,32 @@ void ItemEditorPresenter::TokenChosen(const std::string& row) {
 }
 
 void ItemEditorPresenter::SearchPressed() {
+    if (!facts_.PointerFindsWindows()) {
+        // One gesture still: press the tool, then bring the window to the
+        // front (click it, or switch to it).
+        capturing_ = true;
+        captureFrom_ = facts_.Foreground();
+        view_.ShowSearchFace(true);
+        return;
+    }
     searching_ = true;
     view_.ShowSearchFace(true);
+}
+
+void ItemEditorPresenter::CaptureTick() {
+    if (!capturing_) return;
+    const WinHandle fg = facts_.Foreground();
+    if (fg == 0 || fg == captureFrom_ || (own_ != 0 && fg == own_)) return;
+    capturing_ = false;
+    RefreshAll(fg, true);
+    view_.ShowSearchFace(false);
+}
+
+bool ItemEditorPresenter::SearchCancelled() {
+    if (!capturing_) return false;
+    capturing_ = false;
+    view_.ShowSearchFace(false);
+    return true;
 }
 
 void ItemEditorPresenter::SearchMoved(std::int32_t x, std::int32_t y, bool leftButtonOnly) {

@@ -76,16 +76,29 @@ public:
     // A double click on a row of either token list.
     void TokenChosen(const std::string& row);
 
+    // The search tool is pressed. Where the pointer finds windows, it is
+    // dragged onto one (SearchMoved, SearchReleased). Elsewhere (Wayland) it
+    // captures the next window the user brings to the front, which the view
+    // asks about with CaptureTick while Capturing() says so; Escape
+    // (SearchCancelled) gives up.
     void SearchPressed();
     // Each pointer movement while the search tool holds the pointer, in
     // screen coordinates; only a move with the left button alone counts.
     void SearchMoved(std::int32_t x, std::int32_t y, bool leftButtonOnly);
     void SearchReleased();
+    // While capturing: shows the window in front once it is another than
+    // the one in front when the tool was pressed (the editor), and ends the
+    // capture.
+    void CaptureTick();
+    // Ends a capture without a window; false when none was going on (then
+    // Escape means Cancel).
+    bool SearchCancelled();
+    bool Capturing() const { return capturing_; }
     void RefreshAll(WinHandle h0, bool force = false);
 
     const std::vector<std::string>& DelayChoices() const { return delayChoices_; }
     const ItemEditorTexts& Texts() const { return texts_; }
-    bool Searching() const { return searching_; }
+    bool Searching() const { return searching_ || capturing_; }
 
     // The ten ready-made function tokens.
     static const std::vector<std::string>& FunctionTokens();
@@ -100,6 +113,8 @@ private:
     WinHandle own_ = 0;
     WinHandle lastShown_ = 0;
     bool searching_ = false;
+    bool capturing_ = false;
+    WinHandle captureFrom_ = 0;
 };
 
 // Milliseconds a delay choice stands for: its number, times 1000 unless the

@@ -7,6 +7,8 @@
 namespace rw {
 
 WinHandle SystemWindowFacts::WindowAt(std::int32_t x, std::int32_t y) { return Sys().windows.WindowFromPoint(x, y); }
+bool SystemWindowFacts::PointerFindsWindows() { return Sys().windows.FindsWindowsAtPoint(); }
+WinHandle SystemWindowFacts::Foreground() { return Sys().windows.GetForegroundWindow(); }
 WinHandle SystemWindowFacts::CaptionWindowOf(WinHandle w) { return GetCaptionWin(w); }
 std::string SystemWindowFacts::Title(WinHandle w) { return GetWinText(w); }
 std::string SystemWindowFacts::ClassName(WinHandle w) { return GetWinClass(w); }

@@ -84,6 +84,15 @@ struct AccWindow {
     int x = 0, y = 0, w = 0, h = 0;
 };
 
+// A top-level accessible (frame, dialog, ...) of some program: where the
+// window system tells neither a window's process nor its size (Wayland),
+// the bus does.
+struct AccFrame {
+    std::uint32_t pid = 0;
+    std::string app;   // the application's accessible name (GTK: its program name)
+    int w = 0, h = 0;  // the size of its extents; 0 when unknown
+};
+
 class AccessibilityBridge {
 public:
     struct Options {
@@ -135,6 +144,18 @@ public:
 
     // Whether an accessibility bus could be reached (connects on first use).
     bool BusAvailable();
+
+    // The top-level accessibles of every other program whose name is the
+    // title (a title cut at 259 bytes matches by its start), in the order
+    // the bus lists the programs: the last registered last. Bounded like
+    // the calls above; empty when there is no bus.
+    std::vector<AccFrame> FramesNamed(const std::string& title);
+
+    // Whether the program with this process answers a call that its main
+    // loop serves (within timeoutMs, at most the call timeout): it has then
+    // handled what reached it before, as far as one turn of its loop goes.
+    // False when it has no accessible application or did not answer.
+    bool Answers(std::uint32_t pid, int timeoutMs);
 
 private:
     struct Impl;

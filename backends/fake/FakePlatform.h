@@ -101,6 +101,7 @@ public:
     std::map<std::uint32_t, std::vector<std::string>> vdmTasks;
     std::map<std::uint32_t, std::uint32_t> priorities;  // pid -> class; missing: cannot open
     int moduleLookups = 0;
+    int dialogTextReads = 0;
     int rectReads = 0;
 
     // Keyboard layout: vk -> scan code; key-name lParam -> name.
@@ -247,7 +248,23 @@ private:
     WinHandle focus_ = 0;
     std::uint32_t now_ = 0;
     std::multimap<std::uint32_t, std::function<void()>> scheduled_;
-    ChildWindowDialogs dialogs_{*this, *this};
+    // The child-window rules, counting the texts read.
+    class CountingDialogs final : public Dialogs {
+    public:
+        explicit CountingDialogs(FakePlatform& fake) : fake_(fake), rules_(fake, fake) {}
+        std::string GetDialogText(WinHandle dialog) override {
+            ++fake_.dialogTextReads;
+            return rules_.GetDialogText(dialog);
+        }
+        int PressDialogButton(WinHandle dialog, std::initializer_list<int> ids) override {
+            return rules_.PressDialogButton(dialog, ids);
+        }
+
+    private:
+        FakePlatform& fake_;
+        ChildWindowDialogs rules_;
+    };
+    CountingDialogs dialogs_{*this};
 };
 
 // "0x1A2B" style handle text used by transcript lines.

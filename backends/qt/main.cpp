@@ -3,8 +3,8 @@
 // One process per user and display. The watcher runs on the Qt event loop
 // of the one thread: the window system's events are its shell
 // notifications, a QTimer is its polling timer, and the tray icon's clicks
-// are its icon notifications. The window system is picked at start: X11
-// (through the display's own protocol, also under XWayland).
+// are its icon notifications. The window system is picked at start (see
+// PickWindowSystem): X11, or Wayland on a wlroots compositor.
 
 #include <QAbstractEventDispatcher>
 #include <QAction>
@@ -49,6 +49,7 @@
 #include "backends/qt/ui/AboutWindow.h"
 #include "backends/qt/ui/ItemEditorWindow.h"
 #include "backends/qt/ui/ItemListWindow.h"
+#include "backends/wayland/WaylandWindowSystem.h"
 #include "backends/x11/X11WindowSystem.h"
 #include "items/Settings.h"
 #include "ui/SettingsServices.h"
@@ -56,6 +57,9 @@
 namespace {
 
 int gSignalPipe[2] = {-1, -1};
+
+// The trace lines' tag: the window system in use.
+const char* gTag = "x11";
 
 // Set while the items live and have not been written at the end yet. When
 // the X server goes away (the session ends by stopping it), Xlib and Qt end
@@ -118,7 +122,7 @@ public:
         tray_.setToolTip(QString::fromStdString(tip));
     }
     void TrayIconDelete() override {
-        if (trace) std::fprintf(stderr, "x11: tray icon delete\n");
+        if (trace) std::fprintf(stderr, "%s: tray icon delete\n", gTag);
         tray_.hide();
     }
     void EnablePollTimer(bool on) override {
@@ -163,9 +167,9 @@ public:
                                                rw::ItemEditorTextsFor(rw::App.UseEnglish));
             editor.exec();
         });
-        if (trace) std::fprintf(stderr, "x11: item list window open\n");
+        if (trace) std::fprintf(stderr, "%s: item list window open\n", gTag);
         window.exec();
-        if (trace) std::fprintf(stderr, "x11: item list window closed\n");
+        if (trace) std::fprintf(stderr, "%s: item list window closed\n", gTag);
     }
 
     void ShowAbout() {
@@ -180,7 +184,7 @@ public:
 private:
     void Trace(const char* what, Icon icon, const std::string& tip) const {
         if (trace)
-            std::fprintf(stderr, "x11: tray icon %s %s '%s'\n", what, icon == Icon::On ? "on" : "off", tip.c_str());
+            std::fprintf(stderr, "%s: tray icon %s %s '%s'\n", gTag, what, icon == Icon::On ? "on" : "off", tip.c_str());
     }
 
     static QIcon LoadIcon(const char* name) {
@@ -195,9 +199,55 @@ private:
     QTimer poll_;
 };
 
+// Which window system the program uses. REPLYWICK_WINDOW_SYSTEM=x11 or
+// =wayland decides. Otherwise Wayland where WAYLAND_DISPLAY is set and
+// either no X display is (a Wayland-only session) or the session says it is
+// a Wayland one (XDG_SESSION_TYPE=wayland, where DISPLAY names XWayland,
+// which shows only the X programs); X11 in every other case, so that an X11
+// session with a nested compositor keeps X11. A Wayland session whose
+// compositor lacks what the Wayland side needs (GNOME, KDE Plasma for now)
+// falls back to X11 through XWayland when there is a display.
+enum class Pick { X11, Wayland, WaylandElseX11 };
+
+bool Set(const char* name) {
+    const char* v = std::getenv(name);
+    return v != nullptr && *v != '\0';
+}
+
+Pick PickWindowSystem() {
+    if (const char* forced = std::getenv("REPLYWICK_WINDOW_SYSTEM"); forced != nullptr && *forced != '\0') {
+        if (std::string(forced) == "wayland") return Pick::Wayland;
+        if (std::string(forced) == "x11") return Pick::X11;
+        std::fprintf(stderr, "replywick: REPLYWICK_WINDOW_SYSTEM=%s is neither x11 nor wayland\n", forced);
+    }
+    if (!Set("WAYLAND_DISPLAY")) return Pick::X11;
+    if (!Set("DISPLAY")) return Pick::Wayland;
+    const char* session = std::getenv("XDG_SESSION_TYPE");
+    return session != nullptr && std::string(session) == "wayland" ? Pick::WaylandElseX11 : Pick::X11;
+}
+
 // The window system of this session; nullptr (with a message) when there
 // is none the program can work with.
-std::unique_ptr<rw::lnx::WindowSystem> OpenWindowSystem(int argc, char** argv, const char* display) {
+std::unique_ptr<rw::lnx::WindowSystem> OpenWindowSystem(Pick pick, int argc, char** argv) {
+    if (pick != Pick::X11) {
+        auto wayland = std::make_unique<rw::wl::WaylandWindowSystem>(nullptr, argc, argv);
+        if (wayland->Ok()) {
+            gTag = "wayland";
+            // Qt's own windows (the settings) as Wayland clients, through
+            // XWayland where Qt lacks its Wayland plugin.
+            if (!Set("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", Set("DISPLAY") ? "wayland;xcb" : "wayland");
+            return wayland;
+        }
+        if (pick == Pick::Wayland || !Set("DISPLAY")) {
+            std::fprintf(stderr, "replywick: Wayland: %s\n", wayland->Problem());
+            return nullptr;
+        }
+    }
+    const char* display = std::getenv("DISPLAY");
+    if (display == nullptr || *display == '\0') {
+        std::fputs("replywick: no X display (DISPLAY is not set)\n", stderr);
+        return nullptr;
+    }
     auto x11 = std::make_unique<rw::x11::X11WindowSystem>(nullptr, argc, argv);
     if (!x11->Ok()) {
         std::fprintf(stderr, "replywick: cannot open the X display %s\n", display);
@@ -216,7 +266,7 @@ void TraceKeyTable() {
         std::snprintf(code, sizeof code, "%X", static_cast<unsigned>(rw::KeyCodes[i]) & 0xFFFFu);
         names += (i ? " | " : "") + rw::KeyNames[i] + "=" + code;
     }
-    std::fprintf(stderr, "x11: key table (%zu): %s\n", rw::KeyNames.size(), names.c_str());
+    std::fprintf(stderr, "%s: key table (%zu): %s\n", gTag, rw::KeyNames.size(), names.c_str());
 }
 
 // ---- A way in without a tray ----------------------------------------------
@@ -302,22 +352,22 @@ public:
     // The window system's events drive the watcher.
     void ConnectWindowSystem() {
         ws_.events.onShellHook = [this](std::uint32_t code, rw::WinHandle w) {
-            if (trace_) std::fprintf(stderr, "x11: shell notification %u 0x%x\n", code, w);
+            if (trace_) std::fprintf(stderr, "%s: shell notification %u 0x%x\n", gTag, code, w);
             if (!closed_) watcher_.OnShellHook(code, w);
         };
         ws_.events.onExternalNotify = [this](std::int32_t x, std::int32_t y) {
-            if (trace_) std::fprintf(stderr, "x11: external notification x=%d y=%d\n", x, y);
+            if (trace_) std::fprintf(stderr, "%s: external notification x=%d y=%d\n", gTag, x, y);
             if (!closed_) watcher_.OnExternalNotify(x, y);
         };
         ws_.events.onClientGone = [this](rw::WinHandle w) {
-            if (trace_) std::fprintf(stderr, "x11: client gone 0x%x\n", w);
+            if (trace_) std::fprintf(stderr, "%s: client gone 0x%x\n", gTag, w);
             // The next window may get the same handle: it must count as new.
             if (!closed_) watcher_.ForgetWindow(w);
         };
         // Qt embeds its icon in a tray host that starts later by itself; the
         // watcher then shows the active icon again, as after a shell restart.
         ws_.events.onTrayHostStarted = [this] {
-            if (trace_) std::fprintf(stderr, "x11: tray host started\n");
+            if (trace_) std::fprintf(stderr, "%s: tray host started\n", gTag);
             if (!closed_) QTimer::singleShot(0, [this] { watcher_.OnTaskbarCreated(); });
         };
 
@@ -494,18 +544,23 @@ int main(int argc, char** argv) {
     std::vector<char*> argvCopy;
     for (auto& a : args) argvCopy.push_back(a.data());
 
-    const char* display = std::getenv("DISPLAY");
-    if (display == nullptr || *display == '\0') {
-        std::fputs("replywick: no X display (DISPLAY is not set)\n", stderr);
+    // One instance per user and display: the X display, or the Wayland
+    // socket (a name space of its own).
+    const Pick pick = PickWindowSystem();
+    std::string seat;
+    if (pick != Pick::X11 && Set("WAYLAND_DISPLAY")) seat = std::string("wayland-") + std::getenv("WAYLAND_DISPLAY");
+    if (seat.empty() && Set("DISPLAY")) seat = std::getenv("DISPLAY");
+    if (seat.empty()) {
+        std::fputs("replywick: no X display (DISPLAY is not set) and no Wayland display\n", stderr);
         return 1;
     }
     const std::string windowRequest = WindowRequestOf(argc, argv);
     // A second instance ends at once, silently, unless it was asked for a
     // window of the running one.
-    if (!rw::lnx::TakeInstanceLock(display))
-        return windowRequest.empty() ? 0 : HandOverWindowRequest(display, windowRequest);
+    if (!rw::lnx::TakeInstanceLock(seat.c_str()))
+        return windowRequest.empty() ? 0 : HandOverWindowRequest(seat.c_str(), windowRequest);
 
-    std::unique_ptr<rw::lnx::WindowSystem> ws = OpenWindowSystem(argc, argvCopy.data(), display);
+    std::unique_ptr<rw::lnx::WindowSystem> ws = OpenWindowSystem(pick, argc, argvCopy.data());
     if (!ws) return 1;
 
     QApplication app(argc, argv);
@@ -526,7 +581,7 @@ int main(int argc, char** argv) {
     program.ConnectTray();
     program.ConnectEndings(app);
     program.Start();
-    program.ListenForRequests(display);
+    program.ListenForRequests(seat.c_str());
     if (!windowRequest.empty()) QTimer::singleShot(0, [&program, windowRequest] { program.OpenRequested(windowRequest); });
     program.TellIfNoTray(firstStart, !windowRequest.empty());
     const int rc = QApplication::exec();

@@ -7,12 +7,17 @@
 #include <cstring>
 
 #include "backends/posix/PosixProcess.h"
-#include "backends/x11/X11Keys.h"
+#include "backends/linux/Keysyms.h"
 #include "backends/linux/LinuxUtil.h"
 #include "backends/x11/XResources.h"
 #include "platform/Keys.h"
 
 namespace rw::x11 {
+
+using lnx::BindingOfVk;
+using lnx::IsLockVk;
+using lnx::KeysymLabel;
+using lnx::VkBinding;
 
 namespace {
 

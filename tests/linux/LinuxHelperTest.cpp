@@ -5,7 +5,7 @@
 
 #include "backends/linux/LinuxUtil.h"
 #include "backends/posix/PosixProcess.h"
-#include "backends/x11/X11Keys.h"
+#include "backends/linux/Keysyms.h"
 
 namespace rw::x11 {
 namespace {

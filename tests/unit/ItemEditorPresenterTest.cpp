@@ -159,3 +159,90 @@ TEST_F(ItemEditorTest, NoWindowUnderThePointerLeavesTheModuleAlone) {
 }
 
 }  // namespace
+
+namespace {
+
+// The system's facts where the pointer finds no windows (Wayland).
+class NoPointerFacts final : public WindowFacts {
+public:
+    WinHandle WindowAt(std::int32_t x, std::int32_t y) override { return inner.WindowAt(x, y); }
+    bool PointerFindsWindows() override { return false; }
+    WinHandle Foreground() override { return inner.Foreground(); }
+    WinHandle CaptionWindowOf(WinHandle w) override { return inner.CaptionWindowOf(w); }
+    std::string Title(WinHandle w) override { return inner.Title(w); }
+    std::string ClassName(WinHandle w) override { return inner.ClassName(w); }
+    std::string DialogText(WinHandle w) override { return inner.DialogText(w); }
+    std::string Module(WinHandle w) override { return inner.Module(w); }
+    Rect Bounds(WinHandle w) override { return inner.Bounds(w); }
+    SystemWindowFacts inner;
+};
+
+class CaptureTest : public ItemEditorTest {
+protected:
+    void LoadCapturing() {
+        CurItem = ItemRec{};
+        editor = std::make_unique<ItemEditorPresenter>(view, CurItem, KeyNames, noPointer, ItemEditorTextsFor(false));
+        editor->Load();
+    }
+    NoPointerFacts noPointer;
+};
+
+TEST_F(CaptureTest, WithoutThePointerTheToolCapturesTheNextWindowBroughtToTheFront) {
+    fake.modulePaths[70] = "C:\\Apps\\other.exe";
+    AddQuestion();
+    fake.AddChild(dlg, "Static", "Do you want to save?");
+    FakeWindow mine;
+    mine.title = "Add Item";
+    const WinHandle own = fake.AddWindow(mine);
+    fake.SetForeground(own);
+    LoadCapturing();
+
+    editor->SearchPressed();
+    EXPECT_TRUE(editor->Capturing());
+    EXPECT_EQ(view.faces, std::vector<bool>{true});
+    editor->SearchReleased();  // letting go of the tool does not end it
+    editor->SearchMoved(160, 210, true);
+    editor->CaptureTick();  // the editor is still in front: nothing yet
+    EXPECT_TRUE(view.found.empty());
+    EXPECT_TRUE(editor->Capturing());
+
+    fake.SetForeground(dlg);
+    editor->CaptureTick();
+    ASSERT_EQ(view.found.size(), 1u);
+    EXPECT_EQ(view.found[0], (FoundWindow{"Question", "#32770", "Do you want to save?", true, "C:\\Apps\\other.exe",
+                                         "300x150"}));
+    EXPECT_FALSE(editor->Capturing());
+    EXPECT_EQ(view.faces, (std::vector<bool>{true, false}));
+    editor->CaptureTick();  // captured once only
+    EXPECT_EQ(view.found.size(), 1u);
+    EXPECT_FALSE(editor->SearchCancelled()) << "Escape after the capture is Cancel again";
+}
+
+TEST_F(CaptureTest, EscapeEndsTheCaptureWithoutAWindow) {
+    AddQuestion();
+    FakeWindow mine;
+    mine.title = "Add Item";
+    const WinHandle own = fake.AddWindow(mine);
+    fake.SetForeground(own);
+    LoadCapturing();
+    editor->SearchPressed();
+    EXPECT_TRUE(editor->SearchCancelled());
+    EXPECT_FALSE(editor->Capturing());
+    EXPECT_EQ(view.faces, (std::vector<bool>{true, false}));
+    fake.SetForeground(dlg);
+    editor->CaptureTick();
+    EXPECT_TRUE(view.found.empty());
+    EXPECT_EQ(view.closed, 0) << "Escape ended the capture, not the editor";
+}
+
+TEST_F(CaptureTest, WhereThePointerFindsWindowsTheToolIsDragged) {
+    AddQuestion();
+    Load(ItemRec{});
+    editor->SearchPressed();
+    EXPECT_FALSE(editor->Capturing());
+    fake.SetForeground(dlg);
+    editor->CaptureTick();
+    EXPECT_TRUE(view.found.empty());
+}
+
+}  // namespace

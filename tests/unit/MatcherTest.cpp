@@ -103,6 +103,23 @@ TEST_F(MatcherTest, FirstMatchWinsAndLaterItemsAreNeverLoaded) {
     EXPECT_EQ(Compared(), (Lines{"Compare with 'Save'   -> True"}));
 }
 
+TEST_F(MatcherTest, TheDialogTextIsReadOnlyWhenAnItemAsksForIt) {
+    // Reading it may wait for the dialog's program on the accessibility bus.
+    Add(Item("no text", "Save changes", Exact));
+    ASSERT_TRUE(FindMatchingItem(dlg));
+    EXPECT_EQ(fake.dialogTextReads, 0);
+    ItemRec other = Item("other title", "Open");
+    other.Text = "Do you";
+    ItemRec text = Item("text", "Save changes");
+    text.Text = "Do you";
+    Add(other);
+    Add(text);
+    gItems.RemoveItem(0);
+    ASSERT_TRUE(FindMatchingItem(dlg));
+    EXPECT_EQ(CurItem.Desc, "text");
+    EXPECT_EQ(fake.dialogTextReads, 1) << "once, for the item whose title and class fit";
+}
+
 TEST_F(MatcherTest, NoMatchLeavesTheLastItemInCurItem) {
     Add(Item("x", "Open", Exact));
     Add(Item("y", "Print", Exact));

@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -44,7 +45,8 @@ SearchTool::SearchTool(QWidget* parent) : QLabel(parent) {}
 void SearchTool::mousePressEvent(QMouseEvent* e) {
     if (presenter == nullptr) return;
     presenter->SearchPressed();
-    grabMouse(CrossHair());
+    // Capturing the next window in front (Wayland) needs no pointer.
+    if (!presenter->Capturing()) grabMouse(CrossHair());
     e->accept();
 }
 
@@ -55,6 +57,16 @@ void SearchTool::mouseMoveEvent(QMouseEvent* e) {
     const QPointF g = e->globalPosition() * ratio;
     presenter->SearchMoved(static_cast<std::int32_t>(g.x()), static_cast<std::int32_t>(g.y()),
                            e->buttons() == Qt::LeftButton);
+}
+
+void SearchTool::keyPressEvent(QKeyEvent* e) {
+    // Space, as on a button; Return stays the dialog's (OK).
+    if (presenter == nullptr || e->key() != Qt::Key_Space || presenter->Searching()) {
+        QLabel::keyPressEvent(e);
+        return;
+    }
+    presenter->SearchPressed();
+    e->accept();
 }
 
 void SearchTool::mouseReleaseEvent(QMouseEvent*) {
@@ -183,6 +195,11 @@ ItemEditorWindow::ItemEditorWindow(QWidget* owner, const std::string& caption, I
     QWidget* order[] = {desc_, title_, titleTest_, class_, text_, module_, macro_, keys_, ok, cancel, size_, functions_,
                         delay_};
     for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+    if (!facts.PointerFindsWindows()) {
+        // Pressed from the keyboard too, last in the tab order.
+        search_->setFocusPolicy(Qt::StrongFocus);
+        setTabOrder(delay_, search_);
+    }
 
     presenter_ = std::make_unique<ItemEditorPresenter>(*this, item, std::move(keyNames), facts, t);
     ItemEditorPresenter& p = *presenter_;
@@ -194,6 +211,8 @@ ItemEditorWindow::ItemEditorWindow(QWidget* owner, const std::string& caption, I
     };
     connect(keys_, &QListWidget::itemDoubleClicked, this, chosen);
     connect(functions_, &QListWidget::itemDoubleClicked, this, chosen);
+    captureTimer_.setInterval(100);
+    connect(&captureTimer_, &QTimer::timeout, this, [&p] { p.CaptureTick(); });
     p.Load();
     p.SetOwnWindow(static_cast<WinHandle>(winId()));
 }
@@ -277,6 +296,13 @@ bool ItemEditorWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void ItemEditorWindow::ShowSearchFace(bool dragging) {
     search_->setPixmap(Art(dragging ? "search-empty" : "search-full"));
+    // While the tool waits for a window to come to the front, the window
+    // in front is looked at a few times a second.
+    if (dragging && presenter_ != nullptr && presenter_->Capturing()) {
+        captureTimer_.start();
+    } else {
+        captureTimer_.stop();
+    }
 }
 
 void ItemEditorWindow::CloseWindow() {
@@ -285,6 +311,8 @@ void ItemEditorWindow::CloseWindow() {
 }
 
 void ItemEditorWindow::reject() {
+    // Escape while the tool waits for a window ends only that.
+    if (presenter_->SearchCancelled()) return;
     if (!closing_) presenter_->Cancel();
 }
 

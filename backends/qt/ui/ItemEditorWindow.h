@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <QLabel>
+#include <QTimer>
 
 #include <memory>
 
@@ -19,7 +20,8 @@ namespace rw::qtui {
 
 // The search tool: a press on it takes the pointer with the cross-hair until
 // the button goes up, and every movement meanwhile is reported in screen
-// pixels.
+// pixels. Where it captures the next window in front instead (Wayland), it
+// also takes the keyboard focus, and Space presses it.
 class SearchTool final : public QLabel {
 public:
     explicit SearchTool(QWidget* parent);
@@ -29,6 +31,7 @@ protected:
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
 };
 
 class ItemEditorWindow final : public QDialog, public ItemEditorView {
@@ -73,6 +76,7 @@ private:
     // The macro box's selection when it last had the focus.
     int macroSelStart_ = 0;
     int macroSelLength_ = 0;
+    QTimer captureTimer_;
     bool closing_ = false;
 };
 

@@ -15,6 +15,8 @@ set -u
 
 new_work_dir WORK rw-x11-e2e
 export NO_AT_BRIDGE=1   # zenity need not wait for an accessibility bus here
+# The program picks Wayland in a Wayland session; these scenarios are X11's.
+unset WAYLAND_DISPLAY
 
 start_trayer() {
     trayer --edge top --align right --widthtype pixel --width 100 --heighttype pixel --height 24 \

@@ -1,10 +1,10 @@
-#include "backends/x11/X11Keys.h"
+#include "backends/linux/Keysyms.h"
 
 #include <X11/XF86keysym.h>
 #include <X11/keysym.h>
 #include <xkbcommon/xkbcommon.h>
 
-namespace rw::x11 {
+namespace rw::lnx {
 
 VkBinding BindingOfVk(std::uint8_t vk) {
     if (vk >= 0x30 && vk <= 0x39) return {static_cast<std::uint32_t>(XK_0 + (vk - 0x30)), nullptr};
@@ -145,4 +145,4 @@ std::string KeysymLabel(std::uint32_t ks) {
     return {};
 }
 
-}  // namespace rw::x11
+}  // namespace rw::lnx

@@ -1,17 +1,18 @@
-// Windows virtual-key codes on an X keyboard.
+// Windows virtual-key codes on an XKB keyboard, shared by the Linux window
+// systems (X11 and Wayland both describe keys with XKB keysyms).
 //
 // A named key of a macro carries a Windows virtual-key code. Each code that
-// the key table can hold is tied here to an X keysym (Shift_L, Return, F5,
+// the key table can hold is tied here to a keysym (Shift_L, Return, F5,
 // KP_Add, ...). The punctuation keys (the OEM codes), whose Windows codes
 // follow key positions rather than symbols, are tied to XKB key names of the
 // US layout's positions (AC10 for VK_OEM_1 and so on). Windows scan codes
-// have no meaning on X: events carry X keycodes only.
+// have no meaning here: events carry XKB keycodes only.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-namespace rw::x11 {
+namespace rw::lnx {
 
 struct VkBinding {
     std::uint32_t keysym = 0;  // 0: none
@@ -31,4 +32,4 @@ bool IsLockVk(std::uint8_t vk);
 // NoSymbol.
 std::string KeysymLabel(std::uint32_t keysym);
 
-}  // namespace rw::x11
+}  // namespace rw::lnx

@@ -1,0 +1,167 @@
+# The Wayland end-to-end scenarios' desktop: a headless sway of our own
+# (wlroots: the foreign-toplevel list and virtual keyboards), a D-Bus
+# session with the accessibility bus, and the program under test copied
+# into a folder of its own with its settings file beside it (the parts
+# shared with the other harnesses are in ../common.sh).
+#
+# sway refuses to run as root: it runs as nobody, in a runtime folder of
+# its own; the clients (the program, zenity) connect to its socket by its
+# full path.
+#
+# Needs REPLYWICK in the environment. Sourced by run.sh and the benchmark.
+
+set -u
+: "${REPLYWICK:?REPLYWICK must name the replywick program}"
+
+# shellcheck source=../common.sh
+. "$(dirname "${BASH_SOURCE[0]}")/../common.sh"
+
+new_work_dir WORK rw-wl-e2e
+chmod 755 "$WORK"
+
+start_sway() {
+    mkdir -m 700 "$WORK/sway-run"
+    [ "$(id -u)" -eq 0 ] && chown nobody:nogroup "$WORK/sway-run"
+    cat >"$WORK/sway.conf" <<'CONF'
+xwayland disable
+output HEADLESS-1 resolution 1280x1024 position 0 0
+default_border normal
+focus_on_window_activation focus
+# The tray host (StatusNotifierItem) for the program's icon.
+bar {
+    position top
+    tray_output *
+}
+CONF
+    chmod 644 "$WORK/sway.conf"
+    # As nobody when we are root; every step execs the next, so that the
+    # process tracked is sway itself.
+    local user=()
+    [ "$(id -u)" -eq 0 ] && user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+    env -i PATH="$PATH" HOME=/nonexistent XDG_RUNTIME_DIR="$WORK/sway-run" \
+        DBUS_SESSION_BUS_ADDRESS="$DBUS_SESSION_BUS_ADDRESS" \
+        WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
+        "${user[@]}" sway -c "$WORK/sway.conf" >"$WORK/sway.log" 2>&1 &
+    track $!
+    SWAY_PID=$!
+    wait_for 10 sh -c "ls '$WORK/sway-run' | grep -q '^wayland-[0-9]*$'" || fail "sway did not start: $(tail -5 "$WORK/sway.log")"
+    WAYLAND_DISPLAY="$WORK/sway-run/$(ls "$WORK/sway-run" | grep '^wayland-[0-9]*$' | head -1)"
+    SWAYSOCK=$(ls "$WORK/sway-run"/sway-ipc.*.sock 2>/dev/null | head -1)
+    export WAYLAND_DISPLAY SWAYSOCK
+}
+
+# A session bus that the compositor's user may join too (swaybar, the tray
+# host, runs as that user); ended with the harness.
+start_session_bus() {
+    cat >"$WORK/bus.conf" <<CONF
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:path=$WORK/session-bus</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow user="*"/>
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+CONF
+    eval "$(dbus-daemon --config-file="$WORK/bus.conf" --fork --print-address=1 --print-pid=1 | {
+        read -r addr; read -r pid; echo "DBUS_SESSION_BUS_ADDRESS='$addr' DBUS_SESSION_BUS_PID=$pid"; })"
+    export DBUS_SESSION_BUS_ADDRESS DBUS_SESSION_BUS_PID
+    RW_DBUS_PID=$DBUS_SESSION_BUS_PID
+    chmod 666 "$WORK/session-bus"
+}
+
+# The accessibility bus, as the accessibility harness starts it.
+start_atspi() {
+    /usr/libexec/at-spi-bus-launcher --launch-immediately --a11y=1 >"$WORK/bus.log" 2>&1 &
+    track $!
+    local launcher=$!
+    owner() {
+        dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+            org.freedesktop.DBus.NameHasOwner string:org.a11y.Bus 2>/dev/null | grep -q 'boolean true'
+    }
+    wait_for 10 owner || fail "the accessibility bus did not start: $(tail -5 "$WORK/bus.log")"
+    kill -0 "$launcher" || fail "the accessibility bus launcher ended"
+}
+
+start_env() {
+    unset DISPLAY NO_AT_BRIDGE AT_SPI_BUS_ADDRESS DBUS_SESSION_BUS_PID XDG_SESSION_TYPE
+    export XDG_RUNTIME_DIR="$WORK/run" XDG_CONFIG_HOME="$WORK/config" XDG_CACHE_HOME="$WORK/cache"
+    export XDG_DATA_HOME="$WORK/data" GSETTINGS_BACKEND=memory GDK_BACKEND=wayland
+    export LANG=C.UTF-8
+    unset LC_ALL
+    mkdir -m 700 "$XDG_RUNTIME_DIR"
+    mkdir -p "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_DATA_HOME"
+    start_session_bus
+    start_sway
+    start_atspi
+    install_replywick
+}
+
+# The toplevels sway shows, one "app_id<TAB>title<TAB>focused" a line.
+toplevels() {
+    swaymsg -t get_tree -r 2>/dev/null | python3 -c '
+import json, sys
+def walk(n):
+    if n.get("type") in ("con", "floating_con") and n.get("pid"):
+        print("%s\t%s\t%s" % (n.get("app_id"), n.get("name"), n.get("focused")))
+    for c in n.get("nodes", []) + n.get("floating_nodes", []):
+        walk(c)
+walk(json.load(sys.stdin))'
+}
+
+focused_is() { toplevels | awk -F'\t' -v t="$1" '$2 == t && $3 == "True" { f = 1 } END { exit !f }'; }
+window_is() { toplevels | awk -F'\t' -v t="$1" '$2 == t { f = 1 } END { exit !f }'; }
+no_window() { ! window_is "$1"; }
+
+start_rw() {
+    RW_X11_TRACE=1 REPLYWICK_WINDOW_SYSTEM=wayland "$WORK/app/replywick" /d "$@" >"$WORK/rw.log" 2>&1 &
+    RW_PID=$!
+    wait_for 10 grep -q "wayland: tray icon add" "$WORK/rw.log" || fail "replywick did not start"
+}
+
+# entry TITLE OUT [TIMEOUT]: a zenity entry dialog, in the background; its
+# answer goes to OUT, its pid to LAST_PID.
+entry() {
+    timeout "${3:-20}" zenity --entry --title="$1" --text="Type here" >"$2" 2>/dev/null &
+    LAST_PID=$!
+    track $!
+}
+
+# exit_of SECONDS PID: the exit code of a dialog program; 255 when it is
+# still open after SECONDS.
+exit_of() {
+    local end=$(( $(now_ms) + $1 * 1000 )) pid=$2
+    while kill -0 "$pid" 2>/dev/null; do
+        [ "$(now_ms)" -ge "$end" ] && return 255
+        sleep 0.05
+    done
+    wait "$pid"
+}
+
+# expect_exit WANTED WHAT PID: the dialog program PID must end within 10 s
+# with exit code WANTED.
+expect_exit() {
+    local rc
+    exit_of 10 "$3"; rc=$?
+    [ "$rc" -eq "$1" ] || fail "$2: ended with $rc ($1 wanted)"
+}
+
+zenity_bg() {
+    zenity "$@" 2>/dev/null &
+    track $!
+    LAST_PID=$!
+}
+
+# The bus name of the program's tray icon (StatusNotifierItem) once the
+# tray host (swaybar) has it.
+tray_item() {
+    dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
+        org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher \
+        string:RegisteredStatusNotifierItems 2>/dev/null |
+        grep -o '"[^"]*/StatusNotifierItem"' | tr -d '"' | cut -d/ -f1 | head -1 | grep .
+}

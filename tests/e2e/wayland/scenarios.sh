@@ -1,0 +1,296 @@
+# The Wayland end-to-end scenarios; run.sh NAME runs one of them. On
+# Wayland the class is the app id: zenity, not Zenity as on X11.
+
+scenario_typing() {
+    ini_begin
+    ini_item "entry" "RW Entry" 0 zenity "" "" "" "Grüße, 10 €{ENTER}" 0
+    start_rw
+    timeout 20 zenity --entry --title="RW Entry" --text="Type here" >"$WORK/out.txt" 2>/dev/null
+    local rc=$?
+    [ $rc -eq 0 ] || fail "zenity ended with $rc (not answered with Enter)"
+    [ "$(cat "$WORK/out.txt")" = "Grüße, 10 €" ] || fail "typed text arrived as '$(cat "$WORK/out.txt")'"
+}
+
+# 2,000 characters: ASCII, Latin-1, Greek, Cyrillic, CJK and more, over a
+# hundred of them not on the layout, so that spare keys change their
+# keysyms on the way.
+mixed_text() {
+    python3 - <<'PY'
+import random
+rng = random.Random(17)
+ascii_ = [chr(c) for c in range(0x20, 0x7F) if chr(c) not in "{}"]
+latin1 = [chr(c) for c in range(0xA1, 0x100) if c != 0xAD]
+others = list("ΑΒΓΔΩαβγδωЖЯжяЩщŁłŻżŠšČčĞğ中文日本語한국어אבגعربي€‰†‡") + [chr(c) for c in range(0x4E00, 0x4E40)]
+out = []
+while len(out) < 2000:
+    pool = rng.choice((ascii_, ascii_, latin1, others))
+    out.append(rng.choice(pool))
+text = "".join(out).strip()
+print(text[:2000], end="")
+PY
+}
+
+scenario_typing_mixed() {
+    local text
+    text=$(mixed_text)
+    [ "${#text}" -ge 1990 ] || fail "the text is ${#text} characters long"
+    ini_begin
+    ini_item "mixed" "RW Mixed" 0 zenity "" "" "" "$text{ENTER}" 0
+    start_rw
+    timeout 90 zenity --entry --title="RW Mixed" --text="Type here" >"$WORK/out.txt" 2>"$WORK/zenity.err" ||
+        fail "zenity was not answered (exit $?): $(tail -3 "$WORK/zenity.err")"
+    local got
+    got=$(cat "$WORK/out.txt")
+    if [ "$got" != "$text" ]; then
+        printf '%s' "$text" >"$WORK/want.txt"
+        printf '%s' "$got" >"$WORK/got.txt"
+        fail "typed ${#got} of ${#text} characters; $(python3 - "$WORK/want.txt" "$WORK/got.txt" <<'PY'
+import sys
+a = open(sys.argv[1], encoding="utf-8").read()
+b = open(sys.argv[2], encoding="utf-8").read()
+i = next((k for k in range(min(len(a), len(b))) if a[k] != b[k]), min(len(a), len(b)))
+print("first difference at character %d: wanted %r, got %r" % (i, a[max(0, i - 5):i + 10], b[max(0, i - 5):i + 10]))
+PY
+)"
+    fi
+}
+
+scenario_namedkeys() {
+    # Cursor keys, deletion, and a Ctrl combination (select all) in order.
+    ini_begin
+    ini_item "edit" "RW Edit" 0 zenity "" "" "" "abcd{LEFT}{LEFT}{BACK}X{END}e{HOME}{DEL}{ENTER}" 0
+    ini_item "ctrl" "RW Ctrl" 0 zenity "" "" "" "gone soon{CTRL}a{DEL}kept{ENTER}" 0
+    start_rw
+    timeout 20 zenity --entry --title="RW Edit" --text="Edit" >"$WORK/out.txt" 2>/dev/null ||
+        fail "zenity was not answered"
+    [ "$(cat "$WORK/out.txt")" = "Xcde" ] || fail "edited text is '$(cat "$WORK/out.txt")', wanted 'Xcde'"
+    timeout 20 zenity --entry --title="RW Ctrl" --text="Edit" >"$WORK/ctrl.txt" 2>/dev/null ||
+        fail "the second zenity was not answered"
+    [ "$(cat "$WORK/ctrl.txt")" = "kept" ] || fail "after Ctrl+A: '$(cat "$WORK/ctrl.txt")', wanted 'kept'"
+}
+
+scenario_dialog_text() {
+    # The message text decides between two items of the same title.
+    ini_begin
+    ini_item "other text" "RW Question" 0 zenity "Something else" "" "" "{Dialog Yes}" 0
+    ini_item "this text" "RW Question" 0 zenity "Remove the old backups?" "" "" "{Dialog No}" 0
+    start_rw
+    zenity_bg --question --title="RW Question" --text="Remove the old backups?"
+    expect_exit 1 "{Dialog No}" "$LAST_PID"
+    grep -q " Hit: RW Question" "$WORK/rw.log" || fail "no hit in the log"
+}
+
+scenario_module() {
+    # The program's file, through the process the accessibility bus names.
+    local path
+    path=$(readlink -f "$(command -v zenity)" | tr '[:lower:]' '[:upper:]')
+    ini_begin
+    ini_item "wrong module" "RW Module" 0 zenity "" "/usr/bin/not-this-one" "" "wrong{ENTER}" 0
+    ini_item "module" "RW Module" 0 zenity "" "$path" "" "right{ENTER}" 0
+    start_rw
+    timeout 20 zenity --entry --title="RW Module" --text="Which?" >"$WORK/out.txt" 2>/dev/null ||
+        fail "zenity was not answered"
+    [ "$(cat "$WORK/out.txt")" = "right" ] || fail "answered '$(cat "$WORK/out.txt")', wanted 'right'"
+}
+
+scenario_window_close() {
+    ini_begin
+    ini_item "close" "RW Close" 0 zenity "" "" "" "{Window Close}" 0
+    start_rw
+    zenity_bg --info --title="RW Close" --text="Close me"
+    local rc
+    exit_of 10 "$LAST_PID"; rc=$?
+    [ "$rc" -ne 255 ] || fail "{Window Close} did not close the dialog"
+}
+
+scenario_gone_during_delay() {
+    # The matched dialog ends while its item waits; the window that comes to
+    # the front then, and the next one, get nothing.
+    ini_begin
+    ini_item "slow" "RW Gone" 0 zenity "" "" "" "gone{ENTER}" 1500
+    start_rw
+    entry "RW Base" "$WORK/base.txt" 30
+    local base=$LAST_PID
+    wait_for 10 focused_is "RW Base" || fail "the base dialog did not come up"
+    entry "RW Gone" "$WORK/gone.txt" 30
+    local gone=$LAST_PID
+    wait_for 10 grep -q " Hit: RW Gone" "$WORK/rw.log" || fail "the dialog was not matched"
+    kill "$gone"
+    wait "$gone" 2>/dev/null
+    entry "RW Next" "$WORK/next.txt" 30
+    local next=$LAST_PID
+    wait_for 10 focused_is "RW Next" || fail "the next dialog did not come up"
+    sleep 2.5
+    kill -0 "$base" 2>/dev/null || fail "the base dialog was answered: '$(cat "$WORK/base.txt")'"
+    kill -0 "$next" 2>/dev/null || fail "the next dialog was answered: '$(cat "$WORK/next.txt")'"
+    [ -z "$(cat "$WORK/base.txt" "$WORK/next.txt")" ] || fail "text arrived: $(cat "$WORK/base.txt" "$WORK/next.txt")"
+}
+
+scenario_focus_mid_macro() {
+    # Another window takes the focus during a pause of the macro: the rest
+    # of the macro must not be typed anywhere.
+    ini_begin
+    ini_item "target" "RW Target" 0 zenity "" "" "" "ab{DELAY=1500}cd{ENTER}" 0
+    start_rw
+    entry "RW Target" "$WORK/target.txt" 30
+    local target=$LAST_PID
+    wait_for 10 grep -q "SendKeys: ab{DELAY=1500}" "$WORK/rw.log" || fail "the macro did not start"
+    entry "RW Other" "$WORK/other.txt" 30
+    local other=$LAST_PID
+    wait_for 10 focused_is "RW Other" || fail "the other dialog did not take the focus"
+    wait_for 10 grep -q "SendKeys stopped" "$WORK/rw.log" || fail "the macro was not reported as stopped"
+    sleep 1.5
+    kill -0 "$other" 2>/dev/null || fail "the other dialog was answered: '$(cat "$WORK/other.txt")'"
+    kill -0 "$target" 2>/dev/null || fail "the target was answered: '$(cat "$WORK/target.txt")'"
+}
+
+scenario_back_to_back() {
+    # Dialogs opened one after the other, each by a new program once the one
+    # before has ended; every one must be answered. Every other item keeps
+    # the program busy with a pause while its dialog ends and the next one
+    # comes up.
+    local count=${RW_SEQ_COUNT:-100}
+    ini_begin
+    ini_item "busy" "RW Seq Busy" 1 zenity "" "" "" "ok{ENTER}{DELAY=800}" 0
+    ini_item "seq" "RW Seq" 1 zenity "" "" "" "ok{ENTER}" 0
+    start_rw
+    local i rc out title
+    for i in $(seq 1 "$count"); do
+        title="RW Seq $i"
+        [ $((i % 2)) -eq 1 ] && title="RW Seq Busy $i"
+        timeout 8 zenity --entry --title "$title" --text "Answer $i" >"$WORK/seq.txt" 2>/dev/null
+        rc=$?
+        out=$(cat "$WORK/seq.txt")
+        [ $rc -eq 0 ] && [ "$out" = ok ] || fail "dialog $i of $count was not answered (exit $rc, text '$out')"
+    done
+    # Every dialog had a handle of its own: none is ever given again.
+    local handles distinct
+    handles=$(grep -c "wayland: shell notification 1 " "$WORK/rw.log")
+    distinct=$(grep "wayland: shell notification 1 " "$WORK/rw.log" | awk '{ print $NF }' | sort -u | wc -l)
+    [ "$handles" -ge "$count" ] && [ "$handles" -eq "$distinct" ] ||
+        fail "$handles new windows, $distinct handles among them"
+    echo "$count dialogs answered, each under a handle of its own"
+}
+
+scenario_tray_settings() {
+    # The icon sits in swaybar's tray: a click (Activate) switches
+    # answering off, the menu's Settings opens the item list.
+    command -v wtype >/dev/null || { echo "SKIP: wtype is not installed"; exit 77; }
+    ini_begin
+    ini_item "entry" "RW Entry" 0 zenity "" "" "" "x{ENTER}" 0
+    start_rw
+    wait_for 10 tray_item || fail "the tray host has no icon of the program"
+    local item
+    item=$(tray_item)
+    dbus-send --session --print-reply --dest="$item" /StatusNotifierItem \
+        org.kde.StatusNotifierItem.Activate int32:10 int32:10 >/dev/null || fail "the icon took no click"
+    wait_for 10 grep -q "wayland: tray icon modify off" "$WORK/rw.log" || fail "a click did not switch answering off"
+    open_settings "$item"
+}
+
+# open_settings ITEM: the tray icon's menu, then Settings.
+open_settings() {
+    # The menu is modal: its call is answered once it closes.
+    dbus-send --session --print-reply --reply-timeout=60000 --dest="$1" /StatusNotifierItem \
+        org.kde.StatusNotifierItem.ContextMenu int32:10 int32:10 >/dev/null 2>&1 &
+    track $!
+    sleep 1
+    # About, Settings.
+    wtype -k Down && sleep 0.2 && wtype -k Down && sleep 0.2 && wtype -k Return
+    wait_for 10 grep -q "wayland: item list window open" "$WORK/rw.log" || fail "Settings did not open the item list"
+    wait_for 10 window_is "Replywick" || fail "no item list window on the screen: $(toplevels)"
+}
+
+scenario_capture() {
+    # The search tool on Wayland: pressed (from the keyboard here), then the
+    # dialog is brought to the front; its facts fill in and, after OK and
+    # OK, stand in the settings file.
+    command -v wtype >/dev/null || { echo "SKIP: wtype is not installed"; exit 77; }
+    ini_begin
+    start_rw
+    wait_for 10 tray_item || fail "the tray host has no icon of the program"
+    zenity_bg --question --title="RW Story" --text="Overwrite the file?"
+    local story=$LAST_PID
+    wait_for 10 focused_is "RW Story" || fail "the dialog did not come up"
+    open_settings "$(tray_item)"
+    wtype -M alt a -m alt
+    wait_for 10 focused_is "Add Item" || fail "Add did not open the item editor: $(toplevels)"
+    sleep 0.5
+    # The tool is last in the tab order.
+    wtype -M shift -k Tab -m shift && sleep 0.2 && wtype -k space
+    sleep 0.5
+    swaymsg -q "[title=\"^RW Story\$\"] focus"
+    wait_for 10 focused_is "RW Story" || fail "the dialog did not come to the front"
+    sleep 1
+    swaymsg -q "[title=\"^Add Item\$\"] focus"
+    wait_for 10 focused_is "Add Item" || fail "the editor did not come back"
+    sleep 0.3
+    # OK in the editor, OK in the list: the settings file is written.
+    wtype -k Return
+    wait_for 10 no_window "Add Item" || fail "the editor did not close: $(toplevels)"
+    swaymsg -q "[title=\"^Replywick\$\"] focus"
+    wait_for 10 focused_is "Replywick" || fail "the item list did not come back: $(toplevels)"
+    # From the list to OK.
+    wtype -k Tab && sleep 0.2 && wtype -k Return
+    wait_for 10 grep -q "wayland: item list window closed" "$WORK/rw.log" || fail "the item list did not close: $(toplevels)"
+    local module
+    module=$(readlink -f "$(command -v zenity)")
+    wait_for 10 grep -q "Title=RW Story" "$INI" || fail "no item for the dialog in the settings file: $(tr -d '\r' <"$INI")"
+    grep -q "Class=zenity" "$INI" || fail "class: $(grep Class= "$INI")"
+    grep -q "Text=Overwrite the file?" "$INI" || fail "text: $(grep Text= "$INI")"
+    grep -qi "Modul=$module" "$INI" || fail "module: $(grep Modul= "$INI") ($module wanted)"
+    kill "$story"
+}
+
+scenario_second_instance() {
+    ini_begin
+    start_rw
+    local rc
+    REPLYWICK_WINDOW_SYSTEM=wayland timeout 30 "$WORK/app/replywick" /d >"$WORK/second.log" 2>&1
+    rc=$?
+    [ $rc -ne 124 ] || fail "second instance did not end"
+    [ $rc -eq 0 ] || fail "second instance ended with $rc"
+    [ ! -s "$WORK/second.log" ] || fail "second instance wrote: $(cat "$WORK/second.log")"
+    kill -0 "$RW_PID" || fail "first instance is gone"
+}
+
+scenario_compositor_gone() {
+    # The session ends by stopping the compositor: the program ends (Qt's
+    # Wayland connection ends the process at once, past every exit
+    # handler, so the file is not rewritten then; confirmed edits were
+    # written when they were confirmed), and the items stay.
+    printf '[Item]\nDesc=kept\nTitle=T\nClass=zenity\nMacro=y\n' >"$INI"
+    start_rw
+    kill "$SWAY_PID"
+    wait_for 10 sh -c "! kill -0 $RW_PID" || fail "replywick outlived its compositor"
+    RW_PID=""
+    grep -q "Desc=kept" "$INI" || fail "item lost"
+}
+
+scenario_lock_keys() {
+    # Characters arrive as written whatever the lock state the macro sets.
+    ini_begin
+    ini_item "locks" "RW Locks" 0 zenity "" "" "" "{CAPSLOCK+}aB1{NUMLOCK+}c{CAPSLOCK-}dE{ENTER}" 0
+    start_rw
+    timeout 20 zenity --entry --title="RW Locks" --text="Type here" >"$WORK/out.txt" 2>/dev/null ||
+        fail "zenity was not answered"
+    [ "$(cat "$WORK/out.txt")" = "aB1cdE" ] || fail "typed '$(cat "$WORK/out.txt")', wanted 'aB1cdE'"
+}
+
+scenario_no_key_stays_down() {
+    # A macro stopped while it holds Shift (its target ends during a pause)
+    # leaves no key down: the next dialog gets plain lower-case letters.
+    ini_begin
+    ini_item "held" "RW Held" 0 zenity "" "" "" "ab{SHIFT}{DELAY=3000}x" 0
+    ini_item "next" "RW After" 0 zenity "" "" "" "cd{ENTER}" 0
+    start_rw
+    entry "RW Held" "$WORK/held.txt" 30
+    local held=$LAST_PID
+    wait_for 10 grep -q "SendKeys: ab{SHIFT}{DELAY=3000}x" "$WORK/rw.log" || fail "the macro did not start"
+    sleep 0.5
+    kill "$held"
+    wait_for 10 grep -q "SendKeys stopped" "$WORK/rw.log" || fail "the macro was not stopped"
+    timeout 20 zenity --entry --title="RW After" --text="Type here" >"$WORK/after.txt" 2>/dev/null ||
+        fail "the next dialog was not answered"
+    [ "$(cat "$WORK/after.txt")" = "cd" ] || fail "the next dialog got '$(cat "$WORK/after.txt")', wanted 'cd'"
+}
