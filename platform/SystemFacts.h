@@ -38,6 +38,10 @@ public:
     // the platform's own rules: the ANSI code page's letters on Windows
     // (a/A, ä/Ä, é/É), Unicode case folding of UTF-8 text on Linux.
     virtual bool EqualsIgnoringCase(const std::string& a, const std::string& b) = 0;
+    // Whether the window under a point can be told (Windows::WindowFromPoint):
+    // on Wayland no program sees what lies under the pointer outside its
+    // own windows.
+    virtual bool FindsWindowsAtPoint() { return true; }
     // One diagnostic line, without terminator.
     virtual void DebugOutput(const std::string& line) = 0;
 };

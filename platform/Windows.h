@@ -40,9 +40,6 @@ public:
     // Windows). Where controls are no windows, every top-level window has.
     virtual bool HasCaption(WinHandle w) { return w != 0 && GetParent(w) == 0; }
     virtual WinHandle WindowFromPoint(std::int32_t x, std::int32_t y) = 0;
-    // Whether WindowFromPoint can tell anything: on Wayland no program sees
-    // what lies under the pointer outside its own windows.
-    virtual bool FindsWindowsAtPoint() { return true; }
     // Changes only the z-order (no size, no move, no activation).
     virtual void SetWindowPosZOrder(WinHandle w, WinHandle insertAfter) = 0;
     // One of the show:: commands; false when the window does not exist.

@@ -7,7 +7,7 @@
 namespace rw {
 
 WinHandle SystemWindowFacts::WindowAt(std::int32_t x, std::int32_t y) { return Sys().windows.WindowFromPoint(x, y); }
-bool SystemWindowFacts::PointerFindsWindows() { return Sys().windows.FindsWindowsAtPoint(); }
+bool SystemWindowFacts::PointerFindsWindows() { return Sys().facts.FindsWindowsAtPoint(); }
 WinHandle SystemWindowFacts::Foreground() { return Sys().windows.GetForegroundWindow(); }
 WinHandle SystemWindowFacts::CaptionWindowOf(WinHandle w) { return GetCaptionWin(w); }
 std::string SystemWindowFacts::Title(WinHandle w) { return GetWinText(w); }

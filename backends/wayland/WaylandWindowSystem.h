@@ -41,6 +41,8 @@ class WaylandKeyboard;
 class WaylandFacts final : public lnx::LinuxFacts {
 public:
     WaylandFacts(WaylandConnection& c, int argc, char** argv) : LinuxFacts(argc, argv), c_(c) {}
+    // No program sees what lies under the pointer outside its own windows.
+    bool FindsWindowsAtPoint() override { return false; }
     std::int32_t GetScreenWidth() override;
     std::int32_t GetScreenHeight() override;
     // Wayland tells no physical size that toolkits go by: 96 dpi.

@@ -52,7 +52,7 @@ public:
     WinHandle GetParent(WinHandle) override { return 0; }
     // A client cannot see what lies under a point on Wayland.
     WinHandle WindowFromPoint(std::int32_t, std::int32_t) override { return 0; }
-    bool FindsWindowsAtPoint() override { return false; }
+
     // The stacking order belongs to the compositor.
     void SetWindowPosZOrder(WinHandle, WinHandle) override {}
     bool ShowWindow(WinHandle w, std::uint32_t cmd) override;
