@@ -127,10 +127,12 @@ bool FindMatchingItem(WinHandle w, std::string& title) {
                 static_cast<std::int64_t>(r.bottom) - r.top != height)
                 continue;
         }
-        const std::string module = GetWindowModule(w);
-        // Letter case is folded by the platform's rules, so C:\Büro\a.exe
-        // and C:\BÜRO\A.EXE are one module.
-        if (!(CurItem.Modul.empty() || CurItem.Modul == "*" || sys.facts.EqualsIgnoringCase(CurItem.Modul, module)))
+        // An item that names no module needs no lookup (which asks the
+        // accessibility bus where windows name no process). Letter case is
+        // folded by the platform's rules, so C:\Büro\a.exe and
+        // C:\BÜRO\A.EXE are one module.
+        if (!(CurItem.Modul.empty() || CurItem.Modul == "*" ||
+              sys.facts.EqualsIgnoringCase(CurItem.Modul, GetWindowModule(w))))
             continue;
         return true;
     }

@@ -255,6 +255,12 @@ TEST_F(MatcherTest, RectangleAndModuleAreFetchedLazilyPerItem) {
     EXPECT_EQ(CurItem.Desc, "5");
     EXPECT_EQ(fake.rectReads, 3);      // items 2, 3 and 5
     EXPECT_EQ(fake.moduleLookups, 2);  // items 3 and 5
+    // An item that names no module (or "*") looks none up.
+    fake.moduleLookups = 0;
+    gItems.Clear();
+    Add(Item("6", "Save changes"));
+    ASSERT_TRUE(FindMatchingItem(dlg));
+    EXPECT_EQ(fake.moduleLookups, 0);
 }
 
 TEST_F(MatcherTest, TitleThatAppearsAfter50Ms) {
