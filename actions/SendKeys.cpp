@@ -102,7 +102,9 @@ private:
     // not.
     bool MaySend(bool followsFocus);
     // MaySend's test, without stopping.
-    bool TargetStillThere();
+    bool TargetHolds(bool followsFocus);
+    // Stops playback when the program was asked to stop; true then.
+    bool StopIfAsked();
     // After a key press or character: false, and playback stopped, when the
     // input role refused it because the target no longer had the keyboard.
     bool KeysStillAccepted();
@@ -166,10 +168,7 @@ bool Player::Play(const WindowIdentity* expected) {
     sys_.clock.TimeBeginPeriod(1);
 
     while (i_ < length && !stopped_) {
-        if (StopRequested()) {
-            Stop("Replywick was asked to stop");
-            break;
-        }
+        if (StopIfAsked()) break;
         if (pendingPause_) {
             pendingPause_ = false;
             sys_.clock.Sleep(10);
@@ -213,21 +212,22 @@ void Player::Wait() {
     DebugLine([] { return std::string("   SendKeys: the target does not answer; no more waiting for it"); });
 }
 
-bool Player::TargetStillThere() {
-    if (!sys_.windows.IsSameWindow(dialogId_)) return false;
-    return !charsFollowFocus_ || sys_.windows.GetForegroundWindow() == dialog_;
+bool Player::TargetHolds(bool followsFocus) {
+    if (followsFocus && sys_.windows.GetForegroundWindow() != dialog_) return false;
+    return sys_.windows.IsSameWindow(dialogId_);
 }
 
 bool Player::MaySend(bool followsFocus) {
     if (stopped_) return false;
-    if (followsFocus) {
-        if (sys_.windows.GetForegroundWindow() == dialog_ && sys_.windows.IsSameWindow(dialogId_)) return true;
-        Stop("the target window left the foreground");
-        return false;
-    }
-    if (sys_.windows.IsSameWindow(dialogId_)) return true;
-    Stop("the target window is gone");
+    if (TargetHolds(followsFocus)) return true;
+    Stop(followsFocus ? "the target window left the foreground" : "the target window is gone");
     return false;
+}
+
+bool Player::StopIfAsked() {
+    if (!StopRequested()) return false;
+    Stop("Replywick was asked to stop");
+    return true;
 }
 
 bool Player::KeysStillAccepted() {
@@ -247,13 +247,8 @@ void Player::BraceToken(std::size_t close) {
         // A pause ends early for a target that is gone (or, where keys go
         // wherever the focus is, no longer in front): nothing more would
         // reach it, and the program would wait for nothing.
-        if (!Pause(DelayMs(token.substr(6)), [this] { return TargetStillThere(); })) {
-            if (StopRequested()) {
-                Stop("Replywick was asked to stop");
-            } else {
-                MaySend(charsFollowFocus_);
-            }
-        }
+        if (!Pause(DelayMs(token.substr(6)), [this] { return TargetHolds(charsFollowFocus_); }) && !StopIfAsked())
+            MaySend(charsFollowFocus_);
     } else if (token.compare(0, 7, "DIALOG ") == 0) {
         if (!MaySend(false)) return;
         if (!PressDialogButton(dialog_, token.substr(7)))
