@@ -36,6 +36,25 @@ fail() {
 # track PID...: the processes end with the harness.
 track() { RW_PIDS+=("$@"); }
 
+# exit_of SECONDS PID: the exit code of a dialog program; 255 when it is
+# still open after SECONDS.
+exit_of() {
+    local end=$(( $(now_ms) + $1 * 1000 )) pid=$2
+    while kill -0 "$pid" 2>/dev/null; do
+        [ "$(now_ms)" -ge "$end" ] && return 255
+        sleep 0.05
+    done
+    wait "$pid"
+}
+
+# expect_exit WANTED WHAT PID: the dialog program PID must end within 10 s
+# with exit code WANTED.
+expect_exit() {
+    local rc
+    exit_of 10 "$3"; rc=$?
+    [ "$rc" -eq "$1" ] || fail "$2: ended with $rc ($1 wanted)"
+}
+
 # new_work_dir VAR PREFIX: a new folder /tmp/PREFIX.XXXXXX in VAR, removed
 # at the end.
 new_work_dir() {
