@@ -233,6 +233,9 @@ std::unique_ptr<rw::lnx::WindowSystem> OpenWindowSystem(Pick pick, int argc, cha
         auto wayland = std::make_unique<rw::wl::WaylandWindowSystem>(nullptr, argc, argv);
         if (wayland->Ok()) {
             gTag = "wayland";
+            if (Set("RW_X11_TRACE"))
+                std::fprintf(stderr, "wayland: windows by %s, keys by %s\n", wayland->WindowsWay().c_str(),
+                             wayland->KeysWay().c_str());
             // Qt's own windows (the settings) as Wayland clients, through
             // XWayland where Qt lacks its Wayland plugin.
             if (!Set("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", Set("DISPLAY") ? "wayland;xcb" : "wayland");

@@ -14,6 +14,7 @@ namespace rw::wl {
 void WaylandConnection::Global(void* data, wl_registry* registry, std::uint32_t name, const char* interface,
                                std::uint32_t version) {
     auto* self = static_cast<WaylandConnection*>(data);
+    self->globals_.push_back(Announced{name, interface, version});
     if (std::strcmp(interface, wl_seat_interface.name) == 0 && self->seat_ == nullptr) {
         self->seat_ = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
     } else if (std::strcmp(interface, wl_output_interface.name) == 0 && self->output_ == nullptr) {
@@ -32,7 +33,6 @@ void WaylandConnection::Global(void* data, wl_registry* registry, std::uint32_t 
                self->toplevels_ == nullptr) {
         self->toplevels_ = static_cast<zwlr_foreign_toplevel_manager_v1*>(wl_registry_bind(
             registry, name, &zwlr_foreign_toplevel_manager_v1_interface, std::min<std::uint32_t>(version, 3)));
-        if (self->onToplevelManager) self->onToplevelManager(self->toplevels_);
     } else if (std::strcmp(interface, zwp_virtual_keyboard_manager_v1_interface.name) == 0 &&
                self->virtualKeyboards_ == nullptr) {
         self->virtualKeyboards_ = static_cast<zwp_virtual_keyboard_manager_v1*>(
@@ -40,7 +40,23 @@ void WaylandConnection::Global(void* data, wl_registry* registry, std::uint32_t 
     }
 }
 
-void WaylandConnection::GlobalRemove(void*, wl_registry*, std::uint32_t) {}
+void WaylandConnection::GlobalRemove(void* data, wl_registry*, std::uint32_t name) {
+    auto& globals = static_cast<WaylandConnection*>(data)->globals_;
+    globals.erase(std::remove_if(globals.begin(), globals.end(), [name](const Announced& g) { return g.name == name; }),
+                  globals.end());
+}
+
+void* WaylandConnection::Bind(const wl_interface& interface, std::uint32_t maxVersion) {
+    if (!Ok()) return nullptr;
+    for (const Announced& g : globals_)
+        if (g.interface == interface.name)
+            return wl_registry_bind(registry_, g.name, &interface, std::min(g.version, maxVersion));
+    return nullptr;
+}
+
+bool WaylandConnection::Offers(const char* interfaceName) const {
+    return std::any_of(globals_.begin(), globals_.end(), [interfaceName](const Announced& g) { return g.interface == interfaceName; });
+}
 
 void WaylandConnection::OutputMode(void* data, wl_output*, std::uint32_t flags, std::int32_t w, std::int32_t h,
                                    std::int32_t) {

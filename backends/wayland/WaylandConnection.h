@@ -9,8 +9,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <vector>
 
 struct wl_display;
+struct wl_interface;
 struct wl_registry;
 struct wl_seat;
 struct wl_output;
@@ -37,6 +40,13 @@ public:
     zwlr_foreign_toplevel_manager_v1* toplevels() const { return toplevels_; }
     zwp_virtual_keyboard_manager_v1* virtualKeyboards() const { return virtualKeyboards_; }
 
+    // Binds a global the compositor announced (the first of the interface),
+    // at most at maxVersion; nullptr when it offers none. For the protocols
+    // of one desktop (KDE's), which the connection does not bind itself.
+    void* Bind(const wl_interface& interface, std::uint32_t maxVersion);
+    // Whether the compositor announced the interface, by name.
+    bool Offers(const char* interfaceName) const;
+
     // The output's current mode; 0 until it is known.
     std::int32_t ScreenWidth() const { return screenW_; }
     std::int32_t ScreenHeight() const { return screenH_; }
@@ -58,9 +68,6 @@ public:
     // events that have arrived. False when the connection failed.
     bool SyncSent() { return sent_ ? Roundtrip() : Pump(); }
 
-    // Called once the toplevel manager is bound, before its first events.
-    std::function<void(zwlr_foreign_toplevel_manager_v1*)> onToplevelManager;
-
 private:
     static void Global(void* data, wl_registry* registry, std::uint32_t name, const char* interface,
                        std::uint32_t version);
@@ -68,6 +75,12 @@ private:
     static void OutputMode(void* data, wl_output* output, std::uint32_t flags, std::int32_t w, std::int32_t h,
                            std::int32_t refresh);
 
+    struct Announced {
+        std::uint32_t name;
+        std::string interface;
+        std::uint32_t version;
+    };
+    std::vector<Announced> globals_;
     wl_display* display_ = nullptr;
     wl_registry* registry_ = nullptr;
     wl_seat* seat_ = nullptr;

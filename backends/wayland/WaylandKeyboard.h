@@ -25,15 +25,15 @@
 #include <string>
 #include <vector>
 
+#include "backends/wayland/Desktop.h"
 #include "backends/wayland/WaylandConnection.h"
-#include "platform/Input.h"
 #include "platform/Windows.h"
 
 struct zwp_virtual_keyboard_v1;
 
 namespace rw::wl {
 
-class WaylandKeyboard final : public Input {
+class WaylandKeyboard final : public Keyboard {
 public:
     // windows: the toplevels, for the check before each key press.
     WaylandKeyboard(WaylandConnection& c, Windows& windows);
@@ -44,8 +44,8 @@ public:
 
     // Creates the virtual keyboard and sends the layout: done at start, so
     // that the seat has a keyboard long before the first key.
-    bool Start();
-    bool Ok() const { return keyboard_ != nullptr && keymap_ != nullptr; }
+    bool Start() override;
+    bool Ok() const override { return keyboard_ != nullptr && keymap_ != nullptr; }
 
     // Keys go to the toplevel that has the focus.
     bool CharactersFollowFocus() override { return true; }

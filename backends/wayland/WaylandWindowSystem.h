@@ -1,28 +1,30 @@
-// The Wayland window system of wlroots compositors (sway, Hyprland, labwc,
-// river, Wayfire): the foreign-toplevel protocol for the windows, a virtual
-// keyboard for typing, and dialogs through the accessibility bus.
+// The Wayland window system: the windows and the foreground, and the keys,
+// each the way the desktop offers them (see Desktops.h), and dialogs,
+// processes and sizes through the accessibility bus on every desktop.
 //
 // Each role is the subsystem that does the work:
-//   WaylandWindows     Windows   (toplevels, foreground, window commands;
-//                                 process and size from the accessibility bus)
-//   WaylandKeyboard    Input     (a virtual keyboard with the user's layout)
+//   a Toplevels        Windows   (the windows, the foreground, window
+//                                 commands; wlroots: WaylandWindows)
+//   a Keyboard         Input     (wlroots: WaylandKeyboard, a virtual
+//                                 keyboard with the user's layout)
 //   AccessibleDialogs  Dialogs   (AT-SPI, as on X11)
 //   WaylandFacts       SystemFacts (the Linux facts, with the output's size)
 //   PosixFiles, PosixProcesses, PosixClock, QtClipboard: shared by the
 //   Linux window systems.
 // Beside them WaylandConnection (the backend's own connection, separate
-// from Qt's). Other compositors' ways of telling the foreground and taking
-// keys (GNOME's, KDE's) would be further Windows and Input roles beside
-// these, with the same accessibility bus for dialogs, processes and sizes.
+// from Qt's).
 //
-// Events: the foreground moving to a toplevel is shell notification 4, a
-// new toplevel 1, a closed one onClientGone; they are handed on after the
-// connection's handlers have run, never from inside them. There is no
-// hidden main window on Wayland and no external notification; the tray
-// icon is Qt's (StatusNotifierItem).
+// Events: the foreground moving to a window is shell notification 4, a new
+// window 1, a closed one onClientGone; they are handed on after the
+// handlers that learnt them have run, never from inside them. The event
+// descriptor stands for the Wayland connection and every connection of the
+// windows' and the keys' own (D-Bus). There is no hidden main window on
+// Wayland and no external notification; the tray icon is Qt's
+// (StatusNotifierItem).
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "backends/atspi/AccessibleDialogs.h"
 #include "backends/linux/LinuxFacts.h"
@@ -34,8 +36,8 @@
 namespace rw::wl {
 
 class WaylandConnection;
-class WaylandWindows;
-class WaylandKeyboard;
+class Toplevels;
+class Keyboard;
 
 // The Linux facts; the screen is the output's current mode.
 class WaylandFacts final : public lnx::LinuxFacts {
@@ -61,12 +63,14 @@ public:
     WaylandWindowSystem(const WaylandWindowSystem&) = delete;
     WaylandWindowSystem& operator=(const WaylandWindowSystem&) = delete;
 
-    // Connected, and the compositor offers the toplevel list and a virtual
-    // keyboard.
+    // Connected, and the windows can be followed and keys sent.
     bool Ok() const override;
     // Why Ok() is false, for the user.
     const char* Problem() const;
-    const Platform& Roles() const override { return roles_; }
+    const Platform& Roles() const override { return *roles_; }
+    // The ways taken, for the log and the user: "wlr", "virtual-keyboard", ...
+    const std::string& WindowsWay() const { return windowsWay_; }
+    const std::string& KeysWay() const { return keysWay_; }
     // No window stands for the program on Wayland: a handle that no
     // toplevel ever gets.
     WinHandle CreateMainWindow() override;
@@ -77,23 +81,22 @@ public:
     bool RestoreSpareKeys(bool) override { return true; }
     bool SpareKeysLent() const override { return false; }
 
-    // For the backend's own tests.
-    WaylandWindows& WindowsRole() { return *windows_; }
-    WaylandKeyboard& KeyboardRole() { return *keyboard_; }
-
 private:
     void HandOnNews();
+    void Watch(int fd);
 
     std::unique_ptr<WaylandConnection> c_;
-    std::unique_ptr<WaylandWindows> windows_;
-    std::unique_ptr<WaylandKeyboard> keyboard_;
+    std::unique_ptr<Toplevels> windows_;
+    std::unique_ptr<Keyboard> keyboard_;
+    std::string windowsWay_, keysWay_;
     WaylandFacts facts_;
     posix::PosixFiles files_;
     posix::PosixProcesses processes_;
     posix::PosixClock clock_;
     lnx::QtClipboard clipboard_;
-    atspi::AccessibleDialogs dialogs_;
-    const Platform roles_;
+    std::unique_ptr<atspi::AccessibleDialogs> dialogs_;
+    std::unique_ptr<Platform> roles_;
+    int epoll_ = -1;
     bool handing_ = false;
 };
 

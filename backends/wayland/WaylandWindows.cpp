@@ -141,7 +141,7 @@ void WaylandWindows::OnClosed(void* data, zwlr_foreign_toplevel_handle_v1* h) {
     self->news_.gone.push_back(w);
 }
 
-WaylandWindows::News WaylandWindows::TakeNews() {
+News WaylandWindows::TakeNews() {
     News out;
     std::swap(out, news_);
     return out;

@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "backends/atspi/AccessibilityBridge.h"
+#include "backends/wayland/Desktop.h"
 #include "backends/wayland/WaylandConnection.h"
-#include "platform/Windows.h"
 
 struct zwlr_foreign_toplevel_handle_v1;
 struct zwlr_foreign_toplevel_manager_v1;
@@ -26,7 +26,7 @@ struct wl_array;
 
 namespace rw::wl {
 
-class WaylandWindows final : public Windows {
+class WaylandWindows final : public Toplevels {
 public:
     explicit WaylandWindows(WaylandConnection& c);
     ~WaylandWindows() override;
@@ -39,7 +39,6 @@ public:
     WinHandle GetForegroundWindow() override;
     // Asks the compositor to activate w and waits a little for it.
     bool SetForegroundWindow(WinHandle w) override;
-    bool IsSameWindow(const WindowIdentity& id) override { return Alive(id.handle); }
     std::string GetWindowText(WinHandle w) override;
     // The app id (zenity, org.kde.kdialog), the Wayland name of a program.
     std::string GetClassName(WinHandle w) override;
@@ -65,17 +64,11 @@ public:
     WinHandle FocusedControl(WinHandle w) override;
     std::uint32_t GetWindowProcessId(WinHandle w) override;
 
-    bool Alive(WinHandle w) const;
-    // Shell notifications gathered while events were handled (code 1 for a
-    // new toplevel, 4 for a new foreground) and toplevels that closed; the
-    // owner hands them on outside the handlers.
-    struct News {
-        std::vector<std::pair<std::uint32_t, WinHandle>> shell;
-        std::vector<WinHandle> gone;
-        bool empty() const { return shell.empty() && gone.empty(); }
-    };
-    News TakeNews();
-    bool HasNews() const { return !news_.empty(); }
+    // Following the compositor's toplevel list.
+    bool Ok() const override { return manager_ != nullptr; }
+    bool Alive(WinHandle w) const override;
+    News TakeNews() override;
+    bool HasNews() const override { return !news_.empty(); }
 
 private:
     struct Toplevel {

@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
-# Runs one Wayland end-to-end scenario in a headless sway of its own.
-# Usage: run.sh SCENARIO   (REPLYWICK in the environment)
+# Runs one Wayland end-to-end scenario in a headless compositor of its own.
+# Usage: [RW_COMPOSITOR=sway|...] run.sh SCENARIO   (REPLYWICK in the environment)
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=lib.sh
 . "$here/lib.sh"
 # shellcheck source=scenarios.sh
 . "$here/scenarios.sh"
 name=${1:?scenario name}
-command -v sway >/dev/null || { echo "SKIP: sway is not installed"; exit 77; }
+command -v "$COMPOSITOR_PROGRAM" >/dev/null || { echo "SKIP: $COMPOSITOR_PROGRAM is not installed"; exit 77; }
 declare -F "scenario_$name" >/dev/null || fail "no scenario $name"
 start_env
 "scenario_$name"

@@ -1,0 +1,24 @@
+// Which way of following windows and of typing a Wayland session offers,
+// best first:
+//   windows  wlroots' foreign-toplevel list ("wlr")
+//   keys     wlroots' virtual keyboard ("virtual-keyboard")
+// REPLYWICK_WAYLAND_WINDOWS and REPLYWICK_WAYLAND_KEYS name one way to
+// take instead of the best (for tests, and for a desktop that offers a way
+// that does not serve).
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "backends/wayland/Desktop.h"
+#include "backends/wayland/WaylandConnection.h"
+
+namespace rw::wl {
+
+// The best way of following the windows, or the forced one; its name goes
+// to `way`. nullptr (with `way` telling why) when there is none.
+std::unique_ptr<Toplevels> ChooseToplevels(WaylandConnection& c, std::string& way);
+// The same for the keys, which check the foreground through `windows`.
+std::unique_ptr<Keyboard> ChooseKeyboard(WaylandConnection& c, Toplevels& windows, std::string& way);
+
+}  // namespace rw::wl
