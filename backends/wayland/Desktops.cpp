@@ -4,6 +4,10 @@
 
 #include "backends/wayland/WaylandKeyboard.h"
 #include "backends/wayland/WaylandWindows.h"
+#if RW_WAYLAND_KDE
+#include "backends/wayland/FakeInputKeyboard.h"
+#include "backends/wayland/PlasmaWindows.h"
+#endif
 
 namespace rw::wl {
 
@@ -27,6 +31,15 @@ std::unique_ptr<Toplevels> ChooseToplevels(WaylandConnection& c, std::string& wa
         way = "wlr";
         return windows;
     }
+#if RW_WAYLAND_KDE
+    if (Take(forced, "plasma") && c.Offers("org_kde_plasma_window_management")) {
+        auto windows = std::make_unique<PlasmaWindows>(c);
+        if (windows->Follow()) {
+            way = "plasma";
+            return windows;
+        }
+    }
+#endif
     way = forced.empty() ? "the compositor does not list its windows (no wlr foreign-toplevel management)"
                          : "REPLYWICK_WAYLAND_WINDOWS=" + forced + " is not offered here";
     return nullptr;
@@ -38,6 +51,12 @@ std::unique_ptr<Keyboard> ChooseKeyboard(WaylandConnection& c, Toplevels& window
         way = "virtual-keyboard";
         return std::make_unique<WaylandKeyboard>(c, windows);
     }
+#if RW_WAYLAND_KDE
+    if (Take(forced, "fake-input") && c.Offers("org_kde_kwin_fake_input")) {
+        way = "fake-input";
+        return std::make_unique<FakeInputKeyboard>(c, windows);
+    }
+#endif
     way = forced.empty() ? "the compositor offers no virtual keyboard"
                          : "REPLYWICK_WAYLAND_KEYS=" + forced + " is not offered here";
     return nullptr;

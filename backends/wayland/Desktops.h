@@ -1,7 +1,12 @@
 // Which way of following windows and of typing a Wayland session offers,
 // best first:
-//   windows  wlroots' foreign-toplevel list ("wlr")
-//   keys     wlroots' virtual keyboard ("virtual-keyboard")
+//   windows  wlroots' foreign-toplevel list ("wlr"), then KWin's window
+//            management ("plasma")
+//   keys     wlroots' virtual keyboard ("virtual-keyboard"), then KWin's
+//            fake input ("fake-input")
+// KWin offers its two only to a program a desktop file grants them to
+// (X-KDE-Wayland-Interfaces), and to no other; a build without
+// plasma-wayland-protocols has neither.
 // REPLYWICK_WAYLAND_WINDOWS and REPLYWICK_WAYLAND_KEYS name one way to
 // take instead of the best (for tests, and for a desktop that offers a way
 // that does not serve).

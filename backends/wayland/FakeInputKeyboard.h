@@ -1,0 +1,67 @@
+// The Input role on KDE Plasma (KWin): keys through KWin's fake input
+// (org_kde_kwin_fake_input), granted like its window management to a
+// program that a desktop file names (see PlasmaWindows.h).
+//
+// KWin reads fake keys as evdev codes with the seat's own keymap and
+// state, not ours: the keyboard learns that keymap from the seat (the one
+// every program gets), and the group in use from KWin's keyboard-layout
+// service (org.kde.keyboard; only there with more than one layout) at the
+// start of each macro. KWin works out the modifiers from the keys itself.
+//
+// A character that no key of the seat's layout gives cannot be typed as a
+// key: no keymap of ours reaches KWin (it offers no virtual keyboard to
+// clients; its input-method protocol belongs to the input method it starts
+// itself). Such a character goes into the focused editable control of the
+// target through the accessibility bus instead, after the keys sent before
+// it have been read by the program. A target without such a control (or
+// without accessibility) does not get it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "backends/atspi/AccessibilityBridge.h"
+#include "backends/wayland/XkbKeyboard.h"
+
+struct org_kde_kwin_fake_input;
+struct wl_keyboard;
+struct wl_seat;
+
+namespace rw::wl {
+
+class FakeInputKeyboard final : public XkbKeyboard {
+public:
+    // windows: the toplevels, for the check before each key press.
+    FakeInputKeyboard(WaylandConnection& c, Windows& windows);
+    // Keys still down go up.
+    ~FakeInputKeyboard() override;
+    FakeInputKeyboard(const FakeInputKeyboard&) = delete;
+    FakeInputKeyboard& operator=(const FakeInputKeyboard&) = delete;
+
+    // Binds the fake input, introduces the program to KWin, and learns the
+    // seat's keymap (the XKB defaults where the seat tells none).
+    bool Start() override;
+    // The layout group KWin is in now, too.
+    void AimKeysAt(const WindowIdentity& target) override;
+
+private:
+    static void OnKeymap(void* data, wl_keyboard* keyboard, std::uint32_t format, std::int32_t fd, std::uint32_t size);
+
+    bool Ready() const override { return fakeInput_ != nullptr; }
+    void Key(std::uint32_t evdev, bool down) override;
+    void Modifiers(xkb_mod_mask_t, xkb_mod_mask_t, xkb_mod_mask_t, xkb_layout_index_t) override {}
+    bool SendKeymap() override { return false; }
+    MissingChar Missing(WinHandle w, std::uint32_t cp, const std::string& ch) override;
+    // The group KWin's layout service names; 0 without the service.
+    void FollowGroup();
+
+    org_kde_kwin_fake_input* fakeInput_ = nullptr;
+    wl_seat* seat_ = nullptr;
+    wl_keyboard* seatKeyboard_ = nullptr;
+    bool seatKeymap_ = false;
+    // Key events sent since the program last showed it had read them all.
+    std::uint32_t unread_ = 0;
+    atspi::AccessibilityBridge bridge_;
+};
+
+}  // namespace rw::wl
