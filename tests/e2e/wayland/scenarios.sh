@@ -302,3 +302,28 @@ scenario_no_key_stays_down() {
         fail "the next dialog was not answered"
     [ "$(cat "$WORK/after.txt")" = "cd" ] || fail "the next dialog got '$(cat "$WORK/after.txt")', wanted 'cd'"
 }
+
+scenario_kdialog() {
+    # A Qt program (KDE's dialogs, app id org.kde.kdialog): an input box
+    # typed into, characters off the layout included, and answered with
+    # Enter; then a question that its text tells from another of the same
+    # title, answered with {Dialog No}. Qt adds the program's name to the
+    # title the window system shows ("RW KQuestion — KDialog"), not to the
+    # one its accessible frame has.
+    command -v kdialog >/dev/null || { echo "SKIP: kdialog is not installed"; exit 77; }
+    export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+    local question="RW KQuestion — KDialog"
+    ini_begin
+    ini_item "input" "RW KDialog" 0 org.kde.kdialog "" "" "" "Qt ok, Grüße 10 €{ENTER}" 0
+    ini_item "other text" "$question" 0 org.kde.kdialog "Something else" "" "" "{Dialog Yes}" 0
+    ini_item "question" "$question" 0 org.kde.kdialog "Delete the old backups?" "" "" "{Dialog No}" 0
+    start_rw
+    timeout 30 kdialog --title "RW KDialog" --inputbox "Type here" >"$WORK/out.txt" 2>"$WORK/kdialog.err" ||
+        fail "kdialog was not answered (exit $?): $(tail -3 "$WORK/kdialog.err")"
+    [ "$(cat "$WORK/out.txt")" = "Qt ok, Grüße 10 €" ] || fail "typed text arrived as '$(cat "$WORK/out.txt")'"
+    kdialog --title "RW KQuestion" --yesno "Delete the old backups?" 2>/dev/null &
+    LAST_PID=$!
+    track $!
+    expect_exit 1 "{Dialog No}" "$LAST_PID"
+    grep -q " Hit: $question" "$WORK/rw.log" || fail "no hit in the log"
+}
