@@ -10,6 +10,7 @@
 
 #include "backends/atspi/BusDiscovery.h"
 #include "fake-input-client-protocol.h"
+#include "keystate-client-protocol.h"
 
 namespace rw::wl {
 
@@ -32,6 +33,13 @@ FakeInputKeyboard::~FakeInputKeyboard() {
     if (fakeInput_ != nullptr) {
         ReleaseAll();
         org_kde_kwin_fake_input_destroy(fakeInput_);
+    }
+    // Its destructor request came with version 4; before it, the proxy
+    // alone goes.
+    if (keyState_ != nullptr && org_kde_kwin_keystate_get_version(keyState_) >= ORG_KDE_KWIN_KEYSTATE_DESTROY_SINCE_VERSION) {
+        org_kde_kwin_keystate_destroy(keyState_);
+    } else if (keyState_ != nullptr) {
+        wl_proxy_destroy(reinterpret_cast<wl_proxy*>(keyState_));
     }
     if (seatKeyboard_ != nullptr) wl_keyboard_destroy(seatKeyboard_);
     if (seat_ != nullptr) wl_seat_destroy(seat_);
@@ -76,6 +84,14 @@ bool FakeInputKeyboard::Start() {
     // The capabilities, then the keymap.
     if (!c.Roundtrip() || !c.Roundtrip()) return false;
     if (!seatKeymap_) UseDefaultLayout();
+    // The locks, once there is a keymap to hold them.
+    keyState_ = static_cast<org_kde_kwin_keystate*>(c.Bind(org_kde_kwin_keystate_interface, 4));
+    if (keyState_ != nullptr) {
+        static const org_kde_kwin_keystate_listener listener = {&FakeInputKeyboard::OnKeyState};
+        org_kde_kwin_keystate_add_listener(keyState_, &listener, this);
+        org_kde_kwin_keystate_fetchStates(keyState_);
+        if (!c.Roundtrip()) return false;
+    }
     FollowGroup();
     return Ok();
 }
@@ -93,6 +109,13 @@ void FakeInputKeyboard::OnKeymap(void* data, wl_keyboard*, std::uint32_t format,
         }
     }
     close(fd);
+}
+
+void FakeInputKeyboard::OnKeyState(void* data, org_kde_kwin_keystate*, std::uint32_t key, std::uint32_t state) {
+    auto* self = static_cast<FakeInputKeyboard*>(data);
+    const bool on = state == ORG_KDE_KWIN_KEYSTATE_STATE_LOCKED;
+    if (key == ORG_KDE_KWIN_KEYSTATE_KEY_CAPSLOCK) self->UseLock(XKB_MOD_NAME_CAPS, on);
+    if (key == ORG_KDE_KWIN_KEYSTATE_KEY_NUMLOCK) self->UseLock(XKB_MOD_NAME_NUM, on);
 }
 
 void FakeInputKeyboard::FollowGroup() {

@@ -7,6 +7,9 @@
 // every program gets), and the group in use from KWin's keyboard-layout
 // service (org.kde.keyboard; only there with more than one layout) at the
 // start of each macro. KWin works out the modifiers from the keys itself.
+// The seat's locks are the user's too: KWin's key states
+// (org_kde_kwin_keystate, where granted) tell them, so that Caps Lock left
+// on by the user does not turn "a" into "A" (Shift undoes it).
 //
 // A character that no key of the seat's layout gives cannot be typed as a
 // key: no keymap of ours reaches KWin (it offers no virtual keyboard to
@@ -24,6 +27,7 @@
 #include "backends/wayland/XkbKeyboard.h"
 
 struct org_kde_kwin_fake_input;
+struct org_kde_kwin_keystate;
 struct wl_keyboard;
 struct wl_seat;
 
@@ -46,6 +50,7 @@ public:
 
 private:
     static void OnKeymap(void* data, wl_keyboard* keyboard, std::uint32_t format, std::int32_t fd, std::uint32_t size);
+    static void OnKeyState(void* data, org_kde_kwin_keystate* keystate, std::uint32_t key, std::uint32_t state);
 
     bool Ready() const override { return fakeInput_ != nullptr; }
     void Key(std::uint32_t evdev, bool down) override;
@@ -56,6 +61,7 @@ private:
     void FollowGroup();
 
     org_kde_kwin_fake_input* fakeInput_ = nullptr;
+    org_kde_kwin_keystate* keyState_ = nullptr;
     wl_seat* seat_ = nullptr;
     wl_keyboard* seatKeyboard_ = nullptr;
     bool seatKeymap_ = false;

@@ -53,6 +53,17 @@ void XkbKeyboard::UseGroup(xkb_layout_index_t group) {
     if (keymap_ != nullptr) BuildKeymap();
 }
 
+void XkbKeyboard::UseLock(const char* modName, bool on) {
+    if (state_ == nullptr) return;
+    const xkb_mod_index_t index = xkb_keymap_mod_get_index(keymap_, modName);
+    if (index == XKB_MOD_INVALID) return;
+    const xkb_mod_mask_t locked = xkb_state_serialize_mods(state_, XKB_STATE_MODS_LOCKED);
+    const xkb_mod_mask_t want = on ? locked | (1u << index) : locked & ~(1u << index);
+    if (want == locked) return;
+    xkb_state_update_mask(state_, xkb_state_serialize_mods(state_, XKB_STATE_MODS_DEPRESSED),
+                          xkb_state_serialize_mods(state_, XKB_STATE_MODS_LATCHED), want, 0, 0, group_);
+}
+
 bool XkbKeyboard::SetBase(xkb_keymap* base) {
     if (base == nullptr) return false;
     char* text = xkb_keymap_get_as_string(base, XKB_KEYMAP_FORMAT_TEXT_V1);

@@ -93,6 +93,9 @@ protected:
     bool UseLayout(const std::string& text);
     // Which of the layout's groups the keys are read in.
     void UseGroup(xkb_layout_index_t group);
+    // A lock of the seat (XKB_MOD_NAME_CAPS, XKB_MOD_NAME_NUM) as the
+    // compositor tells it, where the seat's locks are also the user's.
+    void UseLock(const char* modName, bool on);
     // A spare key (a name but no keysym) now gives the keysym, and the
     // keymap was sent; 0 when none could be lent.
     xkb_keycode_t LendSpare(xkb_keysym_t keysym);

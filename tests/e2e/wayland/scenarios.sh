@@ -327,3 +327,23 @@ scenario_kdialog() {
     expect_exit 1 "{Dialog No}" "$LAST_PID"
     grep -q " Hit: $question" "$WORK/rw.log" || fail "no hit in the log"
 }
+
+scenario_session_locks() {
+    # The seat's lock keys are the user's too (KWin): Caps Lock left on
+    # before the program started still lets characters arrive as written.
+    ini_begin
+    ini_item "lock" "RW Lock On" 0 zenity "" "" "" "{CAPSLOCK+}xY{ENTER}" 0
+    start_rw
+    timeout 20 zenity --entry --title="RW Lock On" --text="Type here" >"$WORK/on.txt" 2>/dev/null ||
+        fail "the first dialog was not answered"
+    [ "$(cat "$WORK/on.txt")" = "xY" ] || fail "with Caps Lock on: '$(cat "$WORK/on.txt")', wanted 'xY'"
+    kill "$RW_PID"
+    wait "$RW_PID" 2>/dev/null
+    RW_PID=""
+    ini_begin
+    ini_item "locked" "RW Locked" 0 zenity "" "" "" "aB1{ENTER}" 0
+    start_rw
+    timeout 20 zenity --entry --title="RW Locked" --text="Type here" >"$WORK/locked.txt" 2>/dev/null ||
+        fail "the second dialog was not answered"
+    [ "$(cat "$WORK/locked.txt")" = "aB1" ] || fail "typed '$(cat "$WORK/locked.txt")' under the session's Caps Lock, wanted 'aB1'"
+}
