@@ -347,3 +347,23 @@ scenario_session_locks() {
         fail "the second dialog was not answered"
     [ "$(cat "$WORK/locked.txt")" = "aB1" ] || fail "typed '$(cat "$WORK/locked.txt")' under the session's Caps Lock, wanted 'aB1'"
 }
+
+scenario_session_layout() {
+    # KWin with two layouts, the second (German) in use: KWin reads our
+    # keys in the group it is in, so the keyboard looks up characters
+    # there ("y" and "z" swap places; "ß" and "ö" have keys of their own,
+    # "@" only one with AltGr, and arrives another way).
+    printf '[Layout]\nLayoutList=us,de\nUse=true\n' >"$XDG_CONFIG_HOME/kxkbrc"
+    dbus-send --session --type=signal /Layouts org.kde.keyboard.reloadConfig
+    german() {
+        dbus-send --session --print-reply --dest=org.kde.keyboard /Layouts org.kde.KeyboardLayouts.setLayout \
+            uint32:1 | grep -q "boolean true"
+    }
+    wait_for 10 german || fail "KWin did not take the second layout"
+    ini_begin
+    ini_item "layout" "RW Layout" 0 zenity "" "" "" "yzYZ ßö@ ok{ENTER}" 0
+    start_rw
+    timeout 20 zenity --entry --title="RW Layout" --text="Type here" >"$WORK/out.txt" 2>/dev/null ||
+        fail "zenity was not answered"
+    [ "$(cat "$WORK/out.txt")" = "yzYZ ßö@ ok" ] || fail "typed '$(cat "$WORK/out.txt")', wanted 'yzYZ ßö@ ok'"
+}
