@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Reaction time on Wayland (headless sway): from a test window being mapped
-# to the first key the program types into it (item Delay 0), over N windows
-# (default 30), each a new program (GTK 3, as zenity; RW_PROBE_GTK=4 for
-# GTK 4) that shows its window a second after it started (so that its own
-# start-up is not counted).
-# Usage: REPLYWICK=... reaction.sh [N]
+# Reaction time on Wayland (headless sway, or KWin with RW_COMPOSITOR=kwin):
+# from a test window being mapped to the first key the program types into
+# it (item Delay 0), over N windows (default 30), each a new program (GTK 3,
+# as zenity; RW_PROBE_GTK=4 for GTK 4) that shows its window a second after
+# it started (so that its own start-up is not counted).
+# Usage: [RW_COMPOSITOR=kwin] REPLYWICK=... reaction.sh [N]
 here=$(cd "$(dirname "$0")/.." && pwd)
 . "$here/lib.sh"
 probe="$here/bench/wl_keyprobe.py"
