@@ -112,7 +112,8 @@ bool AccessibilityBridge::InsertText(const AccWindow& window, const std::string&
             if (count <= 0 || (HoldsItems(role) && role != kRoleComboBox)) continue;
             count = std::min(count, 64);
             std::vector<DBusMessagePtr> kids;
-            for (std::int32_t i = 0; i < count; ++i) kids.push_back(NewCallInt(node, kAccessible, "GetChildAtIndex", i));
+            for (std::int32_t i = 0; i < count; ++i)
+                kids.push_back(NewCallInt(node, kAccessible, "GetChildAtIndex", i));
             const auto refs = Exchange(im.bus, kids, timeout);
             // Pushed last first: the first child is looked at next.
             for (auto r = refs.rbegin(); r != refs.rend(); ++r) {
@@ -139,7 +140,8 @@ bool AccessibilityBridge::InsertText(const AccWindow& window, const std::string&
     }
 
     // Typed keys replace the selection and go in at the caret.
-    DBusMessagePtr where[2] = {NewCall(control, kText, "GetNSelections"), NewGetProperty(control, kText, "CaretOffset")};
+    DBusMessagePtr where[2] = {NewCall(control, kText, "GetNSelections"),
+                               NewGetProperty(control, kText, "CaretOffset")};
     auto replies = Exchange(im.bus, where, timeout);
     std::int32_t selections = 0, position = 0;
     if (!ReplyInt(replies[0].get(), selections) || !ReplyInt(replies[1].get(), position)) {
@@ -154,7 +156,8 @@ bool AccessibilityBridge::InsertText(const AccWindow& window, const std::string&
             if (start > end) std::swap(start, end);
             DBusMessagePtr erase = NewCall(control, kEditableText, "DeleteText");
             if (erase)
-                dbus_message_append_args(erase.get(), DBUS_TYPE_INT32, &start, DBUS_TYPE_INT32, &end, DBUS_TYPE_INVALID);
+                dbus_message_append_args(erase.get(), DBUS_TYPE_INT32, &start, DBUS_TYPE_INT32, &end,
+                                         DBUS_TYPE_INVALID);
             bool erased = false;
             if (!ReplyBool(Exchange1(im.bus, std::move(erase), timeout).get(), erased) || !erased) {
                 im.Drain();

@@ -1,5 +1,7 @@
 #include "backends/wayland/Desktops.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 
 #include "backends/wayland/WaylandKeyboard.h"
@@ -21,6 +23,23 @@ std::string Forced(const char* variable) {
 
 bool Take(const std::string& forced, const char* way) { return forced.empty() || forced == way; }
 
+// Why no way serves, where the reason is KWin's: it offers its window list
+// and fake input only to programs a desktop file grants them. `usual`
+// elsewhere.
+std::string WhyNot(const WaylandConnection& c, const char* usual) {
+    // A global every KWin offers to every program.
+    if (!c.Offers("org_kde_plasma_shell")) return usual;
+#if RW_WAYLAND_KDE
+    char path[4096];
+    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    const std::string self = n > 0 ? std::string(path, static_cast<std::size_t>(n)) : std::string("this program");
+    return "KWin grants its window list and keys only to programs that a desktop file names "
+           "(Exec=" + self + " with X-KDE-Wayland-Interfaces, as the installed replywick.desktop has)";
+#else
+    return "this build knows no KWin (it was built without plasma-wayland-protocols)";
+#endif
+}
+
 }  // namespace
 
 std::unique_ptr<Toplevels> ChooseToplevels(WaylandConnection& c, std::string& way) {
@@ -40,7 +59,7 @@ std::unique_ptr<Toplevels> ChooseToplevels(WaylandConnection& c, std::string& wa
         }
     }
 #endif
-    way = forced.empty() ? "the compositor does not list its windows (no wlr foreign-toplevel management)"
+    way = forced.empty() ? WhyNot(c, "the compositor does not list its windows (no wlr foreign-toplevel management)")
                          : "REPLYWICK_WAYLAND_WINDOWS=" + forced + " is not offered here";
     return nullptr;
 }
@@ -57,7 +76,7 @@ std::unique_ptr<Keyboard> ChooseKeyboard(WaylandConnection& c, Toplevels& window
         return std::make_unique<FakeInputKeyboard>(c, windows);
     }
 #endif
-    way = forced.empty() ? "the compositor offers no virtual keyboard"
+    way = forced.empty() ? WhyNot(c, "the compositor offers no virtual keyboard")
                          : "REPLYWICK_WAYLAND_KEYS=" + forced + " is not offered here";
     return nullptr;
 }

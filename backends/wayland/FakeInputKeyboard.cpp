@@ -36,7 +36,8 @@ FakeInputKeyboard::~FakeInputKeyboard() {
     }
     // Its destructor request came with version 4; before it, the proxy
     // alone goes.
-    if (keyState_ != nullptr && org_kde_kwin_keystate_get_version(keyState_) >= ORG_KDE_KWIN_KEYSTATE_DESTROY_SINCE_VERSION) {
+    if (keyState_ != nullptr &&
+        org_kde_kwin_keystate_get_version(keyState_) >= ORG_KDE_KWIN_KEYSTATE_DESTROY_SINCE_VERSION) {
         org_kde_kwin_keystate_destroy(keyState_);
     } else if (keyState_ != nullptr) {
         wl_proxy_destroy(reinterpret_cast<wl_proxy*>(keyState_));

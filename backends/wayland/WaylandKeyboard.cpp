@@ -83,8 +83,10 @@ void WaylandKeyboard::Modifiers(xkb_mod_mask_t depressed, xkb_mod_mask_t latched
 bool WaylandKeyboard::HideLocks(bool hide) {
     locksHidden_ = hide;
     xkb_state* s = State();
-    Modifiers(xkb_state_serialize_mods(s, XKB_STATE_MODS_DEPRESSED), xkb_state_serialize_mods(s, XKB_STATE_MODS_LATCHED),
-              xkb_state_serialize_mods(s, XKB_STATE_MODS_LOCKED), xkb_state_serialize_layout(s, XKB_STATE_LAYOUT_EFFECTIVE));
+    Modifiers(xkb_state_serialize_mods(s, XKB_STATE_MODS_DEPRESSED),
+              xkb_state_serialize_mods(s, XKB_STATE_MODS_LATCHED),
+              xkb_state_serialize_mods(s, XKB_STATE_MODS_LOCKED),
+              xkb_state_serialize_layout(s, XKB_STATE_LAYOUT_EFFECTIVE));
     return true;
 }
 
