@@ -81,3 +81,20 @@ var cs = workspace.clientList();
 for (var i = 0; i < cs.length; i++)
     if (cs[i].caption == $title) workspace.activeClient = cs[i];"
 }
+
+# window_state TITLE: "minimized", "maximized" (it fills the area a window
+# is maximised to; scripts see no maximise mode) or "normal".
+window_state() {
+    local name title
+    name=$(kwin_script_name)
+    title=$(/usr/bin/python3 -c 'import json, sys; print(json.dumps(sys.argv[1]))' "$1")
+    kwin_script "$name" "
+var cs = workspace.clientList();
+for (var i = 0; i < cs.length; i++) {
+    var c = cs[i], a = workspace.clientArea(KWin.MaximizeArea, c), g = c.frameGeometry;
+    if (c.caption == $title)
+        print('$name\t' + (c.minimized ? 'minimized' : g.width == a.width && g.height == a.height ? 'maximized' : 'normal'));
+}" ||
+        return 1
+    grep -a "^js: $name	" "$WORK/kwin.log" | cut -f2
+}

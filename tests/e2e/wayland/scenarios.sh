@@ -367,3 +367,18 @@ scenario_session_layout() {
         fail "zenity was not answered"
     [ "$(cat "$WORK/out.txt")" = "yzYZ ßö@ ok" ] || fail "typed '$(cat "$WORK/out.txt")', wanted 'yzYZ ßö@ ok'"
 }
+
+scenario_window_states() {
+    # {Window Minimize} and {Window Maximize}, as the compositor's file
+    # tells the window's state.
+    declare -F window_state >/dev/null || { echo "SKIP: $RW_COMPOSITOR tells no window states here"; exit 77; }
+    ini_begin
+    ini_item "minimize" "RW Minimize" 0 zenity "" "" "" "{Window Minimize}" 0
+    ini_item "maximize" "RW Maximize" 0 zenity "" "" "" "{Window Maximize}" 0
+    start_rw
+    zenity_bg --text-info --title="RW Minimize"
+    is_state() { [ "$(window_state "$1")" = "$2" ]; }
+    wait_for 10 is_state "RW Minimize" minimized || fail "not minimised: $(window_state "RW Minimize")"
+    zenity_bg --text-info --title="RW Maximize"
+    wait_for 10 is_state "RW Maximize" maximized || fail "not maximised: $(window_state "RW Maximize")"
+}
