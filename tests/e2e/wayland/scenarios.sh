@@ -60,6 +60,7 @@ scenario_namedkeys() {
     ini_begin
     ini_item "edit" "RW Edit" 0 zenity "" "" "" "abcd{LEFT}{LEFT}{BACK}X{END}e{HOME}{DEL}{ENTER}" 0
     ini_item "ctrl" "RW Ctrl" 0 zenity "" "" "" "gone soon{CTRL}a{DEL}kept{ENTER}" 0
+    ini_item "select" "RW Select" 0 zenity "" "" "" "gone soon{CTRL}aß ok{ENTER}" 0
     start_rw
     timeout 20 zenity --entry --title="RW Edit" --text="Edit" >"$WORK/out.txt" 2>/dev/null ||
         fail "zenity was not answered"
@@ -67,6 +68,10 @@ scenario_namedkeys() {
     timeout 20 zenity --entry --title="RW Ctrl" --text="Edit" >"$WORK/ctrl.txt" 2>/dev/null ||
         fail "the second zenity was not answered"
     [ "$(cat "$WORK/ctrl.txt")" = "kept" ] || fail "after Ctrl+A: '$(cat "$WORK/ctrl.txt")', wanted 'kept'"
+    # A character off the layout replaces the selection as a key would.
+    timeout 20 zenity --entry --title="RW Select" --text="Edit" >"$WORK/select.txt" 2>/dev/null ||
+        fail "the third zenity was not answered"
+    [ "$(cat "$WORK/select.txt")" = "ß ok" ] || fail "after Ctrl+A: '$(cat "$WORK/select.txt")', wanted 'ß ok'"
 }
 
 scenario_dialog_text() {
