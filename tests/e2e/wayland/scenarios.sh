@@ -387,3 +387,27 @@ scenario_window_states() {
     zenity_bg --text-info --title="RW Maximize"
     wait_for 10 is_state "RW Maximize" maximized || fail "not maximised: $(window_state "RW Maximize")"
 }
+
+scenario_ended_holding_shift() {
+    # The program is ended (SIGTERM, as at logout) while a macro holds
+    # Shift: it lets go before it ends, so that the next program's keys
+    # (here: the next instance's) come out plain. KWin keeps a fake key
+    # held as long as no one releases it, even after its client is gone
+    # (a program killed outright leaves it held).
+    ini_begin
+    ini_item "held" "RW Held" 0 zenity "" "" "" "ab{SHIFT}{DELAY=5000}x" 0
+    start_rw
+    entry "RW Held" "$WORK/held.txt" 30
+    wait_for 10 grep -q "SendKeys: ab{SHIFT}{DELAY=5000}x" "$WORK/rw.log" || fail "the macro did not start"
+    sleep 0.5
+    kill "$RW_PID"
+    wait_for 10 sh -c "! kill -0 $RW_PID" || fail "replywick did not end"
+    RW_PID=""
+    kill "$LAST_PID"
+    ini_begin
+    ini_item "next" "RW After" 0 zenity "" "" "" "cd{ENTER}" 0
+    start_rw
+    timeout 20 zenity --entry --title="RW After" --text="Type here" >"$WORK/after.txt" 2>/dev/null ||
+        fail "the next dialog was not answered"
+    [ "$(cat "$WORK/after.txt")" = "cd" ] || fail "the next dialog got '$(cat "$WORK/after.txt")', wanted 'cd'"
+}
