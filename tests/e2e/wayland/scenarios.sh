@@ -311,26 +311,39 @@ scenario_no_key_stays_down() {
 scenario_kdialog() {
     # A Qt program (KDE's dialogs, app id org.kde.kdialog): an input box
     # typed into, characters off the layout included, and answered with
-    # Enter; then a question that its text tells from another of the same
-    # title, answered with {Dialog No}. Qt adds the program's name to the
-    # title the window system shows ("RW KQuestion — KDialog"), not to the
-    # one its accessible frame has.
+    # Enter; then one that its text tells from another of the same title,
+    # answered by typing and pressing its OK button. Qt adds the program's
+    # name to the title the window system shows ("RW KQuestion — KDialog"),
+    # not to the one its accessible frame has.
     command -v kdialog >/dev/null || { echo "SKIP: kdialog is not installed"; exit 77; }
     export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
     local question="RW KQuestion — KDialog"
     ini_begin
     ini_item "input" "RW KDialog" 0 org.kde.kdialog "" "" "" "Qt ok, Grüße 10 €{ENTER}" 0
-    ini_item "other text" "$question" 0 org.kde.kdialog "Something else" "" "" "{Dialog Yes}" 0
-    ini_item "question" "$question" 0 org.kde.kdialog "Delete the old backups?" "" "" "{Dialog No}" 0
+    ini_item "other text" "$question" 0 org.kde.kdialog "Something else" "" "" "wrong{Dialog OK}" 0
+    ini_item "question" "$question" 0 org.kde.kdialog "Delete the old backups?" "" "" "no{Dialog OK}" 0
     start_rw
-    timeout 30 kdialog --title "RW KDialog" --inputbox "Type here" >"$WORK/out.txt" 2>"$WORK/kdialog.err" ||
-        fail "kdialog was not answered (exit $?): $(tail -3 "$WORK/kdialog.err")"
+    kdialog_answer "$WORK/out.txt" --title "RW KDialog" --inputbox "Type here"
     [ "$(cat "$WORK/out.txt")" = "Qt ok, Grüße 10 €" ] || fail "typed text arrived as '$(cat "$WORK/out.txt")'"
-    kdialog --title "RW KQuestion" --yesno "Delete the old backups?" 2>/dev/null &
-    LAST_PID=$!
-    track $!
-    expect_exit 1 "{Dialog No}" "$LAST_PID"
+    kdialog_answer "$WORK/question.txt" --title "RW KQuestion" --inputbox "Delete the old backups?"
+    [ "$(cat "$WORK/question.txt")" = "no" ] || fail "the question got '$(cat "$WORK/question.txt")', wanted 'no'"
     grep -q " Hit: $question" "$WORK/rw.log" || fail "no hit in the log"
+}
+
+# kdialog_answer OUT ARG...: kdialog, whose answer (a line it prints as the
+# dialog closes) goes to OUT. Qt 5's Wayland platform (5.15.8) now and then
+# hangs in its teardown after that, its window long gone: a kdialog still
+# running a while after it answered is ended.
+kdialog_answer() {
+    local out=$1 pid
+    shift
+    kdialog "$@" >"$out" 2>"$WORK/kdialog.err" &
+    pid=$!
+    track $pid
+    wait_for 30 test -s "$out" || fail "kdialog $* was not answered: $(tail -3 "$WORK/kdialog.err")"
+    exit_of 10 "$pid" >/dev/null
+    kill "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
 }
 
 scenario_session_locks() {
