@@ -170,8 +170,8 @@ XkbKeyboard::MissingChar FakeInputKeyboard::Missing(WinHandle w, std::uint32_t, 
         if (!bridge_.Answers(window.pid, kAnswerMs)) break;
     unread_ = 0;
     if (bridge_.InsertText(window, ch)) return MissingChar::Typed;
-    // A program that has only just come up may tell its focused control a
-    // moment after it reads its first keys: one more look, after a turn.
+    // A program that was busy (one that has just come up, on a loaded
+    // machine) gets one more try, after its next turn.
     if (!MayPress() || !bridge_.Answers(window.pid, kAnswerMs)) return MissingChar::Failed;
     return bridge_.InsertText(window, ch) ? MissingChar::Typed : MissingChar::Failed;
 }
