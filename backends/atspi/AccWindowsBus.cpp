@@ -21,6 +21,10 @@ constexpr int kRetrySeconds = 5;
 constexpr long kMaxQueuedBytes = 4L * 1024 * 1024;
 // Messages handled per Dispatch; more wait for the next (Queued tells).
 constexpr int kMaxPerDispatch = 2000;
+// How long and how often a new program's windows are looked at.
+constexpr auto kYoungFor = std::chrono::seconds(3);
+constexpr auto kFirstLook = std::chrono::milliseconds(50);
+constexpr auto kLookEvery = std::chrono::milliseconds(150);
 
 // The events the programs are to send (registered with the registry, which
 // tells the programs; they send only events someone listens to).
@@ -118,6 +122,7 @@ void AccessibleWindows::Impl::Disconnect() {
     dbus_connection_unref(bus);
     bus = nullptr;
     apps.clear();
+    young.clear();
     checkedFrame = 0;
 }
 
@@ -206,6 +211,7 @@ void AccessibleWindows::Impl::Dispatch() {
         }
         if (popped == 0) break;
     }
+    LookAtYoungPrograms();
     SayIfNothingInFront();
 }
 
@@ -214,6 +220,13 @@ void AccessibleWindows::Impl::Handle(const AccEvent& e) {
     switch (e.type) {
         case T::None: return;
         case T::AppAdded:
+            if (young.size() < 64) {
+                App& app = AppOf(e.bus);
+                app.youngUntil = Clock::now() + kYoungFor;
+                app.nextLook = Clock::now() + kFirstLook;
+                young.push_back(e.bus);
+            }
+            [[fallthrough]];
         case T::Created:
             if (!book.EverActivated()) {
                 App& app = AppOf(e.bus);
@@ -226,6 +239,13 @@ void AccessibleWindows::Impl::Handle(const AccEvent& e) {
         case T::AppGone:
             apps.erase(e.bus);
             break;
+        case T::Focused: {
+            // A control got the focus in a program that has no window in
+            // front: the window it lies in came to the front unannounced.
+            const FrameBook::Frame* front = book.Get(book.Foreground());
+            if (front == nullptr || front->bus != e.bus) LookForActive(e.bus);
+            break;
+        }
         case T::ActiveState:
             // Tables and lists mark their active item with the same state:
             // an unknown object counts only when it is a top-level one.
@@ -255,6 +275,50 @@ void AccessibleWindows::Impl::SayIfNothingInFront() {
                    stderr);
         return;
     }
+}
+
+bool AccessibleWindows::Impl::LookForActive(const std::string& busName) {
+    if (!Usable(busName)) return false;
+    std::vector<Obj> frames;
+    if (!ReplyObjs(Call(NewCall({busName, kRootPath}, kAccessible, "GetChildren"), busName).get(), frames))
+        return false;
+    if (frames.size() > 64) frames.resize(64);
+    std::vector<DBusMessagePtr> calls;
+    for (const Obj& f : frames) calls.push_back(NewCall(f, kAccessible, "GetState"));
+    const auto states = Calls(calls, busName);
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        std::uint64_t st = 0;
+        if (frames[i].bus != busName || !ReplyStates(states[i].get(), st) || !HasState(st, kStateActive)) continue;
+        book.Activate(busName, frames[i].path);
+        return true;
+    }
+    return false;
+}
+
+void AccessibleWindows::Impl::LookAtYoungPrograms() {
+    if (young.empty()) return;
+    const auto now = Clock::now();
+    std::vector<std::string> still;
+    for (const std::string& name : young) {
+        auto it = apps.find(name);
+        if (it == apps.end() || now >= it->second.youngUntil) continue;
+        if (now >= it->second.nextLook) {
+            // Once the program tells of its window, the events serve.
+            if (LookForActive(name)) continue;
+            auto again = apps.find(name);
+            if (again == apps.end()) continue;
+            again->second.nextLook = Clock::now() + kLookEvery;
+        }
+        still.push_back(name);
+    }
+    young = std::move(still);
+}
+
+bool AccessibleWindows::Impl::FrameActive(WinHandle w) {
+    const FrameBook::Frame* f = Callable(w);
+    std::uint64_t st = 0;
+    return f != nullptr && ReplyStates(Call(NewCall({f->bus, f->path}, kAccessible, "GetState"), f->bus).get(), st) &&
+           HasState(st, kStateActive);
 }
 
 bool AccessibleWindows::Impl::WaitForMessage(int ms) {

@@ -53,6 +53,12 @@ struct AccessibleWindows::Impl {
         Clock::time_point cameAt{};
         bool came = false;
         bool looked = false;
+        // A program that registered a moment ago: its first window may come
+        // to the front before the program has learnt that anyone listens
+        // (it then tells nothing), so its windows' states are looked at
+        // now and then until this time.
+        Clock::time_point youngUntil{};
+        Clock::time_point nextLook{};
     };
 
     Options opt;
@@ -66,6 +72,7 @@ struct AccessibleWindows::Impl {
     BusDiscovery discovery;
     FrameBook book;
     std::unordered_map<std::string, App> apps;
+    std::vector<std::string> young;  // programs whose windows are looked at
     // The focused control last found inside a frame, while the events tell
     // of no other.
     WinHandle checkedFrame = 0;
@@ -84,6 +91,13 @@ struct AccessibleWindows::Impl {
     void Dispatch();
     void Handle(const AccEvent& e);
     void SayIfNothingInFront();
+    // The program's top-level object in the ACTIVE state, if any, is in
+    // front; true when one is.
+    bool LookForActive(const std::string& busName);
+    void LookAtYoungPrograms();
+    // Whether the frame says it is the active one (its own word, whatever
+    // events reached us).
+    bool FrameActive(WinHandle w);
     // Waits at most ms for a message to arrive; false when none did.
     bool WaitForMessage(int ms);
 

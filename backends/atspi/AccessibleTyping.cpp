@@ -125,7 +125,12 @@ bool AccessibleTyping::MayPress() {
     if (refused_) return false;
     // What the programs told since: the target may have left the front.
     frames_.Dispatch();
-    if (windows_.GetForegroundWindow() == target_.handle && windows_.IsSameWindow(target_)) return true;
+    if (windows_.GetForegroundWindow() == target_.handle && windows_.IsSameWindow(target_)) {
+        // And the frame's own word: a program that has not yet learnt that
+        // anyone listens tells nothing when its window leaves the front.
+        const WinHandle frame = FrameFor(target_.handle);
+        if (frame != 0 && frames_.Inside().FrameActive(frame)) return true;
+    }
     refused_ = true;
     why_.clear();
     return false;
