@@ -321,6 +321,29 @@ bool AccessibleWindows::Impl::FrameActive(WinHandle w) {
            HasState(st, kStateActive);
 }
 
+WinHandle AccessibleWindows::Impl::FrameNamed(std::uint32_t pid, const std::string& title) {
+    if (bus == nullptr || pid == 0) return 0;
+    std::vector<Obj> programs;
+    if (!ReplyObjs(Exchange1(bus, NewCall({kRegistry, kRootPath}, kAccessible, "GetChildren"), opt.callTimeoutMs).get(),
+                   programs))
+        return 0;
+    for (const Obj& program : programs) {
+        if (PidOf(program.bus) != pid || !Usable(program.bus)) continue;
+        std::vector<Obj> frames;
+        if (!ReplyObjs(Call(NewCall(program, kAccessible, "GetChildren"), program.bus).get(), frames)) continue;
+        if (frames.size() > 64) frames.resize(64);
+        std::vector<DBusMessagePtr> calls;
+        for (const Obj& f : frames) calls.push_back(NewGetProperty(f, kAccessible, "Name"));
+        const auto names = Calls(calls, program.bus);
+        for (std::size_t i = 0; i < frames.size(); ++i) {
+            std::string name;
+            if (frames[i].bus == program.bus && ReplyString(names[i].get(), name) && TitleMatches(name, title))
+                return book.See(frames[i].bus, frames[i].path, name);
+        }
+    }
+    return 0;
+}
+
 bool AccessibleWindows::Impl::WaitForMessage(int ms) {
     if (bus == nullptr) return false;
     if (dbus_connection_get_dispatch_status(bus) == DBUS_DISPATCH_DATA_REMAINS) return true;

@@ -98,6 +98,9 @@ struct AccessibleWindows::Impl {
     // Whether the frame says it is the active one (its own word, whatever
     // events reached us).
     bool FrameActive(WinHandle w);
+    // The frame of that title of the program with that process, entered
+    // in the book; 0 when there is none.
+    WinHandle FrameNamed(std::uint32_t pid, const std::string& title);
     // Waits at most ms for a message to arrive; false when none did.
     bool WaitForMessage(int ms);
 

@@ -126,10 +126,11 @@ bool AccessibleTyping::MayPress() {
     // What the programs told since: the target may have left the front.
     frames_.Dispatch();
     if (windows_.GetForegroundWindow() == target_.handle && windows_.IsSameWindow(target_)) {
-        // And the frame's own word: a program that has not yet learnt that
-        // anyone listens tells nothing when its window leaves the front.
-        const WinHandle frame = FrameFor(target_.handle);
-        if (frame != 0 && frames_.Inside().FrameActive(frame)) return true;
+        // The compositor's word, where it gives one, is final. Else also the
+        // frame's own: a program that has not yet learnt that anyone
+        // listens tells nothing when its window leaves the front.
+        if (foreign_) return true;
+        if (frames_.Inside().FrameActive(target_.handle)) return true;
     }
     refused_ = true;
     why_.clear();
@@ -143,8 +144,12 @@ void AccessibleTyping::Refuse(const char* why) {
 
 WinHandle AccessibleTyping::FrameFor(WinHandle w) {
     if (!foreign_ || w == 0) return w;
-    const WinHandle front = frames_.GetForegroundWindow();
-    return front != 0 && frames_.GetWindowText(front) == windows_.GetWindowText(w) ? front : 0;
+    if (w == foreignTarget_ && frames_.Alive(foreignFrame_)) return foreignFrame_;
+    // The frame of the target's program that bears its title. (Where the
+    // seat has no keyboard, no frame knows it is in front.)
+    foreignTarget_ = w;
+    foreignFrame_ = frames_.Inside().FrameNamed(windows_.GetWindowProcessId(w), windows_.GetWindowText(w));
+    return foreignFrame_;
 }
 
 bool AccessibleTyping::PostChar(WinHandle target, const std::string& ch) {

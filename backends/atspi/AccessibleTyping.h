@@ -20,7 +20,7 @@
 // the accessibility bus tells. With the windows of another way (a desktop
 // whose own protocol tells the windows but offers no keyboard), handles
 // are that way's: the foreground is checked there, and the frame typed
-// into is the one the bus has in front, provided its title is the target's.
+// into is the one of the target's process that bears its title.
 //
 // There is no keyboard state: every key reads as up and every lock as off.
 #pragma once
@@ -75,6 +75,9 @@ private:
     AccessibleWindows& frames_;
     Windows& windows_;
     bool foreign_;
+    // With another way's windows: the last target and its frame.
+    WinHandle foreignTarget_ = 0;
+    WinHandle foreignFrame_ = 0;
     WindowIdentity target_;
     bool aimed_ = false;
     bool refused_ = false;
