@@ -396,6 +396,19 @@ DBusMessagePtr AccessibleWindows::Impl::Call(DBusMessagePtr call, const std::str
     return std::move(Calls(std::span<DBusMessagePtr>(&call, 1), busName, timeoutMs).front());
 }
 
+bool AccessibleWindows::Impl::CountsCharacters(const std::string& busName) {
+    App& app = AppOf(busName);
+    if (!app.toolkitAsked && Usable(busName)) {
+        std::string toolkit;
+        ReplyString(Call(NewGetProperty({busName, kRootPath}, "org.a11y.atspi.Application", "ToolkitName"), busName).get(),
+                    toolkit);
+        App& again = AppOf(busName);
+        again.toolkit = toolkit;
+        again.toolkitAsked = true;
+    }
+    return AppOf(busName).toolkit.rfind("Qt", 0) == 0;
+}
+
 bool AccessibleWindows::Impl::TopLevel(const std::string& busName, const std::string& path) {
     if (!Usable(busName)) return false;
     Obj parent;

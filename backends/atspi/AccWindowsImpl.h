@@ -29,6 +29,7 @@ enum State : int {
     kStateEditable = 7,
     kStateFocused = 12,
     kStateMultiLine = 17,
+    kStateIsDefault = 39,
 };
 
 // The states of an object (GetState's two words); false when unreadable.
@@ -47,6 +48,8 @@ struct AccessibleWindows::Impl {
         bool self = false;  // this very process: never called
         std::string name;
         bool named = false;
+        std::string toolkit;  // "GTK", "Qt", ...
+        bool toolkitAsked = false;
         Clock::time_point hungUntil{};
         // When it came while nothing had ever been activated; whether it
         // was looked at for a window since.
@@ -113,6 +116,9 @@ struct AccessibleWindows::Impl {
     // call used it up is left alone for a while.
     std::vector<DBusMessagePtr> Calls(std::span<DBusMessagePtr> calls, const std::string& busName, int timeoutMs = -1);
     DBusMessagePtr Call(DBusMessagePtr call, const std::string& busName, int timeoutMs = -1);
+    // Whether the program's toolkit counts the length of inserted text in
+    // characters (Qt) rather than in bytes (GTK).
+    bool CountsCharacters(const std::string& busName);
     // Whether the object is one of its program's top-level objects.
     bool TopLevel(const std::string& busName, const std::string& path);
     // The frame of a handle, when it may be called.
@@ -126,10 +132,12 @@ struct AccessibleWindows::Impl {
     bool Inside(const Obj& o, const Obj& frame);
     bool FindFocused(const Obj& frame, Obj& out);
     bool PressClose(const Obj& frame);
+    // Presses the frame's default button (as Return in a dialog would);
+    // false when it has none.
+    bool PressDefault(const Obj& frame);
     // Carries out the object's action of the first name given that it has
-    // (any case), else its first; false when it has none or did not
-    // acknowledge.
-    bool DoAction(const Obj& o, std::initializer_list<const char*> preferred);
+    // (any case); false when it has none of them or did not acknowledge.
+    bool DoAction(const Obj& o, std::initializer_list<const char*> names);
 };
 
 }  // namespace rw::atspi

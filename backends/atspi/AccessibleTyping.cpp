@@ -14,7 +14,7 @@ constexpr const char* kNoKey =
 constexpr const char* kNoFocus = "no control of the window has the focus";
 constexpr const char* kNoText = "the focused control takes no text";
 constexpr const char* kNotTaken = "the focused control did not take it";
-constexpr const char* kNoAction = "the focused control has no action for it";
+constexpr const char* kNoAction = "neither the focused control nor the window has an action for it";
 
 // The first code point of UTF-8 bytes (-1 when they are not UTF-8), and
 // how many characters they hold.
@@ -40,14 +40,12 @@ std::int32_t CharCount(const std::string& s) {
     return n;
 }
 
-DBusMessagePtr NewInsert(const Obj& o, std::int32_t at, const std::string& text) {
+// The length of the text goes along: GTK reads it in bytes, Qt cuts the
+// text to that many characters (and pads it with NULs beyond).
+DBusMessagePtr NewInsert(const Obj& o, std::int32_t at, const std::string& text, std::int32_t length) {
     DBusMessagePtr m = NewCall(o, kEditableText, "InsertText");
     const char* t = text.c_str();
-    // GTK takes the length in bytes; toolkits that count characters get
-    // the same number for the single characters typed here, except beyond
-    // ASCII, where GTK is the one that matters on the desktops in question.
-    const auto bytes = static_cast<std::int32_t>(text.size());
-    if (m && !dbus_message_append_args(m.get(), DBUS_TYPE_INT32, &at, DBUS_TYPE_STRING, &t, DBUS_TYPE_INT32, &bytes,
+    if (m && !dbus_message_append_args(m.get(), DBUS_TYPE_INT32, &at, DBUS_TYPE_STRING, &t, DBUS_TYPE_INT32, &length,
                                        DBUS_TYPE_INVALID))
         m.reset();
     return m;
@@ -100,7 +98,9 @@ const char* Insert(AccessibleWindows::Impl& im, const Obj& control, const std::s
     if (caret < 0) caret = 0;
     if (!mayInsert()) return "";
     bool inserted = false;
-    if (!ReplyBool(im.Call(NewInsert(control, caret, text), control.bus).get(), inserted) || !inserted)
+    const std::int32_t length =
+        im.CountsCharacters(control.bus) ? CharCount(text) : static_cast<std::int32_t>(text.size());
+    if (!ReplyBool(im.Call(NewInsert(control, caret, text, length), control.bus).get(), inserted) || !inserted)
         return kNotTaken;
     // GTK moves the caret after what it inserted; a toolkit that leaves it
     // where it was has it moved here, or the next character would come
@@ -198,8 +198,13 @@ bool AccessibleTyping::Enter(WinHandle w) {
         return false;
     }
     if (!MayPress()) return false;
-    // An entry's "activate" is the dialog's default button, as Return is.
+    // Return in a GTK entry is its "activate" (the dialog's default
+    // button, unless the entry has a use of its own); on a button, the
+    // button. Elsewhere (Qt's entries offer no such action) Return presses
+    // the dialog's default button.
     if (im.DoAction(control, {"activate", "click", "press"})) return true;
+    const FrameBook::Frame* frame = im.Callable(w);
+    if (frame != nullptr && im.PressDefault({frame->bus, frame->path})) return true;
     Refuse(kNoAction);
     return false;
 }

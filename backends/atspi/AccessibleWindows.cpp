@@ -121,28 +121,41 @@ bool AccessibleWindows::Impl::FindFocused(const Obj& frame, Obj& out) {
     return found;
 }
 
-bool AccessibleWindows::Impl::DoAction(const Obj& o, std::initializer_list<const char*> preferred) {
+bool AccessibleWindows::Impl::DoAction(const Obj& o, std::initializer_list<const char*> names) {
     std::int32_t count = 0;
     if (!ReplyInt(Call(NewGetProperty(o, kAction, "NActions"), o.bus).get(), count) || count <= 0) return false;
     std::vector<DBusMessagePtr> calls;
     for (std::int32_t i = 0; i < count && i < 16; ++i) calls.push_back(NewCallInt(o, kAction, "GetName", i));
-    const auto names = Calls(calls, o.bus);
-    std::int32_t chosen = 0;
-    std::size_t rank = preferred.size();
-    for (std::size_t i = 0; i < names.size(); ++i) {
+    const auto replies = Calls(calls, o.bus);
+    std::int32_t chosen = -1;
+    std::size_t rank = names.size();
+    for (std::size_t i = 0; i < replies.size(); ++i) {
         std::string name;
-        if (!ReplyString(names[i].get(), name)) continue;
+        if (!ReplyString(replies[i].get(), name)) continue;
         std::size_t r = 0;
-        for (const char* p : preferred) {
-            if (r < rank && EqualsAsciiNoCase(name, p)) {
+        for (const char* n : names) {
+            if (r < rank && EqualsAsciiNoCase(name, n)) {
                 rank = r;
                 chosen = static_cast<std::int32_t>(i);
             }
             ++r;
         }
     }
+    // Another action (Qt's entries offer only "SetFocus") would not do
+    // what was asked.
+    if (chosen < 0) return false;
     bool done = false;
     return ReplyBool(Call(NewCallInt(o, kAction, "DoAction", chosen), o.bus).get(), done) && done;
+}
+
+bool AccessibleWindows::Impl::PressDefault(const Obj& frame) {
+    Obj button;
+    Walk(*this, frame, [&](const Node& n) {
+        if (n.role != kRolePushButton || !HasState(n.states, kStateIsDefault)) return false;
+        button = n.obj;
+        return true;
+    });
+    return button && DoAction(button, {"click", "press", "activate"});
 }
 
 bool AccessibleWindows::Impl::PressClose(const Obj& frame) {
