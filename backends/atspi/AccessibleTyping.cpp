@@ -12,6 +12,7 @@ namespace {
 constexpr const char* kNoKey =
     "without a keyboard only characters and {ENTER} reach a window (through the accessibility bus)";
 constexpr const char* kNoFocus = "no control of the window has the focus";
+constexpr const char* kNoAnswer = "the window's program does not answer";
 constexpr const char* kNoText = "the focused control takes no text";
 constexpr const char* kNotTaken = "the focused control did not take it";
 constexpr const char* kNoAction = "neither the focused control nor the window has an action for it";
@@ -129,8 +130,12 @@ bool AccessibleTyping::MayPress() {
         // The compositor's word, where it gives one, is final. Else also the
         // frame's own: a program that has not yet learnt that anyone
         // listens tells nothing when its window leaves the front.
-        if (foreign_) return true;
-        if (frames_.Inside().FrameActive(target_.handle)) return true;
+        if (foreign_ || frames_.Inside().FrameActive(target_.handle)) return true;
+        // A program that let the question time out is left alone a while.
+        if (frames_.Inside().Callable(target_.handle) == nullptr) {
+            Refuse(kNoAnswer);
+            return false;
+        }
     }
     refused_ = true;
     why_.clear();
@@ -170,7 +175,7 @@ bool AccessibleTyping::PostChar(WinHandle target, const std::string& ch) {
     AccessibleWindows::Impl& im = frames_.Inside();
     Obj control;
     if (!im.FocusIn(w, control)) {
-        Refuse(kNoFocus);
+        Refuse(im.Callable(w) != nullptr ? kNoFocus : kNoAnswer);
         return false;
     }
     std::uint64_t states = 0;
@@ -186,7 +191,7 @@ bool AccessibleTyping::Enter(WinHandle w) {
     AccessibleWindows::Impl& im = frames_.Inside();
     Obj control;
     if (!im.FocusIn(w, control)) {
-        Refuse(kNoFocus);
+        Refuse(im.Callable(w) != nullptr ? kNoFocus : kNoAnswer);
         return false;
     }
     std::uint64_t states = 0;

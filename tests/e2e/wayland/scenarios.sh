@@ -367,3 +367,29 @@ scenario_no_keyboard_a11y() {
     ! grep -q " Hit: " "$WORK/rw.log" || fail "a window was matched without one in front"
     [ "$(toplevels | awk -F'\t' '$3 == "True"' | wc -l)" -eq 0 ] || fail "a window is active after all: $(toplevels)"
 }
+
+scenario_stopped_target_a11y() {
+    # The target stops answering (SIGSTOP) during a pause of the macro: the
+    # macro stops within its bounded waits, saying why, and the next dialog
+    # is answered.
+    a11y_keys
+    ini_begin
+    ini_item "stopped" "RW Stopped" 0 zenity "" "" "" "ab{DELAY=1000}cd{ENTER}" 0
+    ini_item "next" "RW After Stop" 0 zenity "" "" "" "next{ENTER}" 0
+    start_rw
+    entry "RW Stopped" "$WORK/stopped.txt" 60
+    local stopped
+    # The dialog program itself, not the timeout that runs it.
+    wait_for 10 pgrep -P "$LAST_PID" zenity || fail "the dialog did not start"
+    stopped=$(pgrep -P "$LAST_PID" zenity)
+    wait_for 10 grep -q "SendKeys: ab{DELAY=1000}" "$WORK/rw.log" || fail "the macro did not start"
+    kill -STOP "$stopped"
+    wait_for 20 grep -q "SendKeys stopped: " "$WORK/rw.log" || fail "the macro did not stop"
+    grep "SendKeys stopped: " "$WORK/rw.log"
+    timeout 30 zenity --entry --title="RW After Stop" --text="Type here" >"$WORK/next.txt" 2>/dev/null ||
+        fail "the next dialog was not answered"
+    [ "$(cat "$WORK/next.txt")" = next ] || fail "the next dialog got '$(cat "$WORK/next.txt")'"
+    [ ! -s "$WORK/stopped.txt" ] || fail "the stopped dialog was answered: '$(cat "$WORK/stopped.txt")'"
+    # Let go, it would come to the front again and be answered anew.
+    kill -KILL "$stopped"
+}
