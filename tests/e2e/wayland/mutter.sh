@@ -22,7 +22,6 @@ start_compositor() {
     mutter --wayland --headless --virtual-monitor 1280x800 --no-x11 --wayland-display "$name" \
         >"$WORK/mutter.log" 2>&1 &
     track $!
-    COMPOSITOR_PID=$!
     wait_for 15 test -S "$XDG_RUNTIME_DIR/$name" || fail "mutter did not start: $(tail -5 "$WORK/mutter.log")"
     export WAYLAND_DISPLAY="$name"
     [ "${RW_MUTTER_KEYBOARD:-1}" = 0 ] || start_seat_keyboard

@@ -324,6 +324,9 @@ scenario_focus_mid_macro_a11y() {
     entry "RW Target" "$WORK/target.txt" 30
     local target=$LAST_PID
     wait_for 10 grep -q "SendKeys: ab{DELAY=1500}" "$WORK/rw.log" || fail "the macro did not start"
+    # In the pause: what came before it has arrived.
+    entry_holds() { [ "$(window_entry_text "$1")" = "$2" ]; }
+    wait_for 10 entry_holds "RW Target" ab || fail "the target holds '$(window_entry_text "RW Target")', not 'ab'"
     focus_title "RW Other" || fail "the focus did not move to the other dialog: $(toplevels)"
     wait_for 10 grep -q "SendKeys stopped" "$WORK/rw.log" || fail "the macro was not reported as stopped"
     sleep 0.5
