@@ -14,6 +14,9 @@ test_pkgs=("${run_pkgs[@]}" libgtest-dev libbenchmark-dev clang libclang-rt-14-d
 test_pkgs+=(sway wtype gir1.2-gtk-3.0)
 # GTK 4 target of the accessibility tests (a Python script).
 test_pkgs+=(python3-gi gir1.2-gtk-4.0)
+# GNOME's compositor for the Wayland tests of the accessibility bus's way,
+# and the D-Bus binding of its harness's helpers.
+test_pkgs+=(mutter python3-dbus)
 
 package_pkgs=("${run_pkgs[@]}" g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
               dpkg-dev file lintian appstream desktop-file-utils)

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "backends/wayland/AccessibleDesktop.h"
 #include "backends/wayland/WaylandKeyboard.h"
 #include "backends/wayland/WaylandWindows.h"
 
@@ -27,6 +28,14 @@ std::unique_ptr<Toplevels> ChooseToplevels(WaylandConnection& c, std::string& wa
         way = "wlr";
         return windows;
     }
+    // The accessibility bus where the compositor tells nothing (mutter).
+    if (Take(forced, "accessible")) {
+        auto windows = std::make_unique<AccessibleToplevels>();
+        if (windows->Ok()) {
+            way = "accessible";
+            return windows;
+        }
+    }
     way = forced.empty() ? "the compositor does not list its windows (no wlr foreign-toplevel management)"
                          : "REPLYWICK_WAYLAND_WINDOWS=" + forced + " is not offered here";
     return nullptr;
@@ -37,6 +46,14 @@ std::unique_ptr<Keyboard> ChooseKeyboard(WaylandConnection& c, Toplevels& window
     if (Take(forced, "virtual-keyboard") && c.virtualKeyboards() != nullptr) {
         way = "virtual-keyboard";
         return std::make_unique<WaylandKeyboard>(c, windows);
+    }
+    // The last resort: characters and Enter through the accessibility bus.
+    if (Take(forced, "accessible")) {
+        auto keyboard = std::make_unique<AccessibleKeyboard>(windows);
+        if (keyboard->Ok()) {
+            way = "accessible";
+            return keyboard;
+        }
     }
     way = forced.empty() ? "the compositor offers no virtual keyboard"
                          : "REPLYWICK_WAYLAND_KEYS=" + forced + " is not offered here";

@@ -1,7 +1,11 @@
 // Which way of following windows and of typing a Wayland session offers,
 // best first:
-//   windows  wlroots' foreign-toplevel list ("wlr")
-//   keys     wlroots' virtual keyboard ("virtual-keyboard")
+//   windows  wlroots' foreign-toplevel list ("wlr"); the accessibility bus
+//            ("accessible": frames and their activation, see
+//            atspi::AccessibleWindows)
+//   keys     wlroots' virtual keyboard ("virtual-keyboard"); the
+//            accessibility bus ("accessible": characters and Enter only,
+//            see atspi::AccessibleTyping)
 // REPLYWICK_WAYLAND_WINDOWS and REPLYWICK_WAYLAND_KEYS name one way to
 // take instead of the best (for tests, and for a desktop that offers a way
 // that does not serve).
