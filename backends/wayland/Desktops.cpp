@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "backends/wayland/AccessibleDesktop.h"
 #include "backends/wayland/WaylandKeyboard.h"
 #include "backends/wayland/WaylandWindows.h"
 #if RW_WAYLAND_KDE
@@ -59,6 +60,14 @@ std::unique_ptr<Toplevels> ChooseToplevels(WaylandConnection& c, std::string& wa
         }
     }
 #endif
+    // The accessibility bus where the compositor tells nothing (mutter).
+    if (Take(forced, "accessible")) {
+        auto windows = std::make_unique<AccessibleToplevels>();
+        if (windows->Ok()) {
+            way = "accessible";
+            return windows;
+        }
+    }
     way = forced.empty() ? WhyNot(c, "the compositor does not list its windows (no wlr foreign-toplevel management)")
                          : "REPLYWICK_WAYLAND_WINDOWS=" + forced + " is not offered here";
     return nullptr;
@@ -76,6 +85,14 @@ std::unique_ptr<Keyboard> ChooseKeyboard(WaylandConnection& c, Toplevels& window
         return std::make_unique<FakeInputKeyboard>(c, windows);
     }
 #endif
+    // The last resort: characters and Enter through the accessibility bus.
+    if (Take(forced, "accessible")) {
+        auto keyboard = std::make_unique<AccessibleKeyboard>(windows);
+        if (keyboard->Ok()) {
+            way = "accessible";
+            return keyboard;
+        }
+    }
     way = forced.empty() ? WhyNot(c, "the compositor offers no virtual keyboard")
                          : "REPLYWICK_WAYLAND_KEYS=" + forced + " is not offered here";
     return nullptr;

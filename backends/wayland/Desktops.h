@@ -1,9 +1,11 @@
 // Which way of following windows and of typing a Wayland session offers,
 // best first:
-//   windows  wlroots' foreign-toplevel list ("wlr"), then KWin's window
-//            management ("plasma")
-//   keys     wlroots' virtual keyboard ("virtual-keyboard"), then KWin's
-//            fake input ("fake-input")
+//   windows  wlroots' foreign-toplevel list ("wlr"); KWin's window
+//            management ("plasma"); the accessibility bus ("accessible":
+//            frames and their activation, see atspi::AccessibleWindows)
+//   keys     wlroots' virtual keyboard ("virtual-keyboard"); KWin's fake
+//            input ("fake-input"); the accessibility bus ("accessible":
+//            characters and Enter only, see atspi::AccessibleTyping)
 // KWin offers its two only to a program a desktop file grants them to
 // (X-KDE-Wayland-Interfaces), and to no other; a build without
 // plasma-wayland-protocols has neither.
