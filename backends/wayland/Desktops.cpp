@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "backends/wayland/RemoteDesktopKeyboard.h"
 #include "backends/wayland/WaylandKeyboard.h"
 #include "backends/wayland/WaylandWindows.h"
 
@@ -38,7 +39,16 @@ std::unique_ptr<Keyboard> ChooseKeyboard(WaylandConnection& c, Toplevels& window
         way = "virtual-keyboard";
         return std::make_unique<WaylandKeyboard>(c, windows);
     }
-    way = forced.empty() ? "the compositor offers no virtual keyboard"
+    // GNOME: a remote desktop session, through the portal (the user is
+    // asked) before mutter's own interface (see RemoteDesktopKeyboard.h).
+    for (const auto via : {RemoteDesktopKeyboard::Via::Portal, RemoteDesktopKeyboard::Via::Mutter}) {
+        if (!Take(forced, RemoteDesktopKeyboard::WayName(via))) continue;
+        if (auto keyboard = RemoteDesktopKeyboard::Open(c, windows, via)) {
+            way = RemoteDesktopKeyboard::WayName(via);
+            return keyboard;
+        }
+    }
+    way = forced.empty() ? "the compositor offers no virtual keyboard, nor a remote desktop session"
                          : "REPLYWICK_WAYLAND_KEYS=" + forced + " is not offered here";
     return nullptr;
 }

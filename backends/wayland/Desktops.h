@@ -1,7 +1,9 @@
 // Which way of following windows and of typing a Wayland session offers,
 // best first:
 //   windows  wlroots' foreign-toplevel list ("wlr")
-//   keys     wlroots' virtual keyboard ("virtual-keyboard")
+//   keys     wlroots' virtual keyboard ("virtual-keyboard"); a remote
+//            desktop session of GNOME through the desktop portal ("portal")
+//            or mutter's own interface ("remote-desktop")
 // REPLYWICK_WAYLAND_WINDOWS and REPLYWICK_WAYLAND_KEYS name one way to
 // take instead of the best (for tests, and for a desktop that offers a way
 // that does not serve).
