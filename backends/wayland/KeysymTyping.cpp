@@ -11,6 +11,11 @@ struct StateFree {
     void operator()(xkb_state* s) const { xkb_state_unref(s); }
 };
 
+// Which layout of several is in use cannot be told from outside (mutter
+// tells only the program that has the focus): the first, GNOME's first
+// input source, is taken.
+constexpr xkb_layout_index_t kLayoutInUse = 0;
+
 xkb_mod_mask_t ModMask(xkb_keymap* keymap, const char* name) {
     const xkb_mod_index_t i = xkb_keymap_mod_get_index(keymap, name);
     return i == XKB_MOD_INVALID ? 0 : (1u << i);
@@ -58,6 +63,7 @@ bool KeysymTyping::Pick(xkb_layout_index_t layout, xkb_keysym_t keysym, xkb_keyc
 }
 
 xkb_keysym_t KeysymTyping::Outcome(xkb_layout_index_t layout, xkb_keysym_t keysym) const {
+    if (keymap_ == nullptr || layout >= xkb_keymap_num_layouts(keymap_)) return XKB_KEY_NoSymbol;
     xkb_keycode_t key = 0;
     xkb_level_index_t level = 0;
     if (!Pick(layout, keysym, key, level) || level > 2) return XKB_KEY_NoSymbol;
@@ -75,22 +81,11 @@ xkb_keysym_t KeysymTyping::Outcome(xkb_layout_index_t layout, xkb_keysym_t keysy
 }
 
 bool KeysymTyping::Types(xkb_keysym_t keysym, std::uint32_t cp) const {
-    if (keymap_ == nullptr) return false;
-    const xkb_layout_index_t layouts = xkb_keymap_num_layouts(keymap_);
-    for (xkb_layout_index_t l = 0; l < layouts; ++l) {
-        const xkb_keysym_t out = Outcome(l, keysym);
-        if (out == XKB_KEY_NoSymbol || xkb_keysym_to_utf32(out) != cp) return false;
-    }
-    return layouts > 0;
+    const xkb_keysym_t out = Outcome(kLayoutInUse, keysym);
+    return out != XKB_KEY_NoSymbol && xkb_keysym_to_utf32(out) == cp;
 }
 
-bool KeysymTyping::Reaches(xkb_keysym_t keysym) const {
-    if (keymap_ == nullptr) return false;
-    const xkb_layout_index_t layouts = xkb_keymap_num_layouts(keymap_);
-    for (xkb_layout_index_t l = 0; l < layouts; ++l)
-        if (Outcome(l, keysym) == XKB_KEY_NoSymbol) return false;
-    return layouts > 0;
-}
+bool KeysymTyping::Reaches(xkb_keysym_t keysym) const { return Outcome(kLayoutInUse, keysym) != XKB_KEY_NoSymbol; }
 
 xkb_keysym_t KeysymTyping::KeysymFor(std::uint32_t cp) {
     if (keymap_ == nullptr || cp == 0) return XKB_KEY_NoSymbol;
@@ -100,15 +95,12 @@ xkb_keysym_t KeysymTyping::KeysymFor(std::uint32_t cp) {
     // exists, say); then, for Caps Lock, the other case of each.
     std::vector<xkb_keysym_t> candidates{xkb_utf32_to_keysym(cp)};
     for (xkb_keycode_t k = xkb_keymap_min_keycode(keymap_); k <= xkb_keymap_max_keycode(keymap_); ++k) {
-        const xkb_layout_index_t layouts = xkb_keymap_num_layouts_for_key(keymap_, k);
-        for (xkb_layout_index_t g = 0; g < layouts; ++g) {
-            const xkb_level_index_t levels = xkb_keymap_num_levels_for_key(keymap_, k, g);
-            for (xkb_level_index_t l = 0; l < levels; ++l) {
-                const xkb_keysym_t* syms = nullptr;
-                const int n = xkb_keymap_key_get_syms_by_level(keymap_, k, g, l, &syms);
-                for (int i = 0; i < n; ++i)
-                    if (xkb_keysym_to_utf32(syms[i]) == cp) candidates.push_back(syms[i]);
-            }
+        const xkb_level_index_t levels = xkb_keymap_num_levels_for_key(keymap_, k, kLayoutInUse);
+        for (xkb_level_index_t l = 0; l < levels; ++l) {
+            const xkb_keysym_t* syms = nullptr;
+            const int n = xkb_keymap_key_get_syms_by_level(keymap_, k, kLayoutInUse, l, &syms);
+            for (int i = 0; i < n; ++i)
+                if (xkb_keysym_to_utf32(syms[i]) == cp) candidates.push_back(syms[i]);
         }
     }
     const std::size_t plain = candidates.size();

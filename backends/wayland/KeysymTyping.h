@@ -9,9 +9,11 @@
 // first level: a different character. So a character goes out as a keysym
 // only when the model shows that the key mutter will find, with the
 // modifier it will add and the lock state of the moment, gives this very
-// character, on every layout of the keymap (which one is in use cannot be
-// told from outside). With Caps Lock on, that can be the other case's
-// keysym ("A" for "a": Shift and Caps Lock cancel).
+// character. With Caps Lock on, that can be the other case's keysym ("A"
+// for "a": Shift and Caps Lock cancel). Of several layouts, the first is
+// taken as the one in use: which one is cannot be told from outside (mutter
+// tells only the program that has the focus), and with another in use a
+// character missing there is lost.
 //
 // A character that no keysym gives is typed as its Unicode code point:
 // Ctrl+Shift+U, the hexadecimal digits, Space. GTK programs (their own
@@ -37,8 +39,8 @@ public:
     // The keysym that types the character (a code point) as it is; 0 when
     // none does.
     xkb_keysym_t KeysymFor(std::uint32_t cp);
-    // Whether mutter finds a key for the keysym on every layout, on a level
-    // it can reach (so that the key pressed is the one meant).
+    // Whether mutter finds a key for the keysym, on a level it can reach
+    // (so that the key pressed is the one meant).
     bool Reaches(xkb_keysym_t keysym) const;
     // The keysyms, in order, with true for a press and false for a release,
     // that type the character through its code point; empty when the

@@ -15,6 +15,12 @@ namespace {
 // One key in this many waits for the desktop's answer, so that keys never
 // pile up unread in a desktop that is slow to take them.
 constexpr std::uint32_t kConfirmEvery = 16;
+// After this many key events the target's program must answer before the
+// next press (see Pace): one tap.
+constexpr std::uint32_t kPaceEvents = 2;
+// How long one answer is waited for, and how many times.
+constexpr int kAnswerMs = 1000;
+constexpr int kAnswerTries = 5;
 // How long the first key waits for the seat's keyboard at most.
 constexpr std::uint32_t kSeatKeyboardWaitMs = 1000;
 constexpr std::uint8_t kLockVks[] = {0x14, 0x90, 0x91};
@@ -22,6 +28,16 @@ constexpr std::uint8_t kLockVks[] = {0x14, 0x90, 0x91};
 void Note(const std::string& what) { std::fprintf(stderr, "replywick: keys: %s\n", what.c_str()); }
 
 bool Tracing() { return std::getenv("RW_X11_TRACE") != nullptr; }
+
+// A program that is slow to answer once (loading a font for a new script)
+// is asked again at once, not skipped for a while.
+atspi::AccessibilityBridge::Options BridgeOptions() {
+    atspi::AccessibilityBridge::Options o;
+    o.callTimeoutMs = kAnswerMs;
+    o.deadlineMs = kAnswerMs;
+    o.hungBackoffMs = 0;
+    return o;
+}
 
 }  // namespace
 
@@ -35,7 +51,7 @@ std::unique_ptr<Keyboard> RemoteDesktopKeyboard::Open(WaylandConnection& c, Topl
 
 RemoteDesktopKeyboard::RemoteDesktopKeyboard(WaylandConnection& c, Toplevels& windows,
                                              std::unique_ptr<RemoteDesktopSession> session)
-    : c_(c), windows_(windows), session_(std::move(session)), seat_(c) {
+    : c_(c), windows_(windows), session_(std::move(session)), seat_(c), bridge_(BridgeOptions()) {
     context_ = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
     // No names: the XKB defaults (XKB_DEFAULT_LAYOUT, ... or the system's).
     if (context_ != nullptr) defaults_ = xkb_keymap_new_from_names(context_, nullptr, XKB_KEYMAP_COMPILE_NO_FLAGS);
@@ -133,9 +149,14 @@ bool RemoteDesktopKeyboard::Told(std::uint8_t vk) const {
 
 bool RemoteDesktopKeyboard::Send(const Key& key, bool down) {
     if (session_->state() != RemoteDesktopSession::State::Ready) return false;
+    if (down && aimed_ && !Pace()) {
+        refused_ = true;
+        return false;
+    }
     const bool confirm = ++sent_ % kConfirmEvery == 0;
     const bool ok = key.first ? session_->Keysym(key.second, down, confirm)
                               : session_->Keycode(key.second, down, confirm);
+    ++unanswered_;
     if (down && ok) {
         down_.insert(key);
     } else if (!down) {
@@ -153,22 +174,63 @@ void RemoteDesktopKeyboard::AimKeysAt(const WindowIdentity& target) {
     target_ = target;
     aimed_ = true;
     refused_ = false;
+    pidKnown_ = false;
 }
 
 bool RemoteDesktopKeyboard::MayPress() {
     if (refused_) return false;
-    // What has arrived from the desktop: the session's end, the windows'
-    // events; nothing is waited for.
-    c_.Pump();
-    DispatchSource();
-    windows_.DispatchSource();
+    CatchUp();
     if (session_->state() != RemoteDesktopSession::State::Ready) {
         if (aimed_) refused_ = true;
         return false;
     }
-    if (!aimed_) return true;
-    if (windows_.GetForegroundWindow() == target_.handle && windows_.IsSameWindow(target_)) return true;
+    if (!aimed_ || InFront()) return true;
     refused_ = true;
+    return false;
+}
+
+// What has arrived from the desktop: the session's end, the windows'
+// events; nothing is waited for.
+void RemoteDesktopKeyboard::CatchUp() {
+    c_.Pump();
+    DispatchSource();
+    windows_.DispatchSource();
+}
+
+bool RemoteDesktopKeyboard::InFront() {
+    return windows_.GetForegroundWindow() == target_.handle && windows_.IsSameWindow(target_);
+}
+
+// A program is sent keys no faster than it takes them. mutter hands each
+// key to the program as soon as it can, and drops a program whose socket
+// overflows; a GTK program stops reading its socket while events wait in
+// its own queue, and handles one of them per turn of its main loop. So
+// before each press (after the first tap) the keys sent so far must have
+// reached mutter, and the target's program must have answered a call of
+// its main loop (its accessibility bridge): then it has handled at least
+// one event more, and its queue cannot grow. A program that cannot be
+// asked (no accessibility) is not waited for; one that does not answer for
+// several seconds gets no more keys.
+bool RemoteDesktopKeyboard::Pace() {
+    if (unanswered_ < kPaceEvents) return true;
+    unanswered_ = 0;
+    if (!pidKnown_) {
+        targetPid_ = windows_.GetWindowProcessId(target_.handle);
+        pidKnown_ = true;
+    }
+    const std::uint32_t pid = targetPid_;
+    if (pid == 0 || pid == unaskable_) return true;
+    session_->Sync();
+    for (int i = 0; i < kAnswerTries; ++i) {
+        const std::uint32_t asked = posix::MonotonicMs();
+        if (bridge_.Answers(pid, kAnswerMs)) return true;
+        // Turned down at once: the program has no bridge to ask.
+        if (posix::MonotonicMs() - asked < kAnswerMs / 2) {
+            unaskable_ = pid;
+            return true;
+        }
+    }
+    Note("the target's program does not take the keys; no more are sent to it");
     return false;
 }
 

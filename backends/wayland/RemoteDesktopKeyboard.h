@@ -42,6 +42,7 @@
 #include <string>
 #include <utility>
 
+#include "backends/atspi/AccessibilityBridge.h"
 #include "backends/wayland/Desktop.h"
 #include "backends/wayland/KeysymTyping.h"
 #include "backends/wayland/RemoteDesktopSessions.h"
@@ -108,6 +109,9 @@ private:
     bool Told(std::uint8_t vk) const;
     void Tap(const Key& key);
     bool MayPress();
+    void CatchUp();
+    bool InFront();
+    bool Pace();
 
     WaylandConnection& c_;
     Toplevels& windows_;
@@ -126,6 +130,13 @@ private:
     // it tells none (the portal), the keyboard's own.
     std::map<std::uint8_t, bool> ownLocks_;
     std::uint32_t sent_ = 0;
+    // Pacing: key events since the target's program last answered, and a
+    // program found to have no accessibility bridge.
+    atspi::AccessibilityBridge bridge_;
+    std::uint32_t unanswered_ = 0;
+    std::uint32_t targetPid_ = 0;
+    bool pidKnown_ = false;
+    std::uint32_t unaskable_ = 0;
 };
 
 }  // namespace rw::wl

@@ -129,6 +129,12 @@ public:
         return Key("NotifyKeyboardKeycode", evdev, down, confirm);
     }
 
+    // A call behind the keys, answered in their order; the lock states come
+    // with it.
+    void Sync() override {
+        if (state_ == State::Ready) ReadLocks();
+    }
+
     void End() override {
         if (state_ == State::Ready) {
             if (Message stop = NewCall(kMutter, session_, kMutterSession, "Stop")) bus_.Call(stop.get(), kCallMs);
@@ -212,6 +218,9 @@ public:
     bool Keycode(std::uint32_t evdev, bool down, bool confirm) override {
         return Key("NotifyKeyboardKeycode", evdev, down, confirm);
     }
+
+    // Every key waits for its answer already.
+    void Sync() override {}
 
     void End() override {
         if (state_ == State::Asking && !request_.empty()) {

@@ -44,6 +44,8 @@ public:
     // pile up unread; without it the key goes out unanswered.
     virtual bool Keysym(std::uint32_t keysym, bool down, bool confirm) = 0;
     virtual bool Keycode(std::uint32_t evdev, bool down, bool confirm) = 0;
+    // Returns once the desktop has taken every key sent before (bounded).
+    virtual void Sync() = 0;
     // Ends the session.
     virtual void End() = 0;
 

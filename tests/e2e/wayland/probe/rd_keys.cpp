@@ -3,9 +3,11 @@
 // without the rest of the program: a driver for trying the keyboard by
 // hand and for the scenarios that check it alone.
 //
-// Usage: rd_keys [--portal] [--wait-ms N] TEXT
+// Usage: rd_keys [--portal] [--wait-ms N] [--pid PID] TEXT
 // A line feed in TEXT types Return. Waits at most N ms (default 30000) for
-// the session (the user's answer, through the portal). Prints one line per
+// the session (the user's answer, through the portal). PID is the program
+// that gets the keys: the keyboard waits for its answers between batches,
+// as it does for the program's target. Prints one line per
 // character that could not be typed; exits 0 when every one was, 2 when
 // the session never became ready, 1 otherwise.
 #include <poll.h>
@@ -42,11 +44,13 @@ public:
     bool PostClose(rw::WinHandle) override { return false; }
     bool WaitUntilAnswers(rw::WinHandle, std::uint32_t) override { return true; }
     rw::WinHandle FocusedControl(rw::WinHandle w) override { return w; }
-    std::uint32_t GetWindowProcessId(rw::WinHandle) override { return 0; }
+    // The program that gets the keys, when named: it paces them.
+    std::uint32_t GetWindowProcessId(rw::WinHandle) override { return pid; }
     bool Ok() const override { return true; }
     rw::wl::News TakeNews() override { return {}; }
     bool HasNews() const override { return false; }
     bool Alive(rw::WinHandle w) const override { return w == 1; }
+    std::uint32_t pid = 0;
 };
 
 // The characters of a UTF-8 text, each as its bytes.
@@ -73,13 +77,15 @@ std::vector<std::string> Characters(const std::string& text) {
 int main(int argc, char** argv) {
     auto via = rw::wl::RemoteDesktopKeyboard::Via::Mutter;
     std::uint32_t waitMs = 30000;
+    AnyWindow windows;
     int i = 1;
     for (; i < argc && std::strncmp(argv[i], "--", 2) == 0; ++i) {
         if (std::strcmp(argv[i], "--portal") == 0) via = rw::wl::RemoteDesktopKeyboard::Via::Portal;
         if (std::strcmp(argv[i], "--wait-ms") == 0 && i + 1 < argc) waitMs = static_cast<std::uint32_t>(std::atoi(argv[++i]));
+        if (std::strcmp(argv[i], "--pid") == 0 && i + 1 < argc) windows.pid = static_cast<std::uint32_t>(std::atoi(argv[++i]));
     }
     if (i + 1 != argc) {
-        std::fputs("usage: rd_keys [--portal] [--wait-ms N] TEXT\n", stderr);
+        std::fputs("usage: rd_keys [--portal] [--wait-ms N] [--pid PID] TEXT\n", stderr);
         return 64;
     }
     rw::wl::WaylandConnection c(nullptr);
@@ -87,7 +93,6 @@ int main(int argc, char** argv) {
         std::fputs("rd_keys: no Wayland compositor\n", stderr);
         return 2;
     }
-    AnyWindow windows;
     auto keyboard = rw::wl::RemoteDesktopKeyboard::Open(c, windows, via);
     if (!keyboard || !keyboard->Start()) {
         std::fputs("rd_keys: no remote desktop keyboard this way\n", stderr);
@@ -98,11 +103,15 @@ int main(int argc, char** argv) {
     const std::uint32_t start = rw::posix::MonotonicMs();
     const rw::WindowIdentity target{1, 0};
     for (;;) {
+        if (!keyboard->Ok()) {
+            std::fputs("rd_keys: the session ended before it was ready\n", stderr);
+            return 2;
+        }
         keyboard->AimKeysAt(target);
         keyboard->KeyEvent(0x10, 0, 0);
         keyboard->KeyEvent(0x10, 0, rw::keyflag::KeyUp);
         if (!keyboard->KeysRefused()) break;
-        if (!keyboard->Ok() || rw::posix::MonotonicMs() - start > waitMs) {
+        if (rw::posix::MonotonicMs() - start > waitMs) {
             std::fputs("rd_keys: the session did not become ready\n", stderr);
             return 2;
         }
