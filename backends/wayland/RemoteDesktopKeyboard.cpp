@@ -131,8 +131,14 @@ void RemoteDesktopKeyboard::Refresh() {
         typing_.SetKeymap(Model());
         places_ = CharPlaces(Model());
     }
-    // A lock state this keyboard set counts until mutter tells it back;
-    // what mutter tells after that is the word (the user's own key, say).
+    typing_.SetLocks(LockOn(0x14), LockOn(0x90));
+}
+
+// A lock state this keyboard set counts until mutter tells it back, and
+// mutter's word counts again only between macros: while keys go out,
+// mutter's reports trail behind them, and the lock this keyboard turns off
+// and on again around a code-point entry would flicker in them.
+void RemoteDesktopKeyboard::SettleLocks() {
     for (auto it = ownLocks_.begin(); it != ownLocks_.end();) {
         if (session_->LocksKnown() && it->first != 0x91 && Told(it->first) == it->second) {
             it = ownLocks_.erase(it);
@@ -140,7 +146,6 @@ void RemoteDesktopKeyboard::Refresh() {
             ++it;
         }
     }
-    typing_.SetLocks(LockOn(0x14), LockOn(0x90));
 }
 
 bool RemoteDesktopKeyboard::Told(std::uint8_t vk) const {
@@ -175,6 +180,8 @@ void RemoteDesktopKeyboard::AimKeysAt(const WindowIdentity& target) {
     aimed_ = true;
     refused_ = false;
     pidKnown_ = false;
+    CatchUp();
+    SettleLocks();
 }
 
 bool RemoteDesktopKeyboard::MayPress() {
@@ -251,6 +258,14 @@ bool RemoteDesktopKeyboard::PostChar(WinHandle w, const std::string& ch) {
         keys = {{ks, true}, {ks, false}};
     } else {
         keys = typing_.UnicodeEntry(code);
+        // GTK starts the entry only on Ctrl+Shift+U, which Caps Lock would
+        // turn into Ctrl+Shift+u: the lock is off for the entry's keys.
+        if (!keys.empty() && LockOn(0x14) && typing_.Reaches(XKB_KEY_Caps_Lock)) {
+            const std::pair<xkb_keysym_t, bool> lock[] = {{XKB_KEY_Caps_Lock, true}, {XKB_KEY_Caps_Lock, false}};
+            keys.insert(keys.begin(), std::begin(lock), std::end(lock));
+            keys.insert(keys.end(), std::begin(lock), std::end(lock));
+            ownLocks_[0x14] = true;
+        }
     }
     if (keys.empty()) return false;
     bool ok = true;

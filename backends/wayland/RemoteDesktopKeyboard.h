@@ -86,7 +86,10 @@ public:
     bool GetKeyboardState(std::array<std::uint8_t, 256>& state) override;
     bool SetKeyboardState(const std::array<std::uint8_t, 256>& state) override;
     void AimKeysAt(const WindowIdentity& target) override;
-    void EndKeysFor() override { aimed_ = false; }
+    void EndKeysFor() override {
+        aimed_ = false;
+        SettleLocks();
+    }
     bool KeysRefused() override { return refused_; }
 
     int SourceFd() const override { return session_->Fd(); }
@@ -107,6 +110,7 @@ private:
     bool LockOn(std::uint8_t vk) const;
     // The lock state as mutter tells it.
     bool Told(std::uint8_t vk) const;
+    void SettleLocks();
     void Tap(const Key& key);
     bool MayPress();
     void CatchUp();
@@ -126,8 +130,8 @@ private:
     WindowIdentity target_;
     bool aimed_ = false, refused_ = false;
     bool started_ = false, primed_ = false, endNoted_ = false;
-    // Lock states this keyboard set, until mutter tells them back; where
-    // it tells none (the portal), the keyboard's own.
+    // Lock states this keyboard set, until mutter has told them back (see
+    // SettleLocks); where it tells none (the portal), the keyboard's own.
     std::map<std::uint8_t, bool> ownLocks_;
     std::uint32_t sent_ = 0;
     // Pacing: key events since the target's program last answered, and a

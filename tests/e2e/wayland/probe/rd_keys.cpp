@@ -3,15 +3,17 @@
 // without the rest of the program: a driver for trying the keyboard by
 // hand and for the scenarios that check it alone.
 //
-// Usage: rd_keys [--portal] [--wait-ms N] [--pid PID] TEXT
+// Usage: rd_keys [--portal] [--wait-ms N] [--pid PID] [--caps-lock] TEXT
 // A line feed in TEXT types Return. Waits at most N ms (default 30000) for
 // the session (the user's answer, through the portal). PID is the program
 // that gets the keys: the keyboard waits for its answers between batches,
-// as it does for the program's target. Prints one line per
+// as it does for the program's target. --caps-lock types with Caps Lock on
+// (and turns it off again). Prints one line per
 // character that could not be typed; exits 0 when every one was, 2 when
 // the session never became ready, 1 otherwise.
 #include <poll.h>
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -78,14 +80,16 @@ int main(int argc, char** argv) {
     auto via = rw::wl::RemoteDesktopKeyboard::Via::Mutter;
     std::uint32_t waitMs = 30000;
     AnyWindow windows;
+    bool capsLock = false;
     int i = 1;
     for (; i < argc && std::strncmp(argv[i], "--", 2) == 0; ++i) {
         if (std::strcmp(argv[i], "--portal") == 0) via = rw::wl::RemoteDesktopKeyboard::Via::Portal;
         if (std::strcmp(argv[i], "--wait-ms") == 0 && i + 1 < argc) waitMs = static_cast<std::uint32_t>(std::atoi(argv[++i]));
+        if (std::strcmp(argv[i], "--caps-lock") == 0) capsLock = true;
         if (std::strcmp(argv[i], "--pid") == 0 && i + 1 < argc) windows.pid = static_cast<std::uint32_t>(std::atoi(argv[++i]));
     }
     if (i + 1 != argc) {
-        std::fputs("usage: rd_keys [--portal] [--wait-ms N] [--pid PID] TEXT\n", stderr);
+        std::fputs("usage: rd_keys [--portal] [--wait-ms N] [--pid PID] [--caps-lock] TEXT\n", stderr);
         return 64;
     }
     rw::wl::WaylandConnection c(nullptr);
@@ -120,12 +124,22 @@ int main(int argc, char** argv) {
         keyboard->DispatchSource();
         c.Pump();
     }
+    std::array<std::uint8_t, 256> state{};
+    if (capsLock) {
+        keyboard->GetKeyboardState(state);
+        state[0x14] = 1;
+        keyboard->SetKeyboardState(state);
+    }
     int failed = 0;
     for (const std::string& ch : Characters(argv[i])) {
         if (!keyboard->PostChar(1, ch)) {
             std::fprintf(stderr, "rd_keys: not typed: %s\n", ch.c_str());
             ++failed;
         }
+    }
+    if (capsLock) {
+        state[0x14] = 0;
+        keyboard->SetKeyboardState(state);
     }
     keyboard->EndKeysFor();
     return failed == 0 ? 0 : 1;
