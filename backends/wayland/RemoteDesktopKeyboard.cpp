@@ -170,9 +170,10 @@ bool RemoteDesktopKeyboard::Send(const Key& key, bool down) {
     return ok;
 }
 
-void RemoteDesktopKeyboard::Tap(const Key& key) {
-    if (!MayPress()) return;
-    if (Send(key, true)) Send(key, false);
+bool RemoteDesktopKeyboard::Tap(const Key& key) {
+    if (!MayPress() || !Send(key, true)) return false;
+    Send(key, false);
+    return true;
 }
 
 void RemoteDesktopKeyboard::AimKeysAt(const WindowIdentity& target) {
@@ -264,16 +265,21 @@ bool RemoteDesktopKeyboard::PostChar(WinHandle w, const std::string& ch) {
             const std::pair<xkb_keysym_t, bool> lock[] = {{XKB_KEY_Caps_Lock, true}, {XKB_KEY_Caps_Lock, false}};
             keys.insert(keys.begin(), std::begin(lock), std::end(lock));
             keys.insert(keys.end(), std::begin(lock), std::end(lock));
-            ownLocks_[0x14] = true;
         }
     }
     if (keys.empty()) return false;
+    const bool capsLock = LockOn(0x14);
+    int capsTaps = 0;
     bool ok = true;
     for (const auto& [ks, down] : keys) {
-        // After a failure only releases go out.
-        if (!ok && down) continue;
-        ok = Send(Key{true, ks}, down) && ok;
+        const Key key{true, ks};
+        // After a failure only the keys held go up.
+        if (!ok && (down || down_.count(key) == 0)) continue;
+        const bool sent = Send(key, down);
+        if (sent && down && ks == XKB_KEY_Caps_Lock) ++capsTaps;
+        ok = sent && ok;
     }
+    if (capsTaps > 0) ownLocks_[0x14] = capsTaps % 2 == 0 ? capsLock : !capsLock;
     return ok;
 }
 
@@ -317,8 +323,7 @@ void RemoteDesktopKeyboard::KeyEvent(std::uint8_t vk, std::uint8_t, std::uint32_
         // A tap of a lock key toggles it; the state changes on the way down.
         if (!down) return;
         const bool was = LockOn(vk);
-        Tap(key);
-        if (!refused_ && session_->state() == RemoteDesktopSession::State::Ready) ownLocks_[vk] = !was;
+        if (Tap(key)) ownLocks_[vk] = !was;
         return;
     }
     if (down && !MayPress()) return;

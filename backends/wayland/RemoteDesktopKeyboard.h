@@ -28,8 +28,10 @@
 // session ends.
 //
 // mutter gives a new seat its keyboard with the first key it gets, and
-// loses that key: the session starts with a tap of Shift, and the first
-// character waits (at most a second) until the seat has its keyboard.
+// loses that key: a session that has become ready starts with a tap of
+// Shift and waits (at most a second) until the seat has its keyboard.
+//
+// Keys go no faster than the target's program takes them (see Pace).
 #pragma once
 
 #include <xkbcommon/xkbcommon.h>
@@ -111,7 +113,7 @@ private:
     // The lock state as mutter tells it.
     bool Told(std::uint8_t vk) const;
     void SettleLocks();
-    void Tap(const Key& key);
+    bool Tap(const Key& key);
     bool MayPress();
     void CatchUp();
     bool InFront();
