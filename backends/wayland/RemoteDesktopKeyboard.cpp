@@ -243,7 +243,7 @@ bool RemoteDesktopKeyboard::Pace() {
 }
 
 bool RemoteDesktopKeyboard::PostChar(WinHandle w, const std::string& ch) {
-    if (!Ok() || w == 0) return false;
+    if (w == 0) return false;
     std::int32_t cp = lnx::DecodeUtf8Char(ch);
     if (cp < 0) return false;
     // A line feed in a macro starts a new line: Return is its key.
@@ -251,6 +251,7 @@ bool RemoteDesktopKeyboard::PostChar(WinHandle w, const std::string& ch) {
     if (cp < 0x20 && cp != '\r' && cp != '\t' && cp != 0x08 && cp != 0x1B) return false;
     if (cp == 0x7F) return false;
     // Checked once for the character: its keys follow each other at once.
+    // A session that waits for the user, or has ended, refuses it.
     if (!MayPress()) return false;
     Refresh();
     const auto code = static_cast<std::uint32_t>(cp);
@@ -315,7 +316,6 @@ bool RemoteDesktopKeyboard::LockOn(std::uint8_t vk) const {
 }
 
 void RemoteDesktopKeyboard::KeyEvent(std::uint8_t vk, std::uint8_t, std::uint32_t flags) {
-    if (!Ok()) return;
     const bool down = (flags & keyflag::KeyUp) == 0;
     const Key key = KeyOfVkCode(vk);
     if (key.second == 0) return;
@@ -326,6 +326,8 @@ void RemoteDesktopKeyboard::KeyEvent(std::uint8_t vk, std::uint8_t, std::uint32_
         if (Tap(key)) ownLocks_[vk] = !was;
         return;
     }
+    // Only a key this keyboard holds goes up.
+    if (!down && down_.count(key) == 0) return;
     if (down && !MayPress()) return;
     if (down_.count(key) != 0 && down) Send(key, false);
     Send(key, down);
