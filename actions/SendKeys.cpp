@@ -105,10 +105,11 @@ private:
     bool TargetHolds(bool followsFocus);
     // Stops playback when the program was asked to stop; true then.
     bool StopIfAsked();
-    // After a key press or character: false, and playback stopped, when the
-    // input role refused it because the target no longer had the keyboard.
-    bool KeysStillAccepted();
-    void Stop(const char* why);
+    // After a key press or character (`what`, as the macro wrote it): false,
+    // and playback stopped, when the input role refused it, because the
+    // target no longer had the keyboard or because the input cannot play it.
+    bool KeysStillAccepted(const std::string& what);
+    void Stop(const std::string& why);
 
     const Platform& sys_ = Sys();
     std::string text_;
@@ -230,15 +231,16 @@ bool Player::StopIfAsked() {
     return true;
 }
 
-bool Player::KeysStillAccepted() {
+bool Player::KeysStillAccepted(const std::string& what) {
     if (!sys_.input.KeysRefused()) return true;
-    Stop("the target window lost the keyboard");
+    const std::string why = sys_.input.KeysRefusedWhy();
+    Stop(why.empty() ? "the target window lost the keyboard" : what + " was not played: " + why);
     return false;
 }
 
-void Player::Stop(const char* why) {
+void Player::Stop(const std::string& why) {
     stopped_ = true;
-    DebugLine([&] { return std::string("   SendKeys stopped: ") + why; });
+    DebugLine([&] { return "   SendKeys stopped: " + why; });
 }
 
 void Player::BraceToken(std::size_t close) {
@@ -260,13 +262,14 @@ void Player::BraceToken(std::size_t close) {
     } else {
         Wait();
         if (!MaySend(true)) return;
+        const std::string named = text_.substr(i_, close - i_ + 1);
         // A name outside the key table is played as code 0.
         const int code = LookupKeyCode(token);
         if (code == vk::Tab) focusBeforeTab_ = GetFocusWin();
         const char last = token.empty() ? '\0' : token.back();
         if (last == '+' || last == '-') {
             SetToggleKey(code, last == '+' ? 1 : 0);
-            if (!KeysStillAccepted()) return;
+            if (!KeysStillAccepted(named)) return;
         } else {
             const Group g = ModifierGroup(code);
             if (g != NoGroup) pending_[g] = true;
@@ -275,7 +278,7 @@ void Player::BraceToken(std::size_t close) {
             // emulators, remote-desktop clients) then see the key they expect.
             const std::uint8_t scan = Byte(static_cast<std::int32_t>(sys_.input.MapVirtualKey(Byte(code))));
             sys_.input.KeyEvent(Byte(code), scan, 0);
-            if (!KeysStillAccepted()) return;
+            if (!KeysStillAccepted(named)) return;
             if (IsModifierCode(code)) {
                 // The modifier stays down until the next step that is not
                 // itself a bare modifier has run.
@@ -307,7 +310,7 @@ void Player::PlainCharacter(std::size_t len) {
     }
     if (!MaySend(charsFollowFocus_)) return;
     const bool typed = sys_.input.PostChar(focus_, text_.substr(i_, len));
-    if (charsFollowFocus_ && !KeysStillAccepted()) return;
+    if (charsFollowFocus_ && !KeysStillAccepted("'" + text_.substr(i_, len) + "'")) return;
     if (!typed) DebugLine([&] { return "   SendKeys: a character could not be typed: " + text_.substr(i_, len); });
     if (i_ + len < text_.size() && text_[i_ + len] == '{') {
         Wait();

@@ -46,6 +46,11 @@ public:
     virtual void EndKeysFor() {}
     // Whether an event was refused since AimKeysAt.
     virtual bool KeysRefused() { return false; }
+    // Why, when the event itself was refused rather than the target having
+    // lost the keyboard (an input that can play only some keys): the reason
+    // for the user, which the player puts after the key it names. Empty
+    // when the target lost the keyboard.
+    virtual std::string KeysRefusedWhy() { return {}; }
 };
 
 }  // namespace rw

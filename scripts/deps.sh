@@ -14,9 +14,12 @@ test_pkgs=("${run_pkgs[@]}" libgtest-dev libbenchmark-dev clang libclang-rt-14-d
 test_pkgs+=(sway wtype gir1.2-gtk-3.0)
 # GTK 4 target of the accessibility tests (a Python script).
 test_pkgs+=(python3-gi gir1.2-gtk-4.0)
-# GNOME's keys: headless mutter with its remote desktop, and the desktop
-# portal that asks the user first (GNOME's backend of it).
-test_pkgs+=(mutter xdg-desktop-portal xdg-desktop-portal-gnome)
+# GNOME's compositor for the Wayland tests of the accessibility bus's way,
+# and the D-Bus binding of its harness's helpers.
+test_pkgs+=(mutter python3-dbus)
+# GNOME's keys: the desktop portal that asks the user first (GNOME's
+# backend of it); headless mutter's remote desktop serves without it.
+test_pkgs+=(xdg-desktop-portal xdg-desktop-portal-gnome)
 
 package_pkgs=("${run_pkgs[@]}" g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
               dpkg-dev file lintian appstream desktop-file-utils)

@@ -51,15 +51,36 @@ std::string CutText259(std::string_view text) {
     return std::string(text.substr(0, end));
 }
 
-std::string DialogTextFromNodes(const std::vector<AccNode>& nodes) {
-    std::size_t i = 0;
-    while (i < nodes.size() && nodes[i].role != "label") ++i;
-    if (i == nodes.size()) return {};
-    if (CutText259(nodes[i].name).size() < 4) {
-        ++i;
-        if (i == nodes.size()) return {};
+bool DialogTextReader::Add(const AccNode& node) {
+    switch (step_) {
+        case Step::Done: return true;
+        case Step::AfterShort:
+            text_ = CutText259(node.name);
+            step_ = Step::Done;
+            return true;
+        case Step::AfterTitle:
+            step_ = Step::Label;
+            if (node.role == "label" && node.name.empty()) return false;
+            return Add(node);
+        case Step::Label:
+            if (node.role != "label") return false;
+            if (!title_.empty() && CutText259(node.name) == title_) {
+                step_ = Step::AfterTitle;
+                return false;
+            }
+            text_ = CutText259(node.name);
+            step_ = text_.size() >= 4 ? Step::Done : Step::AfterShort;
+            if (step_ == Step::AfterShort) text_.clear();
+            return step_ == Step::Done;
     }
-    return CutText259(nodes[i].name);
+    return false;
+}
+
+std::string DialogTextFromNodes(const std::vector<AccNode>& nodes, std::string_view title) {
+    DialogTextReader reader(title);
+    for (const AccNode& n : nodes)
+        if (reader.Add(n)) break;
+    return reader.Text();
 }
 
 bool UnpublishedProcesses::Contains(std::uint32_t pid, std::uint64_t started) const {

@@ -204,6 +204,27 @@ std::string CutText259(std::string_view text);
 // taken; when its text (cut as above) has fewer than 4 bytes, the node right
 // after it instead, whatever its role. Empty when there is no label (or no
 // node after a short one). The result is cut as above.
-std::string DialogTextFromNodes(const std::vector<AccNode>& nodes);
+//
+// With the window's title: a toolkit that draws the window's title bar
+// itself (GTK on Wayland) publishes it inside the window, before the
+// message: a label that repeats the title is the title bar's and is passed
+// over, with an empty label right after it (its subtitle).
+std::string DialogTextFromNodes(const std::vector<AccNode>& nodes, std::string_view title = {});
+
+// DialogTextFromNodes a node at a time, for a walk that stops as soon as
+// the text is known.
+class DialogTextReader {
+public:
+    explicit DialogTextReader(std::string_view title = {}) : title_(CutText259(title)) {}
+    // Takes the next node; true once the text is known.
+    bool Add(const AccNode& node);
+    const std::string& Text() const { return text_; }
+
+private:
+    enum class Step { Label, AfterTitle, AfterShort, Done };
+    std::string title_;
+    Step step_ = Step::Label;
+    std::string text_;
+};
 
 }  // namespace rw::atspi

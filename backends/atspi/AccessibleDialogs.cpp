@@ -17,7 +17,7 @@ bool AccessibleDialogs::Describe(WinHandle w, AccWindow& window) {
 std::string AccessibleDialogs::GetDialogText(WinHandle dialog) {
     AccWindow window;
     if (dialog == 0 || !Describe(dialog, window)) return {};
-    return DialogTextFromNodes(bridge_.TextNodesOnceReady(window));
+    return DialogTextFromNodes(bridge_.TextNodesOnceReady(window), window.title);
 }
 
 int AccessibleDialogs::PressDialogButton(WinHandle dialog, std::initializer_list<int> ids) {

@@ -292,7 +292,7 @@ struct AccessibilityBridge::Impl {
         look = FindWindow(window, dl, win);
         if (look == Look::Found) {
             bool complete = false;
-            Walk(win, &nodes, untilText, {}, dl, complete);
+            Walk(win, &nodes, untilText, {}, dl, complete, window.title);
             if (!complete) nodes.clear();
         }
         Drain();
@@ -386,28 +386,20 @@ struct AccessibilityBridge::Impl {
 
     // Depth-first walk below `root` (root excluded). With `nodes` it
     // collects them, with untilText only up to the node that holds the
-    // dialog text (DialogTextFromNodes gives the same answer on what was
-    // walked). With `ids` it finds the button of the first id in their
+    // dialog text (DialogTextFromNodes, with the same title, gives the same
+    // answer on what was walked). With `ids` it finds the button of the first id in their
     // order that the window has; a button of the first id ends the walk.
     // `complete` tells whether the walk got to its end (or to what ended
     // it): a walk cut short by the deadline answers nothing.
     Found Walk(const Obj& root, std::vector<AccNode>* nodes, bool untilText, std::span<const int> ids,
-               const Deadline& dl, bool& complete) {
+               const Deadline& dl, bool& complete, std::string_view title = {}) {
         complete = false;
-        std::size_t firstLabel = 0;
-        bool haveLabel = false;
+        DialogTextReader reader(title);
         // Appends a node; true when the text node has been reached.
         auto emit = [&](AccNode node) {
             if (!nodes) return false;
             nodes->push_back(std::move(node));
-            if (!untilText) return false;
-            const AccNode& last = nodes->back();
-            if (!haveLabel && last.role == "label") {
-                haveLabel = true;
-                firstLabel = nodes->size() - 1;
-                return CutText259(last.name).size() >= 4;
-            }
-            return haveLabel && nodes->size() == firstLabel + 2;
+            return untilText && reader.Add(nodes->back());
         };
         Found best;
         std::size_t bestRank = ids.size();

@@ -377,6 +377,7 @@ void FakePlatform::AimKeysAt(const WindowIdentity& target) {
     keyTargetSet = true;
     keyTarget = target;
     keysRefused = false;
+    keysRefusedWhy.clear();
 }
 
 void FakePlatform::EndKeysFor() {
@@ -436,6 +437,12 @@ void FakePlatform::KeyEvent(std::uint8_t vk, std::uint8_t scan, std::uint32_t fl
     if (flags & keyflag::Extended) line += " ext";
     if (!up && !KeyTargetHoldsKeyboard()) {
         keysRefused = true;
+        Record("refused " + line);
+        return;
+    }
+    if (!up && std::find(unplayableKeys.begin(), unplayableKeys.end(), vk) != unplayableKeys.end()) {
+        keysRefused = true;
+        keysRefusedWhy = "this input has no such key";
         Record("refused " + line);
         return;
     }

@@ -212,6 +212,7 @@ public:
     void AimKeysAt(const WindowIdentity& target) override;
     void EndKeysFor() override;
     bool KeysRefused() override { return keysRefused; }
+    std::string KeysRefusedWhy() override { return keysRefusedWhy; }
 
     // The thread of the program's own windows.
     std::uint32_t ownThread = 1000;
@@ -226,6 +227,10 @@ public:
     bool keyTargetSet = false;
     WindowIdentity keyTarget;
     bool keysRefused = false;
+    // Keys this input cannot play at all (an input that types through the
+    // accessibility bus): their presses are refused with the reason given.
+    std::vector<std::uint8_t> unplayableKeys;
+    std::string keysRefusedWhy;
     // Runs at the start of every key event and typed character, before the
     // target is checked: the window system's own work before the event
     // (a keymap change, a wait for a free key) in which anything can happen.

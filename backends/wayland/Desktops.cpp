@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "backends/wayland/AccessibleDesktop.h"
 #include "backends/wayland/RemoteDesktopKeyboard.h"
 #include "backends/wayland/WaylandKeyboard.h"
 #include "backends/wayland/WaylandWindows.h"
@@ -28,6 +29,14 @@ std::unique_ptr<Toplevels> ChooseToplevels(WaylandConnection& c, std::string& wa
         way = "wlr";
         return windows;
     }
+    // The accessibility bus where the compositor tells nothing (mutter).
+    if (Take(forced, "accessible")) {
+        auto windows = std::make_unique<AccessibleToplevels>();
+        if (windows->Ok()) {
+            way = "accessible";
+            return windows;
+        }
+    }
     way = forced.empty() ? "the compositor does not list its windows (no wlr foreign-toplevel management)"
                          : "REPLYWICK_WAYLAND_WINDOWS=" + forced + " is not offered here";
     return nullptr;
@@ -45,6 +54,14 @@ std::unique_ptr<Keyboard> ChooseKeyboard(WaylandConnection& c, Toplevels& window
         if (!Take(forced, RemoteDesktopKeyboard::WayName(via))) continue;
         if (auto keyboard = RemoteDesktopKeyboard::Open(c, windows, via)) {
             way = RemoteDesktopKeyboard::WayName(via);
+            return keyboard;
+        }
+    }
+    // The last resort: characters and Enter through the accessibility bus.
+    if (Take(forced, "accessible")) {
+        auto keyboard = std::make_unique<AccessibleKeyboard>(windows);
+        if (keyboard->Ok()) {
+            way = "accessible";
             return keyboard;
         }
     }

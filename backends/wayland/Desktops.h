@@ -1,9 +1,13 @@
 // Which way of following windows and of typing a Wayland session offers,
 // best first:
-//   windows  wlroots' foreign-toplevel list ("wlr")
+//   windows  wlroots' foreign-toplevel list ("wlr"); the accessibility bus
+//            ("accessible": frames and their activation, see
+//            atspi::AccessibleWindows)
 //   keys     wlroots' virtual keyboard ("virtual-keyboard"); a remote
 //            desktop session of GNOME through the desktop portal ("portal")
-//            or mutter's own interface ("remote-desktop")
+//            or mutter's own interface ("remote-desktop"); the
+//            accessibility bus ("accessible": characters and Enter only,
+//            see atspi::AccessibleTyping)
 // REPLYWICK_WAYLAND_WINDOWS and REPLYWICK_WAYLAND_KEYS name one way to
 // take instead of the best (for tests, and for a desktop that offers a way
 // that does not serve).

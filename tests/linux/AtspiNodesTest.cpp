@@ -105,6 +105,38 @@ TEST(DialogText, LongTextIsCut) {
     EXPECT_EQ(DialogTextFromNodes(Nodes({{"label", msg}})), msg.substr(0, 259));
 }
 
+TEST(DialogText, TheTitleBarDrawnInsideTheWindowIsPassedOver) {
+    // GTK 3 on Wayland: its own title bar (the title, an empty subtitle, the
+    // close button) comes before the message.
+    auto nodes = Nodes({{"panel", ""},
+                        {"filler", ""},
+                        {"push button", "Close"},
+                        {"filler", ""},
+                        {"label", "RW Question"},
+                        {"label", ""},
+                        {"filler", ""},
+                        {"label", "Remove the old backups?"},
+                        {"push button", "No"}});
+    EXPECT_EQ(DialogTextFromNodes(nodes, "RW Question"), "Remove the old backups?");
+    // Without the title, the first label is taken, as before.
+    EXPECT_EQ(DialogTextFromNodes(nodes), "RW Question");
+    // Only an empty label right after the title is the subtitle: a short
+    // one there is the short label of the rule.
+    EXPECT_EQ(DialogTextFromNodes(Nodes({{"label", "T"}, {"label", "Id:"}, {"text", "4711"}}), "T"), "4711");
+    // A window whose only label is its title has no text.
+    EXPECT_EQ(DialogTextFromNodes(Nodes({{"label", "Title"}, {"push button", "OK"}}), "Title"), "");
+}
+
+TEST(DialogText, TheReaderStopsWhereTheTextIs) {
+    rw::atspi::DialogTextReader reader("Title");
+    EXPECT_FALSE(reader.Add({"label", "Title"}));
+    EXPECT_FALSE(reader.Add({"label", ""}));
+    EXPECT_FALSE(reader.Add({"label", "Id:"}));
+    EXPECT_TRUE(reader.Add({"text", "4711"}));
+    EXPECT_TRUE(reader.Add({"label", "later"}));
+    EXPECT_EQ(reader.Text(), "4711");
+}
+
 // A process that never registered is known by its id and its start time:
 // a later process with the same id is waited for again.
 TEST(Unpublished, KnownByIdAndStartTime) {

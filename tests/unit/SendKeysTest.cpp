@@ -251,6 +251,18 @@ TEST_F(SendKeysTest, KeyPressRefusedInTheGapStopsPlayback) {
     EXPECT_EQ(fake.debugLines.back(), "   SendKeys stopped: the target window lost the keyboard");
 }
 
+TEST_F(SendKeysTest, AKeyTheInputCannotPlayStopsPlaybackNamingIt) {
+    // An input that plays only some keys (typing through the accessibility
+    // bus) refuses the others: the rest of the macro would land in the
+    // wrong place, so it stops, and the line names the key as written.
+    fake.charactersFollowFocus = true;
+    fake.unplayableKeys = {0x25};
+    SendKeys("ab{Left}c{ENTER}");
+    EXPECT_EQ(fake.Lines({"key", "char"}), (Lines{Char("a"), Char("b")}));
+    EXPECT_EQ(fake.Lines({"refused"}), (Lines{"refused keydown 0x25 scan 0x00"}));
+    EXPECT_EQ(fake.debugLines.back(), "   SendKeys stopped: {Left} was not played: this input has no such key");
+}
+
 TEST_F(SendKeysTest, TheKeysAreForTheTargetWhilePlaying) {
     fake.charactersFollowFocus = true;
     std::vector<WindowIdentity> seen;

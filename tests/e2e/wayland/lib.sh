@@ -8,7 +8,10 @@
 # A compositor's file defines:
 #   start_compositor   starts it, exports WAYLAND_DISPLAY
 #   toplevels          its windows, one "app_id<TAB>title<TAB>focused" a line
-# and may define focus_title TITLE (gives that window the focus).
+# and may define focus_title TITLE (gives that window the focus) and
+# window_entry_text TITLE (the text in that window's entry field). It sets
+# COMPOSITOR_AFTER_BUSES=1 when the compositor needs the accessibility bus
+# before it starts (mutter); by default it starts first.
 #
 # Needs REPLYWICK in the environment. Sourced by run.sh and the benchmark.
 
@@ -71,8 +74,13 @@ start_env() {
     mkdir -m 700 "$XDG_RUNTIME_DIR"
     mkdir -p "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_DATA_HOME"
     start_session_bus
-    start_compositor
-    start_atspi
+    if [ "${COMPOSITOR_AFTER_BUSES:-0}" = 1 ]; then
+        start_atspi
+        start_compositor
+    else
+        start_compositor
+        start_atspi
+    fi
     install_replywick
 }
 

@@ -295,6 +295,108 @@ scenario_no_key_stays_down() {
     [ "$(cat "$WORK/after.txt")" = "cd" ] || fail "the next dialog got '$(cat "$WORK/after.txt")', wanted 'cd'"
 }
 
+# ---- Keys through the accessibility bus --------------------------------------
+# The scenarios below type through the accessibility bus
+# (REPLYWICK_WAYLAND_KEYS=accessible): characters and Enter only. On a
+# compositor that tells its windows to no one (mutter) the windows come
+# from the bus as well.
+
+a11y_keys() { export REPLYWICK_WAYLAND_KEYS=accessible; }
+
+scenario_typing_a11y() { a11y_keys; scenario_typing; }
+scenario_dialog_text_a11y() { a11y_keys; scenario_dialog_text; }
+scenario_module_a11y() { a11y_keys; scenario_module; }
+scenario_window_close_a11y() { a11y_keys; scenario_window_close; }
+scenario_gone_during_delay_a11y() { a11y_keys; scenario_gone_during_delay; }
+scenario_back_to_back_a11y() { a11y_keys; scenario_back_to_back; }
+
+scenario_focus_mid_macro_a11y() {
+    # The focus moves to the other dialog (Alt+Tab) during a pause of the
+    # macro: what follows the pause goes nowhere.
+    declare -F focus_title >/dev/null || { echo "SKIP: no way to move the focus here"; exit 77; }
+    a11y_keys
+    ini_begin
+    ini_item "target" "RW Target" 0 zenity "" "" "" "ab{DELAY=1500}cd{ENTER}" 0
+    start_rw
+    entry "RW Other" "$WORK/other.txt" 30
+    local other=$LAST_PID
+    wait_for 10 focused_is "RW Other" || fail "the other dialog did not come up"
+    entry "RW Target" "$WORK/target.txt" 30
+    local target=$LAST_PID
+    wait_for 10 grep -q "SendKeys: ab{DELAY=1500}" "$WORK/rw.log" || fail "the macro did not start"
+    # In the pause: what came before it has arrived.
+    entry_holds() { [ "$(window_entry_text "$1")" = "$2" ]; }
+    wait_for 10 entry_holds "RW Target" ab || fail "the target holds '$(window_entry_text "RW Target")', not 'ab'"
+    focus_title "RW Other" || fail "the focus did not move to the other dialog: $(toplevels)"
+    wait_for 10 grep -q "SendKeys stopped" "$WORK/rw.log" || fail "the macro was not reported as stopped"
+    sleep 0.5
+    kill -0 "$other" 2>/dev/null || fail "the other dialog was answered: '$(cat "$WORK/other.txt")'"
+    kill -0 "$target" 2>/dev/null || fail "the target was answered: '$(cat "$WORK/target.txt")'"
+    [ "$(window_entry_text "RW Target")" = ab ] || fail "the target holds '$(window_entry_text "RW Target")', not 'ab'"
+    [ -z "$(window_entry_text "RW Other")" ] || fail "the other dialog got '$(window_entry_text "RW Other")'"
+}
+
+scenario_unplayable_key_a11y() {
+    # Without a keyboard a cursor key cannot be played: the macro stops
+    # there, and the debug line names the key.
+    a11y_keys
+    ini_begin
+    ini_item "left" "RW Left" 0 zenity "" "" "" "ab{LEFT}c{ENTER}" 0
+    start_rw
+    entry "RW Left" "$WORK/out.txt" 30
+    local dialog=$LAST_PID
+    wait_for 10 grep -q "SendKeys stopped: {LEFT} was not played: " "$WORK/rw.log" ||
+        fail "no line names the key that was not played"
+    sleep 0.5
+    kill -0 "$dialog" 2>/dev/null || fail "the dialog was answered: '$(cat "$WORK/out.txt")'"
+    if declare -F window_entry_text >/dev/null; then
+        [ "$(window_entry_text "RW Left")" = ab ] || fail "the entry holds '$(window_entry_text "RW Left")', not 'ab'"
+    fi
+}
+
+# A seat without a keyboard: mutter activates no window, so no program
+# tells of one in front. The program must say so, and answer nothing.
+setup_no_keyboard_a11y() { export RW_MUTTER_KEYBOARD=0; }
+scenario_no_keyboard_a11y() {
+    a11y_keys
+    ini_begin
+    ini_item "any" "RW No Keyboard" 0 zenity "" "" "" "typed{ENTER}" 0
+    start_rw
+    entry "RW No Keyboard" "$WORK/out.txt" 30
+    local dialog=$LAST_PID
+    wait_for 15 grep -q "the desktop has brought no window to the front" "$WORK/rw.log" ||
+        fail "the program did not say that it sees no window in front"
+    kill -0 "$dialog" 2>/dev/null || fail "the dialog was answered: '$(cat "$WORK/out.txt")'"
+    ! grep -q " Hit: " "$WORK/rw.log" || fail "a window was matched without one in front"
+    [ "$(toplevels | awk -F'\t' '$3 == "True"' | wc -l)" -eq 0 ] || fail "a window is active after all: $(toplevels)"
+}
+
+scenario_stopped_target_a11y() {
+    # The target stops answering (SIGSTOP) during a pause of the macro: the
+    # macro stops within its bounded waits, saying why, and the next dialog
+    # is answered.
+    a11y_keys
+    ini_begin
+    ini_item "stopped" "RW Stopped" 0 zenity "" "" "" "ab{DELAY=1000}cd{ENTER}" 0
+    ini_item "next" "RW After Stop" 0 zenity "" "" "" "next{ENTER}" 0
+    start_rw
+    entry "RW Stopped" "$WORK/stopped.txt" 60
+    local stopped
+    # The dialog program itself, not the timeout that runs it.
+    wait_for 10 pgrep -P "$LAST_PID" zenity || fail "the dialog did not start"
+    stopped=$(pgrep -P "$LAST_PID" zenity)
+    wait_for 10 grep -q "SendKeys: ab{DELAY=1000}" "$WORK/rw.log" || fail "the macro did not start"
+    kill -STOP "$stopped"
+    wait_for 20 grep -q "SendKeys stopped: " "$WORK/rw.log" || fail "the macro did not stop"
+    grep "SendKeys stopped: " "$WORK/rw.log"
+    timeout 30 zenity --entry --title="RW After Stop" --text="Type here" >"$WORK/next.txt" 2>/dev/null ||
+        fail "the next dialog was not answered"
+    [ "$(cat "$WORK/next.txt")" = next ] || fail "the next dialog got '$(cat "$WORK/next.txt")'"
+    [ ! -s "$WORK/stopped.txt" ] || fail "the stopped dialog was answered: '$(cat "$WORK/stopped.txt")'"
+    # Let go, it would come to the front again and be answered anew.
+    kill -KILL "$stopped"
+}
+
 # GNOME's desktop portal with its GNOME backend on the tests' session bus,
 # which has no activation: the program takes it for its keys when it offers
 # a keyboard (and asks the user first). Skipped where it is not installed.
