@@ -156,6 +156,7 @@ bool RemoteDesktopKeyboard::Send(const Key& key, bool down) {
     if (session_->state() != RemoteDesktopSession::State::Ready) return false;
     if (down && aimed_ && !Pace()) {
         refused_ = true;
+        refusedWhy_ = "the target's program does not take keys";
         return false;
     }
     const bool confirm = ++sent_ % kConfirmEvery == 0;
@@ -180,6 +181,7 @@ void RemoteDesktopKeyboard::AimKeysAt(const WindowIdentity& target) {
     target_ = target;
     aimed_ = true;
     refused_ = false;
+    refusedWhy_.clear();
     pidKnown_ = false;
     CatchUp();
     SettleLocks();
@@ -189,7 +191,12 @@ bool RemoteDesktopKeyboard::MayPress() {
     if (refused_) return false;
     CatchUp();
     if (session_->state() != RemoteDesktopSession::State::Ready) {
-        if (aimed_) refused_ = true;
+        if (aimed_) {
+            refused_ = true;
+            refusedWhy_ = session_->state() == RemoteDesktopSession::State::Ended
+                              ? session_->Why()
+                              : "the desktop still waits for the user to allow typing";
+        }
         return false;
     }
     if (!aimed_ || InFront()) return true;

@@ -93,6 +93,9 @@ public:
         SettleLocks();
     }
     bool KeysRefused() override { return refused_; }
+    // Empty when the target lost the keyboard; else the session's state,
+    // or a target that takes no keys.
+    std::string KeysRefusedWhy() override { return refusedWhy_; }
 
     int SourceFd() const override { return session_->Fd(); }
     void DispatchSource() override;
@@ -131,6 +134,7 @@ private:
     std::set<Key> down_;
     WindowIdentity target_;
     bool aimed_ = false, refused_ = false;
+    std::string refusedWhy_;
     bool started_ = false, primed_ = false, endNoted_ = false;
     // Lock states this keyboard set, until mutter has told them back (see
     // SettleLocks); where it tells none (the portal), the keyboard's own.
