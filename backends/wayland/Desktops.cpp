@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "backends/wayland/AccessibleDesktop.h"
+#include "backends/wayland/RemoteDesktopKeyboard.h"
 #include "backends/wayland/WaylandKeyboard.h"
 #include "backends/wayland/WaylandWindows.h"
 
@@ -47,6 +48,15 @@ std::unique_ptr<Keyboard> ChooseKeyboard(WaylandConnection& c, Toplevels& window
         way = "virtual-keyboard";
         return std::make_unique<WaylandKeyboard>(c, windows);
     }
+    // GNOME: a remote desktop session, through the portal (the user is
+    // asked) before mutter's own interface (see RemoteDesktopKeyboard.h).
+    for (const auto via : {RemoteDesktopKeyboard::Via::Portal, RemoteDesktopKeyboard::Via::Mutter}) {
+        if (!Take(forced, RemoteDesktopKeyboard::WayName(via))) continue;
+        if (auto keyboard = RemoteDesktopKeyboard::Open(c, windows, via)) {
+            way = RemoteDesktopKeyboard::WayName(via);
+            return keyboard;
+        }
+    }
     // The last resort: characters and Enter through the accessibility bus.
     if (Take(forced, "accessible")) {
         auto keyboard = std::make_unique<AccessibleKeyboard>(windows);
@@ -55,7 +65,7 @@ std::unique_ptr<Keyboard> ChooseKeyboard(WaylandConnection& c, Toplevels& window
             return keyboard;
         }
     }
-    way = forced.empty() ? "the compositor offers no virtual keyboard"
+    way = forced.empty() ? "the compositor offers no virtual keyboard, nor a remote desktop session"
                          : "REPLYWICK_WAYLAND_KEYS=" + forced + " is not offered here";
     return nullptr;
 }

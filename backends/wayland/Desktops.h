@@ -3,7 +3,9 @@
 //   windows  wlroots' foreign-toplevel list ("wlr"); the accessibility bus
 //            ("accessible": frames and their activation, see
 //            atspi::AccessibleWindows)
-//   keys     wlroots' virtual keyboard ("virtual-keyboard"); the
+//   keys     wlroots' virtual keyboard ("virtual-keyboard"); a remote
+//            desktop session of GNOME through the desktop portal ("portal")
+//            or mutter's own interface ("remote-desktop"); the
 //            accessibility bus ("accessible": characters and Enter only,
 //            see atspi::AccessibleTyping)
 // REPLYWICK_WAYLAND_WINDOWS and REPLYWICK_WAYLAND_KEYS name one way to

@@ -27,6 +27,7 @@
 
 #include "backends/wayland/Desktop.h"
 #include "backends/wayland/WaylandConnection.h"
+#include "backends/wayland/XkbLayout.h"
 #include "platform/Windows.h"
 
 struct zwp_virtual_keyboard_v1;
@@ -71,10 +72,6 @@ public:
     std::string KeymapText() const { return keymapText_; }
 
 private:
-    struct Place {
-        xkb_keycode_t key = 0;
-        bool shift = false;
-    };
     struct Extra {
         xkb_keysym_t keysym = 0;
         std::uint64_t lastUse = 0;
@@ -82,10 +79,8 @@ private:
 
     bool BuildKeymap();
     bool SendKeymap();
-    bool FindChar(std::uint32_t cp, Place& place);
-    xkb_keycode_t KeyOfKeysym(xkb_keysym_t keysym);
+    bool FindChar(std::uint32_t cp, KeyPlace& place);
     xkb_keycode_t KeyOfVk(std::uint8_t vk);
-    std::uint8_t VkOfKey(xkb_keycode_t key);
     xkb_keycode_t LendSpare(xkb_keysym_t keysym);
     void SendKey(xkb_keycode_t key, bool down);
     // The keyboard's modifiers as the seat is to see them.
@@ -110,7 +105,7 @@ private:
     std::string baseText_, keymapText_;
     std::vector<xkb_keycode_t> spares_;
     std::map<xkb_keycode_t, Extra> extras_;
-    std::map<std::uint32_t, Place> places_;  // code point -> key, of the keymap sent
+    std::map<std::uint32_t, KeyPlace> places_;  // code point -> key, of the keymap sent
     std::set<xkb_keycode_t> down_;
     std::uint64_t useCounter_ = 0;
     std::uint32_t firstKeymapMs_ = 0;
