@@ -20,6 +20,9 @@ test_pkgs+=(python3-gi gir1.2-gtk-4.0)
 # GNOME's compositor for the Wayland tests of the accessibility bus's way,
 # and the D-Bus binding of its harness's helpers.
 test_pkgs+=(mutter python3-dbus)
+# GNOME's keys: the desktop portal that asks the user first (GNOME's
+# backend of it); headless mutter's remote desktop serves without it.
+test_pkgs+=(xdg-desktop-portal xdg-desktop-portal-gnome)
 
 package_pkgs=("${run_pkgs[@]}" g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
               dpkg-dev file lintian appstream desktop-file-utils)

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "backends/wayland/AccessibleDesktop.h"
+#include "backends/wayland/RemoteDesktopKeyboard.h"
 #include "backends/wayland/WaylandKeyboard.h"
 #include "backends/wayland/WaylandWindows.h"
 #if RW_WAYLAND_KDE
@@ -85,6 +86,15 @@ std::unique_ptr<Keyboard> ChooseKeyboard(WaylandConnection& c, Toplevels& window
         return std::make_unique<FakeInputKeyboard>(c, windows);
     }
 #endif
+    // GNOME: a remote desktop session, through the portal (the user is
+    // asked) before mutter's own interface (see RemoteDesktopKeyboard.h).
+    for (const auto via : {RemoteDesktopKeyboard::Via::Portal, RemoteDesktopKeyboard::Via::Mutter}) {
+        if (!Take(forced, RemoteDesktopKeyboard::WayName(via))) continue;
+        if (auto keyboard = RemoteDesktopKeyboard::Open(c, windows, via)) {
+            way = RemoteDesktopKeyboard::WayName(via);
+            return keyboard;
+        }
+    }
     // The last resort: characters and Enter through the accessibility bus.
     if (Take(forced, "accessible")) {
         auto keyboard = std::make_unique<AccessibleKeyboard>(windows);
@@ -93,7 +103,7 @@ std::unique_ptr<Keyboard> ChooseKeyboard(WaylandConnection& c, Toplevels& window
             return keyboard;
         }
     }
-    way = forced.empty() ? WhyNot(c, "the compositor offers no virtual keyboard")
+    way = forced.empty() ? WhyNot(c, "the compositor offers no virtual keyboard, nor a remote desktop session")
                          : "REPLYWICK_WAYLAND_KEYS=" + forced + " is not offered here";
     return nullptr;
 }

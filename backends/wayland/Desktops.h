@@ -4,8 +4,11 @@
 //            management ("plasma"); the accessibility bus ("accessible":
 //            frames and their activation, see atspi::AccessibleWindows)
 //   keys     wlroots' virtual keyboard ("virtual-keyboard"); KWin's fake
-//            input ("fake-input"); the accessibility bus ("accessible":
-//            characters and Enter only, see atspi::AccessibleTyping)
+//            input ("fake-input"); a remote desktop session of GNOME
+//            through the desktop portal ("portal") or mutter's own
+//            interface ("remote-desktop"); the accessibility bus
+//            ("accessible": characters and Enter only, see
+//            atspi::AccessibleTyping)
 // KWin offers its two only to a program a desktop file grants them to
 // (X-KDE-Wayland-Interfaces), and to no other; a build without
 // plasma-wayland-protocols has neither.

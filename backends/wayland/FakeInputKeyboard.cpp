@@ -5,10 +5,8 @@
 #include <wayland-client.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 
-#include "backends/atspi/BusDiscovery.h"
 #include "fake-input-client-protocol.h"
 #include "keystate-client-protocol.h"
 
@@ -42,8 +40,6 @@ FakeInputKeyboard::~FakeInputKeyboard() {
     } else if (keyState_ != nullptr) {
         wl_proxy_destroy(reinterpret_cast<wl_proxy*>(keyState_));
     }
-    if (seatKeyboard_ != nullptr) wl_keyboard_destroy(seatKeyboard_);
-    if (seat_ != nullptr) wl_seat_destroy(seat_);
     if (connection().Ok()) wl_display_flush(connection().display());
 }
 
@@ -58,33 +54,12 @@ bool FakeInputKeyboard::Start() {
         return false;
     }
     org_kde_kwin_fake_input_authenticate(fakeInput_, "Replywick", "types the answers of its macros into dialogs");
-    // A seat of our own, whose capabilities tell whether it has a keyboard
-    // to ask for the keymap (asking a seat without one is an error).
-    seat_ = static_cast<wl_seat*>(c.Bind(wl_seat_interface, 1));
-    if (seat_ != nullptr) {
-        static const wl_seat_listener seatListener = {
-            [](void* data, wl_seat* seat, std::uint32_t caps) {
-                auto* self = static_cast<FakeInputKeyboard*>(data);
-                if ((caps & WL_SEAT_CAPABILITY_KEYBOARD) == 0 || self->seatKeyboard_ != nullptr) return;
-                static const wl_keyboard_listener keyboardListener = {
-                    &FakeInputKeyboard::OnKeymap,
-                    [](void*, wl_keyboard*, std::uint32_t, wl_surface*, wl_array*) {},
-                    [](void*, wl_keyboard*, std::uint32_t, wl_surface*) {},
-                    [](void*, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t) {},
-                    [](void*, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
-                       std::uint32_t) {},
-                    nullptr,
-                };
-                self->seatKeyboard_ = wl_seat_get_keyboard(seat);
-                wl_keyboard_add_listener(self->seatKeyboard_, &keyboardListener, self);
-            },
-            nullptr,
-        };
-        wl_seat_add_listener(seat_, &seatListener, this);
-    }
-    // The capabilities, then the keymap.
+    // The seat's keymap, which KWin reads the keys with; the XKB defaults
+    // where it tells none.
+    seatKeymap_ = std::make_unique<SeatKeymap>(c);
     if (!c.Roundtrip() || !c.Roundtrip()) return false;
-    if (!seatKeymap_) UseDefaultLayout();
+    FollowKeymap();
+    if (seatKeymap_->Keymap() == nullptr) UseDefaultLayout();
     // The locks, once there is a keymap to hold them.
     keyState_ = static_cast<org_kde_kwin_keystate*>(c.Bind(org_kde_kwin_keystate_interface, 4));
     if (keyState_ != nullptr) {
@@ -97,19 +72,12 @@ bool FakeInputKeyboard::Start() {
     return Ok();
 }
 
-void FakeInputKeyboard::OnKeymap(void* data, wl_keyboard*, std::uint32_t format, std::int32_t fd, std::uint32_t size) {
-    auto* self = static_cast<FakeInputKeyboard*>(data);
-    if (format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1 && size > 0) {
-        void* map = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
-        if (map != MAP_FAILED) {
-            const char* text = static_cast<const char*>(map);
-            // A new layout of the session (its settings changed) is taken
-            // as it comes; keys still down stay down.
-            if (self->UseLayout(std::string(text, strnlen(text, size)))) self->seatKeymap_ = true;
-            munmap(map, size);
-        }
-    }
-    close(fd);
+void FakeInputKeyboard::FollowKeymap() {
+    // A new layout of the session (its settings changed) is taken as it
+    // comes; keys still down stay down.
+    if (seatKeymap_ == nullptr || seatKeymap_->Generation() == keymapGeneration_) return;
+    keymapGeneration_ = seatKeymap_->Generation();
+    UseLayout(seatKeymap_->Keymap());
 }
 
 void FakeInputKeyboard::OnKeyState(void* data, org_kde_kwin_keystate*, std::uint32_t key, std::uint32_t state) {
@@ -120,30 +88,24 @@ void FakeInputKeyboard::OnKeyState(void* data, org_kde_kwin_keystate*, std::uint
 }
 
 void FakeInputKeyboard::FollowGroup() {
-    // Only a session bus the environment names: libdbus would otherwise
-    // start one of its own.
-    const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    // A connection of its own, made once, with a bounded wait; without a
+    // session bus the group is the first.
+    if (session_ == nullptr) session_ = std::make_unique<SessionBus>(kLayoutAskMs);
     xkb_layout_index_t group = 0;
-    if (address != nullptr && *address != '\0') {
-        DBusError err;
-        dbus_error_init(&err);
-        DBusConnection* session = dbus_bus_get(DBUS_BUS_SESSION, &err);
-        dbus_error_free(&err);
-        if (session != nullptr) {
-            dbus_connection_set_exit_on_disconnect(session, FALSE);
-            const atspi::DBusMessagePtr reply = atspi::CallMethod(
-                session, "org.kde.keyboard", "/Layouts", "org.kde.KeyboardLayouts", "getLayout", nullptr, kLayoutAskMs);
-            dbus_uint32_t index = 0;
-            if (reply && dbus_message_get_args(reply.get(), nullptr, DBUS_TYPE_UINT32, &index, DBUS_TYPE_INVALID))
-                group = index;
-            dbus_connection_unref(session);
-        }
+    if (session_->Ok()) {
+        Message call(dbus_message_new_method_call("org.kde.keyboard", "/Layouts", "org.kde.KeyboardLayouts",
+                                                  "getLayout"));
+        const Message reply = session_->Call(call.get(), kLayoutAskMs);
+        dbus_uint32_t index = 0;
+        if (reply && dbus_message_get_args(reply.get(), nullptr, DBUS_TYPE_UINT32, &index, DBUS_TYPE_INVALID))
+            group = index;
     }
     UseGroup(group);
 }
 
 void FakeInputKeyboard::AimKeysAt(const WindowIdentity& target) {
     XkbKeyboard::AimKeysAt(target);
+    FollowKeymap();
     FollowGroup();
 }
 

@@ -21,15 +21,16 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "backends/atspi/AccessibilityBridge.h"
+#include "backends/wayland/SeatKeymap.h"
+#include "backends/wayland/SessionBus.h"
 #include "backends/wayland/XkbKeyboard.h"
 
 struct org_kde_kwin_fake_input;
 struct org_kde_kwin_keystate;
-struct wl_keyboard;
-struct wl_seat;
 
 namespace rw::wl {
 
@@ -45,11 +46,11 @@ public:
     // Binds the fake input, introduces the program to KWin, and learns the
     // seat's keymap (the XKB defaults where the seat tells none).
     bool Start() override;
-    // The layout group KWin is in now, too.
+    // The seat's keymap, should it have changed, and the layout group KWin
+    // is in now, too.
     void AimKeysAt(const WindowIdentity& target) override;
 
 private:
-    static void OnKeymap(void* data, wl_keyboard* keyboard, std::uint32_t format, std::int32_t fd, std::uint32_t size);
     static void OnKeyState(void* data, org_kde_kwin_keystate* keystate, std::uint32_t key, std::uint32_t state);
 
     bool Ready() const override { return fakeInput_ != nullptr; }
@@ -57,14 +58,16 @@ private:
     void Modifiers(xkb_mod_mask_t, xkb_mod_mask_t, xkb_mod_mask_t, xkb_layout_index_t) override {}
     bool SendKeymap() override { return false; }
     MissingChar Missing(WinHandle w, std::uint32_t cp, const std::string& ch) override;
+    // The seat's keymap, when a new one has come.
+    void FollowKeymap();
     // The group KWin's layout service names; 0 without the service.
     void FollowGroup();
 
     org_kde_kwin_fake_input* fakeInput_ = nullptr;
     org_kde_kwin_keystate* keyState_ = nullptr;
-    wl_seat* seat_ = nullptr;
-    wl_keyboard* seatKeyboard_ = nullptr;
-    bool seatKeymap_ = false;
+    std::unique_ptr<SeatKeymap> seatKeymap_;
+    std::uint32_t keymapGeneration_ = 0;
+    std::unique_ptr<SessionBus> session_;
     // Key events sent since the program last showed it had read them all.
     std::uint32_t unread_ = 0;
     atspi::AccessibilityBridge bridge_;

@@ -21,8 +21,6 @@ const char* LockModName(std::uint8_t vk) {
     }
 }
 
-bool IsKeypadKeysym(xkb_keysym_t ks) { return ks >= XKB_KEY_KP_Space && ks <= XKB_KEY_KP_Equal; }
-
 }  // namespace
 
 XkbKeyboard::XkbKeyboard(WaylandConnection& c, Windows& windows) : c_(c), windows_(windows) {
@@ -42,9 +40,8 @@ bool XkbKeyboard::UseDefaultLayout() {
            SetBase(xkb_keymap_new_from_names(context_, nullptr, XKB_KEYMAP_COMPILE_NO_FLAGS));
 }
 
-bool XkbKeyboard::UseLayout(const std::string& text) {
-    return context_ != nullptr && SetBase(xkb_keymap_new_from_string(context_, text.c_str(), XKB_KEYMAP_FORMAT_TEXT_V1,
-                                                                     XKB_KEYMAP_COMPILE_NO_FLAGS));
+bool XkbKeyboard::UseLayout(xkb_keymap* keymap) {
+    return context_ != nullptr && keymap != nullptr && SetBase(xkb_keymap_ref(keymap));
 }
 
 void XkbKeyboard::UseGroup(xkb_layout_index_t group) {
@@ -122,38 +119,7 @@ bool XkbKeyboard::BuildKeymap() {
     state_ = state;
     keymapText_ = std::move(text);
 
-    // Where each character is: the first key that gives it without a
-    // modifier, else the first with Shift alone. Keypad keys depend on Num
-    // Lock: the main keys serve.
-    places_.clear();
-    const xkb_mod_index_t shiftIndex = xkb_keymap_mod_get_index(keymap_, XKB_MOD_NAME_SHIFT);
-    const xkb_mod_mask_t shiftMask = shiftIndex == XKB_MOD_INVALID ? 0 : (1u << shiftIndex);
-    for (int pass = 0; pass < 2; ++pass) {
-        const xkb_mod_mask_t want = pass == 0 ? 0 : shiftMask;
-        if (pass == 1 && shiftMask == 0) break;
-        for (xkb_keycode_t k = xkb_keymap_min_keycode(keymap_); k <= xkb_keymap_max_keycode(keymap_); ++k) {
-            const xkb_layout_index_t layouts = xkb_keymap_num_layouts_for_key(keymap_, k);
-            if (layouts == 0) continue;
-            // A key with fewer groups than the keymap gives its first.
-            const xkb_layout_index_t g = group_ < layouts ? group_ : 0;
-            const xkb_level_index_t levels = xkb_keymap_num_levels_for_key(keymap_, k, g);
-            for (xkb_level_index_t l = 0; l < levels; ++l) {
-                xkb_mod_mask_t masks[8];
-                const std::size_t n = xkb_keymap_key_get_mods_for_level(keymap_, k, g, l, masks, 8);
-                bool reachable = false;
-                for (std::size_t i = 0; i < n; ++i) reachable = reachable || masks[i] == want;
-                // ONE_LEVEL keys list no mask for their only level.
-                if (n == 0 && l == 0 && want == 0) reachable = true;
-                if (!reachable) continue;
-                const xkb_keysym_t* syms = nullptr;
-                if (xkb_keymap_key_get_syms_by_level(keymap_, k, g, l, &syms) != 1) continue;
-                if (IsKeypadKeysym(syms[0])) continue;
-                const std::uint32_t cp = xkb_keysym_to_utf32(syms[0]);
-                if (cp == 0 || places_.count(cp) != 0) continue;
-                places_[cp] = Place{k, pass == 1};
-            }
-        }
-    }
+    places_ = CharPlaces(keymap_, group_);
     return true;
 }
 
@@ -201,7 +167,7 @@ bool XkbKeyboard::MayPress() {
     return false;
 }
 
-bool XkbKeyboard::FindChar(std::uint32_t cp, Place& place) {
+bool XkbKeyboard::FindChar(std::uint32_t cp, KeyPlace& place) {
     auto it = places_.find(cp);
     if (it == places_.end()) return false;
     place = it->second;
@@ -265,7 +231,7 @@ bool XkbKeyboard::PostChar(WinHandle w, const std::string& ch) {
     if (cp < 0x20 && cp != '\r' && cp != '\t' && cp != 0x08 && cp != 0x1B) return false;
     if (cp == 0x7F) return false;
     const auto code = static_cast<std::uint32_t>(cp);
-    Place place;
+    KeyPlace place;
     if (!FindChar(code, place)) {
         const MissingChar missing = Missing(w, code, ch);
         if (missing == MissingChar::Typed) return true;
@@ -295,61 +261,18 @@ bool XkbKeyboard::PostChar(WinHandle w, const std::string& ch) {
     return true;
 }
 
-xkb_keycode_t XkbKeyboard::KeyOfKeysym(xkb_keysym_t keysym) {
-    if (base_ == nullptr || keysym == 0) return 0;
-    for (xkb_level_index_t level = 0; level < 2; ++level) {
-        for (xkb_keycode_t k = xkb_keymap_min_keycode(base_); k <= xkb_keymap_max_keycode(base_); ++k) {
-            if (xkb_keymap_num_layouts_for_key(base_, k) == 0) continue;
-            const xkb_keysym_t* syms = nullptr;
-            if (xkb_keymap_key_get_syms_by_level(base_, k, 0, level, &syms) == 1 && syms[0] == keysym) return k;
-        }
-    }
-    return 0;
-}
-
-xkb_keycode_t XkbKeyboard::KeyOfVk(std::uint8_t vk) {
-    const lnx::VkBinding b = lnx::BindingOfVk(vk);
-    xkb_keycode_t k = KeyOfKeysym(b.keysym);
-    if (k == 0 && b.xkbKeyName != nullptr && base_ != nullptr) {
-        k = xkb_keymap_key_by_name(base_, b.xkbKeyName);
-        if (k == XKB_KEYCODE_INVALID) k = 0;
-    }
-    return k;
-}
-
-std::uint8_t XkbKeyboard::VkOfKey(xkb_keycode_t key) {
-    if (key == 0) return 0;
-    // Letters, digits and the common keys first, then punctuation and the
-    // keypad: the first code that has this key is its code.
-    static const std::pair<int, int> ranges[] = {{0x41, 0x5A}, {0x30, 0x39}, {0x20, 0x20}, {0x0D, 0x0D},
-                                                 {0x09, 0x09}, {0x08, 0x08}, {0x1B, 0x1B}, {0xBA, 0xE2},
-                                                 {0x60, 0x6F}};
-    for (const auto& [first, last] : ranges)
-        for (int vk = first; vk <= last; ++vk)
-            if (KeyOfVk(static_cast<std::uint8_t>(vk)) == key) return static_cast<std::uint8_t>(vk);
-    return 0;
-}
-
 std::int16_t XkbKeyboard::VkKeyScan(const std::string& ch) {
     const std::int32_t cp = lnx::DecodeUtf8Char(ch);
-    Place place;
+    KeyPlace place;
     if (cp < 0 || !FindChar(static_cast<std::uint32_t>(cp), place) || extras_.count(place.key) != 0) return -1;
-    const std::uint8_t vk = VkOfKey(place.key);
-    if (vk == 0) return -1;
-    return static_cast<std::int16_t>((place.shift ? 0x100 : 0) | vk);
+    return VkScanOf(base_, place);
 }
 
 std::uint32_t XkbKeyboard::MapVirtualKey(std::uint32_t vk) {
     return vk > 0xFF ? 0 : KeyOfVk(static_cast<std::uint8_t>(vk));
 }
 
-std::string XkbKeyboard::GetKeyNameText(std::int32_t lParam) {
-    const auto key = static_cast<xkb_keycode_t>(static_cast<std::uint32_t>(lParam >> 16) & 0xFFu);
-    if (base_ == nullptr || key < xkb_keymap_min_keycode(base_) || key > xkb_keymap_max_keycode(base_)) return {};
-    const xkb_keysym_t* syms = nullptr;
-    if (xkb_keymap_key_get_syms_by_level(base_, key, 0, 0, &syms) != 1) return {};
-    return lnx::KeysymLabel(syms[0]);
-}
+std::string XkbKeyboard::GetKeyNameText(std::int32_t lParam) { return KeyNameText(base_, lParam); }
 
 bool XkbKeyboard::LockOn(std::uint8_t vk) {
     if (state_ == nullptr) return false;

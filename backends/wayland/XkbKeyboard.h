@@ -20,6 +20,7 @@
 
 #include "backends/wayland/Desktop.h"
 #include "backends/wayland/WaylandConnection.h"
+#include "backends/wayland/XkbLayout.h"
 #include "platform/Windows.h"
 
 namespace rw::wl {
@@ -88,9 +89,10 @@ protected:
     }
 
     // The layout: the XKB defaults (XKB_DEFAULT_LAYOUT and its siblings,
-    // else the system's), or a keymap's text. Keys still down stay down.
+    // else the system's), or a keymap's (the seat's). Keys still down stay
+    // down.
     bool UseDefaultLayout();
-    bool UseLayout(const std::string& text);
+    bool UseLayout(xkb_keymap* keymap);
     // Which of the layout's groups the keys are read in.
     void UseGroup(xkb_layout_index_t group);
     // A lock of the seat (XKB_MOD_NAME_CAPS, XKB_MOD_NAME_NUM) as the
@@ -111,10 +113,6 @@ protected:
     WaylandConnection& connection() { return c_; }
 
 private:
-    struct Place {
-        xkb_keycode_t key = 0;
-        bool shift = false;
-    };
     struct Extra {
         xkb_keysym_t keysym = 0;
         std::uint64_t lastUse = 0;
@@ -122,13 +120,11 @@ private:
 
     bool SetBase(xkb_keymap* base);
     bool BuildKeymap();
-    bool FindChar(std::uint32_t cp, Place& place);
+    bool FindChar(std::uint32_t cp, KeyPlace& place);
     // Whether Shift must be down for the key to give cp with the locks now
     // on; `fallback` where neither way gives it.
     bool ShiftUnderLocks(xkb_keycode_t key, std::uint32_t cp, bool fallback);
-    xkb_keycode_t KeyOfKeysym(xkb_keysym_t keysym);
-    xkb_keycode_t KeyOfVk(std::uint8_t vk);
-    std::uint8_t VkOfKey(xkb_keycode_t key);
+    xkb_keycode_t KeyOfVk(std::uint8_t vk) { return wl::KeyOfVk(base_, vk); }
     bool LockOn(std::uint8_t vk);
     void Tap(xkb_keycode_t key);
 
@@ -145,7 +141,7 @@ private:
     std::string baseText_, keymapText_;
     std::vector<xkb_keycode_t> spares_;
     std::map<xkb_keycode_t, Extra> extras_;
-    std::map<std::uint32_t, Place> places_;  // code point -> key, of the keymap
+    std::map<std::uint32_t, KeyPlace> places_;  // code point -> key, of the keymap
     std::set<xkb_keycode_t> down_;
     std::uint64_t useCounter_ = 0;
 };

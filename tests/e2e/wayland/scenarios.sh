@@ -526,3 +526,69 @@ scenario_stopped_target_a11y() {
     # Let go, it would come to the front again and be answered anew.
     kill -KILL "$stopped"
 }
+
+# GNOME's desktop portal with its GNOME backend on the tests' session bus,
+# which has no activation: the program takes it for its keys when it offers
+# a keyboard (and asks the user first). Skipped where it is not installed.
+start_portal() {
+    local impl=/usr/libexec/xdg-desktop-portal-gnome portal=/usr/libexec/xdg-desktop-portal
+    [ -x "$impl" ] && [ -x "$portal" ] || { echo "SKIP: the desktop portal is not installed"; exit 77; }
+    XDG_CURRENT_DESKTOP=GNOME "$impl" >"$WORK/portal-gnome.log" 2>&1 &
+    track $!
+    wait_for 15 bus_has_name org.freedesktop.impl.portal.desktop.gnome ||
+        fail "the portal's GNOME backend did not start: $(tail -3 "$WORK/portal-gnome.log")"
+    XDG_CURRENT_DESKTOP=GNOME "$portal" >"$WORK/portal.log" 2>&1 &
+    track $!
+    wait_for 15 portal_offers_keyboard || fail "the portal offers no keyboard: $(tail -3 "$WORK/portal.log")"
+}
+
+bus_has_name() {
+    dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+        org.freedesktop.DBus.NameHasOwner "string:$1" 2>/dev/null | grep -q 'boolean true'
+}
+
+portal_offers_keyboard() {
+    dbus-send --session --print-reply --dest=org.freedesktop.portal.Desktop /org/freedesktop/portal/desktop \
+        org.freedesktop.DBus.Properties.Get string:org.freedesktop.portal.RemoteDesktop \
+        string:AvailableDeviceTypes 2>/dev/null | grep -Eq 'uint32 [1357]$'
+}
+
+# portal_answer allow|refuse: the user's answer to the portal's window.
+portal_answer() {
+    wait_for 15 focused_is "Remote desktop" || fail "the portal did not ask: $(toplevels)"
+    /usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/portal_answer.py" "$1" >>"$WORK/portal-answer.log" 2>&1 ||
+        fail "the portal's window got no answer: $(tail -3 "$WORK/portal-answer.log")"
+}
+
+scenario_portal_typing() {
+    # The keys through the portal once the user has allowed them.
+    start_portal
+    ini_begin
+    ini_item "entry" "RW Portal" 0 zenity "" "" "" "Grüße 10 € ΑΩ 中文{ENTER}" 0
+    start_rw
+    grep -q "keys by portal" "$WORK/rw.log" || fail "the keys do not go through the portal: $(grep 'keys by' "$WORK/rw.log")"
+    portal_answer allow
+    wait_for 10 grep -q "wayland: keys ready" "$WORK/rw.log" || fail "the keys were not ready once allowed"
+    timeout 20 zenity --entry --title="RW Portal" --text="Type here" >"$WORK/out.txt" 2>/dev/null ||
+        fail "zenity was not answered"
+    [ "$(cat "$WORK/out.txt")" = "Grüße 10 € ΑΩ 中文" ] || fail "typed text arrived as '$(cat "$WORK/out.txt")'"
+}
+
+scenario_portal_refused() {
+    # The user says no: nothing is typed, by no other way either, and the
+    # program goes on.
+    start_portal
+    ini_begin
+    ini_item "entry" "RW Refused" 0 zenity "" "" "" "never{ENTER}" 0
+    start_rw
+    portal_answer refuse
+    wait_for 10 grep -q "replywick: keys: the user did not allow" "$WORK/rw.log" || fail "the refusal was not noted"
+    entry "RW Refused" "$WORK/out.txt" 30
+    local dialog=$LAST_PID
+    wait_for 10 grep -q " Hit: RW Refused" "$WORK/rw.log" || fail "the dialog was not matched"
+    wait_for 10 grep -q "SendKeys stopped" "$WORK/rw.log" || fail "the macro was not stopped"
+    sleep 1
+    kill -0 "$dialog" 2>/dev/null || fail "the dialog was answered: '$(cat "$WORK/out.txt")'"
+    [ -z "$(cat "$WORK/out.txt")" ] || fail "text arrived: $(cat "$WORK/out.txt")"
+    kill -0 "$RW_PID" || fail "the program ended"
+}
