@@ -71,7 +71,9 @@ for (var i = 0; i < cs.length; i++) {
     grep -a "^js: $name	" "$WORK/kwin.log" | cut -f2-
 }
 
-# focus_title TITLE: KWin gives the window of that title the focus.
+# focus_title TITLE: KWin gives the window of that title the focus (again,
+# should it have it already).
+focus_new_window() { focus_title "$1"; }
 focus_title() {
     local name title
     name=$(kwin_script_name)

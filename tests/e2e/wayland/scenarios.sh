@@ -144,11 +144,11 @@ scenario_focus_mid_macro() {
     local other=$LAST_PID
     # Whether a new window takes the focus from one the user types in is
     # the window manager's policy (KWin's focus-stealing prevention): where
-    # the compositor's file can move the focus, it does, so that the
-    # scenario does not hang on that policy.
-    if declare -F focus_title >/dev/null; then
+    # the compositor's file gives it the focus, the scenario does not hang
+    # on that policy.
+    if declare -F focus_new_window >/dev/null; then
         wait_for 10 window_is "RW Other" || fail "the other dialog did not come up"
-        focus_title "RW Other"
+        focus_new_window "RW Other"
     fi
     wait_for 10 focused_is "RW Other" || fail "the other dialog did not take the focus"
     wait_for 10 grep -q "SendKeys stopped" "$WORK/rw.log" || fail "the macro was not reported as stopped"
