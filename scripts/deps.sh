@@ -4,7 +4,7 @@ set -euo pipefail
 
 run_pkgs=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libx11-dev libxtst-dev
           libxi-dev libxkbcommon-dev libdbus-1-dev at-spi2-core dbus dbus-x11
-          libwayland-dev libwayland-bin qt6-wayland)
+          libwayland-dev libwayland-bin qt6-wayland plasma-wayland-protocols)
 test_pkgs=("${run_pkgs[@]}" libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
            g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
            wine wine64 xvfb xauth openbox xdotool x11-utils x11-xserver-utils x11-xkb-utils zenity trayer
@@ -12,6 +12,9 @@ test_pkgs=("${run_pkgs[@]}" libgtest-dev libbenchmark-dev clang libclang-rt-14-d
 # The Wayland tests' compositor (sway, with swaybar as the tray host), the
 # typing tool the Wayland figures compare with, and GTK 3 for their probe.
 test_pkgs+=(sway wtype gir1.2-gtk-3.0)
+# KDE Plasma's compositor for the same tests, and a Qt 5 dialog program
+# with Qt's Wayland platform.
+test_pkgs+=(kwin-wayland kdialog qtwayland5)
 # GTK 4 target of the accessibility tests (a Python script).
 test_pkgs+=(python3-gi gir1.2-gtk-4.0)
 # GNOME's compositor for the Wayland tests of the accessibility bus's way,

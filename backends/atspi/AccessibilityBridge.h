@@ -157,6 +157,13 @@ public:
     // False when it has no accessible application or did not answer.
     bool Answers(std::uint32_t pid, int timeoutMs);
 
+    // Types text into the control that has the keyboard focus inside the
+    // window through its editable text, where no key of the keyboard gives
+    // a character: at the caret, in place of what is selected, as keys
+    // would. False when the window has no focused editable control or the
+    // program did not take the text. Bounded like the calls above.
+    bool InsertText(const AccWindow& window, const std::string& text);
+
 private:
     struct Impl;
     std::unique_ptr<Impl> impl_;

@@ -79,6 +79,13 @@ long RectDistance(const Rect4& a, const Rect4& b) {
 
 bool TitleMatches(const std::string& accName, const std::string& title) {
     if (accName == title) return true;
+    // Qt gives the window system the title with the program's display name
+    // after an em dash ("Delete? \u2014 KDialog"), the bus the title alone.
+    static const std::string kQtSeparator = " \xE2\x80\x94 ";
+    if (!accName.empty() && title.size() > accName.size() + kQtSeparator.size() &&
+        title.compare(0, accName.size(), accName) == 0 &&
+        title.compare(accName.size(), kQtSeparator.size(), kQtSeparator) == 0)
+        return true;
     return title.size() + 4 > kTitleCut && accName.size() > title.size() &&
            accName.compare(0, title.size(), title) == 0;
 }

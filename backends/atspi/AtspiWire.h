@@ -60,6 +60,8 @@ long RectDistance(const Rect4& a, const Rect4& b);
 // Byte length of the window titles the backend hands us at most: a longer
 // title arrives cut, so a title of that length matches by its start.
 constexpr std::size_t kTitleCut = 259;
+// A title also matches the accessible name that it holds before Qt's
+// separator (" \u2014 ") and the program's display name.
 bool TitleMatches(const std::string& accName, const std::string& title);
 
 bool IsButtonId(int id);

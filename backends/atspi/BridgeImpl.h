@@ -46,6 +46,14 @@ struct AccessibilityBridge::Impl {
     std::unordered_map<std::string, Clock::time_point> hungUntil;
     UnpublishedProcesses unpublished;
     BusDiscovery discovery;
+    // InsertText's last control, and the programs' toolkits (Qt counts text
+    // lengths in UTF-16 units, GTK in bytes).
+    struct TextFocus {
+        std::uint32_t pid = 0;
+        std::string title;
+        Obj control;
+    } textFocus;
+    std::unordered_map<std::string, bool> qtByBusName;
 
     // What a look at the bus found.
     enum class Look {

@@ -1,11 +1,17 @@
 #include "backends/wayland/Desktops.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 
 #include "backends/wayland/AccessibleDesktop.h"
 #include "backends/wayland/RemoteDesktopKeyboard.h"
 #include "backends/wayland/WaylandKeyboard.h"
 #include "backends/wayland/WaylandWindows.h"
+#if RW_WAYLAND_KDE
+#include "backends/wayland/FakeInputKeyboard.h"
+#include "backends/wayland/PlasmaWindows.h"
+#endif
 
 namespace rw::wl {
 
@@ -19,6 +25,23 @@ std::string Forced(const char* variable) {
 
 bool Take(const std::string& forced, const char* way) { return forced.empty() || forced == way; }
 
+// Why no way serves, where the reason is KWin's: it offers its window list
+// and fake input only to programs a desktop file grants them. `usual`
+// elsewhere.
+std::string WhyNot(const WaylandConnection& c, const char* usual) {
+    // A global every KWin offers to every program.
+    if (!c.Offers("org_kde_plasma_shell")) return usual;
+#if RW_WAYLAND_KDE
+    char path[4096];
+    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    const std::string self = n > 0 ? std::string(path, static_cast<std::size_t>(n)) : std::string("this program");
+    return "KWin grants its window list and keys only to programs that a desktop file names "
+           "(Exec=" + self + " with X-KDE-Wayland-Interfaces, as the installed replywick.desktop has)";
+#else
+    return "this build knows no KWin (it was built without plasma-wayland-protocols)";
+#endif
+}
+
 }  // namespace
 
 std::unique_ptr<Toplevels> ChooseToplevels(WaylandConnection& c, std::string& way) {
@@ -29,6 +52,15 @@ std::unique_ptr<Toplevels> ChooseToplevels(WaylandConnection& c, std::string& wa
         way = "wlr";
         return windows;
     }
+#if RW_WAYLAND_KDE
+    if (Take(forced, "plasma") && c.Offers("org_kde_plasma_window_management")) {
+        auto windows = std::make_unique<PlasmaWindows>(c);
+        if (windows->Follow()) {
+            way = "plasma";
+            return windows;
+        }
+    }
+#endif
     // The accessibility bus where the compositor tells nothing (mutter).
     if (Take(forced, "accessible")) {
         auto windows = std::make_unique<AccessibleToplevels>();
@@ -37,7 +69,7 @@ std::unique_ptr<Toplevels> ChooseToplevels(WaylandConnection& c, std::string& wa
             return windows;
         }
     }
-    way = forced.empty() ? "the compositor does not list its windows (no wlr foreign-toplevel management)"
+    way = forced.empty() ? WhyNot(c, "the compositor does not list its windows (no wlr foreign-toplevel management)")
                          : "REPLYWICK_WAYLAND_WINDOWS=" + forced + " is not offered here";
     return nullptr;
 }
@@ -48,6 +80,12 @@ std::unique_ptr<Keyboard> ChooseKeyboard(WaylandConnection& c, Toplevels& window
         way = "virtual-keyboard";
         return std::make_unique<WaylandKeyboard>(c, windows);
     }
+#if RW_WAYLAND_KDE
+    if (Take(forced, "fake-input") && c.Offers("org_kde_kwin_fake_input")) {
+        way = "fake-input";
+        return std::make_unique<FakeInputKeyboard>(c, windows);
+    }
+#endif
     // GNOME: a remote desktop session, through the portal (the user is
     // asked) before mutter's own interface (see RemoteDesktopKeyboard.h).
     for (const auto via : {RemoteDesktopKeyboard::Via::Portal, RemoteDesktopKeyboard::Via::Mutter}) {
@@ -65,7 +103,7 @@ std::unique_ptr<Keyboard> ChooseKeyboard(WaylandConnection& c, Toplevels& window
             return keyboard;
         }
     }
-    way = forced.empty() ? "the compositor offers no virtual keyboard, nor a remote desktop session"
+    way = forced.empty() ? WhyNot(c, "the compositor offers no virtual keyboard, nor a remote desktop session")
                          : "REPLYWICK_WAYLAND_KEYS=" + forced + " is not offered here";
     return nullptr;
 }

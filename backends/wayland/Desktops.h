@@ -1,13 +1,17 @@
 // Which way of following windows and of typing a Wayland session offers,
 // best first:
-//   windows  wlroots' foreign-toplevel list ("wlr"); the accessibility bus
-//            ("accessible": frames and their activation, see
-//            atspi::AccessibleWindows)
-//   keys     wlroots' virtual keyboard ("virtual-keyboard"); a remote
-//            desktop session of GNOME through the desktop portal ("portal")
-//            or mutter's own interface ("remote-desktop"); the
-//            accessibility bus ("accessible": characters and Enter only,
-//            see atspi::AccessibleTyping)
+//   windows  wlroots' foreign-toplevel list ("wlr"); KWin's window
+//            management ("plasma"); the accessibility bus ("accessible":
+//            frames and their activation, see atspi::AccessibleWindows)
+//   keys     wlroots' virtual keyboard ("virtual-keyboard"); KWin's fake
+//            input ("fake-input"); a remote desktop session of GNOME
+//            through the desktop portal ("portal") or mutter's own
+//            interface ("remote-desktop"); the accessibility bus
+//            ("accessible": characters and Enter only, see
+//            atspi::AccessibleTyping)
+// KWin offers its two only to a program a desktop file grants them to
+// (X-KDE-Wayland-Interfaces), and to no other; a build without
+// plasma-wayland-protocols has neither.
 // REPLYWICK_WAYLAND_WINDOWS and REPLYWICK_WAYLAND_KEYS name one way to
 // take instead of the best (for tests, and for a desktop that offers a way
 // that does not serve).

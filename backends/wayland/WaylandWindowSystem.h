@@ -4,9 +4,11 @@
 //
 // Each role is the subsystem that does the work:
 //   a Toplevels        Windows   (the windows, the foreground, window
-//                                 commands; wlroots: WaylandWindows)
+//                                 commands; wlroots: WaylandWindows;
+//                                 KWin: PlasmaWindows)
 //   a Keyboard         Input     (wlroots: WaylandKeyboard, a virtual
-//                                 keyboard with the user's layout)
+//                                 keyboard with the user's layout; KWin:
+//                                 FakeInputKeyboard; both XkbKeyboards)
 //   AccessibleDialogs  Dialogs   (AT-SPI, as on X11)
 //   WaylandFacts       SystemFacts (the Linux facts, with the output's size)
 //   PosixFiles, PosixProcesses, PosixClock, QtClipboard: shared by the

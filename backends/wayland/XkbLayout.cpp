@@ -12,7 +12,7 @@ bool IsKeypadKeysym(xkb_keysym_t ks) { return ks >= XKB_KEY_KP_Space && ks <= XK
 
 }  // namespace
 
-std::map<std::uint32_t, KeyPlace> CharPlaces(xkb_keymap* keymap) {
+std::map<std::uint32_t, KeyPlace> CharPlaces(xkb_keymap* keymap, xkb_layout_index_t layout) {
     std::map<std::uint32_t, KeyPlace> places;
     if (keymap == nullptr) return places;
     const xkb_mod_index_t shiftIndex = xkb_keymap_mod_get_index(keymap, XKB_MOD_NAME_SHIFT);
@@ -21,18 +21,20 @@ std::map<std::uint32_t, KeyPlace> CharPlaces(xkb_keymap* keymap) {
         const xkb_mod_mask_t want = pass == 0 ? 0 : shiftMask;
         if (pass == 1 && shiftMask == 0) break;
         for (xkb_keycode_t k = xkb_keymap_min_keycode(keymap); k <= xkb_keymap_max_keycode(keymap); ++k) {
-            if (xkb_keymap_num_layouts_for_key(keymap, k) == 0) continue;
-            const xkb_level_index_t levels = xkb_keymap_num_levels_for_key(keymap, k, 0);
+            const xkb_layout_index_t layouts = xkb_keymap_num_layouts_for_key(keymap, k);
+            if (layouts == 0) continue;
+            const xkb_layout_index_t g = layout < layouts ? layout : 0;
+            const xkb_level_index_t levels = xkb_keymap_num_levels_for_key(keymap, k, g);
             for (xkb_level_index_t l = 0; l < levels; ++l) {
                 xkb_mod_mask_t masks[8];
-                const std::size_t n = xkb_keymap_key_get_mods_for_level(keymap, k, 0, l, masks, 8);
+                const std::size_t n = xkb_keymap_key_get_mods_for_level(keymap, k, g, l, masks, 8);
                 bool reachable = false;
                 for (std::size_t i = 0; i < n; ++i) reachable = reachable || masks[i] == want;
                 // ONE_LEVEL keys list no mask for their only level.
                 if (n == 0 && l == 0 && want == 0) reachable = true;
                 if (!reachable) continue;
                 const xkb_keysym_t* syms = nullptr;
-                if (xkb_keymap_key_get_syms_by_level(keymap, k, 0, l, &syms) != 1) continue;
+                if (xkb_keymap_key_get_syms_by_level(keymap, k, g, l, &syms) != 1) continue;
                 if (IsKeypadKeysym(syms[0])) continue;
                 const std::uint32_t cp = xkb_keysym_to_utf32(syms[0]);
                 if (cp == 0 || places.count(cp) != 0) continue;

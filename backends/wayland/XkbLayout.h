@@ -2,8 +2,8 @@
 // same way, whatever sends its keys: where a character or a virtual-key
 // code is, which code a key stands for, and a key's caption.
 //
-// All of them look at the keymap's first layout; a keymap of nullptr has
-// no key for anything.
+// All of them but CharPlaces look at the keymap's first layout; a keymap of
+// nullptr has no key for anything.
 #pragma once
 
 #include <xkbcommon/xkbcommon.h>
@@ -22,8 +22,9 @@ struct KeyPlace {
 
 // Where each character is: the first key that gives it without a modifier,
 // else the first with Shift alone. Keypad keys depend on Num Lock: the
-// main keys serve.
-std::map<std::uint32_t, KeyPlace> CharPlaces(xkb_keymap* keymap);
+// main keys serve. In the layout given (a key with fewer layouts gives its
+// first), where the compositor reads keys in the layout it is in.
+std::map<std::uint32_t, KeyPlace> CharPlaces(xkb_keymap* keymap, xkb_layout_index_t layout = 0);
 
 // The first key whose first or second level is the keysym; 0 when none.
 xkb_keycode_t KeyOfKeysym(xkb_keymap* keymap, xkb_keysym_t keysym);

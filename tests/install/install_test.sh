@@ -79,7 +79,10 @@ rm -f /tmp/rw-install-dpkg.log
 
 check "program in /usr/bin" test -x /usr/bin/replywick
 check "manual page" sh -c 'man -w replywick | grep -q "^/usr/share/man/man1/replywick.1.gz$"'
-check "menu entry" grep -q '^Exec=replywick$' /usr/share/applications/replywick.desktop
+check "menu entry" grep -q '^Exec=/usr/bin/replywick$' /usr/share/applications/replywick.desktop
+check "menu entry grants KWin's window list, fake input and key states" grep -q \
+    '^X-KDE-Wayland-Interfaces=org_kde_plasma_window_management,org_kde_kwin_fake_input,org_kde_kwin_keystate$' \
+    /usr/share/applications/replywick.desktop
 check "menu entry's Settings action" grep -q '^Exec=replywick --settings$' /usr/share/applications/replywick.desktop
 check "AppStream metadata" "$ROOT/packaging/validate-metainfo.sh" /usr/share/metainfo/replywick.metainfo.xml
 check "menu icons" test -f /usr/share/icons/hicolor/16x16/apps/replywick.png \

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "backends/atspi/AccessibilityBridge.h"
+#include "backends/atspi/AtspiWire.h"
 
 namespace {
 
@@ -166,6 +167,22 @@ TEST(Unpublished, BoundedOldestGoesFirst) {
     EXPECT_TRUE(u.Contains(last - UnpublishedProcesses::kMax + 1, (last - UnpublishedProcesses::kMax + 1) * 7));
     EXPECT_FALSE(u.Contains(last - UnpublishedProcesses::kMax, (last - UnpublishedProcesses::kMax) * 7));
     EXPECT_FALSE(u.Contains(1, 7));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FrameTitles, QtWindowTitlesCarryTheProgramsDisplayName) {
+    using rw::atspi::TitleMatches;
+    // The window system's title, then the accessible frame's name.
+    EXPECT_TRUE(TitleMatches("RW Question", "RW Question"));
+    EXPECT_TRUE(TitleMatches("RW Question", "RW Question \xE2\x80\x94 KDialog"));
+    EXPECT_FALSE(TitleMatches("RW Question", "RW Question - KDialog"));
+    EXPECT_FALSE(TitleMatches("RW Question", "RW Question \xE2\x80\x94 "));
+    EXPECT_FALSE(TitleMatches("RW", "RW Question \xE2\x80\x94 KDialog"));
+    EXPECT_FALSE(TitleMatches("", " \xE2\x80\x94 KDialog"));
+    EXPECT_FALSE(TitleMatches("RW Question \xE2\x80\x94 KDialog", "RW Question"));
 }
 
 }  // namespace

@@ -8,8 +8,10 @@
 # A compositor's file defines:
 #   start_compositor   starts it, exports WAYLAND_DISPLAY
 #   toplevels          its windows, one "app_id<TAB>title<TAB>focused" a line
-# and may define focus_title TITLE (gives that window the focus) and
-# window_entry_text TITLE (the text in that window's entry field). It sets
+# and may define focus_title TITLE (gives that window the focus),
+# focus_new_window TITLE (the same for a window that has just come up,
+# whether or not it has the focus already) and window_entry_text TITLE
+# (the text in that window's entry field). It sets
 # COMPOSITOR_AFTER_BUSES=1 when the compositor needs the accessibility bus
 # before it starts (mutter); by default it starts first.
 #

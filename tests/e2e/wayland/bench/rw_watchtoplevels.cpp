@@ -60,8 +60,11 @@ void OnToplevel(void*, zwlr_foreign_toplevel_manager_v1*, zwlr_foreign_toplevel_
 const zwlr_foreign_toplevel_manager_v1_listener kManagerListener = {
     OnToplevel, [](void*, zwlr_foreign_toplevel_manager_v1*) {}};
 
+bool gListed = false;
+
 void OnGlobal(void*, wl_registry* registry, std::uint32_t name, const char* interface, std::uint32_t) {
     if (std::strcmp(interface, zwlr_foreign_toplevel_manager_v1_interface.name) != 0) return;
+    gListed = true;
     auto* manager = static_cast<zwlr_foreign_toplevel_manager_v1*>(
         wl_registry_bind(registry, name, &zwlr_foreign_toplevel_manager_v1_interface, 1));
     zwlr_foreign_toplevel_manager_v1_add_listener(manager, &kManagerListener, nullptr);
@@ -78,6 +81,13 @@ int main() {
         return 1;
     }
     wl_registry_add_listener(wl_display_get_registry(display), &kRegistryListener, nullptr);
+    // Only a compositor that lists its windows this way (wlroots) can be
+    // watched; elsewhere the benchmark goes by the toolkit's map alone.
+    if (wl_display_roundtrip(display) < 0 || !gListed) {
+        std::fputs("rw_watchtoplevels: the compositor lists no toplevels (no wlr foreign-toplevel management)\n",
+                   stderr);
+        return 1;
+    }
     std::puts("ready");
     std::fflush(stdout);
     while (wl_display_dispatch(display) >= 0) {

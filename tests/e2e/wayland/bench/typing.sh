@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Typing on Wayland (headless sway): CHARS characters (default 2,000) of
-# mixed ASCII, Latin-1 and other scripts into a GTK 4 entry, by replywick
-# and by wtype; characters lost or altered and characters per second (from
-# the first key to the last the window saw).
-# Usage: REPLYWICK=... typing.sh [CHARS [ascii]]   (ascii: printable ASCII only)
+# Typing on Wayland (headless sway, or KWin with RW_COMPOSITOR=kwin): CHARS
+# characters (default 2,000) of mixed ASCII, Latin-1 and other scripts into
+# a GTK entry, by replywick and (on sway, which offers it a virtual
+# keyboard) by wtype; characters lost or altered and characters per second
+# (from the first key to the last the window saw).
+# Usage: [RW_COMPOSITOR=kwin] REPLYWICK=... typing.sh [CHARS [ascii]]   (ascii: printable ASCII only)
 here=$(cd "$(dirname "$0")/.." && pwd)
 . "$here/lib.sh"
 . "$here/scenarios.sh"
@@ -50,7 +51,7 @@ kill "$RW_PID"
 wait "$RW_PID" 2>/dev/null
 RW_PID=""
 
-if command -v wtype >/dev/null; then
+if [ "$RW_COMPOSITOR" = sway ] && command -v wtype >/dev/null; then
     "$probe" "RW wtype" "$WORK/probe.log" 2>/dev/null &
     probe_pid=$!
     track $!
