@@ -2,19 +2,57 @@
 
 namespace rw::lnx {
 
+namespace {
+
+std::string WindowsBy(const std::string& way) {
+    if (way == "wlr") return "the compositor's window list (wlroots)";
+    if (way == "plasma") return "KWin's window list";
+    if (way == "accessible") return "the accessibility bus (window activation of GTK and Qt programs)";
+    return way;
+}
+
+// The keys' line: its verdict and text.
+DiagnosisLine KeysLine(const DiagnosisFacts& f) {
+    const std::string& way = f.keysWay;
+    if (way.empty()) return {"keys", Verdict::Fails, "none can be sent: " + f.waylandWhy};
+    if (way == "virtual-keyboard") return {"keys", Verdict::Ok, "a virtual keyboard with your layout (wlroots)"};
+    if (way == "fake-input") return {"keys", Verdict::Ok, "KWin's fake input, in the layout KWin is in"};
+    if (way == "portal")
+        return {"keys", Verdict::Ok,
+                "a remote desktop session through the desktop portal: the desktop asks you at every start "
+                "(\"Remote desktop\": allow remote interaction, then Share); no key is typed until you do"};
+    if (way == "remote-desktop") return {"keys", Verdict::Ok, "a remote desktop session of mutter's"};
+    return {"keys", Verdict::Limited,
+            "only characters and {ENTER}, inserted through the accessibility bus; a macro with any other key "
+            "stops there"};
+}
+
+}  // namespace
+
 std::vector<DiagnosisLine> Diagnose(const DiagnosisFacts& f) {
     std::vector<DiagnosisLine> out;
     using S = DiagnosisFacts::Settings;
 
-    if (f.display.empty()) {
+    const bool onWayland = f.waylandPicked && f.waylandConnects && !f.windowsWay.empty();
+    if (onWayland) {
+        out.push_back({"window system", Verdict::Ok, "Wayland: the windows from " + WindowsBy(f.windowsWay)});
+        out.push_back(KeysLine(f));
+    } else if (f.waylandPicked && (f.display.empty() || f.waylandOnly)) {
+        out.push_back({"window system", Verdict::Fails,
+                       f.waylandConnects ? "Wayland: " + f.waylandWhy
+                                         : std::string("the Wayland compositor cannot be reached")});
+    } else if (f.display.empty()) {
         out.push_back({"window system", Verdict::Fails,
                        "no X display (DISPLAY is not set): Replywick needs an X11 session or XWayland"});
     } else if (!f.displayOpens) {
         out.push_back({"window system", Verdict::Fails, "the X display " + f.display + " cannot be opened"});
     } else {
-        out.push_back({"window system", Verdict::Ok,
+        const std::string why = !f.waylandPicked ? std::string()
+                                : f.waylandConnects ? " (Wayland: " + f.waylandWhy + ")"
+                                                    : std::string(" (the Wayland compositor cannot be reached)");
+        out.push_back({"window system", f.waylandPicked ? Verdict::Limited : Verdict::Ok,
                        "X11 on display " + f.display +
-                           (f.waylandSession ? " (XWayland: only X11 programs' windows are seen)" : "")});
+                           (f.waylandSession ? " (XWayland: only X11 programs' windows are seen)" : "") + why});
     }
 
     if (f.accessibilityBus) {

@@ -14,6 +14,12 @@ struct DiagnosisFacts {
     std::string display;          // DISPLAY, empty when not set
     bool displayOpens = false;    // the X display could be opened
     bool waylandSession = false;  // WAYLAND_DISPLAY is set too (XWayland)
+    // Wayland, where the program would take it before X11.
+    bool waylandPicked = false;
+    bool waylandOnly = false;  // and there is no falling back to X11
+    bool waylandConnects = false;
+    std::string windowsWay, keysWay;  // the ways it would take; empty: none
+    std::string waylandWhy;           // why none serves
     // The accessibility bus and the desktop's switch for Qt programs.
     bool accessibilityBus = false;
     bool qtSwitchOn = false;      // org.a11y.Status IsEnabled (or a screen reader)

@@ -19,6 +19,9 @@
 #include "backends/linux/Diagnosis.h"
 #include "backends/linux/InstanceLock.h"
 #include "backends/linux/DiagnosisFacts.h"
+#include "backends/qt/WindowSystemPick.h"
+#include "backends/wayland/Desktops.h"
+#include "backends/wayland/WaylandConnection.h"
 
 namespace rw::qtapp {
 
@@ -113,6 +116,21 @@ int RunDiagnosis(int argc, char** argv) {
     f.display = display != nullptr ? display : "";
     f.displayOpens = !f.display.empty() && DisplayOpens();
     f.waylandSession = EnvSet("WAYLAND_DISPLAY");
+    const Pick pick = PickWindowSystem();
+    f.waylandPicked = pick != Pick::X11;
+    f.waylandOnly = pick == Pick::Wayland;
+    if (f.waylandPicked) {
+        // The ways the program would take, without beginning any (nobody is
+        // asked for consent by a diagnosis).
+        wl::WaylandConnection c(nullptr);
+        f.waylandConnects = c.Ok() && c.Roundtrip();
+        if (f.waylandConnects) {
+            const wl::WaysOffered ways = wl::DescribeWays(c);
+            f.windowsWay = ways.windows;
+            f.keysWay = ways.keys;
+            f.waylandWhy = ways.why;
+        }
+    }
 
     // Qt programs started from this environment take part whatever the
     // desktop's switch says.
@@ -124,7 +142,18 @@ int RunDiagnosis(int argc, char** argv) {
     qputenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "0");
     int qtArgc = 1;
     std::unique_ptr<QCoreApplication> app;
-    if (f.displayOpens) {
+    const bool onWayland = f.waylandConnects && !f.windowsWay.empty();
+    if (onWayland) {
+        // Qt's tray icon on Wayland is a StatusNotifierItem: shown where a
+        // host has registered with the watcher.
+        app = std::make_unique<QCoreApplication>(qtArgc, argv);
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            "org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher", "org.freedesktop.DBus.Properties", "Get");
+        call << QStringLiteral("org.kde.StatusNotifierWatcher") << QStringLiteral("IsStatusNotifierHostRegistered");
+        const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 2000);
+        f.trayHost = reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
+                     reply.arguments().first().value<QDBusVariant>().variant().toBool();
+    } else if (f.displayOpens) {
         qputenv("QT_QPA_PLATFORM", "xcb");
         app = std::make_unique<QApplication>(qtArgc, argv);
         f.trayHost = QSystemTrayIcon::isSystemTrayAvailable();
@@ -135,7 +164,8 @@ int RunDiagnosis(int argc, char** argv) {
     f.accessibilityBus = AccessibilityBusReachable();
     f.qtSwitchOn = f.accessibilityBus && QtAccessibilityOn(qtAlwaysOn);
     lnx::GatherSettingsFacts(argc, argv, f);
-    f.instanceRunning = !f.display.empty() && lnx::InstanceRunning(display);
+    const std::string seat = onWayland ? std::string("wayland-") + std::getenv("WAYLAND_DISPLAY") : f.display;
+    f.instanceRunning = !seat.empty() && lnx::InstanceRunning(seat.c_str());
 
     const auto lines = lnx::Diagnose(f);
     const std::string text = lnx::DiagnosisText(lines);

@@ -4,7 +4,7 @@
 // of the one thread: the window system's events are its shell
 // notifications, a QTimer is its polling timer, and the tray icon's clicks
 // are its icon notifications. The window system is picked at start (see
-// PickWindowSystem): X11, or Wayland on a wlroots compositor.
+// PickWindowSystem): X11 or Wayland.
 
 #include <QAbstractEventDispatcher>
 #include <QAction>
@@ -46,6 +46,7 @@
 #include "backends/linux/WindowSystem.h"
 #include "backends/qt/CommandLine.h"
 #include "backends/qt/Diagnose.h"
+#include "backends/qt/WindowSystemPick.h"
 #include "backends/qt/ui/AboutWindow.h"
 #include "backends/qt/ui/ItemEditorWindow.h"
 #include "backends/qt/ui/ItemListWindow.h"
@@ -55,6 +56,10 @@
 #include "ui/SettingsServices.h"
 
 namespace {
+
+using rw::qtapp::Pick;
+using rw::qtapp::PickWindowSystem;
+using rw::qtapp::Set;
 
 int gSignalPipe[2] = {-1, -1};
 
@@ -198,33 +203,6 @@ private:
     QSystemTrayIcon tray_;
     QTimer poll_;
 };
-
-// Which window system the program uses. REPLYWICK_WINDOW_SYSTEM=x11 or
-// =wayland decides. Otherwise Wayland where WAYLAND_DISPLAY is set and
-// either no X display is (a Wayland-only session) or the session says it is
-// a Wayland one (XDG_SESSION_TYPE=wayland, where DISPLAY names XWayland,
-// which shows only the X programs); X11 in every other case, so that an X11
-// session with a nested compositor keeps X11. A Wayland session whose
-// compositor lacks what the Wayland side needs (GNOME, KDE Plasma for now)
-// falls back to X11 through XWayland when there is a display.
-enum class Pick { X11, Wayland, WaylandElseX11 };
-
-bool Set(const char* name) {
-    const char* v = std::getenv(name);
-    return v != nullptr && *v != '\0';
-}
-
-Pick PickWindowSystem() {
-    if (const char* forced = std::getenv("REPLYWICK_WINDOW_SYSTEM"); forced != nullptr && *forced != '\0') {
-        if (std::string(forced) == "wayland") return Pick::Wayland;
-        if (std::string(forced) == "x11") return Pick::X11;
-        std::fprintf(stderr, "replywick: REPLYWICK_WINDOW_SYSTEM=%s is neither x11 nor wayland\n", forced);
-    }
-    if (!Set("WAYLAND_DISPLAY")) return Pick::X11;
-    if (!Set("DISPLAY")) return Pick::Wayland;
-    const char* session = std::getenv("XDG_SESSION_TYPE");
-    return session != nullptr && std::string(session) == "wayland" ? Pick::WaylandElseX11 : Pick::X11;
-}
 
 // The window system of this session; nullptr (with a message) when there
 // is none the program can work with.

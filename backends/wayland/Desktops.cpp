@@ -6,6 +6,7 @@
 
 #include "backends/wayland/AccessibleDesktop.h"
 #include "backends/wayland/RemoteDesktopKeyboard.h"
+#include "backends/wayland/RemoteDesktopSessions.h"
 #include "backends/wayland/WaylandKeyboard.h"
 #include "backends/wayland/WaylandWindows.h"
 #if RW_WAYLAND_KDE
@@ -106,6 +107,43 @@ std::unique_ptr<Keyboard> ChooseKeyboard(WaylandConnection& c, Toplevels& window
     way = forced.empty() ? WhyNot(c, "the compositor offers no virtual keyboard, nor a remote desktop session")
                          : "REPLYWICK_WAYLAND_KEYS=" + forced + " is not offered here";
     return nullptr;
+}
+
+WaysOffered DescribeWays(WaylandConnection& c) {
+    WaysOffered out;
+    std::string way;
+    std::unique_ptr<Toplevels> windows = ChooseToplevels(c, way);
+    if (windows == nullptr) {
+        out.why = way;
+        return out;
+    }
+    out.windows = way;
+    const std::string forced = Forced("REPLYWICK_WAYLAND_KEYS");
+    if (Take(forced, "virtual-keyboard") && c.virtualKeyboards() != nullptr) {
+        out.keys = "virtual-keyboard";
+        return out;
+    }
+#if RW_WAYLAND_KDE
+    if (Take(forced, "fake-input") && c.Offers("org_kde_kwin_fake_input")) {
+        out.keys = "fake-input";
+        return out;
+    }
+#endif
+    if (Take(forced, "portal") && NewPortalSession()->Offered()) {
+        out.keys = "portal";
+        return out;
+    }
+    if (Take(forced, "remote-desktop") && NewMutterSession()->Offered()) {
+        out.keys = "remote-desktop";
+        return out;
+    }
+    if (Take(forced, "accessible") && AccessibleKeyboard(*windows).Ok()) {
+        out.keys = "accessible";
+        return out;
+    }
+    out.why = forced.empty() ? WhyNot(c, "the compositor offers no virtual keyboard, nor a remote desktop session")
+                             : "REPLYWICK_WAYLAND_KEYS=" + forced + " is not offered here";
+    return out;
 }
 
 }  // namespace rw::wl

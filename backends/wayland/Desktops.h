@@ -31,4 +31,12 @@ std::unique_ptr<Toplevels> ChooseToplevels(WaylandConnection& c, std::string& wa
 // The same for the keys, which check the foreground through `windows`.
 std::unique_ptr<Keyboard> ChooseKeyboard(WaylandConnection& c, Toplevels& windows, std::string& way);
 
+// The ways ChooseToplevels and ChooseKeyboard would take, for the user
+// (--diagnose): no remote desktop session is begun, so nobody is asked.
+// An empty way: none serves, and `why` tells why.
+struct WaysOffered {
+    std::string windows, keys, why;
+};
+WaysOffered DescribeWays(WaylandConnection& c);
+
 }  // namespace rw::wl

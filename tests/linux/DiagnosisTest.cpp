@@ -87,3 +87,53 @@ TEST(Diagnosis, TheSettingsFile) {
 }
 
 }  // namespace
+
+TEST(Diagnosis, OnWaylandTheWaysTakenAndWhatTheKeysCanDo) {
+    DiagnosisFacts f = AllThere();
+    f.display.clear();
+    f.displayOpens = false;
+    f.waylandSession = true;
+    f.waylandPicked = true;
+    f.waylandOnly = true;
+    f.waylandConnects = true;
+    f.windowsWay = "wlr";
+    f.keysWay = "virtual-keyboard";
+    auto lines = Diagnose(f);
+    EXPECT_EQ(DiagnosisExitStatus(lines), 0);
+    EXPECT_EQ(Of(lines, "keys"), Verdict::Ok);
+    EXPECT_NE(DiagnosisText(lines).find("window system: Wayland: the windows from the compositor's window list"),
+              std::string::npos);
+
+    // Characters and Enter only: Replywick works, with less.
+    f.windowsWay = f.keysWay = "accessible";
+    lines = Diagnose(f);
+    EXPECT_EQ(Of(lines, "keys"), Verdict::Limited);
+    EXPECT_EQ(DiagnosisExitStatus(lines), 0);
+
+    // The portal asks the user: said, as the user must act on it.
+    f.keysWay = "portal";
+    EXPECT_NE(DiagnosisText(Diagnose(f)).find("Remote desktop"), std::string::npos);
+
+    // No keys at all: it cannot do its work.
+    f.keysWay.clear();
+    f.waylandWhy = "KWin grants its window list and keys only to programs that a desktop file names";
+    lines = Diagnose(f);
+    EXPECT_EQ(Of(lines, "keys"), Verdict::Fails);
+    EXPECT_NE(DiagnosisText(lines).find("desktop file"), std::string::npos);
+
+    // Nothing tells the windows: with an X display the program falls back
+    // to XWayland, and says what it lacks.
+    f.windowsWay.clear();
+    f.waylandWhy = "the compositor does not list its windows";
+    f.waylandOnly = false;
+    f.display = ":1";
+    f.displayOpens = true;
+    lines = Diagnose(f);
+    EXPECT_EQ(Of(lines, "window system"), Verdict::Limited);
+    EXPECT_NE(DiagnosisText(lines).find("X11 on display :1"), std::string::npos);
+    EXPECT_NE(DiagnosisText(lines).find("does not list its windows"), std::string::npos);
+    // Without one, nothing works.
+    f.display.clear();
+    f.displayOpens = false;
+    EXPECT_EQ(DiagnosisExitStatus(Diagnose(f)), 1);
+}

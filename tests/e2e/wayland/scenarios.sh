@@ -592,3 +592,13 @@ scenario_portal_refused() {
     [ -z "$(cat "$WORK/out.txt")" ] || fail "text arrived: $(cat "$WORK/out.txt")"
     kill -0 "$RW_PID" || fail "the program ended"
 }
+
+scenario_diagnose() {
+    # --diagnose names the ways the program takes on this compositor, and
+    # finds the keys usable, without asking anyone for anything.
+    local out
+    out=$("$WORK/app/replywick" --diagnose 2>&1)
+    echo "$out"
+    grep -q "^ok      window system: Wayland: the windows from " <<<"$out" || fail "no Wayland window system: $out"
+    grep -q "^ok      keys: " <<<"$out" || fail "the keys are not usable: $out"
+}
