@@ -5,7 +5,7 @@
 
 #include "backends/linux/Keysyms.h"
 #include "backends/linux/LinuxUtil.h"
-#include "backends/wayland/KeyStates.h"
+#include "backends/wayland/KeyboardShared.h"
 #include "backends/posix/PosixProcess.h"
 #include "platform/Keys.h"
 
@@ -251,12 +251,8 @@ bool RemoteDesktopKeyboard::Pace() {
 
 bool RemoteDesktopKeyboard::PostChar(WinHandle w, const std::string& ch) {
     if (w == 0) return false;
-    std::int32_t cp = lnx::DecodeUtf8Char(ch);
+    const std::int32_t cp = TypedCodePoint(ch);
     if (cp < 0) return false;
-    // A line feed in a macro starts a new line: Return is its key.
-    if (cp == '\n') cp = '\r';
-    if (cp < 0x20 && cp != '\r' && cp != '\t' && cp != 0x08 && cp != 0x1B) return false;
-    if (cp == 0x7F) return false;
     // Checked once for the character: its keys follow each other at once.
     // A session that waits for the user, or has ended, refuses it.
     if (!MayPress()) return false;

@@ -4,7 +4,7 @@
 
 #include "backends/linux/Keysyms.h"
 #include "backends/linux/LinuxUtil.h"
-#include "backends/wayland/KeyStates.h"
+#include "backends/wayland/KeyboardShared.h"
 #include "platform/Keys.h"
 
 namespace rw::wl {
@@ -224,12 +224,8 @@ xkb_keycode_t XkbKeyboard::LendSpare(xkb_keysym_t keysym) {
 
 bool XkbKeyboard::PostChar(WinHandle w, const std::string& ch) {
     if (!Ok() || w == 0) return false;
-    std::int32_t cp = lnx::DecodeUtf8Char(ch);
+    const std::int32_t cp = TypedCodePoint(ch);
     if (cp < 0) return false;
-    // A line feed in a macro starts a new line: Return is its key.
-    if (cp == '\n') cp = '\r';
-    if (cp < 0x20 && cp != '\r' && cp != '\t' && cp != 0x08 && cp != 0x1B) return false;
-    if (cp == 0x7F) return false;
     const auto code = static_cast<std::uint32_t>(cp);
     KeyPlace place;
     if (!FindChar(code, place)) {

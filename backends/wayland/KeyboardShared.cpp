@@ -1,8 +1,19 @@
-#include "backends/wayland/KeyStates.h"
+#include "backends/wayland/KeyboardShared.h"
 
 #include "backends/linux/Keysyms.h"
+#include "backends/linux/LinuxUtil.h"
 
 namespace rw::wl {
+
+std::int32_t TypedCodePoint(const std::string& ch) {
+    std::int32_t cp = lnx::DecodeUtf8Char(ch);
+    if (cp < 0) return -1;
+    // A line feed in a macro starts a new line: Return is its key.
+    if (cp == '\n') cp = '\r';
+    if (cp < 0x20 && cp != '\r' && cp != '\t' && cp != 0x08 && cp != 0x1B) return -1;
+    if (cp == 0x7F) return -1;
+    return cp;
+}
 
 std::int16_t KeyStateOf(int vk, const std::function<bool(std::uint8_t)>& held,
                         const std::function<bool(std::uint8_t)>& lockOn) {

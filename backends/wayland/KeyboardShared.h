@@ -1,14 +1,21 @@
-// The keyboard state as a Wayland keyboard of ours tells it, whatever sends
-// its keys: only the keys it holds itself and the lock states it knows (a
-// Wayland client cannot see other keyboards), in the shape of the Win32
-// questions (GetKeyState, GetKeyboardState, SetKeyboardState).
+// What every Wayland keyboard of ours decides the same way, whatever sends
+// its keys: which characters of a macro keys can type, and the keyboard
+// state it tells: only the keys it holds itself and the lock states it
+// knows (a Wayland client cannot see other keyboards), in the shape of the
+// Win32 questions (GetKeyState, GetKeyboardState, SetKeyboardState).
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <string>
 
 namespace rw::wl {
+
+// The code point a macro's character (UTF-8) is typed as: a line feed
+// starts a new line, so Return's '\r'. -1 for bad UTF-8 and for control
+// characters that no key types (all but Return, Tab, Backspace, Escape).
+std::int32_t TypedCodePoint(const std::string& ch);
 
 // Caps Lock, Num Lock, Scroll Lock.
 inline constexpr std::uint8_t kLockVks[] = {0x14, 0x90, 0x91};
