@@ -2,13 +2,12 @@
 // character (a compositor that reads our keys with its own layout), the
 // focused control of the target takes it through its editable text.
 #include "BridgeImpl.h"
+#include "TextInsertion.h"
 
 namespace rw::atspi {
 
 namespace {
 
-constexpr const char* kText = "org.a11y.atspi.Text";
-constexpr const char* kEditableText = "org.a11y.atspi.EditableText";
 constexpr const char* kApplication = "org.a11y.atspi.Application";
 // AT-SPI states, as bits of the first word of a state set.
 constexpr std::uint32_t kStateEditable = 1u << 7;
@@ -32,26 +31,6 @@ bool ReplyStates(DBusMessage* m, std::uint32_t& out) {
 
 bool FocusedEditable(std::uint32_t states) {
     return (states & kStateFocused) != 0 && (states & kStateEditable) != 0;
-}
-
-// Two ints (a text selection's start and end).
-bool ReplyIntPair(DBusMessage* m, std::int32_t& a, std::int32_t& b) {
-    dbus_int32_t x = 0, y = 0;
-    if (!m || !dbus_message_get_args(m, nullptr, DBUS_TYPE_INT32, &x, DBUS_TYPE_INT32, &y, DBUS_TYPE_INVALID))
-        return false;
-    a = x;
-    b = y;
-    return true;
-}
-
-// The number of UTF-16 units of UTF-8 text.
-std::int32_t Utf16Length(const std::string& text) {
-    std::int32_t n = 0;
-    for (unsigned char ch : text) {
-        if ((ch & 0xC0) == 0x80) continue;
-        n += ch >= 0xF0 ? 2 : 1;
-    }
-    return n;
 }
 
 }  // namespace
@@ -139,46 +118,14 @@ bool AccessibilityBridge::InsertText(const AccWindow& window, const std::string&
         qt = im.qtByBusName.emplace(control.bus, AsciiLower(toolkit) == "qt").first;
     }
 
-    // Typed keys replace the selection and go in at the caret.
-    DBusMessagePtr where[2] = {NewCall(control, kText, "GetNSelections"),
-                               NewGetProperty(control, kText, "CaretOffset")};
-    auto replies = Exchange(im.bus, where, timeout);
-    std::int32_t selections = 0, position = 0;
-    if (!ReplyInt(replies[0].get(), selections) || !ReplyInt(replies[1].get(), position)) {
-        last = {};
-        im.Drain();
-        return false;
-    }
-    if (selections > 0) {
-        std::int32_t start = 0, end = 0;
-        if (ReplyIntPair(Exchange1(im.bus, NewCallInt(control, kText, "GetSelection", 0), timeout).get(), start, end) &&
-            start != end) {
-            if (start > end) std::swap(start, end);
-            DBusMessagePtr erase = NewCall(control, kEditableText, "DeleteText");
-            if (erase)
-                dbus_message_append_args(erase.get(), DBUS_TYPE_INT32, &start, DBUS_TYPE_INT32, &end,
-                                         DBUS_TYPE_INVALID);
-            bool erased = false;
-            if (!ReplyBool(Exchange1(im.bus, std::move(erase), timeout).get(), erased) || !erased) {
-                im.Drain();
-                return false;
-            }
-            position = start;
-        }
-    }
-    // The length is the toolkit's: UTF-16 units for Qt, bytes elsewhere.
-    const dbus_int32_t length = qt->second ? Utf16Length(text) : static_cast<dbus_int32_t>(text.size());
-    const char* bytes = text.c_str();
-    dbus_int32_t at = position;
-    DBusMessagePtr insert = NewCall(control, kEditableText, "InsertText");
-    if (insert &&
-        !dbus_message_append_args(insert.get(), DBUS_TYPE_INT32, &at, DBUS_TYPE_STRING, &bytes, DBUS_TYPE_INT32,
-                                  &length, DBUS_TYPE_INVALID))
-        insert.reset();
-    bool done = false;
-    const bool answered = ReplyBool(Exchange1(im.bus, std::move(insert), timeout).get(), done);
+    // The caller checked that the target is in front just before.
+    const Insertion done = InsertAtCaret(
+        [&](std::span<DBusMessagePtr> calls) { return Exchange(im.bus, calls, timeout); }, control, text, qt->second,
+        [] { return true; });
+    // A control that tells no caret is looked for again next time.
+    if (done == Insertion::NoText) last = {};
     im.Drain();
-    return answered && done;
+    return done == Insertion::Done;
 }
 
 }  // namespace rw::atspi

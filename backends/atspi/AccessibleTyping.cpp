@@ -1,8 +1,7 @@
 #include "AccessibleTyping.h"
 
-#include <functional>
-
 #include "AccWindowsImpl.h"
+#include "TextInsertion.h"
 #include "platform/Keys.h"
 
 namespace rw::atspi {
@@ -34,81 +33,11 @@ std::int32_t FirstCodePoint(const std::string& s) {
     return cp;
 }
 
-std::int32_t CharCount(const std::string& s) {
-    std::int32_t n = 0;
-    for (char c : s)
-        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
-    return n;
-}
-
-// The length of the text goes along: GTK reads it in bytes, Qt cuts the
-// text to that many characters (and pads it with NULs beyond).
-DBusMessagePtr NewInsert(const Obj& o, std::int32_t at, const std::string& text, std::int32_t length) {
-    DBusMessagePtr m = NewCall(o, kEditableText, "InsertText");
-    const char* t = text.c_str();
-    if (m && !dbus_message_append_args(m.get(), DBUS_TYPE_INT32, &at, DBUS_TYPE_STRING, &t, DBUS_TYPE_INT32, &length,
-                                       DBUS_TYPE_INVALID))
-        m.reset();
-    return m;
-}
-
-DBusMessagePtr NewCallInts(const Obj& o, const char* interface, const char* method, std::int32_t a, std::int32_t b) {
-    DBusMessagePtr m = NewCall(o, interface, method);
-    if (m && !dbus_message_append_args(m.get(), DBUS_TYPE_INT32, &a, DBUS_TYPE_INT32, &b, DBUS_TYPE_INVALID)) m.reset();
-    return m;
-}
-
-// Two plain int32 (a selection's start and end).
-bool ReplyInts(DBusMessage* m, std::int32_t& a, std::int32_t& b) {
-    DBusError err;
-    dbus_error_init(&err);
-    dbus_int32_t x = 0, y = 0;
-    const bool ok = m != nullptr && dbus_message_get_args(m, &err, DBUS_TYPE_INT32, &x, DBUS_TYPE_INT32, &y, DBUS_TYPE_INVALID);
-    dbus_error_free(&err);
-    a = x;
-    b = y;
-    return ok;
-}
-
-// Inserts text at the control's caret, over its selection, and puts the
-// caret after it. `mayInsert` is asked right before the insertion. Null
-// when inserted, else why not.
-const char* Insert(AccessibleWindows::Impl& im, const Obj& control, const std::string& text, std::uint64_t states,
-                   const std::function<bool()>& mayInsert) {
-    if (!HasState(states, kStateEditable)) return kNoText;
-    DBusMessagePtr calls[2] = {NewGetProperty(control, kText, "CaretOffset"),
-                               NewCall(control, kText, "GetNSelections")};
-    auto replies = im.Calls(calls, control.bus);
-    std::int32_t caret = 0, selections = 0;
-    if (!ReplyInt(replies[0].get(), caret)) return kNoText;
-    ReplyInt(replies[1].get(), selections);
-    if (selections > 0) {
-        std::int32_t start = 0, end = 0;
-        if (ReplyInts(im.Call(NewCallInt(control, kText, "GetSelection", 0), control.bus).get(), start, end) &&
-            start < end) {
-            if (!mayInsert()) return "";
-            bool deleted = false;
-            if (!ReplyBool(im.Call(NewCallInts(control, kEditableText, "DeleteText", start, end), control.bus).get(),
-                           deleted) ||
-                !deleted)
-                return kNotTaken;
-            caret = start;
-        }
-    }
-    if (caret < 0) ReplyInt(im.Call(NewGetProperty(control, kText, "CharacterCount"), control.bus).get(), caret);
-    if (caret < 0) caret = 0;
-    if (!mayInsert()) return "";
-    bool inserted = false;
-    const std::int32_t length =
-        im.CountsCharacters(control.bus) ? CharCount(text) : static_cast<std::int32_t>(text.size());
-    if (!ReplyBool(im.Call(NewInsert(control, caret, text, length), control.bus).get(), inserted) || !inserted)
-        return kNotTaken;
-    // GTK moves the caret after what it inserted; a toolkit that leaves it
-    // where it was has it moved here, or the next character would come
-    // before this one.
-    std::int32_t after = caret;
-    if (ReplyInt(im.Call(NewGetProperty(control, kText, "CaretOffset"), control.bus).get(), after) && after == caret)
-        im.Call(NewCallInt(control, kText, "SetCaretOffset", caret + CharCount(text)), control.bus);
+// The focused control of the window and its states; null, else why not.
+const char* FocusOf(AccessibleWindows::Impl& im, WinHandle w, Obj& control, std::uint64_t& states) {
+    if (!im.FocusIn(w, control)) return im.Callable(w) != nullptr ? kNoFocus : kNoAnswer;
+    states = 0;
+    ReplyStates(im.Call(NewCall(control, kAccessible, "GetState"), control.bus).get(), states);
     return nullptr;
 }
 
@@ -174,34 +103,42 @@ bool AccessibleTyping::PostChar(WinHandle target, const std::string& ch) {
     }
     AccessibleWindows::Impl& im = frames_.Inside();
     Obj control;
-    if (!im.FocusIn(w, control)) {
-        Refuse(im.Callable(w) != nullptr ? kNoFocus : kNoAnswer);
+    std::uint64_t states = 0;
+    if (const char* why = FocusOf(im, w, control, states)) {
+        Refuse(why);
         return false;
     }
-    std::uint64_t states = 0;
-    ReplyStates(im.Call(NewCall(control, kAccessible, "GetState"), control.bus).get(), states);
-    const char* why = Insert(im, control, ch, states, [this] { return MayPress(); });
-    if (why == nullptr) return true;
-    // An empty reason: the target left the front meanwhile (MayPress noted it).
-    if (*why != '\0') Refuse(why);
+    return Insert(control, ch, states);
+}
+
+bool AccessibleTyping::Insert(const Obj& control, const std::string& text, std::uint64_t states) {
+    if (!HasState(states, kStateEditable)) {
+        Refuse(kNoText);
+        return false;
+    }
+    AccessibleWindows::Impl& im = frames_.Inside();
+    const Insertion done = InsertAtCaret(
+        [&](std::span<DBusMessagePtr> calls) { return im.Calls(calls, control.bus); }, control, text,
+        im.CountsCharacters(control.bus), [this] { return MayPress(); });
+    switch (done) {
+        case Insertion::Done: return true;
+        case Insertion::NoText: Refuse(kNoText); break;
+        case Insertion::NotTaken: Refuse(kNotTaken); break;
+        // The target left the front meanwhile (MayPress noted it).
+        case Insertion::Stopped: break;
+    }
     return false;
 }
 
 bool AccessibleTyping::Enter(WinHandle w) {
     AccessibleWindows::Impl& im = frames_.Inside();
     Obj control;
-    if (!im.FocusIn(w, control)) {
-        Refuse(im.Callable(w) != nullptr ? kNoFocus : kNoAnswer);
-        return false;
-    }
     std::uint64_t states = 0;
-    ReplyStates(im.Call(NewCall(control, kAccessible, "GetState"), control.bus).get(), states);
-    if (HasState(states, kStateMultiLine) && HasState(states, kStateEditable)) {
-        const char* why = Insert(im, control, "\n", states, [this] { return MayPress(); });
-        if (why == nullptr) return true;
-        if (*why != '\0') Refuse(why);
+    if (const char* why = FocusOf(im, w, control, states)) {
+        Refuse(why);
         return false;
     }
+    if (HasState(states, kStateMultiLine) && HasState(states, kStateEditable)) return Insert(control, "\n", states);
     if (!MayPress()) return false;
     // Return in a GTK entry is its "activate" (the dialog's default
     // button, unless the entry has a use of its own); on a button, the

@@ -34,6 +34,8 @@
 
 namespace rw::atspi {
 
+struct Obj;
+
 class AccessibleTyping final : public Input {
 public:
     explicit AccessibleTyping(AccessibleWindows& frames, Windows* windows = nullptr)
@@ -67,6 +69,9 @@ private:
     bool MayPress();
     // Refuses the event itself, for the reason given.
     void Refuse(const char* why);
+    // Text into the focused control (with its states); refused when it
+    // takes none.
+    bool Insert(const Obj& control, const std::string& text, std::uint64_t states);
     // {ENTER} or a line break for the window w.
     bool Enter(WinHandle w);
     // The frame that stands for the window w; 0 when none does.

@@ -5,6 +5,7 @@
 
 #include "backends/linux/Keysyms.h"
 #include "backends/linux/LinuxUtil.h"
+#include "backends/wayland/KeyboardShared.h"
 #include "backends/posix/PosixProcess.h"
 #include "platform/Keys.h"
 
@@ -23,7 +24,6 @@ constexpr int kAnswerMs = 1000;
 constexpr int kAnswerTries = 5;
 // How long the first key waits for the seat's keyboard at most.
 constexpr std::uint32_t kSeatKeyboardWaitMs = 1000;
-constexpr std::uint8_t kLockVks[] = {0x14, 0x90, 0x91};
 
 void Note(const std::string& what) { std::fprintf(stderr, "replywick: keys: %s\n", what.c_str()); }
 
@@ -251,12 +251,8 @@ bool RemoteDesktopKeyboard::Pace() {
 
 bool RemoteDesktopKeyboard::PostChar(WinHandle w, const std::string& ch) {
     if (w == 0) return false;
-    std::int32_t cp = lnx::DecodeUtf8Char(ch);
+    const std::int32_t cp = TypedCodePoint(ch);
     if (cp < 0) return false;
-    // A line feed in a macro starts a new line: Return is its key.
-    if (cp == '\n') cp = '\r';
-    if (cp < 0x20 && cp != '\r' && cp != '\t' && cp != 0x08 && cp != 0x1B) return false;
-    if (cp == 0x7F) return false;
     // Checked once for the character: its keys follow each other at once.
     // A session that waits for the user, or has ended, refuses it.
     if (!MayPress()) return false;
@@ -341,39 +337,29 @@ void RemoteDesktopKeyboard::KeyEvent(std::uint8_t vk, std::uint8_t, std::uint32_
 }
 
 std::int16_t RemoteDesktopKeyboard::GetKeyState(int vk) {
-    if (vk <= 0 || vk > 0xFF) return 0;
-    const auto v = static_cast<std::uint8_t>(vk);
-    auto isDown = [this](std::uint8_t code) {
-        const Key k = KeyOfVkCode(code);
-        return k.second != 0 && down_.count(k) != 0;
-    };
-    bool d = isDown(v);
-    if (v == 0x10) d = isDown(0xA0) || isDown(0xA1);
-    if (v == 0x11) d = isDown(0xA2) || isDown(0xA3);
-    if (v == 0x12) d = isDown(0xA4) || isDown(0xA5);
-    std::int16_t r = d ? static_cast<std::int16_t>(-128) : 0;
-    if (lnx::IsLockVk(v) && LockOn(v)) r = static_cast<std::int16_t>(r | 1);
-    return r;
+    return KeyStateOf(
+        vk,
+        [this](std::uint8_t code) {
+            const Key k = KeyOfVkCode(code);
+            return k.second != 0 && down_.count(k) != 0;
+        },
+        [this](std::uint8_t lock) { return LockOn(lock); });
 }
 
 bool RemoteDesktopKeyboard::GetKeyboardState(std::array<std::uint8_t, 256>& state) {
     state.fill(0);
     if (!Ok()) return false;
-    if (!down_.empty()) {
-        for (int vk = 1; vk < 256; ++vk)
-            if (GetKeyState(vk) < 0) state[static_cast<std::size_t>(vk)] = 0x80;
-    }
-    for (std::uint8_t vk : kLockVks)
-        if (LockOn(vk)) state[vk] = static_cast<std::uint8_t>(state[vk] | 1);
+    KeyboardStateOf(
+        state, !down_.empty(), [this](int vk) { return GetKeyState(vk); },
+        [this](std::uint8_t lock) { return LockOn(lock); });
     return true;
 }
 
 bool RemoteDesktopKeyboard::SetKeyboardState(const std::array<std::uint8_t, 256>& state) {
     if (!Ok()) return false;
-    for (std::uint8_t vk : kLockVks) {
-        const bool want = (state[vk] & 1) != 0;
-        if (LockOn(vk) != want) KeyEvent(vk, 0, 0);
-    }
+    SetLocksOf(
+        state, [this](std::uint8_t lock) { return LockOn(lock); },
+        [this](std::uint8_t vk) { KeyEvent(vk, 0, 0); });
     return true;
 }
 

@@ -2,24 +2,14 @@
 
 #include <wayland-client.h>
 
-#include <cstring>
+#include <vector>
 
-#include "backends/linux/LinuxUtil.h"
-#include "backends/posix/PosixProcess.h"
 #include "platform/Keys.h"
 #include "wlr-foreign-toplevel-management-unstable-v1-client-protocol.h"
 
 namespace rw::wl {
 
 namespace {
-
-// A new program registers its accessible a moment after its window
-// appears: the first lookup of a young toplevel waits this long for it.
-constexpr std::uint32_t kYoungMs = 1500;
-constexpr std::uint32_t kFrameWaitMs = 400;
-constexpr std::uint32_t kFrameRetryMs = 40;
-constexpr std::uint32_t kLookAgainMs = 2000;
-constexpr std::uint32_t kAnswerHoldsMs = 15;
 
 std::string Lower(std::string s) {
     for (char& ch : s)
@@ -39,10 +29,10 @@ bool AppMatches(const std::string& app, const std::string& appId) {
 
 }  // namespace
 
-WaylandWindows::WaylandWindows(WaylandConnection& c) : c_(c) {}
+WaylandWindows::WaylandWindows(WaylandConnection& c) : ToplevelBook(c) {}
 
 WaylandWindows::~WaylandWindows() {
-    for (auto& [w, t] : toplevels_)
+    for (auto& [w, t] : entries_)
         if (t.handle != nullptr) zwlr_foreign_toplevel_handle_v1_destroy(t.handle);
 }
 
@@ -65,25 +55,12 @@ void WaylandWindows::OnToplevel(void* data, zwlr_foreign_toplevel_manager_v1*, z
         &WaylandWindows::OnClosed,
         [](void*, zwlr_foreign_toplevel_handle_v1*, zwlr_foreign_toplevel_handle_v1*) {},
     };
-    const WinHandle w = self->nextHandle_++;
-    Toplevel& t = self->toplevels_[w];
-    t.handle = h;
-    t.bornMs = posix::MonotonicMs();
+    self->Add(h);
     zwlr_foreign_toplevel_handle_v1_add_listener(h, &listener, self);
 }
 
 void WaylandWindows::OnFinished(void* data, zwlr_foreign_toplevel_manager_v1*) {
     static_cast<WaylandWindows*>(data)->manager_ = nullptr;
-}
-
-WaylandWindows::Toplevel* WaylandWindows::FindByHandle(zwlr_foreign_toplevel_handle_v1* h, WinHandle* id) {
-    for (auto& [w, t] : toplevels_) {
-        if (t.handle == h) {
-            if (id != nullptr) *id = w;
-            return &t;
-        }
-    }
-    return nullptr;
 }
 
 void WaylandWindows::OnTitle(void* data, zwlr_foreign_toplevel_handle_v1* h, const char* title) {
@@ -119,16 +96,8 @@ void WaylandWindows::OnDone(void* data, zwlr_foreign_toplevel_handle_v1* h) {
     t->activated = t->nextActivated;
     t->minimized = t->nextMinimized;
     t->maximized = t->nextMaximized;
-    if (!t->announced) {
-        t->announced = true;
-        self->news_.shell.emplace_back(1, w);
-    }
-    if (t->activated && self->foreground_ != w) {
-        self->foreground_ = w;
-        self->news_.shell.emplace_back(4, w);
-    } else if (!t->activated && self->foreground_ == w) {
-        self->foreground_ = 0;
-    }
+    self->Announce(w, *t);
+    self->NoteActive(w, t->activated);
 }
 
 void WaylandWindows::OnClosed(void* data, zwlr_foreign_toplevel_handle_v1* h) {
@@ -136,76 +105,17 @@ void WaylandWindows::OnClosed(void* data, zwlr_foreign_toplevel_handle_v1* h) {
     WinHandle w = 0;
     if (self->FindByHandle(h, &w) == nullptr) return;
     zwlr_foreign_toplevel_handle_v1_destroy(h);
-    self->toplevels_.erase(w);
-    if (self->foreground_ == w) self->foreground_ = 0;
-    self->news_.gone.push_back(w);
+    self->Forget(w, true);
 }
 
-News WaylandWindows::TakeNews() {
-    News out;
-    std::swap(out, news_);
-    return out;
-}
-
-WaylandWindows::Toplevel* WaylandWindows::Find(WinHandle w) {
-    if (w == 0) return nullptr;
-    auto it = toplevels_.find(w);
-    return it == toplevels_.end() || !it->second.announced ? nullptr : &it->second;
-}
-
-bool WaylandWindows::Alive(WinHandle w) const {
-    auto it = toplevels_.find(w);
-    return w != 0 && it != toplevels_.end() && it->second.announced;
-}
-
-WinHandle WaylandWindows::GetForegroundWindow() {
-    c_.Pump();
-    return Alive(foreground_) ? foreground_ : 0;
-}
-
-bool WaylandWindows::SetForegroundWindow(WinHandle w) {
-    Toplevel* t = Find(w);
-    if (t == nullptr || c_.seat() == nullptr) return false;
-    zwlr_foreign_toplevel_handle_v1_activate(t->handle, c_.seat());
-    // The compositor answers with the new state; give it a moment.
-    for (int i = 0; i < 10; ++i) {
-        if (!c_.Roundtrip()) return false;
-        if (foreground_ == w) return true;
-        if (!Alive(w)) return false;
-        posix::SleepMs(10);
-    }
-    return foreground_ == w;
-}
-
-std::string WaylandWindows::GetWindowText(WinHandle w) {
-    const Toplevel* t = Find(w);
-    return t ? lnx::CutUtf8(t->title, 259) : std::string();
-}
-
-std::string WaylandWindows::GetClassName(WinHandle w) {
-    const Toplevel* t = Find(w);
-    return t ? lnx::CutUtf8(t->appId, 259) : std::string();
+bool WaylandWindows::Activate(Toplevel& t) {
+    if (c_.seat() == nullptr) return false;
+    zwlr_foreign_toplevel_handle_v1_activate(t.handle, c_.seat());
+    return true;
 }
 
 void WaylandWindows::Resolve(WinHandle w, Toplevel& t) {
-    if (t.frameFound && t.frameTitle == t.title) return;
-    // Frames are found by their title: without one there is nothing to
-    // look for yet.
-    if (t.title.empty()) return;
-    if (t.frameTitle != t.title) {
-        t.frameFound = false;
-        t.frameWaited = false;
-    }
-    t.frameTitle = t.title;
-    // Only a young toplevel is waited for, and only once: an older one
-    // without a frame most likely has none (a program without
-    // accessibility), and is looked up again only now and then.
-    const std::uint32_t start = posix::MonotonicMs();
-    const bool wait = !t.frameWaited && start - t.bornMs < kYoungMs;
-    if (t.frameWaited && !wait && start - t.lookedUpMs < kLookAgainMs) return;
-    t.frameWaited = true;
-    t.lookedUpMs = start;
-    for (;;) {
+    LookUpFrame(t, [&] {
         const std::vector<atspi::AccFrame> frames = bridge_.FramesNamed(t.title);
         // The program named like the app id first; then one whose process no
         // other toplevel of that title has claimed; the last registered
@@ -214,7 +124,7 @@ void WaylandWindows::Resolve(WinHandle w, Toplevel& t) {
         int bestScore = -1;
         for (const atspi::AccFrame& f : frames) {
             bool claimed = false;
-            for (const auto& [ow, o] : toplevels_)
+            for (const auto& [ow, o] : entries_)
                 claimed = claimed || (ow != w && o.frameFound && o.pid == f.pid && o.title == t.title);
             const int score = (AppMatches(f.app, t.appId) ? 2 : 0) + (claimed ? 0 : 1);
             if (score >= bestScore) {
@@ -222,16 +132,13 @@ void WaylandWindows::Resolve(WinHandle w, Toplevel& t) {
                 bestScore = score;
             }
         }
-        if (best != nullptr) {
-            t.frameFound = true;
-            t.pid = best->pid;
-            t.w = best->w;
-            t.h = best->h;
-            return;
-        }
-        if (!wait || posix::MonotonicMs() - start >= kFrameWaitMs) return;
-        posix::SleepMs(kFrameRetryMs);
-    }
+        if (best == nullptr) return false;
+        t.frameFound = true;
+        t.pid = best->pid;
+        t.w = best->w;
+        t.h = best->h;
+        return true;
+    });
 }
 
 bool WaylandWindows::GetWindowRect(WinHandle w, Rect& r) {
@@ -249,16 +156,6 @@ std::uint32_t WaylandWindows::GetWindowProcessId(WinHandle w) {
     if (t == nullptr) return 0;
     Resolve(w, *t);
     return t->frameFound ? t->pid : 0;
-}
-
-int WaylandWindows::IsWindowVisible(WinHandle w) {
-    const Toplevel* t = Find(w);
-    return t != nullptr && !t->minimized ? 1 : 0;
-}
-
-int WaylandWindows::IsIconic(WinHandle w) {
-    const Toplevel* t = Find(w);
-    return t != nullptr && t->minimized ? 1 : 0;
 }
 
 bool WaylandWindows::ShowWindow(WinHandle w, std::uint32_t cmd) {
@@ -282,28 +179,5 @@ bool WaylandWindows::PostClose(WinHandle w) {
     wl_display_flush(c_.display());
     return true;
 }
-
-bool WaylandWindows::WaitUntilAnswers(WinHandle w, std::uint32_t timeoutMs) {
-    if (!Alive(w) || !c_.SyncSent() || !Alive(w)) return false;
-    // The compositor has handed on all we sent; whether the program has
-    // read it, only the program can tell. Its accessibility bridge answers
-    // on its main loop, which reads the keys: waiting for that answer keeps
-    // the keys from piling up in a slow program's socket (the compositor
-    // drops a program whose socket overflows).
-    Toplevel* t = Find(w);
-    if (t == nullptr) return false;
-    Resolve(w, *t);
-    if (!t->frameFound) return true;
-    // One answer stands for the few keys that follow it within a short
-    // while: enough to keep a slow program from being flooded, without a
-    // call into the program for every key.
-    const std::uint32_t now = posix::MonotonicMs();
-    if (t->answeredMs != 0 && now - t->answeredMs < kAnswerHoldsMs) return true;
-    if (!bridge_.Answers(t->pid, static_cast<int>(timeoutMs))) return false;
-    t->answeredMs = posix::MonotonicMs();
-    return true;
-}
-
-WinHandle WaylandWindows::FocusedControl(WinHandle w) { return w != 0 && w == GetForegroundWindow() ? w : 0; }
 
 }  // namespace rw::wl
