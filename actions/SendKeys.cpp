@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <string>
+#include <string_view>
 
 #include "actions/KeyTable.h"
 #include "actions/Pause.h"
@@ -105,10 +107,11 @@ private:
     bool TargetHolds(bool followsFocus);
     // Stops playback when the program was asked to stop; true then.
     bool StopIfAsked();
-    // After a key press or character (`what`, as the macro wrote it): false,
-    // and playback stopped, when the input role refused it, because the
-    // target no longer had the keyboard or because the input cannot play it.
-    bool KeysStillAccepted(const std::string& what);
+    // After a key press or character (`what`, as the macro wrote it; a
+    // character is quoted): false, and playback stopped, when the input
+    // role refused it, because the target no longer had the keyboard or
+    // because the input cannot play it.
+    bool KeysStillAccepted(std::string_view what, bool quoted);
     void Stop(const std::string& why);
 
     const Platform& sys_ = Sys();
@@ -231,10 +234,15 @@ bool Player::StopIfAsked() {
     return true;
 }
 
-bool Player::KeysStillAccepted(const std::string& what) {
+bool Player::KeysStillAccepted(std::string_view what, bool quoted) {
     if (!sys_.input.KeysRefused()) return true;
     const std::string why = sys_.input.KeysRefusedWhy();
-    Stop(why.empty() ? "the target window lost the keyboard" : what + " was not played: " + why);
+    if (why.empty()) {
+        Stop("the target window lost the keyboard");
+    } else {
+        const std::string q = quoted ? "'" : "";
+        Stop(q + std::string(what) + q + " was not played: " + why);
+    }
     return false;
 }
 
@@ -262,14 +270,14 @@ void Player::BraceToken(std::size_t close) {
     } else {
         Wait();
         if (!MaySend(true)) return;
-        const std::string named = text_.substr(i_, close - i_ + 1);
+        const std::string_view named = std::string_view(text_).substr(i_, close - i_ + 1);
         // A name outside the key table is played as code 0.
         const int code = LookupKeyCode(token);
         if (code == vk::Tab) focusBeforeTab_ = GetFocusWin();
         const char last = token.empty() ? '\0' : token.back();
         if (last == '+' || last == '-') {
             SetToggleKey(code, last == '+' ? 1 : 0);
-            if (!KeysStillAccepted(named)) return;
+            if (!KeysStillAccepted(named, false)) return;
         } else {
             const Group g = ModifierGroup(code);
             if (g != NoGroup) pending_[g] = true;
@@ -278,7 +286,7 @@ void Player::BraceToken(std::size_t close) {
             // emulators, remote-desktop clients) then see the key they expect.
             const std::uint8_t scan = Byte(static_cast<std::int32_t>(sys_.input.MapVirtualKey(Byte(code))));
             sys_.input.KeyEvent(Byte(code), scan, 0);
-            if (!KeysStillAccepted(named)) return;
+            if (!KeysStillAccepted(named, false)) return;
             if (IsModifierCode(code)) {
                 // The modifier stays down until the next step that is not
                 // itself a bare modifier has run.
@@ -310,7 +318,7 @@ void Player::PlainCharacter(std::size_t len) {
     }
     if (!MaySend(charsFollowFocus_)) return;
     const bool typed = sys_.input.PostChar(focus_, text_.substr(i_, len));
-    if (charsFollowFocus_ && !KeysStillAccepted("'" + text_.substr(i_, len) + "'")) return;
+    if (charsFollowFocus_ && !KeysStillAccepted(std::string_view(text_).substr(i_, len), true)) return;
     if (!typed) DebugLine([&] { return "   SendKeys: a character could not be typed: " + text_.substr(i_, len); });
     if (i_ + len < text_.size() && text_[i_ + len] == '{') {
         Wait();
