@@ -254,6 +254,9 @@ void AccessibleWindows::Impl::Handle(const AccEvent& e) {
         default: break;
     }
     if (e.type == T::Focused || e.type == T::Unfocused || e.type == T::AppGone) checkedFrame = 0;
+    if (e.type == T::Activated || e.type == T::ActiveState || e.type == T::Deactivated || e.type == T::Focused) {
+        AppOf(e.bus).tells = true;
+    }
     book.Apply(e);
 }
 
@@ -316,6 +319,10 @@ void AccessibleWindows::Impl::LookAtYoungPrograms() {
 
 bool AccessibleWindows::Impl::FrameActive(WinHandle w) {
     const FrameBook::Frame* f = Callable(w);
+    if (f != nullptr) {
+        auto app = apps.find(f->bus);
+        if (app != apps.end() && app->second.tells) return true;
+    }
     std::uint64_t st = 0;
     return f != nullptr && ReplyStates(Call(NewCall({f->bus, f->path}, kAccessible, "GetState"), f->bus).get(), st) &&
            HasState(st, kStateActive);

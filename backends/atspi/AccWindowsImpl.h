@@ -62,6 +62,9 @@ struct AccessibleWindows::Impl {
         // now and then until this time.
         Clock::time_point youngUntil{};
         Clock::time_point nextLook{};
+        // It has told of a window of its own by an event: it knows that we
+        // listen, and will tell when the window leaves the front too.
+        bool tells = false;
     };
 
     Options opt;
@@ -98,8 +101,9 @@ struct AccessibleWindows::Impl {
     // front; true when one is.
     bool LookForActive(const std::string& busName);
     void LookAtYoungPrograms();
-    // Whether the frame says it is the active one (its own word, whatever
-    // events reached us).
+    // Whether the frame is the active one by its own word, asked only of a
+    // program that has told nothing by events yet (a call into it); for one
+    // that has, the events already say.
     bool FrameActive(WinHandle w);
     // The frame of that title of the program with that process, entered
     // in the book; 0 when there is none.

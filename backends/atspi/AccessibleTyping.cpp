@@ -57,8 +57,9 @@ bool AccessibleTyping::MayPress() {
     frames_.Dispatch();
     if (windows_.GetForegroundWindow() == target_.handle && windows_.IsSameWindow(target_)) {
         // The compositor's word, where it gives one, is final. Else also the
-        // frame's own: a program that has not yet learnt that anyone
-        // listens tells nothing when its window leaves the front.
+        // frame's own while its program has told nothing by events: one
+        // that has not yet learnt that anyone listens tells nothing when
+        // its window leaves the front either.
         if (foreign_ || frames_.Inside().FrameActive(target_.handle)) return true;
         // A program that let the question time out is left alone a while.
         if (frames_.Inside().Callable(target_.handle) == nullptr) {
