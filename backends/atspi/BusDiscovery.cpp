@@ -16,16 +16,8 @@ bool EnvSet(const char* name) {
     return v && *v;
 }
 
-// Whether some session bus is known without libdbus autolaunching one (that
-// would start a stray bus daemon bound to the display).
-bool SessionBusKnown() {
-    if (EnvSet("DBUS_SESSION_BUS_ADDRESS")) return true;
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (!runtime || !*runtime) return false;
-    struct stat st {};
-    const std::string path = std::string(runtime) + "/bus";
-    return stat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode);
-}
+// Whether some session bus is known without libdbus autolaunching one.
+bool SessionBusKnown() { return !SessionBusAddress().empty(); }
 
 // The accessibility bus address the session bus gives, within the time
 // given (libdbus would wait for its default of 25 s); empty if none.
@@ -74,6 +66,20 @@ std::string A11yBusOfDisplay() {
 }
 
 }  // namespace
+
+std::string SessionBusAddress() {
+    if (EnvSet("DBUS_SESSION_BUS_ADDRESS")) return std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (!runtime || !*runtime) return {};
+    struct stat st {};
+    const std::string path = std::string(runtime) + "/bus";
+    if (stat(path.c_str(), &st) != 0 || !S_ISSOCK(st.st_mode)) return {};
+    char* escaped = dbus_address_escape_value(path.c_str());
+    if (escaped == nullptr) return {};
+    std::string address = std::string("unix:path=") + escaped;
+    dbus_free(escaped);
+    return address;
+}
 
 DBusMessagePtr CallMethod(DBusConnection* bus, const char* destination, const char* path,
                           const char* interface, const char* method, const char* arg, int timeoutMs) {

@@ -26,6 +26,11 @@ DBusMessagePtr CallMethod(DBusConnection* bus, const char* destination, const ch
                           const char* interface, const char* method, const char* arg,
                           int timeoutMs);
 
+// The session bus's address: DBUS_SESSION_BUS_ADDRESS, else the user's bus
+// socket ($XDG_RUNTIME_DIR/bus); empty when neither is there. Never one
+// that libdbus would autolaunch (a stray bus daemon bound to the display).
+std::string SessionBusAddress();
+
 class BusDiscovery {
 public:
     // The address of the accessibility bus; empty when there is none to

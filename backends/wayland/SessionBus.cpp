@@ -1,8 +1,5 @@
 #include "backends/wayland/SessionBus.h"
 
-#include <sys/stat.h>
-
-#include <cstdlib>
 #include <cstring>
 #include <utility>
 
@@ -14,18 +11,6 @@ namespace {
 // session sends a few signals, and nothing else is subscribed.
 constexpr long kMaxQueuedBytes = 256 * 1024;
 constexpr std::size_t kMaxKeptSignals = 256;
-
-std::string BusAddress() {
-    if (const char* a = std::getenv("DBUS_SESSION_BUS_ADDRESS"); a != nullptr && *a != '\0') return a;
-    const char* run = std::getenv("XDG_RUNTIME_DIR");
-    if (run == nullptr || *run == '\0') return {};
-    const std::string path = std::string(run) + "/bus";
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0 || !S_ISSOCK(st.st_mode)) return {};
-    // A path with characters the address syntax reserves is left alone.
-    if (path.find_first_of(",;=") != std::string::npos) return {};
-    return "unix:path=" + path;
-}
 
 bool AppendVariant(DBusMessageIter* entry, const DictEntry& e) {
     const char sig[2] = {static_cast<char>(e.type), '\0'};
@@ -118,7 +103,7 @@ bool DictBoolValue(DBusMessageIter* dict, const char* key, bool& out) {
 }
 
 SessionBus::SessionBus(int timeoutMs) {
-    const std::string address = BusAddress();
+    const std::string address = atspi::SessionBusAddress();
     if (address.empty()) return;
     DBusError err;
     dbus_error_init(&err);

@@ -16,12 +16,11 @@
 #include <string>
 #include <vector>
 
+#include "backends/atspi/BusDiscovery.h"
+
 namespace rw::wl {
 
-struct MessageUnref {
-    void operator()(DBusMessage* m) const { dbus_message_unref(m); }
-};
-using Message = std::unique_ptr<DBusMessage, MessageUnref>;
+using Message = atspi::DBusMessagePtr;
 
 // One entry of an a{sv} dictionary: a string, an object path, a uint32 or
 // a boolean.
